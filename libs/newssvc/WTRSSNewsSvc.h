@@ -1,0 +1,86 @@
+// The news service library QMDBRSSNews as the module sees it: the session interface, the category objects,
+// the event sink and the exported functions.
+#pragma once
+
+#include <vector>
+
+#include "libs/newssvc/NewsHeadline.h"
+#include "port/CString.h"
+
+#if defined(_WIN32) && defined(QMDBRSSNEWS_BUILDING_DLL)
+#define QMDBRSSNEWS_API __declspec(dllexport)
+#else
+#define QMDBRSSNEWS_API
+#endif
+
+// One category group of the service: a name and a list of items (provider ID, display name).
+class IRSSNewsCategory {
+ public:
+  virtual void Release() = 0;  // the caller is done with the object
+  virtual CString GetName() = 0;
+  virtual int GetItemCount() = 0;
+  virtual CString GetItemID(int index) = 0;
+  virtual CString GetItemName(int index) = 0;
+
+ protected:
+  ~IRSSNewsCategory() = default;
+};
+
+// The sink through which the service reports its events, possibly on a thread of its own and possibly
+// from inside one of its own operations.
+class IWTRSSNewsSvcEvent {
+ public:
+  virtual void OnCategoryChange() = 0;
+  virtual void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) = 0;
+  virtual void OnNewsContentChange(const CString& strProviderID, long lKey1, long lKey2) = 0;
+  virtual void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID,
+                                               long lDate) = 0;
+  virtual void OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1,
+                                         long lKey2) = 0;
+  virtual void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) = 0;
+
+ protected:
+  ~IWTRSSNewsSvcEvent() = default;
+};
+
+// One session of the news service. Lists hand over the heap blocks of their records to the receiver.
+// Success values differ by operation: Connect and the booking operations answer non-zero for done, the
+// list, request and content operations 0.
+class IWTRSSNewsSvc {
+ public:
+  virtual int Login(IWTRSSNewsSvcEvent* pSink) = 0;
+  virtual int Logout(IWTRSSNewsSvcEvent* pSink) = 0;
+  virtual int SetSessionInfo(const CString& str1, const CString& str2, const CString& str3) = 0;
+  virtual int Connect() = 0;
+  virtual int Disconnect() = 0;
+  virtual int GetCategoryCount() = 0;
+  virtual IRSSNewsCategory* GetCategory(int nIndex) = 0;
+  virtual int BookProviderNews(const CString& strProviderIDs) = 0;
+  virtual int UnbookProviderNews(const CString& strProviderIDs) = 0;
+  virtual int GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) = 0;
+  virtual int ReqTotalHeadline(const CString& strProviderID, int nTaskID) = 0;
+  virtual int CancelTotalHeadline(int nTaskID) = 0;
+  virtual int GetProviderHeadline_Date(const CString& strProviderID, long lDate,
+                                       std::vector<NewsHeadline>& vecList) = 0;
+  virtual int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) = 0;
+  virtual int BookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) = 0;
+  virtual int UnbookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) = 0;
+  virtual int GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs,
+                                std::vector<NewsHeadline>& vecList) = 0;
+  virtual int GetSymbolHeadline_Date(const CString& strProviderID, const CString& strSymbolID, long lDate,
+                                     std::vector<NewsHeadline>& vecList) = 0;
+  virtual int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
+                                   CString& strContent) = 0;
+
+ protected:
+  ~IWTRSSNewsSvc() = default;
+};
+
+// Opens a session; null on failure. The third argument is the service's configuration folder.
+QMDBRSSNEWS_API IWTRSSNewsSvc* QMGetWTRSSNewsSvc(const CString& str1, const CString& str2, const CString& strConfig);
+// Releases a session and sets the pointer null.
+QMDBRSSNEWS_API void QMReleaseWTRSSNewsSvc(IWTRSSNewsSvc** ppSvc);
+QMDBRSSNEWS_API void QMRSSNewsSvcSetServerTime(long lValue1, long lValue2);
+// Ask for fresh headlines; they come back as headline events.
+QMDBRSSNEWS_API void QMRSSNewsSvc_UpdateProviderCache();
+QMDBRSSNEWS_API void QMRSSNewsSvc_UpdateSymbolCache(const CString& strID, int nDate);

@@ -1,0 +1,51 @@
+// CXMLHelper: loads an XML file into a small read-only DOM. Parsing is done by the platform's parser
+// (libxml2 on POSIX, MSXML on Windows); the bytes are first decoded from the encoding the declaration
+// names (port/CodePage.h), so both platforms read the same bytes to the same text. All text in the DOM is
+// UTF-8. External entities are never loaded, nothing touches the network, entity expansion bombs and files
+// over kMaxFileSize are refused.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "port/CString.h"
+
+class CXMLElement {
+ public:
+  std::string name;                                             // qualified name as written, e.g. "dc:date"
+  std::string localName;                                        // name without prefix, e.g. "date"
+  std::string nsUri;                                            // namespace URI, empty when none
+  std::vector<std::pair<std::string, std::string>> attributes;  // qualified name -> value, document order
+  std::vector<std::unique_ptr<CXMLElement>> children;           // child elements, document order
+  std::string text;  // concatenated character data (and CDATA) directly inside this element
+
+  // The attribute's value; false when it is missing.
+  bool GetAttribute(const std::string& qualifiedName, std::string& value) const;
+  // The first child whose local name (and, when given, namespace URI) matches; null when none.
+  const CXMLElement* FirstChild(const std::string& localName, const char* nsUri = nullptr) const;
+  // All text below this element, in document order.
+  std::string AllText() const;
+};
+
+class CXMLDocument {
+ public:
+  std::unique_ptr<CXMLElement> root;
+
+  // Minimal XPath: absolute child paths of element names such as "/RSSNews" or "/a/b". Null when
+  // nothing matches.
+  const CXMLElement* SelectSingleNode(const std::string& path) const;
+};
+
+class CXMLHelper {
+ public:
+  static constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
+
+  // Loads and parses the file. Non-zero and a document on success; 0 on any failure (missing, too large,
+  // unknown encoding, malformed, hostile).
+  static int ParseXMLFile(const CString& path, CXMLDocument& doc);
+  // The same for bytes already in memory.
+  static int ParseXMLBuffer(const std::string& bytes, CXMLDocument& doc);
+};

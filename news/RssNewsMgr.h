@@ -1,0 +1,134 @@
+// CRssNewsMgr: the one object through which the host gets RSS news. It holds one session of the news
+// service, the registry of the host's views and their bookings, the category tree, and a worker thread that
+// delivers collected headline changes to the views once a second.
+//
+// Threads: the host's thread calls the public operations, the service calls the event operations on its
+// own thread(s), and the worker delivers changes. One mutex guards all state; it is never held while the
+// manager calls a view or the service.
+#pragma once
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "libs/newssvc/WTRSSNewsSvc.h"
+#include "module/VxRssExport.h"
+#include "news/BookingInfo.h"
+#include "news/NewsChange.h"
+#include "news/RSSNewsObjEvent.h"
+#include "news/RssSubject.h"
+#include "news/TaskInfo.h"
+#include "port/CString.h"
+
+class CWnd;  // the host's parent window; not used by the module
+
+class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
+ public:
+  enum NotifyType { NOTIFY_CLEAR = 0, NOTIFY_CHANGE = 1 };
+  enum EventType { EVENT_PROVIDER = 0, EVENT_SYMBOL = 1, EVENT_ALL = 2 };
+  static constexpr int kTaskSlots = 100;
+
+  CRssNewsMgr();
+  ~CRssNewsMgr() override;
+  CRssNewsMgr(const CRssNewsMgr&) = delete;
+  CRssNewsMgr& operator=(const CRssNewsMgr&) = delete;
+
+  // Session.
+  bool Init(const CString& strFactoryArg1, const CString& strFactoryArg2, const CString& strConfigRoot,
+            const CString& strSessionArg1, const CString& strSessionArg2, const CString& strSessionArg3,
+            bool bAuthorizedExch, const CString& strUserRoot);
+  void Finit();
+  bool SetServerTime(long lValue1, long lValue2);
+  int GetRefCount();
+  bool IsCategoryReady();
+  void GetRSSNewsSel(CString& strSel);
+
+  // Registry (IRssSubject).
+  bool AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long lDate) override;
+  bool AddNotify(IRSSNewsObjEvent* pObj) override;
+  bool RemoveNotify(IRSSNewsObjEvent* pObj, const CString& strIDs) override;
+
+  // Queries.
+  bool GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadline>& vecOut);
+  bool PullProviderNewsHeadline_Date(const CString& strProviderIDs, long lDate, std::vector<NewsHeadline>& vecOut);
+  bool PullSymbolNewsHeadline_Date(const CString& strProviderIDs, const CString& strSymbolIDs, long lDate,
+                                   std::vector<NewsHeadline>& vecOut);
+  int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent);
+  int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
+                           CString& strContent);
+  bool GetNewsProviderName(const CString& strProviderID, CString& strName);
+
+  // Provider ID list.
+  CString GetProviderIDs();
+  void SetProviderIDs(const CString& strProviderIDs);
+  void RefreshProviderIDs(const CString& strProviderIDs);
+  void UIRefresh(IRSSNewsObjEvent* pObj);
+
+  // Settings dialog.
+  bool ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoot);
+
+  // Service events (IWTRSSNewsSvcEvent).
+  void OnCategoryChange() override;
+  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override;
+  void OnNewsContentChange(const CString& strProviderID, long lKey1, long lKey2) override;
+  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
+  void OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1,
+                                 long lKey2) override;
+  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override;
+
+ private:
+  // Session.
+  bool Login();
+  bool Logout();
+  bool Log(int nLevel, const CString& strText);
+
+  // Worker.
+  bool StartThread();
+  void EndThread();
+  static unsigned int RunningProc(void* pParam);
+  unsigned int OnRunningProc();
+  bool NotifyChangeSetToAllObj();
+
+  // Category tree.
+  bool InitCategory();
+
+  // Registry.
+  bool InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey);
+  bool SearchObjInfoByID(std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>::iterator& it, const CString& strID);
+  bool BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs);
+  static void SplitIDs(const CString& strSource, CStringArray& arrResult, CString strSeparator);
+  void ClearMapInfo();
+
+  // Fan-out.
+  void NotifyAllObj(NotifyType eType, const CString& strText, EventType eEvent);
+
+  // Queries.
+  bool GetSvcNewsHeadline(const CString& strIDs, std::vector<NewsHeadline>& vecOut);
+  bool GetSvcNewsHeadline(const CString& strProviderIDs, const CString& strSymbolIDs,
+                          std::vector<NewsHeadline>& vecOut);
+  static bool SortByDate(std::vector<NewsHeadline>& vecList);
+
+  // Content.
+  static bool ParseUrlFromContent(CString& strText);
+
+  CString m_strProviderIDs;
+  IWTRSSNewsSvc* m_pNewsSvc = nullptr;
+  std::map<IRSSNewsObjEvent*, CBookingInfo> m_mapObjInfo;
+  std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>> m_mapObj;
+  bool m_bCategoryReady = false;
+  // m_evStop / m_hThread: the worker's stop request and thread (see the worker's implementation).
+  std::vector<NewsChange> m_vecChangeSet;
+  std::vector<CString> m_vecPendingIDs;
+  std::vector<std::pair<CString, IRSSNewsObjEvent*>> m_vecPendingNotify;
+  std::map<CString, std::vector<std::pair<CString, CString>>> m_mapCategory;
+  std::map<int, TaskInfo> m_mapTask;
+  bool m_bTaskFree[kTaskSlots] = {};
+  CString m_strRSSNewsSel;
+  int m_nRefCount = 0;
+
+  // The one mutex guarding everything above; never held while a view or the service is called.
+  mutable std::mutex m_mtx;
+};

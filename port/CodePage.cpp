@@ -1,0 +1,167 @@
+#include "port/CodePage.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace port {
+
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+#ifdef _WIN32
+
+// Windows code page for an encoding name; 0 when unknown.
+unsigned int CodePageOf(const std::string& encoding) {
+  const std::string name = Lower(encoding);
+  struct Entry {
+    const char* name;
+    unsigned int codePage;
+  };
+  static const Entry kTable[] = {
+      {"utf-8", CP_UTF8},     {"utf8", CP_UTF8},      {"big5", 950},          {"big-5", 950},
+      {"cp950", 950},         {"big5-hkscs", 951},    {"gb2312", 936},        {"gbk", 936},
+      {"cp936", 936},         {"gb18030", 54936},     {"shift_jis", 932},     {"euc-jp", 20932},
+      {"euc-kr", 949},        {"us-ascii", 20127},    {"ascii", 20127},       {"iso-8859-1", 28591},
+      {"latin1", 28591},      {"iso-8859-2", 28592},  {"iso-8859-5", 28595},  {"iso-8859-7", 28597},
+      {"iso-8859-9", 28599},  {"iso-8859-15", 28605}, {"windows-1250", 1250}, {"windows-1251", 1251},
+      {"windows-1252", 1252}, {"koi8-r", 20866},      {"utf-16le", 1200},     {"utf-16be", 1201},
+  };
+  for (const Entry& e : kTable)
+    if (name == e.name) return e.codePage;
+  return 0;
+}
+
+bool ToWide(const std::string& bytes, unsigned int codePage, std::wstring& wide) {
+  wide.clear();
+  if (bytes.empty()) return true;
+  const int flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+  const int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  if (n <= 0) return false;
+  wide.resize(static_cast<std::size_t>(n));
+  return MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n) == n;
+}
+
+bool FromWide(const std::wstring& wide, unsigned int codePage, std::string& bytes) {
+  bytes.clear();
+  if (wide.empty()) return true;
+  const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
+  const int n =
+      WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, fallback, nullptr);
+  if (n <= 0) return false;
+  bytes.resize(static_cast<std::size_t>(n));
+  return WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0], n, fallback,
+                             nullptr) == n;
+}
+
+#else
+
+// Big5 as Windows code page 950 defines it; glibc names that table CP950.
+std::string IconvName(const std::string& encoding) {
+  const std::string name = Lower(encoding);
+  if (name == "big5" || name == "big-5" || name == "cp950") return "CP950";
+  return name;
+}
+
+class Iconv {
+ public:
+  Iconv(const std::string& to, const std::string& from) : m_cd(iconv_open(to.c_str(), from.c_str())) {}
+  ~Iconv() {
+    if (Valid()) iconv_close(m_cd);
+  }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+  bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts all of `in`. With `replace`, an input character the target cannot hold becomes "?" (the input
+  // must then be UTF-8, so the character's length is known); otherwise any failure fails.
+  bool Convert(const std::string& in, std::string& out, bool replace) {
+    out.clear();
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char buffer[4096];
+    while (srcLeft > 0) {
+      char* dst = buffer;
+      std::size_t dstLeft = sizeof buffer;
+      const std::size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
+      out.append(buffer, sizeof buffer - dstLeft);
+      if (rc != static_cast<std::size_t>(-1)) continue;
+      if (errno == E2BIG) continue;
+      if (errno == EILSEQ && replace) {
+        const std::size_t skip = Utf8Length(static_cast<unsigned char>(*src));
+        if (skip == 0 || skip > srcLeft) return false;
+        out += '?';
+        src += skip;
+        srcLeft -= skip;
+        continue;
+      }
+      return false;  // invalid or truncated input
+    }
+    char* dst = buffer;
+    std::size_t dstLeft = sizeof buffer;
+    iconv(m_cd, nullptr, nullptr, &dst, &dstLeft);  // flush any shift state
+    out.append(buffer, sizeof buffer - dstLeft);
+    return true;
+  }
+
+ private:
+  static std::size_t Utf8Length(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+  }
+
+  iconv_t m_cd;
+};
+
+#endif
+
+}  // namespace
+
+bool DecodeToUtf8(const std::string& bytes, const std::string& encoding, std::string& utf8) {
+#ifdef _WIN32
+  const unsigned int codePage = CodePageOf(encoding);
+  std::wstring wide;
+  return codePage != 0 && ToWide(bytes, codePage, wide) && FromWide(wide, CP_UTF8, utf8);
+#else
+  Iconv cd("UTF-8", IconvName(encoding));
+  return cd.Valid() && cd.Convert(bytes, utf8, false);
+#endif
+}
+
+bool EncodeFromUtf8(const std::string& utf8, const std::string& encoding, std::string& bytes) {
+#ifdef _WIN32
+  const unsigned int codePage = CodePageOf(encoding);
+  std::wstring wide;
+  return codePage != 0 && ToWide(utf8, CP_UTF8, wide) && FromWide(wide, codePage, bytes);
+#else
+  Iconv cd(IconvName(encoding), "UTF-8");
+  return cd.Valid() && cd.Convert(utf8, bytes, true);
+#endif
+}
+
+CString Big5FromUtf8(const std::string& utf8) {
+  std::string bytes;
+  if (!EncodeFromUtf8(utf8, "big5", bytes)) return CString();
+  return CString(std::move(bytes));
+}
+
+std::string Utf8FromBig5(const CString& big5) {
+  std::string utf8;
+  if (!DecodeToUtf8(big5.str(), "big5", utf8)) return std::string();
+  return utf8;
+}
+
+}  // namespace port

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "port/CString.h"
+#include "port/CodePage.h"
+#include "port/Path.h"
+
+namespace {
+
+// Big5 A441 and A461: double-byte characters whose trail bytes are the ASCII letters 'A' and 'a'.
+const char kTrailUpper[] = "\xA4\x41";
+const char kTrailLower[] = "\xA4\x61";
+
+TEST(CStringCompare, NoCaseFoldsOnlySingleByteLetters) {
+  EXPECT_EQ(CString("AbC").CompareNoCase("aBc"), 0);
+  EXPECT_NE(CString(kTrailUpper).CompareNoCase(kTrailLower), 0);
+  EXPECT_EQ(CString(std::string("X") + kTrailUpper).CompareNoCase(CString(std::string("x") + kTrailUpper)), 0);
+  // A lead byte at the end of the text has no trail byte: it is a single-byte character of its own.
+  EXPECT_EQ(CString("\xA4").CompareNoCase("\xA4"), 0);
+}
+
+TEST(CStringCompare, CaseSensitiveIsUnsignedByteOrder) {
+  EXPECT_LT(CString("Z").Compare("a"), 0);
+  EXPECT_LT(CString("z").Compare(kTrailUpper), 0);  // 0x7A < 0xA4: not signed char order
+  EXPECT_LT(CString("ab").Compare("abc"), 0);
+  EXPECT_EQ(CString("").Compare(""), 0);
+}
+
+TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
+  const CString text(std::string(kTrailUpper) + "A");  // bytes A4 41 41
+  EXPECT_EQ(text.Find("A"), 2);
+  EXPECT_EQ(text.Find('A'), 2);
+  EXPECT_EQ(CString("\xB3\x5C").Find('\\'), -1);  // 0x5C inside a character is not a backslash
+  EXPECT_EQ(CString("a\\b\xB3\x5C").ReverseFind('\\'), 1);
+  EXPECT_EQ(CString("11,12").Find("1"), 0);
+  EXPECT_EQ(CString("11,12").Find("12", 1), 3);
+  EXPECT_EQ(CString("abc").Find("abcd"), -1);
+  EXPECT_EQ(CString("abc").Find("", 3), 3);
+}
+
+TEST(CStringSubstrings, ClampLikeMfc) {
+  const CString s("abcdef");
+  EXPECT_EQ(s.Left(2), "ab");
+  EXPECT_EQ(s.Left(99), "abcdef");
+  EXPECT_EQ(s.Right(2), "ef");
+  EXPECT_EQ(s.Mid(4), "ef");
+  EXPECT_EQ(s.Mid(1, 2), "bc");
+  EXPECT_EQ(s.Mid(10), "");
+  CString f;
+  f.Format("%s\\%s", "a", "b");
+  EXPECT_EQ(f, "a\\b");
+}
+
+TEST(CodePage, Big5RoundTripsThroughUtf8) {
+  const std::string utf8 = "RSS\xE6\x96\xB0\xE8\x81\x9E";  // "RSS新聞"
+  const CString big5 = port::Big5FromUtf8(utf8);
+  EXPECT_EQ(big5, "RSS\xB7\x73\xBB\x44");
+  EXPECT_EQ(port::Utf8FromBig5(big5), utf8);
+}
+
+TEST(CodePage, CharacterBig5LacksBecomesQuestionMark) {
+  EXPECT_EQ(port::Big5FromUtf8("a\xF0\x9F\x98\x80z"), "a?z");  // an emoji
+  std::string out;
+  EXPECT_FALSE(port::DecodeToUtf8("abc", "no-such-encoding", out));
+  EXPECT_FALSE(port::DecodeToUtf8("\xFF\xFE\xFD", "utf-8", out));
+}
+
+TEST(Path, JoinsWithThePlatformSeparatorAndKeepsATrailingOne) {
+  const std::string sep(1, port::kPathSeparator);
+  EXPECT_EQ(port::JoinPath("root", "Data").str(), "root" + sep + "Data");
+  EXPECT_EQ(port::JoinPath("root" + CString(sep.c_str()), "Data").str(), "root" + sep + sep + "Data");
+  EXPECT_FALSE(port::ExecutableFolder().IsEmpty());
+}
+
+}  // namespace

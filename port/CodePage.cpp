@@ -52,16 +52,33 @@ bool ToWide(const std::string& bytes, unsigned int codePage, std::wstring& wide)
   return MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n) == n;
 }
 
+// A character beyond the Basic Multilingual Plane is two UTF-16 units. No legacy code page holds one, and
+// it must become a single "?" as any other missing character does, not one per unit: keep one placeholder
+// unit the code page cannot map either.
+std::wstring OneUnitPerCharacter(const std::wstring& wide) {
+  std::wstring out;
+  out.reserve(wide.size());
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    const bool pair = IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() && IS_LOW_SURROGATE(wide[i + 1]);
+    out += pair ? L'\xFFFD' : wide[i];
+    if (pair) ++i;
+  }
+  return out;
+}
+
 bool FromWide(const std::wstring& wide, unsigned int codePage, std::string& bytes) {
   bytes.clear();
   if (wide.empty()) return true;
-  const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
-  const int n =
-      WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, fallback, nullptr);
+  const bool utf8 = codePage == CP_UTF8;
+  const std::wstring text = utf8 ? wide : OneUnitPerCharacter(wide);
+  // No "best fit" look-alikes: a character the code page lacks becomes "?", as iconv does elsewhere.
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const char* fallback = utf8 ? nullptr : "?";
+  const int length = static_cast<int>(text.size());
+  const int n = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, fallback, nullptr);
   if (n <= 0) return false;
   bytes.resize(static_cast<std::size_t>(n));
-  return WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0], n, fallback,
-                             nullptr) == n;
+  return WideCharToMultiByte(codePage, flags, text.data(), length, &bytes[0], n, fallback, nullptr) == n;
 }
 
 #else

@@ -1,0 +1,4 @@
+# Cross-build for 32-bit Windows with MinGW-w64. Compile only: it proves the 32-bit record layouts.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(VXRSS_MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

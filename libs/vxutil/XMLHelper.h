@@ -1,8 +1,8 @@
 // CXMLHelper: loads an XML file into a small read-only DOM. Parsing is done by the platform's parser
-// (libxml2 on POSIX, MSXML on Windows); the bytes are first decoded from the encoding the declaration
-// names (port/CodePage.h), so both platforms read the same bytes to the same text. All text in the DOM is
-// UTF-8. External entities are never loaded, nothing touches the network, entity expansion bombs and files
-// over kMaxFileSize are refused.
+// (libxml2 on POSIX, MSXML on Windows); the bytes are first decoded from the encoding the declaration or
+// byte-order mark names (port/CodePage.h), so both platforms read the same bytes to the same text. All text
+// in the DOM is UTF-8. External entities and DTDs are never loaded, nothing touches the network, documents
+// that declare entities (the vehicle of expansion bombs) and files over kMaxFileSize are refused.
 #pragma once
 
 #include <cstddef>
@@ -22,20 +22,30 @@ class CXMLElement {
   std::vector<std::unique_ptr<CXMLElement>> children;           // child elements, document order
   std::string text;  // concatenated character data (and CDATA) directly inside this element
 
+  // Building, in document order: a parser backend appends text and children through these, so that
+  // AllText can interleave them as they stood.
+  void AppendText(const std::string& data) { text += data; }
+  CXMLElement& AppendChild(std::unique_ptr<CXMLElement> child);
+
   // The attribute's value; false when it is missing.
   bool GetAttribute(const std::string& qualifiedName, std::string& value) const;
   // The first child whose local name (and, when given, namespace URI) matches; null when none.
   const CXMLElement* FirstChild(const std::string& localName, const char* nsUri = nullptr) const;
   // All text below this element, in document order.
   std::string AllText() const;
+
+ private:
+  void AppendAllText(std::string& out) const;
+
+  std::vector<std::size_t> m_childTextOffsets;  // length of `text` when each child began
 };
 
 class CXMLDocument {
  public:
   std::unique_ptr<CXMLElement> root;
 
-  // Minimal XPath: absolute child paths of element names such as "/RSSNews" or "/a/b". Null when
-  // nothing matches.
+  // Minimal XPath: absolute child paths of qualified element names such as "/RSSNews" or "/a/b". Null
+  // when nothing matches.
   const CXMLElement* SelectSingleNode(const std::string& path) const;
 };
 

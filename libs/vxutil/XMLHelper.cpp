@@ -1,0 +1,157 @@
+#include "libs/vxutil/XMLHelper.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "libs/vxutil/XMLBackend.h"
+#include "port/CodePage.h"
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Reads the whole file; false when it cannot be read or holds more than `limit` bytes. Reads in chunks
+// rather than trusting a size query, so devices and pipes are bounded too.
+bool ReadBounded(const CString& path, std::size_t limit, std::string& bytes) {
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.GetString(), "rb"));
+  if (!file) return false;
+  bytes.clear();
+  char chunk[65536];
+  while (true) {
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    bytes.append(chunk, got);
+    if (bytes.size() > limit) return false;
+    if (got < sizeof chunk) return std::ferror(file.get()) == 0;
+  }
+}
+
+bool StartsWith(const std::string& text, std::size_t at, const char* prefix) {
+  return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::size_t SkipSpace(const std::string& text, std::size_t at) {
+  while (at < text.size() && IsXmlSpace(text[at])) ++at;
+  return at;
+}
+
+// Where the value of the XML declaration's encoding pseudo-attribute lies (between its quotes). False
+// when the text does not start with a declaration or the declaration names no encoding. The declaration
+// is ASCII, so this works on the raw bytes of any ASCII-compatible encoding and on the decoded text alike.
+bool FindDeclaredEncoding(const std::string& text, std::size_t& valueStart, std::size_t& valueLength) {
+  if (!StartsWith(text, 0, "<?xml") || text.size() < 6 || !IsXmlSpace(text[5])) return false;
+  const std::size_t declEnd = text.find("?>");
+  if (declEnd == std::string::npos) return false;
+  std::size_t at = text.find("encoding", 5);
+  if (at == std::string::npos || at > declEnd || !IsXmlSpace(text[at - 1])) return false;
+  at = SkipSpace(text, at + 8);
+  if (at >= declEnd || text[at] != '=') return false;
+  at = SkipSpace(text, at + 1);
+  if (at >= declEnd || (text[at] != '"' && text[at] != '\'')) return false;
+  const std::size_t close = text.find(text[at], at + 1);
+  if (close == std::string::npos || close > declEnd) return false;
+  valueStart = at + 1;
+  valueLength = close - valueStart;
+  return true;
+}
+
+// The encoding of `bytes`: a byte-order mark wins over the declaration, and a document with neither is
+// UTF-8. `bodyStart` is set past the mark.
+std::string DetectEncoding(const std::string& bytes, std::size_t& bodyStart) {
+  bodyStart = 0;
+  if (StartsWith(bytes, 0, "\xEF\xBB\xBF")) {
+    bodyStart = 3;
+    return "utf-8";
+  }
+  if (StartsWith(bytes, 0, "\xFF\xFE")) {
+    bodyStart = 2;
+    return "utf-16le";
+  }
+  if (StartsWith(bytes, 0, "\xFE\xFF")) {
+    bodyStart = 2;
+    return "utf-16be";
+  }
+  std::size_t start = 0;
+  std::size_t length = 0;
+  return FindDeclaredEncoding(bytes, start, length) ? bytes.substr(start, length) : "utf-8";
+}
+
+// After decoding, the declaration must no longer name the original encoding, or a parser that honours it
+// would decode the text a second time.
+void NeutraliseDeclaredEncoding(std::string& utf8) {
+  std::size_t start = 0;
+  std::size_t length = 0;
+  if (FindDeclaredEncoding(utf8, start, length)) utf8.replace(start, length, "UTF-8");
+}
+
+// Skips a quoted literal, comment or processing instruction starting at `at`; returns the position after
+// it, `at` itself when none starts there, or npos when it is not closed.
+std::size_t SkipOpaque(const std::string& text, std::size_t at) {
+  if (text[at] == '"' || text[at] == '\'') {
+    const std::size_t close = text.find(text[at], at + 1);
+    return close == std::string::npos ? close : close + 1;
+  }
+  const char* closer = StartsWith(text, at, "<!--") ? "-->" : StartsWith(text, at, "<?") ? "?>" : nullptr;
+  if (closer == nullptr) return at;
+  const std::size_t close = text.find(closer, at + 2);
+  return close == std::string::npos ? close : close + 2 + (closer[0] == '-');
+}
+
+// True when the document type declaration's internal subset declares an entity. Refusing such documents
+// shuts out expansion bombs and external entities on every backend alike; feeds and settings files never
+// need them. Only the prolog is scanned, since a DOCTYPE can stand nowhere else.
+bool DeclaresEntities(const std::string& text) {
+  std::size_t at = 0;
+  while (true) {
+    at = SkipSpace(text, at);
+    if (at >= text.size()) return false;
+    if (StartsWith(text, at, "<!DOCTYPE")) break;
+    const std::size_t next = SkipOpaque(text, at);
+    if (next == at || next == std::string::npos || text[at] != '<') return false;  // the document element
+    at = next;
+  }
+  // Brackets are counted rather than toggled, so a section inside the subset ("<![IGNORE[ ]]>") cannot end
+  // the scan early.
+  int bracketDepth = 0;
+  for (at += 9; at < text.size();) {
+    if (bracketDepth > 0 && StartsWith(text, at, "<!ENTITY")) return true;
+    const std::size_t next = SkipOpaque(text, at);
+    if (next == std::string::npos) return false;  // unterminated: the parser rejects it
+    if (next != at) {
+      at = next;
+      continue;
+    }
+    if (text[at] == '[') ++bracketDepth;
+    if (text[at] == ']' && bracketDepth > 0) --bracketDepth;
+    if (text[at] == '>' && bracketDepth == 0) return false;
+    ++at;
+  }
+  return false;
+}
+
+}  // namespace
+
+int CXMLHelper::ParseXMLFile(const CString& path, CXMLDocument& doc) {
+  std::string bytes;
+  if (path.IsEmpty() || !ReadBounded(path, kMaxFileSize, bytes)) return 0;
+  return ParseXMLBuffer(bytes, doc);
+}
+
+int CXMLHelper::ParseXMLBuffer(const std::string& bytes, CXMLDocument& doc) {
+  doc.root.reset();
+  if (bytes.size() > kMaxFileSize) return 0;
+  std::size_t bodyStart = 0;
+  const std::string encoding = DetectEncoding(bytes, bodyStart);
+  std::string utf8;
+  if (!port::DecodeToUtf8(bytes.substr(bodyStart), encoding, utf8)) return 0;
+  NeutraliseDeclaredEncoding(utf8);
+  if (DeclaresEntities(utf8)) return 0;
+  if (!vxutil::ParseUtf8Document(utf8, doc) || !doc.root) {
+    doc.root.reset();
+    return 0;
+  }
+  return 1;
+}

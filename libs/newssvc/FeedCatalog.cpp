@@ -1,0 +1,263 @@
+#include "libs/newssvc/FeedCatalog.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "libs/newssvc/FeedReader.h"
+#include "libs/vxutil/XMLHelper.h"
+#include "port/CodePage.h"
+#include "port/Path.h"
+
+namespace newssvc {
+
+namespace {
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = text.find(',', start);
+    const std::size_t end = comma == std::string::npos ? text.size() : comma;
+    if (end > start) parts.push_back(text.substr(start, end - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return parts;
+}
+
+bool IsAbsolute(const std::string& path) {
+  return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
+}
+
+bool HasAnySymbol(const StoredItem& item, const std::vector<std::string>& symbols) {
+  for (const std::string& symbol : item.symbols)
+    if (std::find(symbols.begin(), symbols.end(), symbol) != symbols.end()) return true;
+  return false;
+}
+
+}  // namespace
+
+CFeedCatalog::CFeedCatalog(CString configPath, CString feedsFolder)
+    : m_strConfigPath(std::move(configPath)), m_strFeedsFolder(std::move(feedsFolder)) {}
+
+void CFeedCatalog::SetFeedsFolder(const CString& folder) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_strFeedsFolder = folder;
+}
+
+void CFeedCatalog::SetZoneOverride(int offsetSeconds) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_bZoneOverride = true;
+  m_nZoneOverride = offsetSeconds;
+}
+
+bool CFeedCatalog::LoadConfig() {
+  const FileStamp stamp = Stamp(m_strConfigPath);
+  ServiceConfig config;
+  if (!ServiceConfig::Load(m_strConfigPath, config)) return false;
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_configStamp = stamp;
+  AdoptConfig(std::move(config));
+  return true;
+}
+
+PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
+  PollResult result;
+  result.categoriesChanged = ReloadConfigIfChanged(force);
+  for (const Source& source : Sources()) {
+    const FileStamp stamp = Stamp(source.path);
+    if (!force && source.everRead && stamp == source.stamp) continue;
+    FeedChange change;
+    change.providerID = source.providerID;
+    std::vector<FeedItem> items;
+    // A missing, oversized or unreadable feed keeps the items read from it before.
+    const bool readable =
+        stamp.exists && stamp.size <= CXMLHelper::kMaxFileSize && CFeedReader::ReadFile(source.path, items);
+    if (readable) TagSymbols(items);
+    Merge(source.providerID, stamp, readable ? &items : nullptr, now, change);
+    if (!change.items.empty()) result.changes.push_back(std::move(change));
+  }
+  return result;
+}
+
+bool CFeedCatalog::ReloadConfigIfChanged(bool force) {
+  const FileStamp stamp = Stamp(m_strConfigPath);
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (!force && stamp == m_configStamp) return false;
+    m_configStamp = stamp;
+  }
+  ServiceConfig config;
+  if (!ServiceConfig::Load(m_strConfigPath, config)) return false;  // a broken file keeps the old settings
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const bool changed = !config.SameCategories(m_config);
+  AdoptConfig(std::move(config));
+  return changed;
+}
+
+// Providers that stay keep their items; a provider whose source changed is read again at the next poll.
+void CFeedCatalog::AdoptConfig(ServiceConfig config) {
+  std::map<CString, Feed> feeds;
+  for (const ProviderConfig& provider : config.AllProviders()) {
+    if (feeds.count(provider.id) != 0) continue;
+    Feed& feed = feeds[provider.id];
+    const auto old = m_feeds.find(provider.id);
+    if (old != m_feeds.end()) feed = std::move(old->second);
+    if (feed.config.source != provider.source) feed.everRead = false;
+    feed.config = provider;
+  }
+  m_feeds = std::move(feeds);
+  m_config = std::move(config);
+}
+
+std::vector<CFeedCatalog::Source> CFeedCatalog::Sources() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  std::vector<Source> sources;
+  for (const ProviderConfig& provider : m_config.AllProviders()) {
+    const auto feed = m_feeds.find(provider.id);
+    if (feed == m_feeds.end()) continue;
+    if (std::any_of(sources.begin(), sources.end(), [&](const Source& s) { return s.providerID == provider.id; }))
+      continue;
+    sources.push_back({provider.id, ResolvePath(provider.source), feed->second.stamp, feed->second.everRead});
+  }
+  return sources;
+}
+
+CString CFeedCatalog::ResolvePath(const CString& source) const {
+  if (IsAbsolute(source.str()) || m_strFeedsFolder.IsEmpty()) return source;
+  return port::JoinPath(m_strFeedsFolder, source);
+}
+
+void CFeedCatalog::TagSymbols(std::vector<FeedItem>& items) const {
+  std::vector<SymbolWords> symbolWords;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    symbolWords = m_config.symbolWords;
+  }
+  for (FeedItem& item : items) {
+    for (const SymbolWords& symbol : symbolWords) {
+      if (std::find(item.symbols.begin(), item.symbols.end(), symbol.symbol) != item.symbols.end()) continue;
+      const bool mentioned = std::any_of(symbol.words.begin(), symbol.words.end(), [&](const std::string& word) {
+        return item.title.find(word) != std::string::npos || item.description.find(word) != std::string::npos;
+      });
+      if (mentioned) item.symbols.push_back(symbol.symbol);
+    }
+  }
+}
+
+void CFeedCatalog::Merge(const CString& providerID, const FileStamp& stamp, const std::vector<FeedItem>* items,
+                         UtcSeconds now, FeedChange& change) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const auto feed = m_feeds.find(providerID);
+  if (feed == m_feeds.end()) return;  // the configuration dropped it meanwhile
+  feed->second.stamp = stamp;
+  feed->second.everRead = true;
+  if (!items) return;
+  const RecordZone zone = ZoneLocked();
+  for (const long serial : feed->second.store.Merge(*items, now)) {
+    const StoredItem* item = feed->second.store.Find(serial);
+    if (item) change.items.push_back({DateValue(item->time, zone), item->symbols});
+  }
+}
+
+CFeedCatalog::FileStamp CFeedCatalog::Stamp(const CString& path) {
+  FileStamp stamp;
+  std::error_code error;
+  const std::filesystem::path file(path.str());
+  if (!std::filesystem::is_regular_file(file, error)) return stamp;
+  stamp.size = std::filesystem::file_size(file, error);
+  if (error) return FileStamp();
+  stamp.modified = std::filesystem::last_write_time(file, error);
+  if (error) return FileStamp();
+  stamp.exists = true;
+  return stamp;
+}
+
+int CFeedCatalog::PollMilliseconds() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_config.pollMilliseconds;
+}
+
+RecordZone CFeedCatalog::Zone() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return ZoneLocked();
+}
+
+RecordZone CFeedCatalog::ZoneLocked() const {
+  RecordZone zone;
+  if (m_bZoneOverride) {
+    zone.fixed = true;
+    zone.offsetSeconds = m_nZoneOverride;
+  } else if (m_config.hasZone) {
+    zone.fixed = true;
+    zone.offsetSeconds = m_config.zoneOffsetSeconds;
+  }
+  return zone;
+}
+
+std::vector<CString> CFeedCatalog::ProviderIDs() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  std::vector<CString> ids;
+  for (const ProviderConfig& provider : m_config.AllProviders()) ids.push_back(provider.id);
+  return ids;
+}
+
+int CFeedCatalog::CategoryCount() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return static_cast<int>(m_config.groups.size());
+}
+
+bool CFeedCatalog::GetCategory(int index, CategoryGroup& group) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  if (index < 0 || static_cast<std::size_t>(index) >= m_config.groups.size()) return false;
+  group = m_config.groups[static_cast<std::size_t>(index)];
+  return true;
+}
+
+bool CFeedCatalog::HasProvider(const CString& providerID) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return FindFeed(providerID) != nullptr;
+}
+
+long CFeedCatalog::LatestDate(const CString& providerID) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const Feed* feed = FindFeed(providerID);
+  if (!feed || feed->store.Items().empty()) return 0;
+  return DateValue(feed->store.Items().front().time, ZoneLocked());
+}
+
+int CFeedCatalog::GetHeadlines(const CString& providerIDs, const HeadlineFilter& filter,
+                               std::vector<NewsHeadline>& list) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const RecordZone zone = ZoneLocked();
+  bool anyKnown = false;
+  for (const std::string& id : SplitList(providerIDs.str())) {
+    const CString providerID(id);
+    const Feed* feed = FindFeed(providerID);
+    if (!feed) continue;
+    anyKnown = true;
+    for (const StoredItem& item : feed->store.Items()) {
+      if (filter.date > 0 && DateValue(item.time, zone) != filter.date) continue;
+      if (!filter.symbols.empty() && !HasAnySymbol(item, filter.symbols)) continue;
+      list.push_back(MakeHeadline(providerID, item, zone));
+    }
+  }
+  return anyKnown ? kOk : kUnknownProvider;
+}
+
+int CFeedCatalog::GetContent(const CString& providerID, long key1, CString& content) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const Feed* feed = FindFeed(providerID);
+  if (!feed) return kUnknownProvider;
+  const StoredItem* item = feed->store.Find(key1);
+  if (!item) return kNoSuchItem;
+  content = ItemContent(*item);
+  return kOk;
+}
+
+const CFeedCatalog::Feed* CFeedCatalog::FindFeed(const CString& providerID) const {
+  const auto it = m_feeds.find(providerID);
+  return it == m_feeds.end() ? nullptr : &it->second;
+}
+
+}  // namespace newssvc

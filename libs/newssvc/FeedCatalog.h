@@ -1,0 +1,123 @@
+// CFeedCatalog: the configuration and the items of every configured feed. Poll re-reads what changed on
+// disk (the configuration file and each feed, judged by modification time and size) and reports the new
+// items; the queries answer from what was read last. Poll runs on one thread at a time and reads files
+// without holding the catalog's lock, so queries are never held up by parsing.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "libs/newssvc/HeadlineRecord.h"
+#include "libs/newssvc/ItemStore.h"
+#include "libs/newssvc/NewsHeadline.h"
+#include "libs/newssvc/ServiceConfig.h"
+#include "port/CString.h"
+
+namespace newssvc {
+
+// One new item as a change report needs it.
+struct NewItem {
+  long date;  // the service's date value, YYYYMMDD
+  std::vector<std::string> symbols;
+};
+
+struct FeedChange {
+  CString providerID;
+  std::vector<NewItem> items;
+};
+
+struct PollResult {
+  bool categoriesChanged = false;
+  std::vector<FeedChange> changes;
+};
+
+// Which items a headline query wants: one date or all (0), and items tagged with one of the symbols or
+// all (empty).
+struct HeadlineFilter {
+  long date = 0;
+  std::vector<std::string> symbols;
+};
+
+class CFeedCatalog {
+ public:
+  // Status of a query: the provider is configured, or not.
+  static constexpr int kOk = 0;
+  static constexpr int kUnknownProvider = -1;
+  // GetContent: the provider is known but no longer holds the item.
+  static constexpr int kNoSuchItem = 1;
+
+  CFeedCatalog(CString configPath, CString feedsFolder);
+
+  // Relative feed sources are read from this folder.
+  void SetFeedsFolder(const CString& folder);
+  // A fixed zone for the records, overriding the configuration's.
+  void SetZoneOverride(int offsetSeconds);
+
+  // Reads the configuration; false when it cannot be read.
+  bool LoadConfig();
+  // Re-reads what changed since the last poll (everything when `force`); `now` dates items without a date.
+  PollResult Poll(bool force, UtcSeconds now);
+
+  int PollMilliseconds() const;
+  RecordZone Zone() const;
+  std::vector<CString> ProviderIDs() const;
+  int CategoryCount() const;
+  bool GetCategory(int index, CategoryGroup& group) const;
+  bool HasProvider(const CString& providerID) const;
+  // The service's date value of the provider's newest item; 0 when it has none.
+  long LatestDate(const CString& providerID) const;
+
+  // Records of every listed provider ("," between IDs) that pass the filter, provider by provider, each
+  // newest first. kUnknownProvider when no listed provider is configured.
+  int GetHeadlines(const CString& providerIDs, const HeadlineFilter& filter, std::vector<NewsHeadline>& list) const;
+  int GetContent(const CString& providerID, long key1, CString& content) const;
+
+ private:
+  struct FileStamp {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified{};
+    bool operator==(const FileStamp& other) const {
+      return exists == other.exists && size == other.size && modified == other.modified;
+    }
+    bool operator!=(const FileStamp& other) const { return !(*this == other); }
+  };
+  struct Feed {
+    ProviderConfig config;
+    CItemStore store;
+    FileStamp stamp;
+    bool everRead = false;
+  };
+  struct Source {
+    CString providerID;
+    CString path;
+    FileStamp stamp;
+    bool everRead;
+  };
+
+  static FileStamp Stamp(const CString& path);
+  bool ReloadConfigIfChanged(bool force);
+  void AdoptConfig(ServiceConfig config);
+  std::vector<Source> Sources() const;
+  CString ResolvePath(const CString& source) const;
+  void TagSymbols(std::vector<FeedItem>& items) const;
+  void Merge(const CString& providerID, const FileStamp& stamp, const std::vector<FeedItem>* items, UtcSeconds now,
+             FeedChange& change);
+  RecordZone ZoneLocked() const;
+  const Feed* FindFeed(const CString& providerID) const;
+
+  const CString m_strConfigPath;
+  mutable std::mutex m_mtx;  // guards everything below
+  CString m_strFeedsFolder;
+  ServiceConfig m_config;
+  FileStamp m_configStamp;
+  bool m_bZoneOverride = false;
+  int m_nZoneOverride = 0;
+  std::map<CString, Feed> m_feeds;
+};
+
+}  // namespace newssvc

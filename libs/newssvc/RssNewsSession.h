@@ -1,0 +1,97 @@
+// CRssNewsSession: one session of the news service, serving the RSS feeds its configuration names.
+//
+// Events reach the sink on the session's own event thread, never while the session holds a lock of its
+// own, so the sink may call back into the session. After Logout returns, no new event starts; an event
+// running on another thread is waited for (Logout called from inside an event does not wait).
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "libs/newssvc/EventThread.h"
+#include "libs/newssvc/FeedCatalog.h"
+#include "libs/newssvc/WTRSSNewsSvc.h"
+
+namespace newssvc {
+
+class CRssNewsSession final : public IWTRSSNewsSvc {
+ public:
+  static constexpr const char* kDefaultConfigFile = "RSSNewsSvc.xml";
+
+  // configFolder: the Config folder; configFile: the file in it (empty: kDefaultConfigFile); zone: a
+  // numeric offset for the records (empty: the configuration's zone, else the machine's).
+  CRssNewsSession(const CString& configFolder, const CString& configFile, const CString& zone);
+  ~CRssNewsSession();
+  CRssNewsSession(const CRssNewsSession&) = delete;
+  CRssNewsSession& operator=(const CRssNewsSession&) = delete;
+
+  // Reads the configuration; false when it cannot be read (the factory then fails).
+  bool Open();
+
+  int Login(IWTRSSNewsSvcEvent* pSink) override;
+  int Logout(IWTRSSNewsSvcEvent* pSink) override;
+  int SetSessionInfo(const CString& strFeedsFolder, const CString& strPollMilliseconds,
+                     const CString& strUser) override;
+  int Connect() override;
+  int Disconnect() override;
+  int GetCategoryCount() override;
+  IRSSNewsCategory* GetCategory(int nIndex) override;
+  int BookProviderNews(const CString& strProviderIDs) override;
+  int UnbookProviderNews(const CString& strProviderIDs) override;
+  int GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) override;
+  int ReqTotalHeadline(const CString& strProviderID, int nTaskID) override;
+  int CancelTotalHeadline(int nTaskID) override;
+  int GetProviderHeadline_Date(const CString& strProviderID, long lDate, std::vector<NewsHeadline>& vecList) override;
+  int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) override;
+  int BookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) override;
+  int UnbookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) override;
+  int GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs,
+                        std::vector<NewsHeadline>& vecList) override;
+  int GetSymbolHeadline_Date(const CString& strProviderID, const CString& strSymbolID, long lDate,
+                             std::vector<NewsHeadline>& vecList) override;
+  int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
+                           CString& strContent) override;
+
+  // Re-read every feed at once and report every provider (QMRSSNewsSvc_UpdateProviderCache).
+  void UpdateProviderCache();
+  // Re-read every feed at once and report the symbol for every provider (QMRSSNewsSvc_UpdateSymbolCache).
+  void UpdateSymbolCache(const CString& strSymbolIDs, int nDate);
+  // The server's clock, date YYYYMMDD and time HHMMSS in the records' zone: items without a date of their
+  // own are dated by it from now on. Values that are no date and time are ignored.
+  void SetServerTime(long lDate, long lTime);
+
+ private:
+  using Event = std::function<void(IWTRSSNewsSvcEvent&)>;
+
+  void Poll(bool force);
+  void Report(const std::vector<FeedChange>& changes);
+  void Deliver(const Event& event);
+  std::chrono::milliseconds PollInterval() const;
+  UtcSeconds Now() const;
+  std::vector<CString> BookedProviderLists() const;
+  std::vector<CString> BookedSymbolTexts() const;
+  static int AddBooking(std::map<CString, int>& bookings, const CString& text);
+  static void DropBooking(std::map<CString, int>& bookings, const CString& text);
+
+  CFeedCatalog m_catalog;
+  CEventThread m_thread;
+
+  mutable std::mutex m_mtx;  // guards the members below
+  std::condition_variable m_cvIdle;
+  IWTRSSNewsSvcEvent* m_pSink = nullptr;
+  int m_nDelivering = 0;
+  bool m_bConnected = false;
+  int m_nPollOverride = 0;
+  long long m_llClockOffset = 0;
+  std::map<CString, int> m_mapProviderBookings;     // booked provider-list text -> count
+  std::map<CString, int> m_mapSymbolBookings;       // booked symbol text -> count
+  std::vector<std::pair<int, CString>> m_vecTasks;  // requested (task ID, provider ID), not yet answered
+};
+
+}  // namespace newssvc

@@ -1,0 +1,108 @@
+#include "libs/newssvc/ServiceConfig.h"
+
+#include <cstdlib>
+
+#include "libs/newssvc/FeedDate.h"
+#include "libs/vxutil/XMLHelper.h"
+#include "port/CodePage.h"
+
+namespace newssvc {
+
+namespace {
+
+std::string Attribute(const CXMLElement& element, const char* name) {
+  std::string value;
+  element.GetAttribute(name, value);
+  return value;
+}
+
+std::vector<std::string> SplitWords(const std::string& text) {
+  std::vector<std::string> words;
+  std::string current;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == ',') {
+      if (!current.empty()) words.push_back(current);
+      current.clear();
+    } else {
+      current += text[i];
+    }
+  }
+  return words;
+}
+
+CategoryGroup ReadGroup(const CXMLElement& element) {
+  CategoryGroup group;
+  group.name = port::Big5FromUtf8(Attribute(element, "name"));
+  for (const auto& child : element.children) {
+    if (child->localName != "Provider") continue;
+    ProviderConfig provider;
+    provider.id = port::Big5FromUtf8(Attribute(*child, "id"));
+    provider.name = port::Big5FromUtf8(Attribute(*child, "name"));
+    provider.source = port::Big5FromUtf8(Attribute(*child, "source"));
+    if (!provider.id.IsEmpty()) group.providers.push_back(provider);
+  }
+  return group;
+}
+
+}  // namespace
+
+bool ParseZoneOffset(const std::string& text, int& offsetSeconds) {
+  if (text == "Z" || text == "UTC" || text == "GMT") {
+    offsetSeconds = 0;
+    return true;
+  }
+  // Reuse the date parser's zone rules on a fixed date: the offset is what it subtracts.
+  UtcSeconds utc = 0;
+  const std::string zone = text.rfind("UTC", 0) == 0 || text.rfind("GMT", 0) == 0 ? text.substr(3) : text;
+  if (zone.empty() || (zone[0] != '+' && zone[0] != '-')) return false;
+  if (!ParseFeedDate("1 Jan 2000 00:00:00 " + zone, utc)) return false;
+  offsetSeconds = static_cast<int>(FromCivil(2000, 1, 1, 0, 0, 0) - utc);
+  return true;
+}
+
+bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {
+  CXMLDocument doc;
+  if (CXMLHelper::ParseXMLFile(path, doc) == 0 || !doc.root || doc.root->localName != "RSSNewsService") return false;
+  ServiceConfig loaded;
+  const CXMLElement& root = *doc.root;
+  const std::string poll = Attribute(root, "pollMilliseconds");
+  if (!poll.empty()) {
+    const long value = std::strtol(poll.c_str(), nullptr, 10);
+    loaded.pollMilliseconds =
+        value < kMinPollMilliseconds ? kMinPollMilliseconds : static_cast<int>(value > 3600000 ? 3600000 : value);
+  }
+  loaded.hasZone = ParseZoneOffset(Attribute(root, "timeZone"), loaded.zoneOffsetSeconds);
+  for (const auto& child : root.children) {
+    if (child->localName == "Category") {
+      loaded.groups.push_back(ReadGroup(*child));
+    } else if (child->localName == "Symbol") {
+      SymbolWords symbol{Attribute(*child, "id"), SplitWords(Attribute(*child, "words"))};
+      if (!symbol.symbol.empty()) loaded.symbolWords.push_back(symbol);
+    }
+  }
+  config = std::move(loaded);
+  return true;
+}
+
+std::vector<ProviderConfig> ServiceConfig::AllProviders() const {
+  std::vector<ProviderConfig> all;
+  for (const CategoryGroup& group : groups) all.insert(all.end(), group.providers.begin(), group.providers.end());
+  return all;
+}
+
+bool ServiceConfig::SameCategories(const ServiceConfig& other) const {
+  auto sameProvider = [](const ProviderConfig& a, const ProviderConfig& b) {
+    return a.id == b.id && a.name == b.name && a.source == b.source;
+  };
+  if (groups.size() != other.groups.size()) return false;
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    const auto& a = groups[i].providers;
+    const auto& b = other.groups[i].providers;
+    if (groups[i].name != other.groups[i].name || a.size() != b.size()) return false;
+    for (std::size_t j = 0; j < a.size(); ++j)
+      if (!sameProvider(a[j], b[j])) return false;
+  }
+  return true;
+}
+
+}  // namespace newssvc

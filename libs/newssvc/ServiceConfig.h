@@ -1,0 +1,63 @@
+// The service's configuration file, "RSSNewsSvc.xml" in the Config folder (another name may be given to
+// the factory). XML in any encoding the declaration names:
+//
+//   <RSSNewsService pollMilliseconds="5000" timeZone="+08:00">
+//     <Category name="Taiwan market">
+//       <Provider id="TWSTK" name="Stock news" source="feeds/twstock.xml"/>
+//     </Category>
+//     <Symbol id="2330" words="TSMC,Taiwan Semiconductor"/>
+//   </RSSNewsService>
+//
+// Categories and providers are listed in file order. A relative source is read from the feeds folder (the
+// Config folder unless the session names another). timeZone is a numeric offset ("+08:00", "-0500", "UTC+8")
+// for the records' dates and times; without it the machine's zone is used. A Symbol element's words tag an
+// item with that symbol when its title or description contains one of them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "port/CString.h"
+
+namespace newssvc {
+
+struct ProviderConfig {
+  CString id;      // Big5
+  CString name;    // Big5
+  CString source;  // path of the feed file as written in the configuration
+};
+
+struct CategoryGroup {
+  CString name;  // Big5
+  std::vector<ProviderConfig> providers;
+};
+
+struct SymbolWords {
+  std::string symbol;              // UTF-8
+  std::vector<std::string> words;  // UTF-8
+};
+
+struct ServiceConfig {
+  static constexpr int kDefaultPollMilliseconds = 5000;
+  static constexpr int kMinPollMilliseconds = 100;
+
+  std::vector<CategoryGroup> groups;
+  std::vector<SymbolWords> symbolWords;
+  int pollMilliseconds = kDefaultPollMilliseconds;
+  bool hasZone = false;
+  int zoneOffsetSeconds = 0;  // meaningful when hasZone
+
+  // Reads the file; false when it is missing, unreadable or not a service configuration.
+  static bool Load(const CString& path, ServiceConfig& config);
+
+  // Every provider of every group, in listing order.
+  std::vector<ProviderConfig> AllProviders() const;
+
+  // Whether both list the same category groups and providers in the same order.
+  bool SameCategories(const ServiceConfig& other) const;
+};
+
+// Reads a numeric zone offset ("+08:00", "-0500", "UTC+8", "Z"); false when the text is none.
+bool ParseZoneOffset(const std::string& text, int& offsetSeconds);
+
+}  // namespace newssvc

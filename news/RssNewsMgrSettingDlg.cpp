@@ -1,0 +1,28 @@
+// CRssNewsMgr's settings dialog entry point.
+#include "libs/vxcommon/VxCommon.h"
+#include "module/ModuleStrings.h"
+#include "news/RssNewsMgr.h"
+#include "port/Path.h"
+#include "settings/RSSNewsData.h"
+#include "ui/RSSNewsSettingDlg.h"
+
+// The dialog's template and images are found by the front end that shows it, so no framework module state
+// needs switching around this call.
+bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* /*pParent*/, const CString& strUserRoot) {
+  CRSSNewsSettingDlg& dlg = VXRSS::GetRSSNewsSettingDlg();
+  dlg.SetSettingFolder(port::JoinPath(strUserRoot, VXRSS::DataFolderName()));
+
+  IWTRSSNewsSvc* pSvc = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(m_mtx);
+    pSvc = m_pNewsSvc;
+  }
+  // The dialog runs without the lock: the service and the views may reach the manager meanwhile.
+  if (!dlg.LoadCategories(pSvc)) return false;  // no service session: nothing to show
+  if (vxDoModal(&dlg, 0, 1, 0) == IDCANCEL) return false;
+
+  const CString strSel = VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels();
+  const std::lock_guard<std::mutex> lock(m_mtx);
+  m_strRSSNewsSel = strSel;
+  return true;
+}

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/settings/SettingsFileTest.h"
+
+namespace {
+
+using Ids = std::vector<CString>;
+
+const char kHeader[] = "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"";
+const char kTrailer[] = "\" />";
+
+Ids ListOf(CRSSNewsDataMgr& store) {
+  Ids ids;
+  store.GetRSSNewsSels(ids);
+  return ids;
+}
+
+struct LayoutCase {
+  const char* label;
+  Ids ids;
+  std::string value;  // the attribute's bytes in the file
+};
+
+class SettingsFileLayout : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(SettingsFileLayout, SavesExactBytesAndLoadsThemBack) {
+  StoreInTempDir saved;
+  ASSERT_EQ(saved.store.SetRSSNewsSels(GetParam().ids), 1);
+  ASSERT_EQ(saved.store.Save(), 1);
+  EXPECT_EQ(ReadBytes(saved.SettingsPath()), kHeader + GetParam().value + kTrailer);
+
+  CRSSNewsDataMgr loaded;
+  ASSERT_EQ(loaded.InitFolderPath(saved.Folder().string().c_str()), 1);
+  ASSERT_EQ(loaded.Load(), 1);
+  EXPECT_EQ(ListOf(loaded), GetParam().ids);
+  EXPECT_EQ(loaded.GetRSSNewsSels(), saved.store.GetRSSNewsSels());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, SettingsFileLayout,
+    testing::Values(
+        LayoutCase{"list", {"1001", "2002", "A_B"}, "1001,2002,A_B"}, LayoutCase{"empty", {}, ""},
+        // Big5 "新聞" and "許" (trail byte 0x5C) must come back byte for byte.
+        LayoutCase{"big5", {"\xB7\x73\xBB\x44", "\xB3\x5C", "x"}, "\xB7\x73\xBB\x44,\xB3\x5C,x"},
+        LayoutCase{"escaped", {"a\"b", "<c>", "d&e", "t\tn\nr\r"}, "a&quot;b,&lt;c&gt;,d&amp;e,t&#9;n&#10;r&#13;"}),
+    [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.label); });
+
+TEST(SettingsFileRead, SplitsAtEveryCommaKeepingEmptyPieces) {
+  StoreInTempDir s;
+  WriteBytes(s.SettingsPath(), std::string(kHeader) + "a,,b," + kTrailer);
+  ASSERT_EQ(s.store.Load(), 1);
+  EXPECT_EQ(ListOf(s.store), (Ids{"a", "", "b", ""}));
+  EXPECT_EQ(s.store.GetRSSNewsSels(), "a,,b,");
+  ASSERT_EQ(s.store.SetRSSNewsSels(ListOf(s.store)), 1);
+  EXPECT_EQ(s.store.GetRSSNewsSels(), "a,,b,");
+}
+
+TEST(SettingsFileRead, AcceptsAnyWellFormedLayoutAndConvertsToBig5) {
+  StoreInTempDir s;
+  WriteBytes(s.SettingsPath(),
+             "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- user's choice -->\r\n"
+             "<RSSNews other='1' RSSNewsItems='\xE6\x96\xB0\xE8\x81\x9E,&#x41;'>\r\n<x/></RSSNews>\r\n");
+  ASSERT_EQ(s.store.Load(), 1);
+  EXPECT_EQ(ListOf(s.store), (Ids{"\xB7\x73\xBB\x44", "A"}));
+}
+
+TEST(SettingsFileRead, SaveAfterLoadWritesTheListAgain) {
+  StoreInTempDir s;
+  const std::string file = std::string(kHeader) + "1,2" + kTrailer;
+  WriteBytes(s.SettingsPath(), "<RSSNews RSSNewsItems='1,2'/>");
+  ASSERT_EQ(s.store.Load(), 1);
+  ASSERT_EQ(s.store.Save(), 1);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), file);
+}
+
+// Every way Load can fail, from a store that already holds a selection.
+struct LoadFailure {
+  const char* label;
+  const char* file;  // null: no file at all
+  bool joinedTextKept;
+};
+
+class SettingsLoadFailure : public testing::TestWithParam<LoadFailure> {};
+
+TEST_P(SettingsLoadFailure, EmptiesTheListAndKeepsOrEmptiesTheText) {
+  StoreInTempDir s;
+  ASSERT_EQ(s.store.SetRSSNewsSels({"x", "y"}), 1);
+  if (GetParam().file != nullptr) WriteBytes(s.SettingsPath(), GetParam().file);
+  EXPECT_EQ(s.store.Load(), 0);
+  EXPECT_TRUE(ListOf(s.store).empty());
+  EXPECT_EQ(s.store.GetRSSNewsSels(), GetParam().joinedTextKept ? "x,y" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsLoadFailure,
+    testing::Values(LoadFailure{"missing_file", nullptr, true},
+                    LoadFailure{"malformed", "<RSSNews RSSNewsItems='a'>", true},
+                    LoadFailure{"undecodable", "<?xml version='1.0' encoding='big5'?><RSSNews RSSNewsItems='\xFF'/>",
+                                true},
+                    LoadFailure{"hostile", "<!DOCTYPE RSSNews [<!ENTITY e 'a'>]><RSSNews RSSNewsItems='&e;'/>", true},
+                    LoadFailure{"other_root", "<Settings RSSNewsItems='a'/>", true},
+                    LoadFailure{"not_the_root", "<Settings><RSSNews RSSNewsItems='a'/></Settings>", true},
+                    LoadFailure{"attribute_missing", "<RSSNews Items='a'/>", false}),
+    [](const testing::TestParamInfo<LoadFailure>& info) { return std::string(info.param.label); });
+
+TEST(SettingsStoreFailure, OperationsWithoutAPathChangeNothing) {
+  CRSSNewsDataMgr store;
+  ASSERT_EQ(store.SetRSSNewsSels({"x"}), 1);
+  EXPECT_EQ(store.Load(), 0);
+  EXPECT_EQ(ListOf(store), Ids{"x"});
+  EXPECT_EQ(store.GetRSSNewsSels(), "x");
+  EXPECT_EQ(store.Save(), 0);
+
+  StoreInTempDir s;
+  const CString path = s.store.GetFilePath();
+  EXPECT_EQ(s.store.InitFolderPath(""), 0);
+  EXPECT_EQ(s.store.GetFilePath(), path);
+}
+
+TEST(SettingsStoreFailure, IdWithCommaIsRefusedWholesale) {
+  CRSSNewsDataMgr store;
+  ASSERT_EQ(store.SetRSSNewsSels({"a", "b"}), 1);
+  EXPECT_EQ(store.SetRSSNewsSels({"c", "d,e"}), 0);
+  EXPECT_EQ(ListOf(store), (Ids{"a", "b"}));
+  EXPECT_EQ(store.GetRSSNewsSels(), "a,b");
+}
+
+TEST(SettingsStoreFailure, SaveThatCannotCreateItsFileLeavesTheOldOneAndNoDebris) {
+  StoreInTempDir s;
+  ASSERT_EQ(s.store.SetRSSNewsSels({"old"}), 1);
+  ASSERT_EQ(s.store.Save(), 1);
+  const std::string before = ReadBytes(s.SettingsPath());
+  // A folder in the place of the temporary file makes it impossible to create.
+  const std::filesystem::path blocker = s.SettingsPath().string() + ".tmp";
+  std::filesystem::create_directory(blocker);
+  ASSERT_EQ(s.store.SetRSSNewsSels({"new"}), 1);
+  EXPECT_EQ(s.store.Save(), 0);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), before);
+
+  CRSSNewsDataMgr elsewhere;
+  ASSERT_EQ(elsewhere.InitFolderPath((s.Folder() / "missing").string().c_str()), 1);
+  EXPECT_EQ(elsewhere.Save(), 0);
+  EXPECT_FALSE(std::filesystem::exists(s.Folder() / "missing"));
+}
+
+TEST(SettingsStore, SaveReplacesAnExistingFileAndSetAloneDoesNotWrite) {
+  StoreInTempDir s;
+  ASSERT_EQ(s.store.SetRSSNewsSels({"first"}), 1);
+  ASSERT_EQ(s.store.Save(), 1);
+  ASSERT_EQ(s.store.SetRSSNewsSels({"second", "third"}), 1);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), std::string(kHeader) + "first" + kTrailer);
+  ASSERT_EQ(s.store.Save(), 1);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), std::string(kHeader) + "second,third" + kTrailer);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.Folder()), {}), 1);
+}
+
+TEST(SettingsStore, FolderWithTrailingSeparatorKeepsIt) {
+  CRSSNewsDataMgr store;
+  const std::string sep(1, static_cast<char>(std::filesystem::path::preferred_separator));
+  ASSERT_EQ(store.InitFolderPath(("user" + sep + "Data" + sep).c_str()), 1);
+  EXPECT_EQ(store.GetFilePath().str(), "user" + sep + "Data" + sep + sep + "RSSNewsSetting.xml");
+}
+
+TEST(SettingsStore, CopiesCarryEveryMemberAndTheAccessorGivesTheOneStore) {
+  StoreInTempDir s;
+  ASSERT_EQ(s.store.SetRSSNewsSels({"a", "b"}), 1);
+  s.store.SetAuthorizedExch(true);
+  CRSSNewsDataMgr copy(s.store);
+  CRSSNewsDataMgr assigned;
+  assigned = s.store;
+  for (CRSSNewsDataMgr* c : {&copy, &assigned}) {
+    EXPECT_EQ(ListOf(*c), (Ids{"a", "b"}));
+    EXPECT_EQ(c->GetRSSNewsSels(), "a,b");
+    EXPECT_EQ(c->GetFilePath(), s.store.GetFilePath());
+    EXPECT_TRUE(c->GetAuthorizedExch());
+  }
+  EXPECT_EQ(&VXRSS::GetRSSNewsDataMgr(), &CRSSNewsDataMgr::Instance());
+}
+
+}  // namespace

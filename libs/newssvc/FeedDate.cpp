@@ -56,13 +56,10 @@ int MonthFromName(const std::string& name) {
   return 0;
 }
 
-bool IsWeekday(const std::string& name) {
-  static const char* const kDays[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
-  const std::string lower = Lower(name);
-  if (lower.size() < 3) return false;
-  for (const char* day : kDays)
-    if (lower.compare(0, 3, day) == 0) return true;
-  return false;
+bool AllLetters(const std::string& text) {
+  for (const char c : text)
+    if (!std::isalpha(static_cast<unsigned char>(c))) return false;
+  return !text.empty();
 }
 
 // "+0800", "-05:00", "+8": offset in seconds.
@@ -141,7 +138,8 @@ bool ValidDate(int year, int month, int day) {
 // drop the zone, or append a zone comment.
 bool ParseRfc822(const std::string& text, UtcSeconds& utc) {
   std::vector<std::string> tokens = Tokens(text);
-  if (!tokens.empty() && IsWeekday(tokens.front()) && !AllDigits(tokens.front())) tokens.erase(tokens.begin());
+  // A weekday, in whatever language the feed writes it ("Sat", "mer", "Donnerstag"), says nothing more.
+  if (!tokens.empty() && AllLetters(tokens.front()) && MonthFromName(tokens.front()) == 0) tokens.erase(tokens.begin());
   if (tokens.size() < 3) return false;
   int day = 0, month = 0;
   if (AllDigits(tokens[0]) && (month = MonthFromName(tokens[1])) != 0) {
@@ -156,6 +154,11 @@ bool ParseRfc822(const std::string& text, UtcSeconds& utc) {
   if (tokens[2].size() <= 2) year += year < 50 ? 2000 : 1900;  // two-digit years, as RFC 2822 reads them
   int hour = 0, minute = 0, second = 0, offset = 0;
   if (tokens.size() > 3 && !ParseClock(tokens[3], hour, minute, second)) return false;
+  if (tokens.size() > 4 && (Lower(tokens[4]) == "am" || Lower(tokens[4]) == "pm")) {  // a 12-hour clock
+    if (hour < 1 || hour > 12) return false;
+    hour = hour % 12 + (Lower(tokens[4]) == "pm" ? 12 : 0);
+    tokens.erase(tokens.begin() + 4);
+  }
   if (tokens.size() > 4 && !NumericZone(tokens[4], offset) && !NamedZone(tokens[4], offset)) {
     // An unknown military or local zone name is read as UTC, as RFC 2822 asks for unknown zones.
     offset = 0;

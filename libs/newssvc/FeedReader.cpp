@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "libs/newssvc/FeedBytes.h"
+
 namespace newssvc {
 
 namespace {
@@ -62,15 +64,17 @@ std::string AtomLink(const CXMLElement& entry) {
   return fallback;
 }
 
+// Atom documents without the Atom namespace exist; the entry's own namespace is used for its children.
 FeedItem ReadAtomEntry(const CXMLElement& entry) {
+  const char* const ns = entry.nsUri.c_str();
   FeedItem item;
-  item.title = ChildText(entry, "title", kAtomNs);
+  item.title = ChildText(entry, "title", ns);
   item.link = AtomLink(entry);
-  item.id = ChildText(entry, "id", kAtomNs);
-  item.description = ChildText(entry, "summary", kAtomNs);
-  if (item.description.empty()) item.description = ChildText(entry, "content", kAtomNs);
-  ReadDate(ChildText(entry, "published", kAtomNs), item);
-  ReadDate(ChildText(entry, "updated", kAtomNs), item);
+  item.id = ChildText(entry, "id", ns);
+  item.description = ChildText(entry, "summary", ns);
+  if (item.description.empty()) item.description = ChildText(entry, "content", ns);
+  ReadDate(ChildText(entry, "published", ns), item);
+  ReadDate(ChildText(entry, "updated", ns), item);
   for (const auto& child : entry.children) {
     std::string scheme, term;
     if (child->localName == "category" && child->GetAttribute("scheme", scheme) && scheme == "symbol" &&
@@ -91,9 +95,13 @@ bool CFeedReader::ReadDocument(const CXMLDocument& doc, std::vector<FeedItem>& i
   items.clear();
   if (!doc.root) return false;
   const CXMLElement& root = *doc.root;
-  if (root.localName == "feed" && root.nsUri == kAtomNs) {
+  if (root.localName == "feed" && (root.nsUri == kAtomNs || root.nsUri.empty())) {
     for (const auto& child : root.children)
       if (child->localName == "entry") items.push_back(ReadAtomEntry(*child));
+    return true;
+  }
+  if (root.localName == "entry" && (root.nsUri == kAtomNs || root.nsUri.empty())) {  // an Atom entry document: one item
+    items.push_back(ReadAtomEntry(root));
     return true;
   }
   if (root.localName == "rss") {
@@ -111,12 +119,12 @@ bool CFeedReader::ReadDocument(const CXMLDocument& doc, std::vector<FeedItem>& i
 }
 
 bool CFeedReader::ReadFile(const CString& path, std::vector<FeedItem>& items) {
+  items.clear();
+  std::string bytes;
+  if (!ReadFeedBytes(path, CXMLHelper::kMaxFileSize, bytes)) return false;
+  RepairFeedBytes(bytes);
   CXMLDocument doc;
-  if (CXMLHelper::ParseXMLFile(path, doc) == 0) {
-    items.clear();
-    return false;
-  }
-  return ReadDocument(doc, items);
+  return CXMLHelper::ParseXMLBuffer(bytes, doc) != 0 && ReadDocument(doc, items);
 }
 
 }  // namespace newssvc

@@ -1,0 +1,99 @@
+// The feed reader on real-world feeds of every kind, compared with another parser's reading of them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "libs/newssvc/FeedReader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using newssvc::CFeedReader;
+using newssvc::FeedItem;
+using newssvc::UtcSeconds;
+
+std::vector<fs::path> FeedFiles() {
+  std::vector<fs::path> files;
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(VXRSS_FEEDS_DIR, error))
+    if (entry.path().extension() == ".xml") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string Collapse(const std::string& text) {
+  std::string out;
+  bool space = false;
+  for (const char c : text) {
+    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+      space = !out.empty();
+      continue;
+    }
+    if (space) out += ' ';
+    space = false;
+    out += c;
+  }
+  return out;
+}
+
+// The reference's RFC 3339 UTC time of an entry: published, else updated; false when it has neither.
+bool ReferenceTime(const nlohmann::json& entry, UtcSeconds& utc) {
+  for (const char* field : {"published", "updated"}) {
+    if (entry.contains(field) && entry[field].is_string())
+      return newssvc::ParseFeedDate(entry[field].get<std::string>(), utc);
+  }
+  return false;
+}
+
+class FeedFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::is_directory(VXRSS_FEEDS_DIR)) GTEST_SKIP() << "no feed fixtures at " << VXRSS_FEEDS_DIR;
+  }
+};
+
+TEST_F(FeedFixture, EveryFeedAgreesWithTheReferenceOnTitlesAndTimes) {
+  int compared = 0;
+  for (const fs::path& file : FeedFiles()) {
+    fs::path reference = file;
+    reference.replace_extension(".serde.json");
+    if (!fs::exists(reference)) continue;
+    SCOPED_TRACE(file.string());
+    std::ifstream in(reference);
+    const nlohmann::json expected = nlohmann::json::parse(in);
+    const auto& entries = expected["entries"];
+
+    std::vector<FeedItem> items;
+    EXPECT_TRUE(CFeedReader::ReadFile(CString(file.string()), items));
+    EXPECT_EQ(items.size(), entries.size());
+    if (items.size() != entries.size()) continue;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      SCOPED_TRACE("item " + std::to_string(i));
+      const auto& title = entries[i]["title"];
+      const std::string expectedTitle = title.is_object() ? title["content"].get<std::string>() : std::string();
+      EXPECT_EQ(Collapse(items[i].title), Collapse(expectedTitle));
+      UtcSeconds expectedTime = 0;
+      const bool hasTime = ReferenceTime(entries[i], expectedTime);
+      // The reference gives up on some dates ("Sat, Dec 16 2023 02:02:33 PM"); where it read one, so must we.
+      if (hasTime) {
+        EXPECT_TRUE(items[i].hasDate);
+        EXPECT_EQ(items[i].published, expectedTime);
+      }
+      ++compared;
+    }
+  }
+  EXPECT_GE(compared, 90);  // every item of the 61 reference readings
+}
+
+TEST_F(FeedFixture, TheMalformedFeedIsRejected) {
+  std::vector<FeedItem> items(1);
+  EXPECT_FALSE(CFeedReader::ReadFile(CString(VXRSS_FEEDS_DIR "/rss2/rss_2.0_invalid_1.xml"), items));
+  EXPECT_TRUE(items.empty());
+}
+
+}  // namespace

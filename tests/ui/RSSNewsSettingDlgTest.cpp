@@ -1,0 +1,182 @@
+// The settings dialog run end to end as a user runs it: the store is pointed at a folder holding a settings
+// file, the dialog learns the groups of a service, and a scripted user works the in-memory tree and presses
+// OK, Cancel or the close box. What counts is what the tree showed and what the store and the file hold.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "libs/vxcommon/VxCommon.h"
+#include "port/Path.h"
+#include "settings/RSSNewsData.h"
+#include "tests/libs/TempDir.h"
+#include "tests/ui/FakeCategories.h"
+#include "ui/RSSNewsSettingDlg.h"
+#include "ui/ScriptedFrontEnd.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using A = UserAction;
+
+class SettingDlgTest : public ::testing::Test {
+ protected:
+  CString Folder() const { return CString(dir.path().string()); }
+  std::string FilePath() const { return port::JoinPath(Folder(), CRSSNewsDataMgr::kFileName).str(); }
+
+  void WriteSettings(const std::string& ids) const {
+    std::ofstream(FilePath(), std::ios::binary)
+        << "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"" << ids << "\" />";
+  }
+  std::string ReadSettings() const {
+    std::ifstream file(FilePath(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  static std::string StoredSelection() { return VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels().str(); }
+
+  // One showing, as the manager runs it: store reloaded, categories loaded, dialog run.
+  int Show(CScriptedFrontEnd& user) {
+    dlg.SetSettingFolder(Folder());
+    EXPECT_TRUE(dlg.LoadCategories(&svc));
+    const CModalFrontEndScope scope(user);
+    return vxDoModal(&dlg, 0, 1, 0);
+  }
+
+  // Alpha and Beta, reported in the order Beta, Alpha.
+  void AddAlphaBeta() {
+    svc.Add("Beta", {{"b1", "beta one"}, {"b2", "beta two"}});
+    svc.Add("Alpha", {{"a1", "alpha one"}, {"a2", "alpha two"}});
+  }
+
+  TempDir dir;
+  FakeCategoryService svc;
+  CRSSNewsSettingDlg dlg;
+};
+
+TEST_F(SettingDlgTest, OpensWithTheStoredSelectionCheckedAndItsGroupsExpanded) {
+  svc.Add("Gamma", {{"g1", "gamma one"}});
+  AddAlphaBeta();
+  WriteSettings("b1,a2,a1");
+  CScriptedFrontEnd user({A::Capture(), A::Cancel()});
+  EXPECT_EQ(Show(user), IDCANCEL);
+  ASSERT_EQ(user.Captures().size(), 1u);
+  EXPECT_EQ(user.Captures()[0], (Lines{"- [x] Alpha", "      [x] alpha one", "      [x] alpha two", "- [~] Beta",
+                                       "      [x] beta one", "      [ ] beta two", "+ [ ] Gamma"}));
+  EXPECT_TRUE(user.Problems().empty());
+}
+
+TEST_F(SettingDlgTest, ListsGroupsInByteOrderOfTheirNamesAndItemsInServiceOrder) {
+  const CString big5Group("\xA4\x40");  // a double-byte name sorts after every single-byte one
+  svc.Add(big5Group, {{"c1", "x"}});
+  svc.Add("a", {{"l2", "second"}, {"l1", "first"}});
+  svc.Add("Z", {{"u1", "z"}});
+  svc.Add("a", {{"l3", "third"}});  // a second object of the same group adds to it
+  WriteSettings("c1,l1,u1");
+  CScriptedFrontEnd user({A::Capture(), A::OK()});
+  EXPECT_EQ(Show(user), IDOK);
+  EXPECT_EQ(user.Captures()[0], (Lines{"- [x] Z", "      [x] z", "- [~] a", "      [ ] second", "      [x] first",
+                                       "      [ ] third", "- [x] " + big5Group.str(), "      [x] x"}));
+  EXPECT_EQ(StoredSelection(), "u1,l1,c1");  // tree order, not the file's
+}
+
+TEST_F(SettingDlgTest, DuplicateItemNameIsShownOnceAndItsFirstIdStored) {
+  svc.AddMissing();
+  FakeCategory* group = svc.Add("G", {{"first", "news"}, {"other", "more"}, {"second", "news"}});
+  CScriptedFrontEnd user(
+      {A::Capture(), A::Key(VK_DOWN), A::Key(VK_RIGHT), A::ClickStateIcon({"G", "news"}), A::Capture(), A::OK()});
+  EXPECT_EQ(Show(user), IDOK);
+  EXPECT_EQ(group->releases, 1);
+  EXPECT_EQ(user.Captures()[0], (Lines{"+ [ ] G"}));
+  EXPECT_EQ(user.Captures()[1], (Lines{"- [~] G", "      [x] news", "      [ ] more"}));
+  EXPECT_EQ(StoredSelection(), "first");
+  EXPECT_NE(ReadSettings().find("RSSNewsItems=\"first\""), std::string::npos);
+  EXPECT_TRUE(user.Problems().empty());
+}
+
+TEST_F(SettingDlgTest, UnknownStoredIdIsDroppedByOkAndKeptByCancelOrCloseBox) {
+  AddAlphaBeta();
+  WriteSettings("ghost,a1");
+  const std::string original = ReadSettings();
+  for (const A& close : {A::Cancel(), A::CloseBox()}) {
+    CScriptedFrontEnd user({A::ClickStateIcon({"Alpha", "alpha two"}), close});
+    EXPECT_EQ(Show(user), IDCANCEL);
+    EXPECT_EQ(StoredSelection(), "ghost,a1");
+    EXPECT_EQ(ReadSettings(), original);
+  }
+  CScriptedFrontEnd user({A::OK()});
+  EXPECT_EQ(Show(user), IDOK);
+  EXPECT_EQ(StoredSelection(), "a1");
+  EXPECT_NE(ReadSettings().find("RSSNewsItems=\"a1\""), std::string::npos);
+}
+
+TEST_F(SettingDlgTest, ClicksAndSpaceChangeWhatOkStores) {
+  AddAlphaBeta();
+  WriteSettings("b1,a1");
+  CScriptedFrontEnd user({
+      A::ClickStateIcon({"Beta"}),            // partially checked: checks all of Beta
+      A::ClickLabel({"Alpha", "alpha one"}),  // only moves the caret
+      A::Capture(),
+      A::Key(VK_DOWN),
+      A::Key(VK_SPACE),  // checks alpha two
+      A::Key(VK_UP),
+      A::Key(VK_SPACE),  // unchecks alpha one
+      A::Capture(),
+      A::OK(),
+  });
+  EXPECT_EQ(Show(user), IDOK);
+  ASSERT_EQ(user.Captures().size(), 2u);
+  EXPECT_EQ(user.Captures()[0], (Lines{"- [~] Alpha", "      [x] alpha one", "      [ ] alpha two", "- [x] Beta",
+                                       "      [x] beta one", "      [x] beta two"}));
+  EXPECT_EQ(user.CaretsAtCaptures()[0], "alpha one");
+  EXPECT_EQ(user.Captures()[1][0], "- [~] Alpha");
+  EXPECT_EQ(StoredSelection(), "a2,b1,b2");
+  EXPECT_TRUE(user.Problems().empty());
+}
+
+TEST_F(SettingDlgTest, KeepsEveryGroupAndItemItWasEverToldOf) {
+  svc.Add("Old", {{"o1", "old one"}});
+  svc.Add("G", {{"g1", "kept"}});
+  WriteSettings("o1,g1");
+  CScriptedFrontEnd first({A::Cancel()});
+  Show(first);
+
+  // The service now reports neither Old nor the item "kept"; G's first item of this call is not added
+  // to the group it already knows, the later ones are.
+  FakeCategoryService later;
+  later.Add("G", {{"g2", "first of call"}, {"g3", "later"}});
+  dlg.SetSettingFolder(Folder());
+  EXPECT_TRUE(dlg.LoadCategories(&later));
+  CScriptedFrontEnd second({A::Capture(), A::OK()});
+  const CModalFrontEndScope scope(second);
+  EXPECT_EQ(vxDoModal(&dlg, 0, 1, 0), IDOK);
+  EXPECT_EQ(second.Captures()[0],
+            (Lines{"- [~] G", "      [x] kept", "      [ ] later", "- [x] Old", "      [x] old one"}));
+  EXPECT_EQ(StoredSelection(), "g1,o1");
+}
+
+TEST_F(SettingDlgTest, WithoutTreeOrWithoutGroupsOkStoresNothing) {
+  WriteSettings("x1");
+  const std::string original = ReadSettings();
+  CScriptedFrontEnd empty({A::Capture(), A::OK()});
+  EXPECT_EQ(Show(empty), IDOK);
+  EXPECT_TRUE(empty.Captures()[0].empty());
+
+  AddAlphaBeta();
+  CScriptedFrontEnd noTree({A::OK()});
+  noTree.FailTreeCreation();
+  EXPECT_EQ(Show(noTree), IDOK);
+
+  EXPECT_EQ(StoredSelection(), "x1");
+  EXPECT_EQ(ReadSettings(), original);
+}
+
+TEST(SettingDlgRun, NeedsAServiceAndAFrontEnd) {
+  CRSSNewsSettingDlg dlg;
+  EXPECT_FALSE(dlg.LoadCategories(nullptr));
+  ASSERT_EQ(GetModalFrontEnd(), nullptr);
+  EXPECT_EQ(vxDoModal(&dlg, 0, 1, 0), -1);
+}
+
+}  // namespace

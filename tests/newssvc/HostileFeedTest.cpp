@@ -1,0 +1,95 @@
+// Feeds that are broken or built to hurt: each is skipped, the items read before stay, and the service
+// goes on reporting the next good version of the feed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "libs/vxutil/XMLHelper.h"
+#include "tests/newssvc/ServiceFixture.h"
+
+namespace newssvc_test {
+namespace {
+
+struct HostileCase {
+  const char* name;
+  std::string (*make)();
+};
+
+std::string EntityBomb() {
+  std::string doc = "<?xml version=\"1.0\"?>\n<!DOCTYPE rss [<!ENTITY a \"aaaaaaaaaa\">";
+  for (char c = 'b'; c <= 'k'; ++c) {  // each entity ten of the one before: 10^10 bytes in the end
+    std::string value;
+    for (int i = 0; i < 10; ++i) value += std::string("&") + static_cast<char>(c - 1) + ";";
+    doc += std::string("<!ENTITY ") + c + " \"" + value + "\">";
+  }
+  return doc + "]>\n<rss version=\"2.0\"><channel><item><title>&k;</title><guid>bomb</guid></item></channel></rss>";
+}
+
+std::string ExternalEntity() {
+  return "<?xml version=\"1.0\"?>\n<!DOCTYPE rss [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>\n"
+         "<rss version=\"2.0\"><channel><item><title>&x;</title><guid>x</guid></item></channel></rss>";
+}
+
+std::string Truncated() {
+  const std::string whole = RssFeed("utf-8", {{"t1", "cut short", "", {}}});
+  return whole.substr(0, whole.size() / 2);
+}
+
+std::string Oversized() { return RssFeed("utf-8", {{"big", std::string(CXMLHelper::kMaxFileSize, 'x'), "", {}}}); }
+
+std::string DeeplyNested() {
+  std::string doc = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><item><guid>deep</guid><title>";
+  for (int i = 0; i < 100000; ++i) doc += "<b>";
+  return doc + "</title></item></channel></rss>";
+}
+
+std::string Binary() {
+  std::string bytes;
+  for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((i * 7919) & 0xFF);
+  return bytes;
+}
+
+std::string UndeclaredEncoding() {
+  return "<?xml version=\"1.0\" encoding=\"x-no-such-charset\"?>\n"
+         "<rss version=\"2.0\"><channel><item><guid>enc</guid><title>t</title></item></channel></rss>";
+}
+
+std::string NotAFeed() { return "<?xml version=\"1.0\"?>\n<html><body><item><guid>h</guid></item></body></html>"; }
+
+class HostileFeed : public SessionTest, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileFeed, IsSkippedWithTheLastGoodItemsKept) {
+  m_session->BookProviderNews("A");
+  m_folder.Write("a.xml", GetParam().make());
+  SettleDown();
+  EXPECT_EQ(CountHeadlines("A"), 1);
+  EXPECT_TRUE(m_sink.Events().empty());
+
+  const auto start = std::chrono::steady_clock::now();
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
+                                            {"a2", "next", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  EXPECT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(CountHeadlines("A"), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Feeds, HostileFeed,
+                         ::testing::Values(HostileCase{"EntityBomb", EntityBomb},
+                                           HostileCase{"ExternalEntity", ExternalEntity},
+                                           HostileCase{"Truncated", Truncated}, HostileCase{"Oversized", Oversized},
+                                           HostileCase{"DeeplyNested", DeeplyNested}, HostileCase{"Binary", Binary},
+                                           HostileCase{"UndeclaredEncoding", UndeclaredEncoding},
+                                           HostileCase{"NotAFeed", NotAFeed}),
+                         [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+TEST_F(SessionTest, ABrokenConfigurationKeepsTheServiceAsItWas) {
+  m_folder.Write("RSSNewsSvc.xml", "<?xml version=\"1.0\"?><RSSNewsService><Category");
+  SettleDown();
+  EXPECT_EQ(m_session->GetCategoryCount(), 1);
+  EXPECT_EQ(CountHeadlines("A"), 1);
+  EXPECT_EQ(m_sink.Count("category"), 0);
+}
+
+}  // namespace
+}  // namespace newssvc_test

@@ -1,0 +1,93 @@
+// Test scaffolding for the news service: a folder with a configuration and feed files written the way a
+// publisher replaces them, and a sink that records every event.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "libs/newssvc/RssNewsSession.h"
+
+namespace newssvc_test {
+
+struct TestItem {
+  std::string guid;
+  std::string title;  // bytes in the feed's encoding
+  std::string pubDate = "Sat, 05 Dec 2026 09:30:00 +0800";
+  std::vector<std::string> symbols;
+};
+
+// An RSS 2.0 document in `encoding`; the caller gives titles already in that encoding.
+std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& items);
+
+class FeedFolder {
+ public:
+  FeedFolder();
+  ~FeedFolder();
+
+  const std::string& Path() const { return m_path; }
+  // Writes a file into the folder through a temporary file and a rename, as publishers replace feeds.
+  void Write(const std::string& name, const std::string& bytes) const;
+  void Remove(const std::string& name) const;
+  // A configuration with one category "Market" of providers A (a.xml), B (b.xml) and C (c.xml), a poll
+  // every 50 ms, Taipei time, and the word "TSMC" tagging items with symbol 2330.
+  void WriteConfig(const std::string& extraCategory = std::string()) const;
+
+ private:
+  std::string m_path;
+};
+
+// Records events as text: "provider A 20261205", "symbol A 2330 20261205", "task A 3", "category".
+class RecordingSink : public IWTRSSNewsSvcEvent {
+ public:
+  virtual ~RecordingSink() = default;
+
+  void OnCategoryChange() override;
+  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override;
+  void OnNewsContentChange(const CString&, long, long) override {}
+  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
+  void OnSymbolNewsContentChange(const CString&, const CString&, long, long) override {}
+  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override;
+
+  // Runs inside every event, on the service's thread, after the event is recorded.
+  std::function<void(const std::string&)> onEvent;
+
+  std::vector<std::string> Events() const;
+  int Count(const std::string& event) const;
+  // Waits until `event` has been recorded at least once; false after the time-out.
+  bool WaitFor(const std::string& event, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
+ private:
+  void Record(const std::string& event);
+
+  mutable std::mutex m_mtx;
+  mutable std::condition_variable m_cv;
+  std::vector<std::string> m_events;
+};
+
+// A connected session on a FeedFolder's configuration, polling every 50 ms, logged in with a sink.
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Lets several poll intervals pass.
+  static void SettleDown() { std::this_thread::sleep_for(std::chrono::milliseconds(400)); }
+  // Number of the provider's headlines; -1 when the service does not know it.
+  int CountHeadlines(const char* providerID);
+  // Polls `condition` until it holds; false after 10 seconds.
+  static bool Eventually(const std::function<bool()>& condition);
+
+  FeedFolder m_folder;
+  RecordingSink m_sink;
+  std::unique_ptr<newssvc::CRssNewsSession> m_session;
+};
+
+}  // namespace newssvc_test

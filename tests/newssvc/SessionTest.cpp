@@ -1,0 +1,206 @@
+// The session over real files: text conversion into the records, change reports, bookings, tasks,
+// categories, missing feeds and the sink's threading rules.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "libs/newssvc/HeadlineRecord.h"
+#include "libs/newssvc/WTRSSNewsSvc.h"
+#include "tests/newssvc/ServiceFixture.h"
+
+namespace newssvc_test {
+namespace {
+
+using std::chrono::milliseconds;
+
+const std::string kBig5Title = "\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69";  // 台積電許可: 許 ends in 0x5C
+const std::string kUtf8Title = "\xE5\x8F\xB0\xE7\xA9\x8D\xE9\x9B\xBB\xE8\xA8\xB1\xE5\x8F\xAF";
+
+TEST_F(SessionTest, TitlesReachTheRecordBlockInBig5FromBig5AndUtf8Feeds) {
+  m_folder.Write("b.xml", RssFeed("big5", {{"b1", kBig5Title, "", {}}}));
+  m_folder.Write("c.xml", RssFeed("utf-8", {{"c1", kUtf8Title, "", {}}}));
+  ASSERT_TRUE(Eventually([&] { return CountHeadlines("B") == 1 && CountHeadlines("C") == 1; }));
+  for (const char* provider : {"B", "C"}) {
+    std::vector<NewsHeadline> list;
+    ASSERT_EQ(m_session->GetTotalHeadline(provider, list), 0);
+    ASSERT_EQ(list.size(), 1u) << provider;
+    EXPECT_EQ(newssvc::BlockTitle(list[0]).str(), kBig5Title) << provider;
+    CString content;
+    ASSERT_EQ(m_session->GetNewsContent(provider, list[0].lKey1, list[0].lKey2, content), 0);
+    EXPECT_EQ(content.str(), "<a href='" + newssvc::BlockLink(list[0]).str() + "'>" + kBig5Title + "</a>body of " +
+                                 (provider == std::string("B") ? "b1" : "c1"));
+    newssvc::FreeHeadlines(list);
+  }
+}
+
+TEST_F(SessionTest, ListsAreNewestFirstInTheConfiguredZone) {
+  m_folder.Write("b.xml", RssFeed("utf-8", {{"old", "old", "Fri, 04 Dec 2026 23:59:00 +0000", {}},
+                                            {"new", "new", "2026-12-05T01:00:00Z", {}}}));
+  m_session->UpdateProviderCache();
+  ASSERT_TRUE(m_sink.WaitFor("provider B 20261205"));
+  std::vector<NewsHeadline> list;
+  ASSERT_EQ(m_session->GetTotalHeadline("B", list), 0);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_STREQ(list[0].szDate, "20261205");
+  EXPECT_STREQ(list[0].szTime, "090000");
+  EXPECT_STREQ(list[1].szTime, "075900");  // 23:59 UTC is 07:59 the next morning in Taipei
+  newssvc::FreeHeadlines(list);
+  ASSERT_EQ(m_session->GetProviderHeadline_Date("B", 20261204, list), 0);
+  EXPECT_TRUE(list.empty());
+}
+
+TEST_F(SessionTest, AChangedFeedIsReportedOnceToItsBookedProviderAndNeverToUnbookedOnes) {
+  m_session->BookProviderNews("A,B");
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
+                                            {"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("c.xml", RssFeed("utf-8", {{"c1", "unbooked", "", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  // The same items written again (a new modification time) are no news.
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}},
+                                            {"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  SettleDown();
+  EXPECT_EQ(m_sink.Events(), std::vector<std::string>{"provider A 20261206"});
+  EXPECT_EQ(CountHeadlines("A"), 2);
+  EXPECT_EQ(CountHeadlines("C"), 1);
+}
+
+TEST_F(SessionTest, BookingsAreCountedPerIdText) {
+  m_session->BookProviderNews("A");
+  m_session->BookProviderNews("A");
+  m_session->UnbookProviderNews("A");
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  m_session->UnbookProviderNews("A");
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}}}));
+  SettleDown();
+  EXPECT_EQ(m_sink.Count("provider A 20261207"), 0);
+  EXPECT_EQ(CountHeadlines("A"), 3);
+}
+
+TEST_F(SessionTest, SymbolNewsComesFromCategoriesAndConfiguredWords) {
+  m_session->BookSymbolNews_Date("2330", 0, "A,B");
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a2", "tagged", "Sun, 06 Dec 2026 09:00:00 +0800", {"2330"}},
+                                            {"a3", "TSMC beats", "Mon, 07 Dec 2026 09:00:00 +0800", {}},
+                                            {"a4", "other", "Mon, 07 Dec 2026 10:00:00 +0800", {"2317"}}}));
+  ASSERT_TRUE(m_sink.WaitFor("symbol A 2330 20261206"));
+  ASSERT_TRUE(m_sink.WaitFor("symbol A 2330 20261207"));
+  std::vector<NewsHeadline> list;
+  ASSERT_EQ(m_session->GetSymbolHeadline("A", "2317,2330", list), 0);
+  EXPECT_EQ(list.size(), 3u);
+  newssvc::FreeHeadlines(list);
+  ASSERT_EQ(m_session->GetSymbolHeadline_Date("A", "2330", 20261207, list), 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(newssvc::BlockTitle(list[0]), "TSMC beats");
+  newssvc::FreeHeadlines(list);
+}
+
+TEST_F(SessionTest, TotalHeadlineRequestsAreAnsweredOnceUnlessCancelled) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  m_sink.onEvent = [released](const std::string& event) {
+    if (event == "task A 1") released.wait();  // holds the service's thread
+  };
+  ASSERT_EQ(m_session->ReqTotalHeadline("A", 1), 0);
+  ASSERT_TRUE(m_sink.WaitFor("task A 1"));
+  ASSERT_EQ(m_session->ReqTotalHeadline("A", 2), 0);
+  ASSERT_EQ(m_session->ReqTotalHeadline("B", 2), 0);
+  EXPECT_EQ(m_session->CancelTotalHeadline(2), 0);
+  EXPECT_NE(m_session->CancelTotalHeadline(2), 0);  // nothing left to cancel
+  ASSERT_EQ(m_session->ReqTotalHeadline("B", 3), 0);
+  EXPECT_NE(m_session->ReqTotalHeadline("nobody", 4), 0);
+  release.set_value();
+  ASSERT_TRUE(m_sink.WaitFor("task B 3"));  // requests are answered in order, so task 2 had its turn
+  SettleDown();
+  EXPECT_EQ(m_sink.Events(), (std::vector<std::string>{"task A 1", "task B 3"}));
+}
+
+TEST_F(SessionTest, ACategoryChangeIsReported) {
+  m_folder.WriteConfig("<Category name=\"More\"><Provider id=\"D\" name=\"Delta\" source=\"d.xml\"/></Category>");
+  ASSERT_TRUE(m_sink.WaitFor("category"));
+  EXPECT_EQ(m_session->GetCategoryCount(), 2);
+  IRSSNewsCategory* category = m_session->GetCategory(1);
+  ASSERT_NE(category, nullptr);
+  EXPECT_EQ(category->GetName(), "More");
+  EXPECT_EQ(category->GetItemID(0), "D");
+  EXPECT_EQ(category->GetItemName(0), "Delta");
+  category->Release();
+  EXPECT_EQ(m_session->GetCategory(2), nullptr);
+  EXPECT_EQ(CountHeadlines("A"), 1);  // items of providers that stay are kept
+  SettleDown();
+  EXPECT_EQ(m_sink.Count("category"), 1);
+}
+
+TEST_F(SessionTest, AMissingFeedIsEmptyUntilItAppears) {
+  m_session->BookProviderNews("C");
+  EXPECT_EQ(CountHeadlines("C"), 0);
+  m_folder.Write("c.xml", RssFeed("utf-8", {{"c1", "here", "Sat, 05 Dec 2026 12:00:00 +0800", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider C 20261205"));
+  EXPECT_EQ(CountHeadlines("C"), 1);
+  m_folder.Remove("c.xml");
+  SettleDown();
+  EXPECT_EQ(CountHeadlines("C"), 1);  // items once read stay
+  EXPECT_EQ(CountHeadlines("unknown"), -1);
+}
+
+TEST_F(SessionTest, TheSinkMayCallBackAndLogoutWaitsForARunningEvent) {
+  std::promise<void> inside;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> fetched{-1};
+  m_sink.onEvent = [&, released](const std::string& event) {
+    if (event != "provider A 20261206") return;
+    std::vector<NewsHeadline> list;
+    m_session->GetProviderHeadline_Date("A", 20261206, list);  // back into the service, inside the event
+    fetched = static_cast<int>(list.size());
+    newssvc::FreeHeadlines(list);
+    inside.set_value();
+    released.wait();
+  };
+  m_session->BookProviderNews("A");
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  inside.get_future().wait();
+  EXPECT_EQ(fetched, 1);
+  auto logout = std::async(std::launch::async, [&] { return m_session->Logout(&m_sink); });
+  EXPECT_EQ(logout.wait_for(milliseconds(200)), std::future_status::timeout);
+  release.set_value();
+  EXPECT_EQ(logout.get(), 1);
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}}}));
+  SettleDown();
+  EXPECT_EQ(m_sink.Count("provider A 20261207"), 0);  // logged out: nothing more arrives
+}
+
+TEST_F(SessionTest, LogoutFromInsideAnEventDoesNotWaitForItself) {
+  std::atomic<bool> loggedOut{false};
+  m_sink.onEvent = [&](const std::string&) { loggedOut = m_session->Logout(&m_sink) == 1; };
+  m_session->ReqTotalHeadline("A", 5);
+  ASSERT_TRUE(m_sink.WaitFor("task A 5"));
+  SettleDown();
+  EXPECT_TRUE(loggedOut);
+}
+
+TEST(SessionLibrary, TheFactoryNeedsAConfigurationAndCacheUpdatesAlwaysReport) {
+  FeedFolder folder;
+  EXPECT_EQ(QMGetWTRSSNewsSvc("", "", folder.Path().c_str()), nullptr);
+  folder.WriteConfig();
+  folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  IWTRSSNewsSvc* session = QMGetWTRSSNewsSvc("", "+00:00", folder.Path().c_str());
+  ASSERT_NE(session, nullptr);
+  RecordingSink sink;
+  session->Login(&sink);
+  ASSERT_NE(session->Connect(), 0);
+  QMRSSNewsSvc_UpdateProviderCache();
+  EXPECT_TRUE(sink.WaitFor("provider A 20261205"));  // the zone from the factory: 01:00 UTC
+  EXPECT_TRUE(sink.WaitFor("provider B 0"));         // a provider without items still hears back
+  QMRSSNewsSvc_UpdateSymbolCache("2330", 20261205);
+  EXPECT_TRUE(sink.WaitFor("symbol C 2330 20261205"));
+  session->Logout(&sink);
+  session->Disconnect();
+  QMReleaseWTRSSNewsSvc(&session);
+  EXPECT_EQ(session, nullptr);
+  QMRSSNewsSvc_UpdateProviderCache();  // no session left: nothing to reach
+}
+
+}  // namespace
+}  // namespace newssvc_test

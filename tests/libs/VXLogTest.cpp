@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -19,48 +18,32 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-const std::regex kStampedLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
+// The text after the timestamp; fails the test when the line is not "YYYY-MM-DD hh:mm:ss.mmm text".
+std::string Body(const std::string& line) {
+  static const std::regex kStamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
+  std::smatch m;
+  EXPECT_TRUE(std::regex_match(line, m, kStamped)) << line;
+  return m.size() > 1 ? m[1].str() : std::string();
+}
 
-TEST(VXLog, CreatesNestedFolderAndWritesOneStampedLinePerWrite) {
+TEST(VXLog, CreatesItsFolderAndWritesOneStampedLinePerWrite) {
   TempDir dir;
   const std::string folder = (dir.path() / "exe" / "LOG").string();
   CVXLog log;
   ASSERT_TRUE(log.storage(folder.c_str(), "VX", "vxRSSMgr", true, false));
-  EXPECT_TRUE(std::filesystem::is_directory(folder));
   log(0x100).Write("%s", "CVRSSMgr::Init Log init");
-  log.Write(CString("second \xA4\x41 line"));
+  log.Write("%d-%s", 42, std::string(5000, 'z').c_str());  // longer than any fixed buffer would hold
+  log.Write(CString("\xA4\x41"));
 
   const std::vector<std::string> lines = ReadLines(log.FilePath());
-  ASSERT_EQ(lines.size(), 2u);
-  std::smatch m;
-  ASSERT_TRUE(std::regex_match(lines[0], m, kStampedLine)) << lines[0];
-  EXPECT_EQ(m[1], "CVRSSMgr::Init Log init");
-  ASSERT_TRUE(std::regex_match(lines[1], m, kStampedLine)) << lines[1];
-  EXPECT_EQ(m[1], "second \xA4\x41 line");
-}
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(Body(lines[0]), "CVRSSMgr::Init Log init");
+  EXPECT_EQ(Body(lines[1]), "42-" + std::string(5000, 'z'));
+  EXPECT_EQ(Body(lines[2]), "\xA4\x41");
 
-TEST(VXLog, FormatsArgumentsAndOmitsStampWhenAsked) {
-  TempDir dir;
-  CVXLog log;
-  ASSERT_TRUE(log.storage(dir.path().string().c_str(), "p", "n", false, false));
-  log.Write("%d-%s-%05.1f", 42, "x", 3.14159);
-  log.Write("%s", std::string(5000, 'z').c_str());  // longer than any fixed buffer would hold
-  const std::vector<std::string> lines = ReadLines(log.FilePath());
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "42-x-003.1");
-  EXPECT_EQ(lines[1], std::string(5000, 'z'));
-}
-
-TEST(VXLog, UnusableFolderFailsAndLaterWritesAreHarmless) {
-  TempDir dir;
-  const std::filesystem::path blocker = dir.path() / "file";
-  std::ofstream(blocker) << "x";
-  CVXLog log;
-  EXPECT_FALSE(log.storage((blocker / "LOG").string().c_str(), "VX", "n", true, false));
-  EXPECT_FALSE(log.storage("", "VX", "n", true, false));
-  EXPECT_TRUE(log.FilePath().empty());
-  log(0x100).Write("dropped");
-  log.Write(CString("dropped"));
+  CVXLog unusable;  // a file where the folder should be: nothing is written, nothing breaks
+  EXPECT_FALSE(unusable.storage((log.FilePath() + "/LOG").c_str(), "VX", "n", true, false));
+  unusable(0x100).Write("dropped");
 }
 
 TEST(VXLog, ConcurrentWritersNeverInterleaveLines) {
@@ -81,10 +64,8 @@ TEST(VXLog, ConcurrentWritersNeverInterleaveLines) {
   const std::vector<std::string> lines = ReadLines(log.FilePath());
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLinesEach));
   for (const std::string& line : lines) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(line, m, kStampedLine));
-    const std::string body = m[1];
-    ASSERT_EQ(body, std::string(200, body[0]));
+    const std::string body = Body(line);
+    ASSERT_EQ(body, std::string(200, body.empty() ? '?' : body[0]));
   }
 }
 

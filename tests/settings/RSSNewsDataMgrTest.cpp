@@ -67,15 +67,6 @@ TEST(SettingsFileRead, AcceptsAnyWellFormedLayoutAndConvertsToBig5) {
   EXPECT_EQ(ListOf(s.store), (Ids{"\xB7\x73\xBB\x44", "A"}));
 }
 
-TEST(SettingsFileRead, SaveAfterLoadWritesTheListAgain) {
-  StoreInTempDir s;
-  const std::string file = std::string(kHeader) + "1,2" + kTrailer;
-  WriteBytes(s.SettingsPath(), "<RSSNews RSSNewsItems='1,2'/>");
-  ASSERT_EQ(s.store.Load(), 1);
-  ASSERT_EQ(s.store.Save(), 1);
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), file);
-}
-
 // Every way Load can fail, from a store that already holds a selection.
 struct LoadFailure {
   const char* label;
@@ -155,29 +146,6 @@ TEST(SettingsStore, SaveReplacesAnExistingFileAndSetAloneDoesNotWrite) {
   ASSERT_EQ(s.store.Save(), 1);
   EXPECT_EQ(ReadBytes(s.SettingsPath()), std::string(kHeader) + "second,third" + kTrailer);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.Folder()), {}), 1);
-}
-
-TEST(SettingsStore, FolderWithTrailingSeparatorKeepsIt) {
-  CRSSNewsDataMgr store;
-  const std::string sep(1, static_cast<char>(std::filesystem::path::preferred_separator));
-  ASSERT_EQ(store.InitFolderPath(("user" + sep + "Data" + sep).c_str()), 1);
-  EXPECT_EQ(store.GetFilePath().str(), "user" + sep + "Data" + sep + sep + "RSSNewsSetting.xml");
-}
-
-TEST(SettingsStore, CopiesCarryEveryMemberAndTheAccessorGivesTheOneStore) {
-  StoreInTempDir s;
-  ASSERT_EQ(s.store.SetRSSNewsSels({"a", "b"}), 1);
-  s.store.SetAuthorizedExch(true);
-  CRSSNewsDataMgr copy(s.store);
-  CRSSNewsDataMgr assigned;
-  assigned = s.store;
-  for (CRSSNewsDataMgr* c : {&copy, &assigned}) {
-    EXPECT_EQ(ListOf(*c), (Ids{"a", "b"}));
-    EXPECT_EQ(c->GetRSSNewsSels(), "a,b");
-    EXPECT_EQ(c->GetFilePath(), s.store.GetFilePath());
-    EXPECT_TRUE(c->GetAuthorizedExch());
-  }
-  EXPECT_EQ(&VXRSS::GetRSSNewsDataMgr(), &CRSSNewsDataMgr::Instance());
 }
 
 }  // namespace

@@ -7,9 +7,10 @@
 // manager calls a view or the service.
 #pragma once
 
-#include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -17,9 +18,11 @@
 #include "libs/newssvc/WTRSSNewsSvc.h"
 #include "module/VxRssExport.h"
 #include "news/BookingInfo.h"
+#include "news/CallTracker.h"
 #include "news/NewsChange.h"
 #include "news/RSSNewsObjEvent.h"
 #include "news/RssSubject.h"
+#include "news/StopEvent.h"
 #include "news/TaskInfo.h"
 #include "port/CString.h"
 
@@ -80,10 +83,37 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override;
 
  private:
+  friend class CRssNewsMgrTestAccess;  // lets the tests drive one delivery pass without the worker's timing
+
+  using ObjMap = std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>;
+  using ViewCall = std::function<void(IRSSNewsObjEvent&)>;
+  using ServiceCall = std::function<void(IWTRSSNewsSvc&)>;
+
+  // One call to a view, planned under m_mtx and run after it is released.
+  struct PlannedCall {
+    IRSSNewsObjEvent* pObj = nullptr;
+    CCallTracker::Ticket ticket;
+    ViewCall call;
+    CString strBookingText;  // the view's booking text when the call was planned
+  };
+
+  // The open session, held for the length of one operation so that Finit cannot release it underneath.
+  struct SessionLease {
+    IWTRSSNewsSvc* pSvc;
+    CCallTracker::Scope use;
+  };
+
   // Session.
   bool Login();
-  bool Logout();
+  bool Logout(IWTRSSNewsSvc* pSession);
   bool Log(int nLevel, const CString& strText);
+  std::optional<SessionLease> LeaseSessionLocked();
+  void CloseSession();
+
+  // Calls out to views.
+  PlannedCall PlanCallLocked(IRSSNewsObjEvent* pObj, ViewCall call);
+  bool RunCall(const PlannedCall& planned);
+  void RunCalls(const std::vector<PlannedCall>& calls);
 
   // Worker.
   bool StartThread();
@@ -101,9 +131,23 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   bool BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs);
   static void SplitIDs(const CString& strSource, CStringArray& arrResult, CString strSeparator);
   void ClearMapInfo();
+  bool RemoveFromRegistry(IRSSNewsObjEvent* pObj);
+  void ForgetView(IRSSNewsObjEvent* pObj);
+  bool TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent*>& registration, long& lDate);
+  ObjMap::iterator FindFirstBookingNoCase(const CString& strID);
+  bool IsInProviderListLocked(const CString& strID) const;
+  CString BookingKeyLocked(const CString& strProviderID) const;
+
+  // Pending changes.
+  bool IsChangePending(const NewsChange& change) const;
+  void RecordChangeLocked(const NewsChange& change);
+  void ClearPendingIDLocked(const CString& strID);
 
   // Fan-out.
   void NotifyAllObj(NotifyType eType, const CString& strText, EventType eEvent);
+  std::vector<PlannedCall> PlanNotifyAllLocked(NotifyType eType, const CString& strText, EventType eEvent);
+  std::vector<ServiceCall> RekeyRegistryLocked(const CString& strNewIDs);
+  std::vector<ServiceCall> PlanRebookingLocked(const CString& strNewIDs);
 
   // Queries.
   bool GetSvcNewsHeadline(const CString& strIDs, std::vector<NewsHeadline>& vecOut);
@@ -113,13 +157,15 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
 
   // Content.
   static bool ParseUrlFromContent(CString& strText);
+  std::vector<PlannedCall> PlanContentArrivalLocked(const CString& strKey, const ViewCall& call);
 
   CString m_strProviderIDs;
   IWTRSSNewsSvc* m_pNewsSvc = nullptr;
   std::map<IRSSNewsObjEvent*, CBookingInfo> m_mapObjInfo;
   std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>> m_mapObj;
   bool m_bCategoryReady = false;
-  // m_evStop / m_hThread: the worker's stop request and thread (see the worker's implementation).
+  CStopEvent m_evStop;
+  std::thread m_hThread;
   std::vector<NewsChange> m_vecChangeSet;
   std::vector<CString> m_vecPendingIDs;
   std::vector<std::pair<CString, IRSSNewsObjEvent*>> m_vecPendingNotify;
@@ -131,4 +177,6 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
 
   // The one mutex guarding everything above; never held while a view or the service is called.
   mutable std::mutex m_mtx;
+  // Which views and session uses are running where; see CCallTracker.
+  CCallTracker m_calls;
 };

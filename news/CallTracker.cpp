@@ -1,0 +1,112 @@
+#include "news/CallTracker.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+bool Contains(const std::vector<std::thread::id>& ids, std::thread::id id) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+void EraseOne(std::vector<std::thread::id>& ids, std::thread::id id) {
+  const auto it = std::find(ids.begin(), ids.end(), id);
+  if (it != ids.end()) ids.erase(it);
+}
+
+}  // namespace
+
+CCallTracker::Scope::Scope(CCallTracker& tracker, Key key) : m_tracker(&tracker), m_key(key) {
+  std::lock_guard<std::mutex> lock(tracker.m_mutex);
+  tracker.m_callees[key].running.push_back(std::this_thread::get_id());
+}
+
+CCallTracker::Scope::~Scope() {
+  if (m_tracker) m_tracker->Leave(m_key);
+}
+
+CCallTracker::Scope::Scope(Scope&& other) noexcept : m_tracker(other.m_tracker), m_key(other.m_key) {
+  other.m_tracker = nullptr;
+}
+
+CCallTracker::Scope& CCallTracker::Scope::operator=(Scope&& other) noexcept {
+  if (this != &other) {
+    if (m_tracker) m_tracker->Leave(m_key);
+    m_tracker = std::exchange(other.m_tracker, nullptr);
+    m_key = other.m_key;
+  }
+  return *this;
+}
+
+void CCallTracker::Leave(Key key) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    EraseOne(m_callees[key].running, std::this_thread::get_id());
+  }
+  m_idle.notify_all();
+}
+
+CCallTracker::Ticket CCallTracker::TicketFor(Key key) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const auto it = m_callees.find(key);
+  return Ticket{it == m_callees.end() ? 0 : it->second.epoch, m_allEpoch};
+}
+
+std::optional<CCallTracker::Scope> CCallTracker::EnterIfCurrent(Key key, const Ticket& ticket) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  CalleeState& state = m_callees[key];
+  if (!state.open || state.epoch != ticket.keyEpoch || m_allEpoch != ticket.allEpoch) return std::nullopt;
+  // Registered here, under the same lock as the check, so a Revoke cannot slip in between.
+  state.running.push_back(std::this_thread::get_id());
+  std::optional<Scope> scope;
+  scope.emplace(Scope::Adopt{}, *this, key);
+  return scope;
+}
+
+void CCallTracker::Reopen(Key key) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_callees[key].open = true;
+}
+
+void CCallTracker::Revoke(Key key) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  CalleeState& state = m_callees[key];
+  state.epoch = m_nextEpoch++;
+  state.open = false;
+}
+
+void CCallTracker::RevokeAll() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  ++m_allEpoch;
+}
+
+bool CCallTracker::MustWaitFor(const CalleeState& state, std::thread::id self) const {
+  const bool selfInside = Contains(state.running, self);
+  for (const std::thread::id id : state.running) {
+    if (id == self) continue;
+    if (selfInside && Contains(state.waiting, id)) continue;
+    return true;
+  }
+  return false;
+}
+
+void CCallTracker::WaitUntilIdle(Key key) {
+  const std::thread::id self = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_callees[key].waiting.push_back(self);
+  // A thread that starts waiting may release another waiter (see MustWaitFor).
+  m_idle.notify_all();
+  m_idle.wait(lock, [&] { return !MustWaitFor(m_callees[key], self); });
+  EraseOne(m_callees[key].waiting, self);
+}
+
+void CCallTracker::WaitUntilAllIdle() {
+  const std::thread::id self = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_idle.wait(lock, [&] {
+    return std::all_of(m_callees.begin(), m_callees.end(), [&](const auto& entry) {
+      const auto& running = entry.second.running;
+      return std::all_of(running.begin(), running.end(), [&](std::thread::id id) { return id == self; });
+    });
+  });
+}

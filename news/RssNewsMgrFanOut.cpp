@@ -1,0 +1,157 @@
+// CRssNewsMgr: notifications to every registered view, and the provider ID list.
+#include <algorithm>
+
+#include "module/ModuleStrings.h"
+#include "news/RssNewsMgr.h"
+
+CString CRssNewsMgr::GetProviderIDs() {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_strProviderIDs;
+}
+
+void CRssNewsMgr::SetProviderIDs(const CString& strProviderIDs) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_strProviderIDs = strProviderIDs;
+}
+
+void CRssNewsMgr::NotifyAllObj(NotifyType eType, const CString& strText, EventType eEvent) {
+  std::vector<PlannedCall> calls;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    calls = PlanNotifyAllLocked(eType, strText, eEvent);
+  }
+  // Nothing is caught: a view's exception ends the walk and reaches the caller.
+  RunCalls(calls);
+}
+
+std::vector<CRssNewsMgr::PlannedCall> CRssNewsMgr::PlanNotifyAllLocked(NotifyType eType, const CString& strText,
+                                                                       EventType eEvent) {
+  CStringArray arrProviderIDs;
+  SplitIDs(m_strProviderIDs, arrProviderIDs, VXRSS::IdSeparator());
+  std::vector<PlannedCall> calls;
+  for (const auto& [key, vecObj] : m_mapObj) {
+    const CString strBooking = key.strBookingID;
+    const bool bProviderBooking = strBooking == m_strProviderIDs;
+    for (IRSSNewsObjEvent* pObj : vecObj) {
+      if (!pObj) continue;
+      if (eType == NOTIFY_CLEAR) {
+        const bool bWanted = bProviderBooking ? eEvent != EVENT_SYMBOL : eEvent != EVENT_PROVIDER;
+        if (bWanted) {
+          calls.push_back(PlanCallLocked(pObj, [strText](IRSSNewsObjEvent& view) { view.OnHeadlineClear(strText); }));
+        }
+      } else if (bProviderBooking) {
+        calls.push_back(PlanCallLocked(
+            pObj, [strBooking](IRSSNewsObjEvent& view) { view.OnProviderHeadlineChange(strBooking, 0); }));
+      } else {
+        for (const CString& strProviderID : arrProviderIDs) {
+          calls.push_back(PlanCallLocked(pObj, [strProviderID, strBooking](IRSSNewsObjEvent& view) {
+            view.OnSymbolHeadlineChange(strProviderID, strBooking, 0);
+          }));
+        }
+      }
+    }
+  }
+  return calls;
+}
+
+// The service drops every old booking before the views are told to clear, and the views are told to
+// reload only after every booking has been made again under the new list.
+void CRssNewsMgr::RefreshProviderIDs(const CString& strProviderIDs) {
+  std::optional<SessionLease> session;
+  std::vector<ServiceCall> unbooking;
+  std::vector<PlannedCall> clears;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    session = LeaseSessionLocked();
+    if (!session) return;
+    unbooking = RekeyRegistryLocked(strProviderIDs);
+    clears = PlanNotifyAllLocked(NOTIFY_CLEAR, CString(), EVENT_ALL);
+  }
+  for (const ServiceCall& call : unbooking) call(*session->pSvc);
+  RunCalls(clears);
+  if (strProviderIDs.IsEmpty()) return;
+
+  std::vector<ServiceCall> booking;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    booking = PlanRebookingLocked(strProviderIDs);
+  }
+  for (const ServiceCall& call : booking) call(*session->pSvc);
+  NotifyAllObj(NOTIFY_CHANGE, CString(), EVENT_ALL);
+}
+
+// Moves the registry over to the new list in one step, so no other thread sees it half moved, and returns
+// the unbooking calls the service must see. The service's answers are not looked at.
+std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::RekeyRegistryLocked(const CString& strNewIDs) {
+  const CString strOldIDs = m_strProviderIDs;
+  std::vector<ServiceCall> calls;
+  ObjMap::iterator oldProvider;
+  if (SearchObjInfoByID(oldProvider, strOldIDs) && !strOldIDs.IsEmpty()) {
+    --m_nRefCount;
+    calls.push_back([strOldIDs](IWTRSSNewsSvc& svc) { svc.UnbookProviderNews(strOldIDs); });
+  }
+
+  std::vector<ObjMap::iterator> moved;
+  for (auto it = m_mapObj.begin(); it != m_mapObj.end(); ++it) {
+    const CBookingInfo& key = it->first;
+    if (key.strBookingID == strNewIDs) continue;
+    if (key.strBookingID.CompareNoCase(strOldIDs) == 0) {
+      std::vector<IRSSNewsObjEvent*>& target = m_mapObj[CBookingInfo(strNewIDs, 0)];
+      for (IRSSNewsObjEvent* pObj : it->second) {
+        if (std::find(target.begin(), target.end(), pObj) == target.end()) target.push_back(pObj);
+      }
+      moved.push_back(it);
+    } else if (!strOldIDs.IsEmpty()) {
+      --m_nRefCount;
+      calls.push_back([key, strOldIDs](IWTRSSNewsSvc& svc) {
+        svc.UnbookSymbolNews_Date(key.strBookingID, key.lBookingDate, strOldIDs);
+      });
+    }
+  }
+  for (const auto& it : moved) m_mapObj.erase(it);
+
+  for (auto& entry : m_mapObjInfo) {
+    if (entry.second.strBookingID == strOldIDs) entry.second.strBookingID = strNewIDs;
+  }
+  m_strProviderIDs = strNewIDs;
+  return calls;
+}
+
+std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::PlanRebookingLocked(const CString& strNewIDs) {
+  std::vector<ServiceCall> calls;
+  for (const auto& booking : m_mapObj) {
+    const CBookingInfo key = booking.first;
+    ++m_nRefCount;
+    if (key.strBookingID.CompareNoCase(strNewIDs) == 0) {
+      calls.push_back([strNewIDs](IWTRSSNewsSvc& svc) { svc.BookProviderNews(strNewIDs); });
+    } else {
+      calls.push_back([key, strNewIDs](IWTRSSNewsSvc& svc) {
+        svc.BookSymbolNews_Date(key.strBookingID, key.lBookingDate, strNewIDs);
+      });
+    }
+  }
+  return calls;
+}
+
+// At most one outstanding refresh per booking text: the next headline event for it clears the mark.
+void CRssNewsMgr::UIRefresh(IRSSNewsObjEvent* pObj) {
+  CBookingInfo key;
+  bool bProviderBooking = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (!m_pNewsSvc) return;
+    const auto booking = std::find_if(m_mapObj.begin(), m_mapObj.end(), [pObj](const auto& entry) {
+      return std::find(entry.second.begin(), entry.second.end(), pObj) != entry.second.end();
+    });
+    if (booking == m_mapObj.end()) return;
+    key = booking->first;
+    if (std::find(m_vecPendingIDs.begin(), m_vecPendingIDs.end(), key.strBookingID) != m_vecPendingIDs.end()) return;
+    m_vecPendingIDs.push_back(key.strBookingID);
+    bProviderBooking = key.strBookingID.CompareNoCase(m_strProviderIDs) == 0;
+  }
+  if (bProviderBooking) {
+    QMRSSNewsSvc_UpdateProviderCache();
+  } else {
+    QMRSSNewsSvc_UpdateSymbolCache(key.strBookingID, key.lBookingDate);
+  }
+}

@@ -1,0 +1,258 @@
+// CRssNewsMgr: the observer registry. Views book news through AddNotify and leave through RemoveNotify; the
+// first view of a booking books it at the service and the last one unbooks it.
+#include <algorithm>
+#include <new>
+
+#include "module/ModuleStrings.h"
+#include "news/HeadlineBlocks.h"
+#include "news/RssNewsMgr.h"
+
+bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long lDate) {
+  std::optional<SessionLease> session;
+  CString strProviderIDs;
+  bool bBook = false;
+  PlannedCall announce;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    session = LeaseSessionLocked();
+    if (!session || strIDs.IsEmpty()) return false;
+    m_calls.Reopen(pObj);
+    if (!m_bCategoryReady) {
+      try {
+        m_vecPendingNotify.emplace_back(strIDs, pObj);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+      return true;
+    }
+    const CBookingInfo key(strIDs, static_cast<int32_t>(lDate));
+    bool bNewKey = false;
+    if (!InsertElementToMapObj(key, pObj, bNewKey)) return false;
+    m_mapObjInfo[pObj] = key;
+    strProviderIDs = m_strProviderIDs;
+    bBook = bNewKey && !strProviderIDs.IsEmpty();
+    if (bBook) ++m_nRefCount;
+    announce = PlanCallLocked(pObj, [strProviderIDs, strIDs](IRSSNewsObjEvent& view) {
+      view.OnSymbolHeadlineChange(strProviderIDs, strIDs, 0);
+    });
+  }
+  if (bBook && session->pSvc->BookSymbolNews_Date(strIDs, lDate, strProviderIDs) == 0) return false;
+  if (!pObj) return true;
+  try {
+    RunCall(announce);
+  } catch (...) {
+    // A view that fails while it is being registered is not kept.
+    static_cast<IRssSubject*>(this)->RemoveNotify(pObj, strIDs);
+    return false;
+  }
+  return true;
+}
+
+bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj) {
+  std::optional<SessionLease> session;
+  CString strProviderIDs;
+  bool bBook = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    session = LeaseSessionLocked();
+    if (!session) return false;
+    m_calls.Reopen(pObj);
+    if (!m_bCategoryReady) {
+      try {
+        m_vecPendingNotify.emplace_back(CString(), pObj);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+      return true;
+    }
+    strProviderIDs = m_strProviderIDs;
+    bool bNewKey = false;
+    if (!InsertElementToMapObj(CBookingInfo(strProviderIDs, 0), pObj, bNewKey)) return false;
+    // Only the text changes: an earlier symbol booking's date stays in the record.
+    m_mapObjInfo[pObj].strBookingID = strProviderIDs;
+    bBook = bNewKey && !strProviderIDs.IsEmpty();
+    if (bBook) ++m_nRefCount;
+  }
+  if (bBook && session->pSvc->BookProviderNews(strProviderIDs) == 0) return false;
+
+  int nTaskID = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (!BuildTaskInfo(nTaskID, pObj, strProviderIDs)) return false;
+  }
+  CStringArray arrIDs;
+  SplitIDs(strProviderIDs, arrIDs, VXRSS::IdSeparator());
+  for (const CString& strID : arrIDs) {
+    if (session->pSvc->ReqTotalHeadline(strID, nTaskID) != 0) return false;
+  }
+  return true;
+}
+
+bool CRssNewsMgr::RemoveNotify(IRSSNewsObjEvent* pObj, const CString& /*strIDs: not used*/) {
+  const bool bResult = RemoveFromRegistry(pObj);
+  ForgetView(pObj);
+  return bResult;
+}
+
+// The registry part of RemoveNotify: cancel the view's open tasks, take it out of every booking list up to
+// the first emptied booking, and drop that booking at the service.
+bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
+  std::optional<SessionLease> session;
+  std::vector<int> vecTaskIDs;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    session = LeaseSessionLocked();
+    if (!session) return false;
+    for (const auto& [nTaskID, task] : m_mapTask) {
+      if (task.pObj == pObj) vecTaskIDs.push_back(nTaskID);
+    }
+  }
+  for (const int nTaskID : vecTaskIDs) {
+    if (session->pSvc->CancelTotalHeadline(nTaskID) != 0) return false;
+  }
+
+  CBookingInfo emptied;
+  CBookingInfo info;
+  CString strProviderIDs;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    bool bTakenOut = false;
+    auto it = m_mapObj.begin();
+    for (; it != m_mapObj.end(); ++it) {
+      std::vector<IRSSNewsObjEvent*>& vecObj = it->second;
+      const auto found = std::find(vecObj.begin(), vecObj.end(), pObj);
+      if (found != vecObj.end()) {
+        vecObj.erase(found);
+        bTakenOut = true;
+      }
+      if (bTakenOut && vecObj.empty()) break;
+    }
+    if (it == m_mapObj.end()) return true;
+
+    info = m_mapObjInfo[pObj];
+    strProviderIDs = m_strProviderIDs;
+    if (!strProviderIDs.IsEmpty()) --m_nRefCount;
+    // Erased now rather than after the service answers, so that a view registering meanwhile books anew
+    // instead of joining a booking that is about to be dropped.
+    emptied = it->first;
+    m_mapObj.erase(it);
+  }
+  if (strProviderIDs.IsEmpty()) return true;
+  if (info.strBookingID.CompareNoCase(strProviderIDs) == 0) {
+    session->pSvc->UnbookProviderNews(info.strBookingID);
+    return true;
+  }
+  if (session->pSvc->UnbookSymbolNews_Date(info.strBookingID, info.lBookingDate, strProviderIDs) != 0) return true;
+
+  // The service kept the booking, so the registry keeps it too, with no views.
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_mapObj.emplace(emptied, std::vector<IRSSNewsObjEvent*>());
+  return false;
+}
+
+// After RemoveNotify no call to the view starts, and a queued registration of it is not replayed; calls
+// running on other threads are waited for, so the host may destroy the view once RemoveNotify returns.
+void CRssNewsMgr::ForgetView(IRSSNewsObjEvent* pObj) {
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
+                                            [pObj](const auto& queued) { return queued.second == pObj; }),
+                             m_vecPendingNotify.end());
+    m_calls.Revoke(pObj);
+  }
+  m_calls.WaitUntilIdle(pObj);
+}
+
+bool CRssNewsMgr::InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey) {
+  bNewKey = false;
+  try {
+    const auto it = m_mapObj.find(key);
+    if (it != m_mapObj.end()) {
+      std::vector<IRSSNewsObjEvent*>& vecObj = it->second;
+      if (std::find(vecObj.begin(), vecObj.end(), pObj) != vecObj.end()) return false;
+      vecObj.push_back(pObj);
+      return true;
+    }
+    m_mapObj.emplace(key, std::vector<IRSSNewsObjEvent*>{pObj});
+    bNewKey = true;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool CRssNewsMgr::SearchObjInfoByID(ObjMap::iterator& it, const CString& strID) {
+  it = FindFirstBookingNoCase(strID);
+  return it != m_mapObj.end();
+}
+
+// The first booking in map order whose text equals strID ignoring case; dates are not looked at.
+CRssNewsMgr::ObjMap::iterator CRssNewsMgr::FindFirstBookingNoCase(const CString& strID) {
+  return std::find_if(m_mapObj.begin(), m_mapObj.end(),
+                      [&strID](const auto& booking) { return booking.first.strBookingID.CompareNoCase(strID) == 0; });
+}
+
+bool CRssNewsMgr::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) {
+  if (!pObj) return false;
+  // With every slot taken the caller's task ID stays, and the new request shares that task's record.
+  const auto freeSlot = std::find(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
+  if (freeSlot != std::end(m_bTaskFree)) {
+    nTaskID = static_cast<int>(freeSlot - std::begin(m_bTaskFree));
+    *freeSlot = false;
+  }
+  try {
+    TaskInfo& task = m_mapTask[nTaskID];
+    task.strIDs = strIDs;
+    task.pObj = pObj;
+    CStringArray arrIDs;
+    SplitIDs(strIDs, arrIDs, VXRSS::IdSeparator());
+    for (const CString& strID : arrIDs) task.vecIDs.push_back(strID);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void CRssNewsMgr::SplitIDs(const CString& strSource, CStringArray& arrResult, CString strSeparator) {
+  arrResult.RemoveAll();
+  CString strRest = strSource;
+  while (!strRest.IsEmpty()) {
+    const int nPos = strRest.Find(strSeparator);
+    if (nPos < 0) {
+      arrResult.Add(strRest);
+      return;
+    }
+    arrResult.Add(strRest.Left(nPos));
+    strRest = strRest.Mid(nPos + strSeparator.GetLength());
+  }
+}
+
+void CRssNewsMgr::ClearMapInfo() {
+  for (auto& booking : m_mapObj) booking.second.clear();
+  m_mapObj.clear();
+  m_mapObjInfo.clear();
+  m_mapCategory.clear();
+  // Headlines collected for tasks that will never be answered now belong to nobody else.
+  for (auto& task : m_mapTask) FreeHeadlineBlocks(task.second.vecHeadline);
+  m_mapTask.clear();
+}
+
+// Takes the oldest queued registration, with the date of the view's last booking (0 without one). One at a
+// time, so that a RemoveNotify during the replay still keeps its view's later registrations from running.
+bool CRssNewsMgr::TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent*>& registration, long& lDate) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  if (m_vecPendingNotify.empty()) return false;
+  registration = m_vecPendingNotify.front();
+  m_vecPendingNotify.erase(m_vecPendingNotify.begin());
+  const auto info = m_mapObjInfo.find(registration.second);
+  lDate = info == m_mapObjInfo.end() ? 0 : info->second.lBookingDate;
+  return true;
+}
+
+// Plain case-sensitive substring search of the whole list: any part of the list counts.
+bool CRssNewsMgr::IsInProviderListLocked(const CString& strID) const { return m_strProviderIDs.Find(strID) >= 0; }
+
+// A reported provider ID is served under the provider booking when it lies inside the provider list.
+CString CRssNewsMgr::BookingKeyLocked(const CString& strProviderID) const {
+  return IsInProviderListLocked(strProviderID) ? m_strProviderIDs : strProviderID;
+}

@@ -1,0 +1,352 @@
+#include "tests/fakes/FakeNewsSvc.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace fakes {
+
+namespace {
+
+std::atomic<FakeNewsSvc*> g_installed{nullptr};
+
+std::string Text(const CString& s) { return s.str(); }
+
+std::string Key(const FakeNewsSvc::Args& args) {
+  std::string key;
+  for (std::size_t i = 0; i < args.size(); ++i) key += (i ? ";" : "") + args[i];
+  return key;
+}
+
+}  // namespace
+
+NewsHeadline MakeHeadline(const HeadlineSpec& spec) {
+  NewsHeadline record{};
+  std::strncpy(record.szDate, spec.date.c_str(), sizeof(record.szDate) - 1);
+  std::strncpy(record.szTime, spec.time.c_str(), sizeof(record.szTime) - 1);
+  char* const block = static_cast<char*>(::operator new(spec.tag.size() + 1));
+  std::memcpy(block, spec.tag.c_str(), spec.tag.size() + 1);
+  record.pBlock = block;
+  return record;
+}
+
+std::string HeadlineTag(const NewsHeadline& record) {
+  return record.pBlock ? std::string(static_cast<const char*>(record.pBlock)) : std::string();
+}
+
+std::string TakeTags(std::vector<NewsHeadline>& list) {
+  std::string tags;
+  for (NewsHeadline& record : list) {
+    tags += (tags.empty() ? "" : ",") + HeadlineTag(record);
+    ::operator delete(record.pBlock);
+    record.pBlock = nullptr;
+  }
+  list.clear();
+  return tags;
+}
+
+// A category group; Release is recorded so a test sees that the manager handed it back.
+class FakeNewsSvc::Category : public IRSSNewsCategory {
+ public:
+  Category(CallLog& log, CString name, std::vector<std::pair<CString, CString>> items)
+      : m_log(log), m_name(std::move(name)), m_items(std::move(items)) {}
+  void Release() override { m_log.Add("Release(" + Text(m_name) + ")"); }
+  CString GetName() override { return m_name; }
+  int GetItemCount() override { return static_cast<int>(m_items.size()); }
+  CString GetItemID(int index) override { return m_items.at(static_cast<std::size_t>(index)).first; }
+  CString GetItemName(int index) override { return m_items.at(static_cast<std::size_t>(index)).second; }
+
+ private:
+  CallLog& m_log;
+  CString m_name;
+  std::vector<std::pair<CString, CString>> m_items;
+};
+
+FakeNewsSvc::FakeNewsSvc() = default;
+
+FakeNewsSvc::~FakeNewsSvc() {
+  JoinThreads();
+  FakeNewsSvc* self = this;
+  g_installed.compare_exchange_strong(self, nullptr);
+}
+
+void FakeNewsSvc::Install() { g_installed = this; }
+FakeNewsSvc* FakeNewsSvc::Installed() { return g_installed; }
+
+IWTRSSNewsSvcEvent* FakeNewsSvc::Sink() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_pSink;
+}
+
+void FakeNewsSvc::SetFactoryFails(bool bFails) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_bFactoryFails = bFails;
+}
+
+void FakeNewsSvc::SetResult(const std::string& op, int nStatus) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_results[op] = nStatus;
+}
+
+void FakeNewsSvc::SetResultFor(const std::string& op, const std::string& args, int nStatus) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_results[op + "(" + args + ")"] = nStatus;
+}
+
+void FakeNewsSvc::SetHeadlines(const std::string& op, const std::string& args, std::vector<HeadlineSpec> headlines) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_headlines[op + "(" + args + ")"] = std::move(headlines);
+}
+
+void FakeNewsSvc::SetContent(const std::string& op, const std::string& args, const CString& strContent) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_contents[op + "(" + args + ")"] = strContent;
+}
+
+void FakeNewsSvc::AddCategory(const CString& strName, std::vector<std::pair<CString, CString>> items) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_categories.push_back(std::make_unique<Category>(m_log, strName, std::move(items)));
+}
+
+void FakeNewsSvc::AddNullCategory() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_categories.push_back(nullptr);
+}
+
+void FakeNewsSvc::OnCall(const std::string& op, Hook hook) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_hooks[op] = std::move(hook);
+}
+
+void FakeNewsSvc::UseOwnLock(bool bUse) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_bUseOwnLock = bUse;
+}
+
+void FakeNewsSvc::FireFromThread(std::function<void(IWTRSSNewsSvcEvent&)> fire, bool bHoldOwnLock) {
+  IWTRSSNewsSvcEvent* const pSink = Sink();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_threads.emplace_back([this, pSink, fire = std::move(fire), bHoldOwnLock] {
+    if (!pSink) return;
+    std::unique_lock<std::recursive_mutex> own(m_ownLock, std::defer_lock);
+    if (bHoldOwnLock) own.lock();
+    fire(*pSink);
+  });
+}
+
+void FakeNewsSvc::JoinThreads() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    threads.swap(m_threads);
+  }
+  for (std::thread& thread : threads) thread.join();
+}
+
+std::string FakeNewsSvc::Format(const std::string& op, const Args& args) { return op + "(" + Key(args) + ")"; }
+
+IWTRSSNewsSvc* FakeNewsSvc::Open(const CString& str1, const CString& str2, const CString& strConfig) {
+  Record("QMGetWTRSSNewsSvc", {Text(str1), Text(str2), Text(strConfig)});
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_bFactoryFails ? nullptr : this;
+}
+
+int FakeNewsSvc::Answer(const std::string& op, const Args& args, int nDefault) {
+  Record(op, args);
+  Hook hook;
+  int nStatus = nDefault;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto hookIt = m_hooks.find(op);
+    if (hookIt != m_hooks.end()) hook = hookIt->second;
+    const auto forArgs = m_results.find(Format(op, args));
+    const auto forOp = m_results.find(op);
+    if (forArgs != m_results.end()) {
+      nStatus = forArgs->second;
+    } else if (forOp != m_results.end()) {
+      nStatus = forOp->second;
+    }
+  }
+  if (hook) hook(args);
+  return nStatus;
+}
+
+void FakeNewsSvc::FillList(const std::string& op, const Args& args, std::vector<NewsHeadline>& vecList) {
+  std::vector<HeadlineSpec> specs;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_headlines.find(Format(op, args));
+    if (it != m_headlines.end()) specs = it->second;
+  }
+  for (const HeadlineSpec& spec : specs) vecList.push_back(MakeHeadline(spec));
+}
+
+void FakeNewsSvc::FillContent(const std::string& op, const Args& args, CString& strContent) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const auto it = m_contents.find(Format(op, args));
+  if (it != m_contents.end()) strContent = it->second;
+}
+
+std::unique_lock<std::recursive_mutex> FakeNewsSvc::HoldOwnLock() {
+  bool bUse = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    bUse = m_bUseOwnLock;
+  }
+  return bUse ? std::unique_lock<std::recursive_mutex>(m_ownLock) : std::unique_lock<std::recursive_mutex>();
+}
+
+int FakeNewsSvc::Login(IWTRSSNewsSvcEvent* pSink) {
+  const auto own = HoldOwnLock();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pSink = pSink;
+  }
+  return Answer("Login", {}, 1);
+}
+
+int FakeNewsSvc::Logout(IWTRSSNewsSvcEvent* pSink) {
+  const auto own = HoldOwnLock();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_pSink == pSink) m_pSink = nullptr;
+  }
+  return Answer("Logout", {}, 1);
+}
+
+int FakeNewsSvc::SetSessionInfo(const CString& str1, const CString& str2, const CString& str3) {
+  const auto own = HoldOwnLock();
+  return Answer("SetSessionInfo", {Text(str1), Text(str2), Text(str3)}, 1);
+}
+
+int FakeNewsSvc::Connect() {
+  const auto own = HoldOwnLock();
+  return Answer("Connect", {}, 1);
+}
+
+int FakeNewsSvc::Disconnect() {
+  const auto own = HoldOwnLock();
+  return Answer("Disconnect", {}, 1);
+}
+
+int FakeNewsSvc::GetCategoryCount() {
+  const auto own = HoldOwnLock();
+  int nCount = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    nCount = static_cast<int>(m_categories.size());
+  }
+  return Answer("GetCategoryCount", {}, nCount);
+}
+
+IRSSNewsCategory* FakeNewsSvc::GetCategory(int nIndex) {
+  const auto own = HoldOwnLock();
+  Answer("GetCategory", {std::to_string(nIndex)}, 0);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (nIndex < 0 || static_cast<std::size_t>(nIndex) >= m_categories.size()) return nullptr;
+  return m_categories[static_cast<std::size_t>(nIndex)].get();
+}
+
+int FakeNewsSvc::BookProviderNews(const CString& strProviderIDs) {
+  const auto own = HoldOwnLock();
+  return Answer("BookProviderNews", {Text(strProviderIDs)}, 1);
+}
+
+int FakeNewsSvc::UnbookProviderNews(const CString& strProviderIDs) {
+  const auto own = HoldOwnLock();
+  return Answer("UnbookProviderNews", {Text(strProviderIDs)}, 1);
+}
+
+int FakeNewsSvc::GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) {
+  const auto own = HoldOwnLock();
+  const Args args{Text(strProviderID)};
+  FillList("GetTotalHeadline", args, vecList);
+  return Answer("GetTotalHeadline", args, 0);
+}
+
+int FakeNewsSvc::ReqTotalHeadline(const CString& strProviderID, int nTaskID) {
+  const auto own = HoldOwnLock();
+  return Answer("ReqTotalHeadline", {Text(strProviderID), std::to_string(nTaskID)}, 0);
+}
+
+int FakeNewsSvc::CancelTotalHeadline(int nTaskID) {
+  const auto own = HoldOwnLock();
+  return Answer("CancelTotalHeadline", {std::to_string(nTaskID)}, 0);
+}
+
+int FakeNewsSvc::GetProviderHeadline_Date(const CString& strProviderID, long lDate,
+                                          std::vector<NewsHeadline>& vecList) {
+  const auto own = HoldOwnLock();
+  const Args args{Text(strProviderID), std::to_string(lDate)};
+  FillList("GetProviderHeadline_Date", args, vecList);
+  return Answer("GetProviderHeadline_Date", args, 0);
+}
+
+int FakeNewsSvc::GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) {
+  const auto own = HoldOwnLock();
+  const Args args{Text(strProviderID), std::to_string(lKey1), std::to_string(lKey2)};
+  FillContent("GetNewsContent", args, strContent);
+  return Answer("GetNewsContent", args, 0);
+}
+
+int FakeNewsSvc::BookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) {
+  const auto own = HoldOwnLock();
+  return Answer("BookSymbolNews_Date", {Text(strSymbolIDs), std::to_string(lDate), Text(strProviderIDs)}, 1);
+}
+
+int FakeNewsSvc::UnbookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) {
+  const auto own = HoldOwnLock();
+  return Answer("UnbookSymbolNews_Date", {Text(strSymbolIDs), std::to_string(lDate), Text(strProviderIDs)}, 1);
+}
+
+int FakeNewsSvc::GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs,
+                                   std::vector<NewsHeadline>& vecList) {
+  const auto own = HoldOwnLock();
+  const Args args{Text(strProviderID), Text(strSymbolIDs)};
+  FillList("GetSymbolHeadline", args, vecList);
+  return Answer("GetSymbolHeadline", args, 0);
+}
+
+int FakeNewsSvc::GetSymbolHeadline_Date(const CString& strProviderID, const CString& strSymbolID, long lDate,
+                                        std::vector<NewsHeadline>& vecList) {
+  const auto own = HoldOwnLock();
+  const Args args{Text(strProviderID), Text(strSymbolID), std::to_string(lDate)};
+  FillList("GetSymbolHeadline_Date", args, vecList);
+  return Answer("GetSymbolHeadline_Date", args, 0);
+}
+
+int FakeNewsSvc::GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
+                                      CString& strContent) {
+  const auto own = HoldOwnLock();
+  const Args args{Text(strProviderID), Text(strSymbolID), std::to_string(lKey1), std::to_string(lKey2)};
+  FillContent("GetSymbolNewsContent", args, strContent);
+  return Answer("GetSymbolNewsContent", args, 0);
+}
+
+}  // namespace fakes
+
+// The service library's exported functions, served by the installed fake.
+IWTRSSNewsSvc* QMGetWTRSSNewsSvc(const CString& str1, const CString& str2, const CString& strConfig) {
+  fakes::FakeNewsSvc* const pSvc = fakes::FakeNewsSvc::Installed();
+  return pSvc ? pSvc->Open(str1, str2, strConfig) : nullptr;
+}
+
+void QMReleaseWTRSSNewsSvc(IWTRSSNewsSvc** ppSvc) {
+  if (fakes::FakeNewsSvc* const pSvc = fakes::FakeNewsSvc::Installed()) pSvc->Record("QMReleaseWTRSSNewsSvc", {});
+  if (ppSvc) *ppSvc = nullptr;
+}
+
+void QMRSSNewsSvcSetServerTime(long lValue1, long lValue2) {
+  if (fakes::FakeNewsSvc* const pSvc = fakes::FakeNewsSvc::Installed()) {
+    pSvc->Record("QMRSSNewsSvcSetServerTime", {std::to_string(lValue1), std::to_string(lValue2)});
+  }
+}
+
+void QMRSSNewsSvc_UpdateProviderCache() {
+  if (fakes::FakeNewsSvc* const pSvc = fakes::FakeNewsSvc::Installed()) pSvc->Record("UpdateProviderCache", {});
+}
+
+void QMRSSNewsSvc_UpdateSymbolCache(const CString& strID, int nDate) {
+  if (fakes::FakeNewsSvc* const pSvc = fakes::FakeNewsSvc::Installed()) {
+    pSvc->Record("UpdateSymbolCache", {strID.str(), std::to_string(nDate)});
+  }
+}

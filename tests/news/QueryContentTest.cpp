@@ -1,0 +1,145 @@
+// Headline queries, date order and news content.
+#include <gmock/gmock.h>
+
+#include "tests/news/ManagerTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
+  Open("11,12");
+  svc.SetHeadlines("GetSymbolHeadline", "11;2330", {{"1", "1", "a"}});
+  svc.SetHeadlines("GetSymbolHeadline", "12;2330", {{"1", "1", "b1"}, {"1", "1", "b2"}});
+  mgr.AddNotify(&v1, "2330", 3);
+  std::vector<NewsHeadline> out;
+  EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
+  EXPECT_EQ(fakes::TakeTags(out), "a,b1,b2");
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out)) << "a view without a booking";
+  EXPECT_FALSE(mgr.GetNewsHeadline(nullptr, out));
+}
+
+TEST_F(ManagerTest, SymbolBookingInsideTheProviderListIsHandledAsTheProviderBooking) {
+  Open("11,12");
+  mgr.AddNotify(&v1, "12", 3);
+  log.Clear();
+  std::vector<NewsHeadline> out;
+  EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
+  EXPECT_TRUE(out.empty());
+  EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)", "ReqTotalHeadline(12;0)"));
+}
+
+TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList) {
+  Open("11,12");
+  svc.SetHeadlines("GetTotalHeadline", "A", {{"1", "1", "a"}});
+  svc.SetHeadlines("GetTotalHeadline", "B", {{"1", "1", "b"}});
+  svc.SetHeadlines("GetSymbolHeadline", "12;2330", {{"1", "1", "s"}});
+  std::vector<NewsHeadline> out;
+  EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out));
+  EXPECT_EQ(fakes::TakeTags(out), "a,b");
+  EXPECT_TRUE(mgr.PullSymbolNewsHeadline_Date("", "2330", -3, out));
+  EXPECT_EQ(fakes::TakeTags(out), "s");
+  EXPECT_THAT(log.Matching("GetSymbolHeadline("),
+              ElementsAre("GetSymbolHeadline(11;2330)", "GetSymbolHeadline(12;2330)"));
+
+  svc.SetResultFor("GetTotalHeadline", "A", 2);
+  EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out)) << "one failed provider fails the whole";
+  EXPECT_EQ(fakes::TakeTags(out), "b");
+}
+
+TEST_F(ManagerTest, DatedPullsSucceedExactlyOnStatusZero) {
+  Open("11,12");
+  std::vector<NewsHeadline> out;
+  EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("11,12", 20240105, out));
+  EXPECT_TRUE(mgr.PullSymbolNewsHeadline_Date("11", "2330", 20240105, out));
+  svc.SetResult("GetProviderHeadline_Date", 1);
+  svc.SetResult("GetSymbolHeadline_Date", 1);
+  EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("11,12", 20240105, out));
+  EXPECT_FALSE(mgr.PullSymbolNewsHeadline_Date("11", "2330", 20240105, out));
+  EXPECT_THAT(log.Matching("GetProviderHeadline_Date"),
+              ElementsAre("GetProviderHeadline_Date(11,12;20240105)", "GetProviderHeadline_Date(11,12;20240105)"));
+}
+
+TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {
+  std::vector<NewsHeadline> list;
+  for (const fakes::HeadlineSpec& spec : std::vector<fakes::HeadlineSpec>{{"1000", "5", "late"},
+                                                                          {"999", "7", "early-b"},
+                                                                          {"999", "10", "early-c"},
+                                                                          {"999", "7", "early-b2"},
+                                                                          {"x", "1", "unreadable"},
+                                                                          {"999", "09", "early-a"}}) {
+    list.push_back(fakes::MakeHeadline(spec));
+  }
+  EXPECT_TRUE(CRssNewsMgrTestAccess::SortByDate(list));
+  EXPECT_EQ(fakes::TakeTags(list), "unreadable,early-b,early-b2,early-a,early-c,late");
+}
+
+struct ContentCase {
+  int nStatus;
+  int nCode;
+};
+
+class ContentCodeTest : public ManagerTest, public ::testing::WithParamInterface<ContentCase> {};
+
+TEST_P(ContentCodeTest, ServiceStatusMapsToTheManagersCode) {
+  Open("11,12");
+  svc.SetResult("GetNewsContent", GetParam().nStatus);
+  svc.SetResult("GetSymbolNewsContent", GetParam().nStatus);
+  CString strContent;
+  EXPECT_EQ(mgr.GetNewsContent("1", 3, 4, strContent), GetParam().nCode) << "1 lies inside 11,12";
+  EXPECT_EQ(mgr.GetSymbolNewsContent("12", "2330", 3, 4, strContent), GetParam().nCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, ContentCodeTest,
+                         ::testing::Values(ContentCase{-1, 0}, ContentCase{0, 1}, ContentCase{1, 2}, ContentCase{2, 3},
+                                           ContentCase{3, 0}));
+
+TEST_F(ManagerTest, ContentForAProviderOutsideTheListIsNotAsked) {
+  Open("11,12");
+  CString strContent = "kept";
+  EXPECT_EQ(mgr.GetNewsContent("13", 1, 2, strContent), 0);
+  EXPECT_EQ(mgr.GetSymbolNewsContent("13", "2330", 1, 2, strContent), 0);
+  EXPECT_EQ(strContent, "kept");
+  EXPECT_THAT(log.Entries(), IsEmpty());
+}
+
+TEST_F(ManagerTest, ContentEventsReachEveryMatchingBookingWithTheReportedIDs) {
+  Open("11,12");
+  mgr.AddNotify(&v1);
+  mgr.AddNotify(&v2);
+  mgr.AddNotify(&v3, "aapl", 1);
+  mgr.AddNotify(&v1, "AAPL", 2);
+  svc.SetContent("GetNewsContent", "12;1;2", "text");
+  svc.SetContent("GetSymbolNewsContent", "12;Aapl;3;4", "sym");
+  log.Clear();
+  mgr.OnNewsContentChange("12", 1, 2);
+  mgr.OnSymbolNewsContentChange("12", "Aapl", 3, 4);
+  EXPECT_THAT(log.Entries(), ElementsAre("GetNewsContent(12;1;2)", "v1.OnNewsContentArrive(12;1;2;text)",
+                                         "v2.OnNewsContentArrive(12;1;2;text)", "GetSymbolNewsContent(12;Aapl;3;4)",
+                                         "v1.OnSymbolNewsContentArrive(12;Aapl;3;4;sym)",
+                                         "v3.OnSymbolNewsContentArrive(12;Aapl;3;4;sym)"));
+  log.Clear();
+  svc.SetResult("GetNewsContent", 1);
+  mgr.OnNewsContentChange("12", 1, 2);
+  mgr.OnNewsContentChange("99", 1, 2);
+  EXPECT_THAT(log.Entries(), ElementsAre("GetNewsContent(12;1;2)"));
+}
+
+struct UrlCase {
+  const char* text;
+  bool bResult;
+  const char* after;
+};
+
+class ParseUrlTest : public ::testing::TestWithParam<UrlCase> {};
+
+TEST_P(ParseUrlTest, CutsTheFirstLinkTarget) {
+  CString strText = GetParam().text;
+  EXPECT_EQ(CRssNewsMgrTestAccess::ParseUrl(strText), GetParam().bResult);
+  EXPECT_EQ(strText, GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ParseUrlTest,
+                         ::testing::Values(UrlCase{"<a href='abc'>x</a>", true, "abc"},
+                                           UrlCase{"<a href='abc", false, "abc"}, UrlCase{"plain", false, "plain"},
+                                           UrlCase{"", false, ""},
+                                           UrlCase{"see <a href='p1'>1</a> <a href='p2'>2</a>", true, "p1"}));

@@ -1,0 +1,209 @@
+// The observer registry, the category tree and its queued registrations.
+#include <gmock/gmock.h>
+
+#include "tests/news/ManagerTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST_F(ManagerTest, ViewsOfOneSymbolAndDateShareOneBookingAndEachIsToldAtOnce) {
+  Open();
+  EXPECT_TRUE(mgr.AddNotify(&v1, "2330", 20240105));
+  EXPECT_TRUE(mgr.AddNotify(&v2, "2330", 20240105));
+  EXPECT_THAT(log.Entries(),
+              ElementsAre("BookSymbolNews_Date(2330;20240105;11,12)", "v1.OnSymbolHeadlineChange(11,12;2330;0)",
+                          "v2.OnSymbolHeadlineChange(11,12;2330;0)"));
+  EXPECT_EQ(mgr.GetRefCount(), 1);
+  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 20240105)) << "the same view twice under one key";
+
+  log.Clear();
+  EXPECT_TRUE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_THAT(log.Entries(), IsEmpty()) << "a view still holds the booking";
+  EXPECT_TRUE(mgr.RemoveNotify(&v2, ""));
+  EXPECT_THAT(log.Entries(), ElementsAre("UnbookSymbolNews_Date(2330;20240105;11,12)"));
+  EXPECT_EQ(mgr.GetRefCount(), 0);
+  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 0u);
+}
+
+TEST_F(ManagerTest, OneSymbolBookedForTwoDatesIsTwoBookings) {
+  Open();
+  mgr.AddNotify(&v1, "2330", 1);
+  mgr.AddNotify(&v2, "2330", 2);
+  EXPECT_THAT(log.Matching("Book"),
+              ElementsAre("BookSymbolNews_Date(2330;1;11,12)", "BookSymbolNews_Date(2330;2;11,12)"));
+  EXPECT_EQ(mgr.GetRefCount(), 2);
+}
+
+TEST_F(ManagerTest, RefusedBookingKeepsViewAndCountUntilRemoved) {
+  Open();
+  svc.SetResult("BookSymbolNews_Date", 0);
+  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 1));
+  EXPECT_EQ(mgr.GetRefCount(), 1);
+  EXPECT_THAT(log.Matching("v1."), IsEmpty()) << "a view whose booking was refused is not told";
+  EXPECT_TRUE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_EQ(mgr.GetRefCount(), 0);
+  EXPECT_EQ(log.Count("UnbookSymbolNews_Date(2330;1;11,12)"), 1u);
+}
+
+TEST_F(ManagerTest, RefusedUnbookingLeavesEmptyBookingSoTheNextViewDoesNotBookAgain) {
+  Open();
+  mgr.AddNotify(&v1, "2330", 1);
+  svc.SetResult("UnbookSymbolNews_Date", 0);
+  EXPECT_FALSE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_EQ(mgr.GetRefCount(), 0);
+  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 1u);
+  log.Clear();
+  mgr.AddNotify(&v2, "2330", 1);
+  EXPECT_THAT(log.Matching("Book"), IsEmpty());
+}
+
+TEST_F(ManagerTest, RefusedCancellationLeavesTheViewRegistered) {
+  Open();
+  mgr.AddNotify(&v1);
+  svc.SetResult("CancelTotalHeadline", 1);
+  log.Clear();
+  EXPECT_FALSE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_THAT(log.Entries(), ElementsAre("CancelTotalHeadline(0)"));
+  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 1u);
+  EXPECT_EQ(mgr.GetRefCount(), 1);
+
+  svc.SetResult("CancelTotalHeadline", 0);
+  log.Clear();
+  EXPECT_TRUE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_THAT(log.Entries(), ElementsAre("CancelTotalHeadline(0)", "UnbookProviderNews(11,12)"));
+}
+
+TEST_F(ManagerTest, ProviderRegistrationBooksOnceAndAsksEveryProviderUnderOneTask) {
+  Open();
+  EXPECT_TRUE(mgr.AddNotify(&v1));
+  EXPECT_TRUE(mgr.AddNotify(&v2));
+  EXPECT_THAT(log.Entries(), ElementsAre("BookProviderNews(11,12)", "ReqTotalHeadline(11;0)", "ReqTotalHeadline(12;0)",
+                                         "ReqTotalHeadline(11;1)", "ReqTotalHeadline(12;1)"));
+  EXPECT_EQ(mgr.GetRefCount(), 1);
+}
+
+TEST_F(ManagerTest, RefusedTotalHeadlineRequestStopsTheRequests) {
+  Open();
+  svc.SetResultFor("ReqTotalHeadline", "11;0", 5);
+  EXPECT_FALSE(mgr.AddNotify(&v1));
+  EXPECT_THAT(log.Matching("Req"), ElementsAre("ReqTotalHeadline(11;0)"));
+}
+
+TEST_F(ManagerTest, EmptyArgumentsAndEmptyListAreHandledWithoutTheService) {
+  Open("");
+  EXPECT_FALSE(mgr.AddNotify(&v1, "", 1));
+  EXPECT_TRUE(mgr.AddNotify(&v1)) << "an empty provider list is accepted";
+  EXPECT_TRUE(mgr.RemoveNotify(&v2, "")) << "a view that never registered";
+  EXPECT_TRUE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_THAT(log.Entries(), ElementsAre("CancelTotalHeadline(0)")) << "the empty task stays open until then";
+  EXPECT_EQ(mgr.GetRefCount(), 0);
+}
+
+TEST_F(ManagerTest, WithoutSessionRegistrationFails) {
+  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 1));
+  EXPECT_FALSE(mgr.AddNotify(&v1));
+  EXPECT_FALSE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_THAT(log.Entries(), IsEmpty());
+}
+
+TEST_F(ManagerTest, ViewThatThrowsWhileRegisteringIsRemovedAgain) {
+  Open();
+  v1.SetHook([](const std::string&) { throw std::runtime_error("view failed"); });
+  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 1));
+  EXPECT_EQ(log.Count("UnbookSymbolNews_Date(2330;1;11,12)"), 1u);
+  EXPECT_EQ(mgr.GetRefCount(), 0);
+}
+
+TEST_F(ManagerTest, HundredOpenTasksMakeTheNextRequestReuseTaskZero) {
+  Open("11");
+  mgr.AddNotify(&v1);
+  std::vector<NewsHeadline> out;
+  for (int i = 1; i < CRssNewsMgr::kTaskSlots; ++i) ASSERT_TRUE(mgr.GetNewsHeadline(&v1, out));
+  EXPECT_EQ(log.Count("ReqTotalHeadline(11;99)"), 1u);
+  log.Clear();
+  EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
+  EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)"));
+}
+
+struct SplitCase {
+  const char* source;
+  std::vector<std::string> pieces;
+};
+
+class SplitIDsTest : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitIDsTest, SplitsAtEveryCommaAndDropsOnlyATrailingEmptyPiece) {
+  EXPECT_EQ(CRssNewsMgrTestAccess::Split(GetParam().source), GetParam().pieces);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, SplitIDsTest,
+                         ::testing::Values(SplitCase{"", {}}, SplitCase{"11", {"11"}},
+                                           SplitCase{"11,,12", {"11", "", "12"}}, SplitCase{",11", {"", "11"}},
+                                           SplitCase{"11,12,", {"11", "12"}}, SplitCase{" a , b", {" a ", " b"}}));
+
+// Category tree and the registrations that wait for it.
+
+TEST_F(ManagerTest, CategoriesOfOneNameAreMergedAndNamesFoundIgnoringCase) {
+  svc.AddCategory("Group", {{"13", "Item 13"}, {"ab", "Item ab"}});
+  svc.AddNullCategory();
+  svc.AddCategory("Alpha", {{"AB", "Item AB"}});
+  Open();
+  CString strName = "unchanged";
+  EXPECT_TRUE(mgr.GetNewsProviderName("aB", strName));
+  EXPECT_EQ(strName, "Alpha") << "the first category in name order";
+  EXPECT_TRUE(mgr.GetNewsProviderName("13", strName));
+  EXPECT_EQ(strName, "Group") << "the second group of the same name";
+  strName = "unchanged";
+  EXPECT_FALSE(mgr.GetNewsProviderName("", strName));
+  EXPECT_FALSE(mgr.GetNewsProviderName("99", strName));
+  EXPECT_EQ(strName, "unchanged");
+}
+
+TEST_F(ManagerTest, RegistrationsBeforeTheCategoriesAreReplayedInOrderWithTheirRecordedDate) {
+  svc.SetResult("GetCategoryCount", 0);
+  Open();
+  EXPECT_FALSE(mgr.IsCategoryReady());
+  EXPECT_TRUE(mgr.AddNotify(&v1, "2330", 7));
+  EXPECT_TRUE(mgr.AddNotify(&v2));
+  EXPECT_TRUE(mgr.AddNotify(&v3, "2317", 9));
+  EXPECT_TRUE(mgr.RemoveNotify(&v3, "")) << "v3 leaves before the replay";
+  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 0u);
+  EXPECT_THAT(log.Entries(), IsEmpty());
+
+  svc.SetResult("GetCategoryCount", 1);
+  mgr.OnCategoryChange();
+  EXPECT_TRUE(mgr.IsCategoryReady());
+  EXPECT_THAT(log.Matching("Book"), ElementsAre("BookSymbolNews_Date(2330;0;11,12)", "BookProviderNews(11,12)"))
+      << "queued symbol registrations come back with date 0 when the view had no record";
+  EXPECT_THAT(log.Matching("v3."), IsEmpty());
+  EXPECT_EQ(log.Count("v1.OnCategoryReady()"), 1u);
+  EXPECT_EQ(log.Count("v2.OnCategoryReady()"), 1u);
+  EXPECT_EQ(CRssNewsMgrTestAccess::QueuedRegistrations(mgr), 0u);
+}
+
+TEST_F(ManagerTest, CategoryChangeTellsEveryViewOncePerBooking) {
+  Open();
+  mgr.AddNotify(&v1, "2330", 1);
+  mgr.AddNotify(&v1, "2317", 1);
+  mgr.AddNotify(&v2);
+  log.Clear();
+  mgr.OnCategoryChange();
+  EXPECT_EQ(log.Count("v1.OnCategoryReady()"), 2u);
+  EXPECT_EQ(log.Count("v2.OnCategoryReady()"), 1u);
+  EXPECT_EQ(log.Count("Release(Group)"), 1u);
+}
+
+TEST_F(ManagerTest, ViewReenteringFromItsRegistrationCallbackDoesNotDeadlock) {
+  Open();
+  v1.SetHook([this](const std::string& entry) {
+    if (entry.find("OnSymbolHeadlineChange") == std::string::npos) return;
+    std::vector<NewsHeadline> out;
+    mgr.GetNewsHeadline(&v1, out);
+    fakes::TakeTags(out);
+    mgr.RemoveNotify(&v1, "");
+  });
+  RunBounded("AddNotify with a re-entering view", std::chrono::seconds(10),
+             [this] { EXPECT_TRUE(mgr.AddNotify(&v1, "2330", 1)); });
+  EXPECT_EQ(log.Count("GetSymbolHeadline(11;2330)"), 1u);
+  EXPECT_EQ(log.Count("UnbookSymbolNews_Date(2330;1;11,12)"), 1u);
+}

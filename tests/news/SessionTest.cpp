@@ -1,0 +1,114 @@
+// The session: Init and Finit against the scripted service, the module logger, the accessors.
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "news/ModuleLog.h"
+#include "port/Path.h"
+#include "settings/RSSNewsData.h"
+#include "tests/news/ManagerTestSupport.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+// How many lines of the log folder beside the executable hold `text`.
+int LogLinesWith(const std::string& text) {
+  const std::filesystem::path folder = std::filesystem::path(port::ExecutableFolder().str()) / "LOG";
+  if (!std::filesystem::exists(folder)) return 0;
+  int count = 0;
+  for (const auto& file : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(file.path());
+    for (std::string line; std::getline(in, line);) count += line.find(text) != std::string::npos;
+  }
+  return count;
+}
+
+}  // namespace
+
+TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlaces) {
+  ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
+  EXPECT_THAT(log.Entries(), ElementsAre("QMGetWTRSSNewsSvc(f1;f2;" + port::JoinPath("root", "Config").str() + ")",
+                                         "SetSessionInfo(s3;s1;s2)", "Connect()", "Login()", "GetCategoryCount()",
+                                         "GetCategoryCount()", "GetCategory(0)", "Release(Group)"));
+  EXPECT_TRUE(mgr.IsCategoryReady());
+  EXPECT_TRUE(mgr.GetProviderIDs().IsEmpty()) << "no entitlement: no provider list";
+  EXPECT_FALSE(VXRSS::GetRSSNewsDataMgr().GetAuthorizedExch());
+}
+
+TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheDataFolder) {
+  const std::filesystem::path root = std::filesystem::temp_directory_path() / "vxrss_session_test";
+  std::filesystem::create_directories(root / "Data");
+  CRSSNewsDataMgr writer;
+  writer.InitFolderPath(port::JoinPath(root.string().c_str(), "Data"));
+  writer.SetRSSNewsSels({"11", "12"});
+  ASSERT_EQ(writer.Save(), 1);
+
+  ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, root.string().c_str()));
+  EXPECT_EQ(mgr.GetProviderIDs(), "11,12");
+  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(),
+            port::JoinPath(port::JoinPath(root.string().c_str(), "Data"), "RSSNewsSetting.xml"));
+  std::filesystem::remove_all(root);
+}
+
+TEST_F(ManagerTest, RefusedConnectionFailsInitButFinitStillClosesTheSession) {
+  svc.SetResult("Connect", 0);
+  EXPECT_FALSE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
+  EXPECT_EQ(log.Count("Login()"), 0u);
+  log.Clear();
+  mgr.Finit();
+  EXPECT_THAT(log.Entries(), ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()"));
+}
+
+TEST_F(ManagerTest, FailedFactoryLeavesTheManagerWithoutSession) {
+  svc.SetFactoryFails(true);
+  EXPECT_FALSE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
+  EXPECT_FALSE(mgr.SetServerTime(1, 2));
+  mgr.Finit();
+  EXPECT_EQ(log.Entries().size(), 1u) << "only the factory was called";
+}
+
+TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirst) {
+  Open();
+  mgr.AddNotify(&v1, "2330", 1);
+  log.Clear();
+  ASSERT_TRUE(mgr.Init("g1", "g2", "root", "s1", "s2", "s3", false, "user"));
+  const std::vector<std::string> entries = log.Entries();
+  ASSERT_GE(entries.size(), 4u);
+  EXPECT_THAT(std::vector<std::string>(entries.begin(), entries.begin() + 4),
+              ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()",
+                          "QMGetWTRSSNewsSvc(g1;g2;" + port::JoinPath("root", "Config").str() + ")"));
+  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 0u);
+  EXPECT_TRUE(VXRSS::ModuleLogExists());
+}
+
+TEST_F(ManagerTest, FinitWithoutSessionAndTwiceCallsNothing) {
+  mgr.Finit();
+  EXPECT_THAT(log.Entries(), IsEmpty());
+  Open();
+  mgr.Finit();
+  log.Clear();
+  mgr.Finit();
+  EXPECT_THAT(log.Entries(), IsEmpty());
+}
+
+TEST_F(ManagerTest, ServerTimeReachesTheServiceOnlyWithASession) {
+  EXPECT_FALSE(mgr.SetServerTime(5, 6));
+  Open();
+  EXPECT_TRUE(mgr.SetServerTime(5, 6));
+  EXPECT_THAT(log.Entries(), ElementsAre("QMRSSNewsSvcSetServerTime(5;6)"));
+}
+
+TEST_F(ManagerTest, TwoManagersShareOneLoggerThatWritesItsLineOnceAndEitherFinitDestroys) {
+  mgr.Finit();  // no logger left over from another test
+  const int before = LogLinesWith("CVRSSMgr::Init Log init");
+  Open();
+  CRssNewsMgr second;
+  ASSERT_TRUE(second.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
+  EXPECT_TRUE(VXRSS::ModuleLogExists());
+  second.Finit();
+  EXPECT_FALSE(VXRSS::ModuleLogExists());
+  EXPECT_EQ(LogLinesWith("CVRSSMgr::Init Log init"), before + 1);
+}

@@ -1,0 +1,199 @@
+// The threading guarantees: no lock held across calls out, RemoveNotify's waiting rules, the worker, and
+// stress runs that the sanitizer builds check for races and use after free.
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <memory>
+
+#include "tests/news/ManagerTestSupport.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A one-shot signal between threads.
+class Latch {
+ public:
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_bOpen = true;
+    }
+    m_cv.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cv.wait(lock, [this] { return m_bOpen; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_bOpen = false;
+};
+
+}  // namespace
+
+TEST_F(ManagerTest, RemoveNotifyWaitsForTheViewsCallOnAnotherThread) {
+  Open("11,12");
+  mgr.AddNotify(&v1);
+  svc.SetContent("GetNewsContent", "11;1;1", "text");
+  Latch inside;
+  Latch release;
+  std::atomic<bool> bCallEnded{false};
+  v1.SetHook([&](const std::string& entry) {
+    if (entry.find("OnNewsContentArrive") == std::string::npos) return;
+    inside.Open();
+    release.Wait();
+    bCallEnded = true;
+  });
+  svc.FireFromThread([](IWTRSSNewsSvcEvent& sink) { sink.OnNewsContentChange("11", 1, 1); });
+  inside.Wait();
+  std::atomic<bool> bRemoved{false};
+  std::thread remover([&] {
+    mgr.RemoveNotify(&v1, "");
+    EXPECT_TRUE(bCallEnded) << "RemoveNotify returned while the view's call was running";
+    bRemoved = true;
+  });
+  std::this_thread::sleep_for(200ms);
+  EXPECT_FALSE(bRemoved);
+  release.Open();
+  RunBounded("the remover", std::chrono::seconds(10), [&] { remover.join(); });
+  svc.JoinThreads();
+}
+
+TEST_F(ManagerTest, ViewsRemovingThemselvesFromTwoThreadsAtOnceDoNotWaitForEachOther) {
+  Open("11,12");
+  mgr.AddNotify(&v1);
+  svc.SetContent("GetNewsContent", "11;1;1", "text");
+  std::atomic<int> nInside{0};
+  v1.SetHook([&](const std::string& entry) {
+    if (entry.find("OnNewsContentArrive") == std::string::npos) return;
+    ++nInside;
+    while (nInside < 2) std::this_thread::yield();
+    mgr.RemoveNotify(&v1, "");
+  });
+  RunBounded("two self-removals", std::chrono::seconds(10), [&] {
+    svc.FireFromThread([](IWTRSSNewsSvcEvent& sink) { sink.OnNewsContentChange("11", 1, 1); });
+    svc.FireFromThread([](IWTRSSNewsSvcEvent& sink) { sink.OnNewsContentChange("11", 1, 1); });
+    svc.JoinThreads();
+  });
+}
+
+TEST_F(ManagerTest, ServiceHoldingItsOwnLockWhileFiringDoesNotDeadlockTheHost) {
+  Open("11,12");
+  svc.UseOwnLock(true);
+  svc.SetHeadlines("GetProviderHeadline_Date", "11;1", {{"1", "1", "h"}});
+  // The service answers a total-headline request from inside ReqTotalHeadline, on the calling thread.
+  svc.OnCall("ReqTotalHeadline", [this](const fakes::FakeNewsSvc::Args& args) {
+    mgr.OnGetTotalHeadLineReq(args[0].c_str(), std::stoi(args[1]));
+  });
+  v1.SetHook([this](const std::string&) { mgr.GetRefCount(); });
+  RunBounded("host and service thread", std::chrono::seconds(30), [&] {
+    for (int round = 0; round < 20; ++round) {
+      svc.FireFromThread(
+          [this](IWTRSSNewsSvcEvent& sink) {
+            sink.OnProviderHeadLineChange_Date("11", 1);
+            sink.OnNewsContentChange("11", 1, 1);
+            std::vector<NewsHeadline> out;
+            mgr.PullProviderNewsHeadline_Date("11", 1, out);
+            fakes::TakeTags(out);
+          },
+          true);
+      mgr.AddNotify(&v1);
+      mgr.AddNotify(&v2, "2330", round);
+      CRssNewsMgrTestAccess::DeliverPass(mgr);
+      mgr.RemoveNotify(&v1, "");
+      mgr.RemoveNotify(&v2, "");
+    }
+    svc.JoinThreads();
+  });
+  EXPECT_EQ(mgr.GetRefCount(), 0);
+}
+
+TEST_F(ManagerTest, WorkerDeliversOnItsOwnAndFinitStopsItPromptly) {
+  Open("11,12", false);
+  std::atomic<bool> bDelivered{false};
+  std::thread::id deliveredOn;
+  v1.SetHook([&](const std::string& entry) {
+    if (entry.find("OnProviderHeadlineChange") == std::string::npos) return;
+    deliveredOn = std::this_thread::get_id();
+    bDelivered = true;
+  });
+  mgr.AddNotify(&v1);
+  mgr.OnProviderHeadLineChange_Date("11", 1);
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!bDelivered && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(bDelivered);
+  EXPECT_NE(deliveredOn, std::this_thread::get_id());
+
+  // Events keep arriving from the service while the host closes.
+  std::atomic<bool> bStop{false};
+  std::thread events([&] {
+    while (!bStop) mgr.OnProviderHeadLineChange_Date("11", 2);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  RunBounded("Finit", std::chrono::seconds(10), [this] {
+    mgr.Finit();
+    mgr.Finit();
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  bStop = true;
+  events.join();
+}
+
+// The host registers and removes views, destroying each as soon as RemoveNotify returns, while a service
+// thread fires headline, content and task events and a delivery thread runs passes. Stable views hold their
+// bookings throughout and must see every distinct change exactly once.
+TEST_F(ManagerTest, StressDeliversEveryChangeOnceToStableViewsWhileOthersComeAndGo) {
+  Open("11,12");
+  svc.SetHeadlines("GetProviderHeadline_Date", "11;1", {{"1", "1", "h"}});
+  svc.SetContent("GetNewsContent", "11;1;1", "text");
+  mgr.AddNotify(&v1);
+  mgr.AddNotify(&v2, "2330", 0);
+  constexpr int kRounds = 300;
+  for (int date = 1; date <= kRounds; ++date) {
+    svc.SetHeadlines("GetProviderHeadline_Date", "11;" + std::to_string(date), {{"1", "1", "h"}});
+    svc.SetHeadlines("GetSymbolHeadline_Date", "12;2330;" + std::to_string(date), {{"1", "1", "h"}});
+  }
+  svc.SetHeadlines("GetTotalHeadline", "11", {{"1", "1", "t"}});
+
+  std::atomic<bool> bFiring{true};
+  RunBounded("stress", std::chrono::seconds(60), [&] {
+    std::thread passes([&] {
+      while (bFiring) {
+        CRssNewsMgrTestAccess::DeliverPass(mgr);
+        std::this_thread::sleep_for(1ms);
+      }
+    });
+    svc.FireFromThread([&](IWTRSSNewsSvcEvent& sink) {
+      for (int date = 1; date <= kRounds; ++date) {
+        sink.OnProviderHeadLineChange_Date("11", date);
+        sink.OnSymbolNewsHeadLineChange_Date("12", "2330", date);
+        sink.OnNewsContentChange("11", 1, 1);
+        sink.OnGetTotalHeadLineReq("11", date % 4);
+        sink.OnGetTotalHeadLineReq("12", date % 4);
+      }
+    });
+    for (int round = 0; round < kRounds; ++round) {
+      auto churn = std::make_unique<fakes::RecordingView>("churn", log);
+      mgr.AddNotify(churn.get());
+      mgr.AddNotify(churn.get(), "2330", 0);
+      mgr.RemoveNotify(churn.get(), "");
+      churn.reset();
+    }
+    svc.JoinThreads();
+    bFiring = false;
+    passes.join();
+  });
+  CRssNewsMgrTestAccess::DeliverPass(mgr);
+  EXPECT_EQ(CRssNewsMgrTestAccess::PendingChanges(mgr), 0u);
+  std::map<std::string, int> deliveries;
+  for (const std::string& entry : log.Entries()) ++deliveries[entry];
+  for (int date = 1; date <= kRounds; ++date) {
+    ASSERT_EQ(deliveries["v1.OnProviderHeadlineChange(11;" + std::to_string(date) + ")"], 1) << date;
+    ASSERT_EQ(deliveries["v2.OnSymbolHeadlineChange(12;2330;" + std::to_string(date) + ")"], 1) << date;
+  }
+}

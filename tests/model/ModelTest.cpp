@@ -1,0 +1,228 @@
+// Model-based test of the manager: random sequences of registrations, provider list changes, refreshes,
+// queries, service events and worker passes run against CRssNewsMgr and against CReferenceModel, which
+// keeps the same rules with plain walks. After every step both must have made the same service calls and
+// view calls, in the same order, with the same results, and hold the same registry.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "news/RssNewsMgr.h"
+#include "tests/model/ModelService.h"
+#include "tests/model/ModelView.h"
+#include "tests/model/ReferenceModel.h"
+#include "tests/model/RssNewsMgrTestAccess.h"
+
+namespace {
+
+// Symbol texts: letter-case twins, a symbol that lies inside a provider list, and Big5 texts whose trail
+// bytes are the letters A and a (which must never be case-folded).
+const char* const kSymbols[] = {"S1", "s1", "S2", "P1", "p2", "1", "\xA4\x41", "\xA4\x61", "a\xA4\x41", "A\xA4\x41"};
+// Provider lists. No two differ only in letter case, so "the old provider booking" is always one booking.
+const char* const kLists[] = {"", "P1,P2", "P2,\xA4\x41", "P1,p3,\xA4\x61"};
+// IDs the service reports in its events.
+const char* const kReported[] = {"P1", "p1", "P2", "p3", "1", "\xA4\x41", "\xA4\x61", "S1", "s1", "", "P1,P2"};
+
+constexpr int kViews = 6;
+
+int StepsPerSeed() {
+  const char* env = std::getenv("VXRSS_MODEL_STEPS");
+  return env ? std::atoi(env) : 2000;
+}
+
+class ModelRun {
+ public:
+  explicit ModelRun(uint64_t seed) : m_rng(seed) {
+    m_pool.push_back(nullptr);
+    for (int i = 0; i < kViews; ++i) {
+      m_views.push_back(std::make_unique<CModelView>("v" + std::to_string(i), m_mgrTrace));
+      m_pool.push_back(m_views.back().get());
+    }
+    const bool bReady = Chance(60);
+    m_script.SetCategoryCount(bReady ? 1 : 0);
+    m_mgrService.Install();
+    m_mgr = std::make_unique<CRssNewsMgr>();
+    m_mgr->Init("factory1", "factory2", "config", "session1", "session2", "session3", false, "user");
+    CRssNewsMgrTestAccess::StopWorker(*m_mgr);
+    m_model = std::make_unique<CReferenceModel>(m_modelService, m_modelTrace, bReady);
+    const CString list = Pick(kLists);
+    m_mgr->SetProviderIDs(list);
+    m_model->SetProviderIDs(list);
+    m_script.SetCategoryCount(1);
+  }
+
+  ~ModelRun() { m_mgr->Finit(); }
+
+  // Runs one random step on both sides; false (with a report) when they disagree.
+  ::testing::AssertionResult Step(int step) {
+    m_script.BeginStep(m_rng(), 15);
+    m_mgrService.ResetCounters();
+    m_modelService.ResetCounters();
+    m_mgrTrace.clear();
+    m_modelTrace.clear();
+    const std::string op = RunRandomOperation();
+    for (auto& view : m_views) view->Arm(false);
+    m_history.push_back(op);
+    if (m_history.size() > 12) m_history.pop_front();
+
+    const std::string mgrState = CRssNewsMgrTestAccess::Describe(*m_mgr);
+    const std::string modelState = m_model->Describe();
+    if (m_mgrTrace == m_modelTrace && mgrState == modelState) return ::testing::AssertionSuccess();
+    std::ostringstream report;
+    report << "step " << step << " disagrees. Last operations:\n";
+    for (const std::string& h : m_history) report << "  " << h << "\n";
+    report << "manager calls:\n" << Lines(m_mgrTrace) << "model calls:\n" << Lines(m_modelTrace);
+    report << "manager state:\n" << mgrState << "model state:\n" << modelState;
+    return ::testing::AssertionFailure() << report.str();
+  }
+
+ private:
+  static std::string Lines(const Trace& trace) {
+    std::string out;
+    for (const std::string& line : trace) out += "  " + line + "\n";
+    return out;
+  }
+
+  bool Chance(int percent) { return static_cast<int>(m_rng() % 100) < percent; }
+  template <std::size_t N>
+  CString Pick(const char* const (&pool)[N]) {
+    return CString(pool[m_rng() % N]);
+  }
+  IRSSNewsObjEvent* PickView() { return m_pool[m_rng() % m_pool.size()]; }
+  long PickDate() { return static_cast<long>(m_rng() % 3); }
+  void ArmSome(int percent) {
+    for (auto& view : m_views) view->Arm(Chance(percent));
+  }
+  // Both sides report the same outcome line, so a differing result shows in the traces.
+  void Result(const std::string& line) {
+    m_mgrTrace.push_back(line);
+    m_modelTrace.push_back(line);
+  }
+  static std::string Outcome(bool a, bool b) {
+    return std::string(a ? "true" : "false") + "/" + (b ? "true" : "false");
+  }
+
+  std::string RunRandomOperation();
+
+  std::mt19937_64 m_rng;
+  CModelScript m_script;
+  Trace m_mgrTrace, m_modelTrace;
+  CModelService m_mgrService{m_script, m_mgrTrace};
+  CModelService m_modelService{m_script, m_modelTrace};
+  std::vector<std::unique_ptr<CModelView>> m_views;
+  std::vector<IRSSNewsObjEvent*> m_pool;
+  std::unique_ptr<CRssNewsMgr> m_mgr;
+  std::unique_ptr<CReferenceModel> m_model;
+  std::deque<std::string> m_history;
+};
+
+std::string ModelRun::RunRandomOperation() {
+  const int roll = static_cast<int>(m_rng() % 100);
+  if (roll < 16) {
+    IRSSNewsObjEvent* view = PickView();
+    const CString symbol = Pick(kSymbols);
+    const long date = PickDate();
+    if (view && Chance(10)) static_cast<CModelView*>(view)->Arm(true);
+    const bool a = m_mgr->AddNotify(view, symbol, date);
+    const bool b = m_model->AddNotify(view, symbol, date);
+    Result("AddNotify " + Outcome(a, b));
+    return "AddNotify(" + ViewName(view) + ",'" + symbol.str() + "'," + std::to_string(date) + ")";
+  }
+  if (roll < 24) {
+    IRSSNewsObjEvent* view = PickView();
+    const bool a = m_mgr->AddNotify(view);
+    const bool b = m_model->AddNotify(view);
+    Result("AddNotify " + Outcome(a, b));
+    return "AddNotify(" + ViewName(view) + ")";
+  }
+  if (roll < 36) {
+    IRSSNewsObjEvent* view = PickView();
+    const bool a = m_mgr->RemoveNotify(view, "");
+    const bool b = m_model->RemoveNotify(view);
+    Result("RemoveNotify " + Outcome(a, b));
+    return "RemoveNotify(" + ViewName(view) + ")";
+  }
+  if (roll < 40) {
+    const CString list = Pick(kLists);
+    m_mgr->RefreshProviderIDs(list);
+    m_model->RefreshProviderIDs(list);
+    return "RefreshProviderIDs('" + list.str() + "')";
+  }
+  if (roll < 45) {
+    IRSSNewsObjEvent* view = PickView();
+    m_mgr->UIRefresh(view);
+    m_model->UIRefresh(view);
+    return "UIRefresh(" + ViewName(view) + ")";
+  }
+  if (roll < 49) {
+    IRSSNewsObjEvent* view = PickView();
+    std::vector<NewsHeadline> out;
+    const bool a = m_mgr->GetNewsHeadline(view, out);
+    const auto b = m_model->GetNewsHeadline(view);
+    Result("GetNewsHeadline " + Outcome(a, b.first) + " " + std::to_string(out.size()) + "/" +
+           std::to_string(b.second));
+    FreeHeadlines(out);
+    return "GetNewsHeadline(" + ViewName(view) + ")";
+  }
+  if (roll < 51) {
+    m_mgr->OnCategoryChange();
+    m_model->OnCategoryChange();
+    return "OnCategoryChange()";
+  }
+  if (roll < 63) {
+    const CString id = Pick(kReported);
+    const long date = PickDate();
+    m_mgr->OnProviderHeadLineChange_Date(id, date);
+    m_model->OnProviderHeadLineChange_Date(id, date);
+    return "OnProviderHeadLineChange_Date('" + id.str() + "'," + std::to_string(date) + ")";
+  }
+  if (roll < 75) {
+    const CString id = Pick(kReported);
+    const CString symbol = Chance(90) ? Pick(kSymbols) : CString();
+    const long date = PickDate();
+    m_mgr->OnSymbolNewsHeadLineChange_Date(id, symbol, date);
+    m_model->OnSymbolNewsHeadLineChange_Date(id, symbol, date);
+    return "OnSymbolNewsHeadLineChange_Date('" + id.str() + "','" + symbol.str() + "'," + std::to_string(date) + ")";
+  }
+  if (roll < 84) {
+    const CString id = Pick(kReported);
+    const int task = Chance(95) ? static_cast<int>(m_rng() % 4) : 99;
+    ArmSome(15);
+    m_mgr->OnGetTotalHeadLineReq(id, task);
+    m_model->OnGetTotalHeadLineReq(id, task);
+    return "OnGetTotalHeadLineReq('" + id.str() + "'," + std::to_string(task) + ")";
+  }
+  if (roll < 88) {
+    const CString id = Pick(kReported);
+    m_mgr->OnNewsContentChange(id, 7, 8);
+    m_model->OnNewsContentChange(id, 7, 8);
+    return "OnNewsContentChange('" + id.str() + "')";
+  }
+  if (roll < 91) {
+    const CString id = Pick(kReported);
+    const CString symbol = Pick(kSymbols);
+    m_mgr->OnSymbolNewsContentChange(id, symbol, 7, 8);
+    m_model->OnSymbolNewsContentChange(id, symbol, 7, 8);
+    return "OnSymbolNewsContentChange('" + id.str() + "','" + symbol.str() + "')";
+  }
+  ArmSome(10);
+  const bool a = CRssNewsMgrTestAccess::RunPass(*m_mgr);
+  const bool b = m_model->DeliverChangeSet();
+  Result("pass " + Outcome(a, b));
+  return "worker pass";
+}
+
+class ManagerAgreesWithModel : public ::testing::TestWithParam<uint64_t> {};
+
+TEST_P(ManagerAgreesWithModel, AfterEveryStep) {
+  ModelRun run(GetParam());
+  const int steps = StepsPerSeed();
+  for (int step = 0; step < steps; ++step) ASSERT_TRUE(run.Step(step));
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ManagerAgreesWithModel, ::testing::Values(1, 2, 3, 4, 5, 6));
+
+}  // namespace

@@ -1,0 +1,405 @@
+#include "tests/model/ReferenceModel.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "tests/model/ModelView.h"
+
+namespace {
+
+std::string Text(const CString& s) { return "'" + s.str() + "'"; }
+
+}  // namespace
+
+std::vector<CString> SplitList(const CString& strList) {
+  std::vector<CString> pieces;
+  CString rest = strList;
+  while (!rest.IsEmpty()) {
+    const int comma = rest.Find(',');
+    if (comma < 0) {
+      pieces.push_back(rest);
+      break;
+    }
+    pieces.push_back(rest.Left(comma));
+    rest = rest.Mid(comma + 1);
+  }
+  return pieces;
+}
+
+std::string Describe(const RegistrySnapshot& s) {
+  std::ostringstream out;
+  out << "providers " << Text(s.strProviderIDs) << " ready " << s.bCategoryReady << " refs " << s.nRefCount << "\n";
+  for (const auto& [key, views] : s.mapObj) {
+    out << "  booking " << Text(key.strBookingID) << "/" << key.lBookingDate << ":";
+    for (const IRSSNewsObjEvent* v : views) out << " " << ViewName(v);
+    out << "\n";
+  }
+  for (const auto& [view, key] : s.mapObjInfo)
+    out << "  info " << ViewName(view) << " -> " << Text(key.strBookingID) << "/" << key.lBookingDate << "\n";
+  for (const NewsChange& c : s.vecChangeSet)
+    out << "  change " << Text(c.strID) << " " << Text(c.strSubID) << " " << c.lDate << "\n";
+  for (const CString& id : s.vecPendingIDs) out << "  refreshing " << Text(id) << "\n";
+  for (const auto& [id, view] : s.vecPendingNotify) out << "  queued " << Text(id) << " " << ViewName(view) << "\n";
+  for (const auto& [id, task] : s.mapTask) {
+    out << "  task " << id << " for " << ViewName(task.pObj) << " " << Text(task.strIDs) << " awaiting";
+    for (const CString& p : task.vecIDs) out << " " << Text(p);
+    out << " holding " << task.vecHeadline.size() << "\n";
+  }
+  out << "  free slots:";
+  for (int i = 0; i < CReferenceModel::kTaskSlots; ++i)
+    if (!s.pTaskFree[i]) out << " -" << i;
+  out << "\n";
+  return out.str();
+}
+
+CReferenceModel::CReferenceModel(CModelService& service, Trace& trace, bool bCategoryReady)
+    : m_svc(service), m_trace(trace), m_bCategoryReady(bCategoryReady) {
+  std::fill(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
+}
+
+CReferenceModel::~CReferenceModel() {
+  for (auto& [id, task] : m_mapTask) FreeHeadlines(task.vecHeadline);
+}
+
+std::string CReferenceModel::Describe() const {
+  return ::Describe(RegistrySnapshot{m_strProviderIDs, m_bCategoryReady, m_mapObj, m_mapObjInfo, m_vecChangeSet,
+                                     m_vecPendingIDs, m_vecPendingNotify, m_mapTask, m_bTaskFree, m_nRefCount});
+}
+
+bool CReferenceModel::CallView(IRSSNewsObjEvent* pObj, std::string call, bool bCanThrow) {
+  if (m_closed.count(pObj) != 0) return false;
+  m_trace.push_back(std::move(call));
+  return bCanThrow && ViewArmed(pObj);
+}
+
+CReferenceModel::Registry::iterator CReferenceModel::FindFirstByID(const CString& strID) {
+  return std::find_if(m_mapObj.begin(), m_mapObj.end(),
+                      [&](const auto& entry) { return entry.first.strBookingID.CompareNoCase(strID) == 0; });
+}
+
+bool CReferenceModel::Insert(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey) {
+  bNewKey = false;
+  auto it = m_mapObj.find(key);
+  if (it == m_mapObj.end()) {
+    m_mapObj.emplace(key, std::vector<IRSSNewsObjEvent*>{pObj});
+    bNewKey = true;
+    return true;
+  }
+  if (std::find(it->second.begin(), it->second.end(), pObj) != it->second.end()) return false;
+  it->second.push_back(pObj);
+  return true;
+}
+
+bool CReferenceModel::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) {
+  if (!pObj) return false;
+  for (int i = 0; i < kTaskSlots; ++i) {
+    if (m_bTaskFree[i]) {
+      nTaskID = i;
+      m_bTaskFree[i] = false;
+      break;
+    }
+  }
+  TaskInfo& task = m_mapTask[nTaskID];
+  task.strIDs = strIDs;
+  task.pObj = pObj;
+  for (const CString& id : SplitList(strIDs)) task.vecIDs.push_back(id);
+  return true;
+}
+
+bool CReferenceModel::AddNotify(IRSSNewsObjEvent* pObj, const CString& strID, long lDate) {
+  if (strID.IsEmpty()) return false;
+  m_closed.erase(pObj);
+  if (!m_bCategoryReady) {
+    m_vecPendingNotify.emplace_back(strID, pObj);
+    return true;
+  }
+  const CBookingInfo key(strID, static_cast<int32_t>(lDate));
+  bool bNewKey = false;
+  if (!Insert(key, pObj, bNewKey)) return false;
+  m_mapObjInfo[pObj] = key;
+  if (bNewKey && !m_strProviderIDs.IsEmpty()) {
+    ++m_nRefCount;
+    if (m_svc.BookSymbolNews_Date(strID, lDate, m_strProviderIDs) == 0) return false;
+  }
+  if (pObj && CallView(pObj, SymbolChangeCall(pObj, m_strProviderIDs, strID, 0), true)) {
+    RemoveNotify(pObj);
+    return false;
+  }
+  return true;
+}
+
+bool CReferenceModel::AddNotify(IRSSNewsObjEvent* pObj) {
+  m_closed.erase(pObj);
+  if (!m_bCategoryReady) {
+    m_vecPendingNotify.emplace_back(CString(), pObj);
+    return true;
+  }
+  const CBookingInfo key(m_strProviderIDs, 0);
+  bool bNewKey = false;
+  if (!Insert(key, pObj, bNewKey)) return false;
+  m_mapObjInfo[pObj].strBookingID = m_strProviderIDs;
+  if (bNewKey && !m_strProviderIDs.IsEmpty()) {
+    ++m_nRefCount;
+    if (m_svc.BookProviderNews(m_strProviderIDs) == 0) return false;
+  }
+  int nTaskID = 0;
+  if (!BuildTaskInfo(nTaskID, pObj, m_strProviderIDs)) return false;
+  for (const CString& id : SplitList(m_strProviderIDs))
+    if (m_svc.ReqTotalHeadline(id, nTaskID) != 0) return false;
+  return true;
+}
+
+bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
+  // After RemoveNotify no call reaches the view until it registers again, and a registration it queued
+  // before the category tree was ready is not replayed.
+  m_closed.insert(pObj);
+  m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
+                                          [&](const auto& queued) { return queued.second == pObj; }),
+                           m_vecPendingNotify.end());
+  for (const auto& [id, task] : m_mapTask)
+    if (task.pObj == pObj && m_svc.CancelTotalHeadline(id) != 0) return false;
+  bool bTakenOut = false;
+  for (auto it = m_mapObj.begin(); it != m_mapObj.end(); ++it) {
+    auto& views = it->second;
+    const auto pos = std::find(views.begin(), views.end(), pObj);
+    if (pos != views.end()) {
+      views.erase(pos);
+      bTakenOut = true;
+    }
+    if (!bTakenOut || !views.empty()) continue;
+    const CBookingInfo info = m_mapObjInfo[pObj];
+    if (!m_strProviderIDs.IsEmpty()) {
+      --m_nRefCount;
+      if (info.strBookingID.CompareNoCase(m_strProviderIDs) == 0) {
+        m_svc.UnbookProviderNews(info.strBookingID);
+      } else if (m_svc.UnbookSymbolNews_Date(info.strBookingID, info.lBookingDate, m_strProviderIDs) == 0) {
+        return false;
+      }
+    }
+    m_mapObj.erase(it);
+    return true;
+  }
+  return true;
+}
+
+void CReferenceModel::NotifyClear(const CString& strText, EventType eEvent) {
+  for (const auto& [key, views] : m_mapObj) {
+    const bool bProvider = key.strBookingID.Compare(m_strProviderIDs) == 0;
+    if (bProvider ? eEvent == EVENT_SYMBOL : eEvent == EVENT_PROVIDER) continue;
+    for (IRSSNewsObjEvent* v : views)
+      if (v) CallView(v, ClearCall(v, strText), false);
+  }
+}
+
+void CReferenceModel::NotifyChange() {
+  const std::vector<CString> providers = SplitList(m_strProviderIDs);
+  for (const auto& [key, views] : m_mapObj) {
+    const bool bProvider = key.strBookingID.Compare(m_strProviderIDs) == 0;
+    for (IRSSNewsObjEvent* v : views) {
+      if (!v) continue;
+      if (bProvider) {
+        CallView(v, ProviderChangeCall(v, key.strBookingID, 0), false);
+      } else {
+        for (const CString& p : providers) CallView(v, SymbolChangeCall(v, p, key.strBookingID, 0), false);
+      }
+    }
+  }
+}
+
+void CReferenceModel::RefreshProviderIDs(const CString& strNew) {
+  const CString strOld = m_strProviderIDs;
+  if (FindFirstByID(strOld) != m_mapObj.end() && !strOld.IsEmpty()) {
+    --m_nRefCount;
+    m_svc.UnbookProviderNews(strOld);
+  }
+  auto oldProvider = m_mapObj.end();
+  for (auto it = m_mapObj.begin(); it != m_mapObj.end(); ++it) {
+    if (it->first.strBookingID.Compare(strNew) == 0) continue;
+    if (it->first.strBookingID.CompareNoCase(strOld) == 0) {
+      auto& target = m_mapObj[CBookingInfo(strNew, 0)];
+      target.insert(target.end(), it->second.begin(), it->second.end());
+      oldProvider = it;
+    } else if (!strOld.IsEmpty()) {
+      --m_nRefCount;
+      m_svc.UnbookSymbolNews_Date(it->first.strBookingID, it->first.lBookingDate, strOld);
+    }
+  }
+  if (oldProvider != m_mapObj.end()) m_mapObj.erase(oldProvider);
+  for (auto& [view, key] : m_mapObjInfo)
+    if (key.strBookingID.Compare(strOld) == 0) key.strBookingID = strNew;
+  NotifyClear(CString(), EVENT_ALL);
+  m_strProviderIDs = strNew;
+  if (strNew.IsEmpty()) return;
+  for (const auto& [key, views] : m_mapObj) {
+    ++m_nRefCount;
+    if (key.strBookingID.CompareNoCase(strNew) == 0)
+      m_svc.BookProviderNews(strNew);
+    else
+      m_svc.BookSymbolNews_Date(key.strBookingID, key.lBookingDate, strNew);
+  }
+  NotifyChange();
+}
+
+void CReferenceModel::UIRefresh(IRSSNewsObjEvent* pObj) {
+  const auto it = std::find_if(m_mapObj.begin(), m_mapObj.end(), [&](const auto& entry) {
+    return std::find(entry.second.begin(), entry.second.end(), pObj) != entry.second.end();
+  });
+  if (it == m_mapObj.end()) return;
+  const CString& text = it->first.strBookingID;
+  if (std::find(m_vecPendingIDs.begin(), m_vecPendingIDs.end(), text) != m_vecPendingIDs.end()) return;
+  m_vecPendingIDs.push_back(text);
+  if (text.CompareNoCase(m_strProviderIDs) == 0)
+    m_svc.Record("UpdateProviderCache");
+  else
+    m_svc.Record("UpdateSymbolCache(" + Text(text) + "," + std::to_string(it->first.lBookingDate) + ")");
+}
+
+std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* pObj) {
+  if (!pObj) return {false, 0};
+  const auto info = m_mapObjInfo.find(pObj);
+  if (info == m_mapObjInfo.end()) return {false, 0};
+  const CString text = info->second.strBookingID;
+  bool bResult = true;
+  if (Contained(text)) {
+    int nTaskID = 0;
+    if (!BuildTaskInfo(nTaskID, pObj, m_strProviderIDs)) return {false, 0};
+    for (const CString& id : SplitList(m_strProviderIDs))
+      if (m_svc.ReqTotalHeadline(id, nTaskID) != 0) bResult = false;
+    return {bResult, 0};
+  }
+  std::size_t nCount = 0;
+  for (const CString& provider : SplitList(m_strProviderIDs)) {
+    std::vector<NewsHeadline> list;
+    if (m_svc.GetSymbolHeadline(provider, text, list) != 0) bResult = false;
+    nCount += list.size();
+    FreeHeadlines(list);
+  }
+  return {bResult, nCount};
+}
+
+void CReferenceModel::InitCategory() {
+  const int n = m_svc.GetCategoryCount();
+  for (int i = 0; i < n; ++i) m_svc.GetCategory(i);
+}
+
+void CReferenceModel::OnCategoryChange() {
+  m_bCategoryReady = true;
+  InitCategory();
+  // One at a time from the live queue: a view removed during the replay loses its later registrations.
+  while (!m_vecPendingNotify.empty()) {
+    const auto [id, view] = m_vecPendingNotify.front();
+    m_vecPendingNotify.erase(m_vecPendingNotify.begin());
+    if (id.IsEmpty()) {
+      AddNotify(view);
+    } else {
+      const auto info = m_mapObjInfo.find(view);
+      AddNotify(view, id, info == m_mapObjInfo.end() ? 0 : info->second.lBookingDate);
+    }
+  }
+  for (const auto& [key, views] : m_mapObj)
+    for (IRSSNewsObjEvent* v : views)
+      if (v) CallView(v, CategoryReadyCall(v), false);
+}
+
+void CReferenceModel::AddChange(const NewsChange& change) {
+  if (std::find(m_vecChangeSet.begin(), m_vecChangeSet.end(), change) == m_vecChangeSet.end())
+    m_vecChangeSet.push_back(change);
+}
+
+void CReferenceModel::ClearRefreshMark(const CString& strID) {
+  m_vecPendingIDs.erase(std::remove(m_vecPendingIDs.begin(), m_vecPendingIDs.end(), strID), m_vecPendingIDs.end());
+}
+
+void CReferenceModel::OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) {
+  if (strProviderID.IsEmpty()) return;
+  if (FindFirstByID(strProviderID) == m_mapObj.end() && !Contained(strProviderID)) return;
+  std::vector<NewsHeadline> list;
+  if (m_svc.GetProviderHeadline_Date(strProviderID, lDate, list) != 0) return;
+  if (list.empty()) NotifyClear(strProviderID, EVENT_PROVIDER);
+  const CString key = Contained(strProviderID) ? m_strProviderIDs : strProviderID;
+  if (FindFirstByID(key) != m_mapObj.end()) AddChange(NewsChange{strProviderID, CString(), lDate});
+  ClearRefreshMark(key);
+  FreeHeadlines(list);
+}
+
+void CReferenceModel::OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID,
+                                                      long lDate) {
+  if (FindFirstByID(strSymbolID) == m_mapObj.end()) return;
+  std::vector<NewsHeadline> list;
+  if (m_svc.GetSymbolHeadline_Date(strProviderID, strSymbolID, lDate, list) != 0) return;
+  if (list.empty()) NotifyClear(strProviderID, EVENT_SYMBOL);
+  AddChange(NewsChange{strProviderID, strSymbolID, lDate});
+  ClearRefreshMark(strSymbolID);
+  FreeHeadlines(list);
+}
+
+void CReferenceModel::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) {
+  const auto it = m_mapTask.find(nTaskID);
+  if (it == m_mapTask.end()) return;
+  TaskInfo& task = it->second;
+  if (std::find(task.vecIDs.begin(), task.vecIDs.end(), strProviderID) == task.vecIDs.end()) return;
+  std::vector<NewsHeadline> list;
+  if (m_svc.GetTotalHeadline(strProviderID, list) != 0) return;
+  task.vecHeadline.insert(task.vecHeadline.end(), list.begin(), list.end());
+  task.vecIDs.erase(std::remove(task.vecIDs.begin(), task.vecIDs.end(), strProviderID), task.vecIDs.end());
+  if (!task.vecIDs.empty()) return;
+  IRSSNewsObjEvent* const pObj = task.pObj;
+  const bool bFailed = !pObj || CallView(pObj, TotalHeadlineCall(pObj, task.vecHeadline.size()), true);
+  // The view frees the blocks it receives; the model stands in for it here.
+  FreeHeadlines(task.vecHeadline);
+  m_mapTask.erase(it);
+  m_bTaskFree[nTaskID] = true;
+  if (bFailed) RemoveNotify(pObj);
+}
+
+void CReferenceModel::OnNewsContentChange(const CString& strProviderID, long lKey1, long lKey2) {
+  const CString key = Contained(strProviderID) ? m_strProviderIDs : strProviderID;
+  if (FindFirstByID(key) == m_mapObj.end()) return;
+  CString content;
+  if (m_svc.GetNewsContent(strProviderID, lKey1, lKey2, content) != 0) return;
+  for (const auto& [booking, views] : m_mapObj) {
+    if (booking.strBookingID.CompareNoCase(key) != 0) continue;
+    for (IRSSNewsObjEvent* v : views)
+      if (v) CallView(v, ContentCall(v, strProviderID, lKey1, lKey2, content), false);
+  }
+}
+
+void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1,
+                                                long lKey2) {
+  if (FindFirstByID(strSymbolID) == m_mapObj.end()) return;
+  CString content;
+  if (m_svc.GetSymbolNewsContent(strProviderID, strSymbolID, lKey1, lKey2, content) != 0) return;
+  for (const auto& [booking, views] : m_mapObj) {
+    if (booking.strBookingID.CompareNoCase(strSymbolID) != 0) continue;
+    for (IRSSNewsObjEvent* v : views)
+      if (v) CallView(v, SymbolContentCall(v, strProviderID, strSymbolID, lKey1, lKey2, content), false);
+  }
+}
+
+bool CReferenceModel::DeliverChangeSet() {
+  bool bResult = true;
+  std::vector<std::pair<CString, IRSSNewsObjEvent*>> failed;
+  for (std::size_t i = 0; i < m_vecChangeSet.size(); ++i) {
+    const NewsChange c = m_vecChangeSet[i];
+    CString key = c.strSubID.IsEmpty() ? c.strID : c.strSubID;
+    if (Contained(key)) key = m_strProviderIDs;
+    const auto booking = FindFirstByID(key);
+    if (booking == m_mapObj.end()) continue;
+    for (IRSSNewsObjEvent* v : booking->second) {
+      const CString text = m_mapObjInfo[v].strBookingID;
+      if (!v) {
+        failed.emplace_back(text, v);
+        continue;
+      }
+      const std::string call = c.strSubID.IsEmpty() ? ProviderChangeCall(v, c.strID, c.lDate)
+                                                    : SymbolChangeCall(v, c.strID, c.strSubID, c.lDate);
+      if (CallView(v, call, true)) {
+        failed.emplace_back(text, v);
+        bResult = false;
+      }
+    }
+  }
+  for (const auto& [text, view] : failed) RemoveNotify(view);
+  m_vecChangeSet.clear();
+  return bResult;
+}

@@ -1,0 +1,23 @@
+// CRssNewsMgrTestAccess: what the model test needs of the manager beyond its public face: a snapshot of the
+// registry taken under the manager's lock, and the worker's delivery pass run on the test's own thread so
+// that every callback lands in a known step.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "news/RssNewsMgr.h"
+#include "tests/model/ReferenceModel.h"
+
+class CRssNewsMgrTestAccess {
+ public:
+  static void StopWorker(CRssNewsMgr& mgr) { mgr.EndThread(); }
+  static bool RunPass(CRssNewsMgr& mgr) { return mgr.NotifyChangeSetToAllObj(); }
+
+  static std::string Describe(CRssNewsMgr& mgr) {
+    std::lock_guard lock(mgr.m_mtx);
+    return ::Describe(RegistrySnapshot{mgr.m_strProviderIDs, mgr.m_bCategoryReady, mgr.m_mapObj, mgr.m_mapObjInfo,
+                                       mgr.m_vecChangeSet, mgr.m_vecPendingIDs, mgr.m_vecPendingNotify, mgr.m_mapTask,
+                                       mgr.m_bTaskFree, mgr.m_nRefCount});
+  }
+};

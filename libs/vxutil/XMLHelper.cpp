@@ -100,17 +100,18 @@ std::size_t SkipOpaque(const std::string& text, std::size_t at) {
   return close == std::string::npos ? close : close + 2 + (closer[0] == '-');
 }
 
-// True when the document type declaration's internal subset declares an entity. Refusing such documents
-// shuts out expansion bombs and external entities on every backend alike; feeds and settings files never
-// need them. Only the prolog is scanned, since a DOCTYPE can stand nowhere else.
+// True when the document type declaration's internal subset declares an entity, or when the prolog holds
+// something this scan cannot account for. Refusing such documents shuts out expansion bombs and external
+// entities on every backend alike; feeds and settings files never need them. Only the prolog is scanned,
+// since a DOCTYPE can stand nowhere else.
 bool DeclaresEntities(const std::string& text) {
   std::size_t at = 0;
   while (true) {
     at = SkipSpace(text, at);
-    if (at >= text.size()) return false;
-    if (StartsWith(text, at, "<!DOCTYPE")) break;
+    if (at >= text.size() || StartsWith(text, at, "<!DOCTYPE")) break;
     const std::size_t next = SkipOpaque(text, at);
-    if (next == at || next == std::string::npos || text[at] != '<') return false;  // the document element
+    if (next == std::string::npos) return true;
+    if (next == at) return text[at] != '<';  // the document element, or stray bytes before it
     at = next;
   }
   // Brackets are counted rather than toggled, so a section inside the subset ("<![IGNORE[ ]]>") cannot end
@@ -119,7 +120,7 @@ bool DeclaresEntities(const std::string& text) {
   for (at += 9; at < text.size();) {
     if (bracketDepth > 0 && StartsWith(text, at, "<!ENTITY")) return true;
     const std::size_t next = SkipOpaque(text, at);
-    if (next == std::string::npos) return false;  // unterminated: the parser rejects it
+    if (next == std::string::npos) return true;  // unterminated: no parser would take it either
     if (next != at) {
       at = next;
       continue;

@@ -28,7 +28,9 @@ class CCheckTreeCtrl : public ITreeMessageHandler {
   void Attach(ITreeView& tree);
   void Detach();
   bool HasWindow() const { return m_pTree != nullptr; }
-  ITreeView& Tree() const { return *m_pTree; }  // only while HasWindow()
+  // The tree window; only while HasWindow().
+  ITreeView& Tree() { return *m_pTree; }
+  const ITreeView& Tree() const { return *m_pTree; }
 
   // Sets the state bits of hItem. When the state-image index is not 0 the new index is passed down to the
   // descendants (only when bSearch is non-zero) and the ancestors are recomputed (always). Returns the

@@ -92,7 +92,7 @@ TEST_F(CheckTreeTest, ClickOnLabelOnlyMovesTheCaret) {
   EXPECT_EQ(States(), "G=2 a=3 b=3 c=1");
   EXPECT_EQ(tree.GetSelectedItem(), items.at("c"));
   ASSERT_FALSE(tree.DefaultProcessed().empty());  // the tree still gets the press (focus, drag tracking)
-  EXPECT_EQ(tree.DefaultProcessed().back().message, WM_LBUTTONDOWN);
+  EXPECT_EQ(tree.DefaultProcessed().back().message, UINT{WM_LBUTTONDOWN});
 
   tree.LButtonDown(tree.PointBelowRows());
   EXPECT_EQ(tree.GetSelectedItem(), nullptr);

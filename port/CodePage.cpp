@@ -21,6 +21,9 @@ std::string Lower(std::string text) {
 
 #ifdef _WIN32
 
+constexpr unsigned int kUtf16Le = 1200;
+constexpr unsigned int kUtf16Be = 1201;
+
 // Windows code page for an encoding name; 0 when unknown.
 unsigned int CodePageOf(const std::string& encoding) {
   const std::string name = Lower(encoding);
@@ -35,16 +38,37 @@ unsigned int CodePageOf(const std::string& encoding) {
       {"euc-kr", 949},        {"us-ascii", 20127},    {"ascii", 20127},       {"iso-8859-1", 28591},
       {"latin1", 28591},      {"iso-8859-2", 28592},  {"iso-8859-5", 28595},  {"iso-8859-7", 28597},
       {"iso-8859-9", 28599},  {"iso-8859-15", 28605}, {"windows-1250", 1250}, {"windows-1251", 1251},
-      {"windows-1252", 1252}, {"koi8-r", 20866},      {"utf-16le", 1200},     {"utf-16be", 1201},
+      {"windows-1252", 1252}, {"koi8-r", 20866},      {"utf-16le", kUtf16Le}, {"utf-16be", kUtf16Be},
   };
   for (const Entry& e : kTable)
     if (name == e.name) return e.codePage;
   return 0;
 }
 
+// MultiByteToWideChar does not take the UTF-16 code pages: their bytes are the wide units themselves.
+bool Utf16ToWide(const std::string& bytes, bool bigEndian, std::wstring& wide) {
+  if (bytes.size() % 2 != 0) return false;
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    const unsigned char first = static_cast<unsigned char>(bytes[i]);
+    const unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+    wide += static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+  }
+  return true;
+}
+
+void WideToUtf16(const std::wstring& wide, bool bigEndian, std::string& bytes) {
+  for (const wchar_t unit : wide) {
+    const char high = static_cast<char>((unit >> 8) & 0xFF);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+}
+
 bool ToWide(const std::string& bytes, unsigned int codePage, std::wstring& wide) {
   wide.clear();
   if (bytes.empty()) return true;
+  if (codePage == kUtf16Le || codePage == kUtf16Be) return Utf16ToWide(bytes, codePage == kUtf16Be, wide);
   const int flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
   const int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   if (n <= 0) return false;
@@ -69,6 +93,10 @@ std::wstring OneUnitPerCharacter(const std::wstring& wide) {
 bool FromWide(const std::wstring& wide, unsigned int codePage, std::string& bytes) {
   bytes.clear();
   if (wide.empty()) return true;
+  if (codePage == kUtf16Le || codePage == kUtf16Be) {
+    WideToUtf16(wide, codePage == kUtf16Be, bytes);
+    return true;
+  }
   const bool utf8 = codePage == CP_UTF8;
   const std::wstring text = utf8 ? wide : OneUnitPerCharacter(wide);
   // No "best fit" look-alikes: a character the code page lacks becomes "?", as iconv does elsewhere.

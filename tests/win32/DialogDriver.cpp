@@ -1,0 +1,179 @@
+#include "tests/win32/DialogDriver.h"
+
+#include <cstring>
+#include <utility>
+
+namespace win32test {
+
+namespace {
+
+constexpr UINT kTreeID = 1340;
+constexpr UINT kTickMs = 20;
+
+// The steps being played; the timer procedure has no other way to reach them. One dialog is driven at a
+// time, on the test's thread.
+struct Player {
+  std::vector<Step> steps;
+  std::size_t next = 0;
+};
+Player* g_pPlayer = nullptr;
+
+// The dialog window of this thread: the enabled top-level dialog-class window it owns.
+HWND FindThreadDialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hWnd, LPARAM param) -> BOOL {
+        wchar_t className[16] = {};
+        GetClassNameW(hWnd, className, 16);
+        if (std::wstring(className) != L"#32770" || !IsWindowVisible(hWnd)) return TRUE;
+        *reinterpret_cast<HWND*>(param) = hWnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
+  const HWND hDialog = FindThreadDialog();
+  if (g_pPlayer == nullptr || hDialog == nullptr) return;  // not shown yet
+  if (g_pPlayer->next < g_pPlayer->steps.size()) {
+    g_pPlayer->steps[g_pPlayer->next++](hDialog);
+    return;
+  }
+  PostMessageW(hDialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+LPARAM PointParam(POINT point) { return MAKELPARAM(point.x, point.y); }
+
+RECT LabelRect(HWND hTree, HTREEITEM hItem) {
+  // The message takes the item in the rectangle's place.
+  RECT rect{};
+  static_assert(sizeof rect >= sizeof hItem, "an item handle fits in a RECT");
+  std::memcpy(&rect, &hItem, sizeof hItem);
+  SendMessageW(hTree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+  return rect;
+}
+
+void QueueClick(HWND hTree, POINT point) {
+  PostMessageW(hTree, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(point));
+  PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
+}
+
+std::string Box(UINT index) {
+  switch (index) {
+    case 1:
+      return "[ ]";
+    case 2:
+      return "[~]";
+    case 3:
+      return "[x]";
+    default:
+      return "   ";
+  }
+}
+
+std::string ItemText(HWND hTree, HTREEITEM hItem) {
+  wchar_t buffer[512] = {};
+  TVITEMW item{};
+  item.mask = TVIF_TEXT;
+  item.hItem = hItem;
+  item.pszText = buffer;
+  item.cchTextMax = 512;
+  SendMessageW(hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  return Utf8(buffer);
+}
+
+}  // namespace
+
+int RunWithUser(const std::function<int()>& show, std::vector<Step> steps) {
+  Player player{std::move(steps)};
+  g_pPlayer = &player;
+  const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, &OnTick);
+  const int result = show();
+  KillTimer(nullptr, timer);
+  g_pPlayer = nullptr;
+  return result;
+}
+
+HWND TreeOf(HWND hDialog) { return GetDlgItem(hDialog, kTreeID); }
+
+std::vector<std::string> Snapshot(HWND hTree) {
+  std::vector<std::string> lines;
+  for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
+    const UINT state = TreeView_GetItemState(hTree, hGroup, TVIS_EXPANDED | TVIS_STATEIMAGEMASK);
+    lines.push_back(std::string((state & TVIS_EXPANDED) ? "- " : "+ ") + Box(state >> 12) + " " +
+                    ItemText(hTree, hGroup));
+    for (HTREEITEM hItem = TreeView_GetChild(hTree, hGroup); hItem; hItem = TreeView_GetNextSibling(hTree, hItem)) {
+      const UINT index = TreeView_GetItemState(hTree, hItem, TVIS_STATEIMAGEMASK) >> 12;
+      lines.push_back("      " + Box(index) + " " + ItemText(hTree, hItem));
+    }
+  }
+  return lines;
+}
+
+HTREEITEM FindItem(HWND hTree, const std::vector<std::string>& path) {
+  HTREEITEM hLevel = TreeView_GetRoot(hTree);
+  HTREEITEM hFound = nullptr;
+  for (const std::string& name : path) {
+    hFound = nullptr;
+    for (HTREEITEM hItem = hLevel; hItem; hItem = TreeView_GetNextSibling(hTree, hItem)) {
+      if (ItemText(hTree, hItem) == name) {
+        hFound = hItem;
+        break;
+      }
+    }
+    if (hFound == nullptr) return nullptr;
+    hLevel = TreeView_GetChild(hTree, hFound);
+  }
+  return hFound;
+}
+
+void ClickStateIcon(HWND hTree, HTREEITEM hItem) {
+  // The state icon lies left of the label; find it the way the control itself sees it.
+  const RECT label = LabelRect(hTree, hItem);
+  const LONG y = (label.top + label.bottom) / 2;
+  for (LONG x = label.left; x >= 0; --x) {
+    TVHITTESTINFO hit{};
+    hit.pt = POINT{x, y};
+    if (TreeView_HitTest(hTree, &hit) == hItem && (hit.flags & TVHT_ONITEMSTATEICON) != 0) {
+      QueueClick(hTree, hit.pt);
+      return;
+    }
+  }
+}
+
+void ClickLabel(HWND hTree, HTREEITEM hItem) {
+  const RECT label = LabelRect(hTree, hItem);
+  QueueClick(hTree, POINT{(label.left + label.right) / 2, (label.top + label.bottom) / 2});
+}
+
+void PressSpace(HWND hTree) {
+  SetFocus(hTree);
+  const UINT scan = MapVirtualKeyW(VK_SPACE, MAPVK_VK_TO_VSC);
+  PostMessageW(hTree, WM_KEYDOWN, VK_SPACE, 1 | (scan << 16));
+  PostMessageW(hTree, WM_CHAR, L' ', 1 | (scan << 16));
+  PostMessageW(hTree, WM_KEYUP, VK_SPACE, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+}
+
+void ClickButton(HWND hDialog, int nID) { PostMessageW(GetDlgItem(hDialog, nID), BM_CLICK, 0, 0); }
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int length = static_cast<int>(text.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int length = static_cast<int>(utf8.size());
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &out[0], n);
+  return out;
+}
+
+}  // namespace win32test

@@ -1,0 +1,64 @@
+// CWin32FrontEnd: runs the module's dialogs as real Windows dialogs. A dialog comes from its template in
+// the resources of the module that holds this code (vxRSS.dll, or a program linking the module), the
+// dialog manager calls the dialog's OnInitDialog, OnOK and OnCancel, and the check-box tree is a
+// tree-view control made at run time with the module's own state images.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "libs/vxcommon/VxCommon.h"
+#include "ui/win32/ImageList.h"
+#include "ui/win32/Win32TreeView.h"
+
+namespace vxwin32 {
+
+class CWin32FrontEnd final : public IModalFrontEnd {
+ public:
+  // Where the templates and bitmaps are found: by default the module holding this code.
+  CWin32FrontEnd();
+  explicit CWin32FrontEnd(HINSTANCE hResources) : m_hResources(hResources) {}
+  ~CWin32FrontEnd() = default;
+  CWin32FrontEnd(const CWin32FrontEnd&) = delete;
+  CWin32FrontEnd& operator=(const CWin32FrontEnd&) = delete;
+
+  // Runs dlg with the system's modal loop. A dialog that cannot be shown (no template) counts as
+  // cancelled: the user confirmed nothing.
+  int RunModal(CDialog& dlg) override;
+  bool CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, const RECT& rect, CDialog& parent, UINT nID) override;
+
+  // The dialog window being shown; null between showings.
+  HWND GetDialogWindow() const { return m_pShowing ? m_pShowing->hWnd : nullptr; }
+  // The image lists given to trees: the four check states of bitmap 26306, the two folders of bitmap
+  // 26307. Null until the first tree is made; they are kept for later showings.
+  HIMAGELIST GetStateImages() const { return m_ilState.GetSafeHandle(); }
+  HIMAGELIST GetFolderImages() const { return m_ilFolder.GetSafeHandle(); }
+
+ private:
+  // One dialog on the screen: its window and the tree made for it.
+  struct Showing {
+    Showing(CWin32FrontEnd& owner, CDialog& shown) : frontEnd(owner), dlg(shown) {}
+    CWin32FrontEnd& frontEnd;
+    CDialog& dlg;
+    HWND hWnd = nullptr;
+    std::unique_ptr<CWin32TreeView> tree;
+    CCheckTreeCtrl* pTreeCtrl = nullptr;
+  };
+
+  static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnMessage(Showing& showing, UINT message, WPARAM wParam, LPARAM lParam);
+  void EndIfDone(const Showing& showing) const;
+  void ReleaseTree(Showing& showing) const;
+  bool LoadImageLists();
+
+  HINSTANCE m_hResources;
+  Showing* m_pShowing = nullptr;
+  CImageList m_ilState;
+  CImageList m_ilFolder;
+};
+
+// The front end the vxRSS library shows its dialogs with; made on first use.
+CWin32FrontEnd& Win32FrontEnd();
+
+}  // namespace vxwin32

@@ -11,8 +11,8 @@
 #include "libs/vxcommon/VxCommon.h"
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"
+#include "tests/fakes/FakeNewsSvc.h"
 #include "tests/libs/TempDir.h"
-#include "tests/ui/FakeCategories.h"
 #include "ui/RSSNewsSettingDlg.h"
 #include "ui/ScriptedFrontEnd.h"
 
@@ -46,17 +46,17 @@ class SettingDlgTest : public ::testing::Test {
 
   // Alpha and Beta, reported in the order Beta, Alpha.
   void AddAlphaBeta() {
-    svc.Add("Beta", {{"b1", "beta one"}, {"b2", "beta two"}});
-    svc.Add("Alpha", {{"a1", "alpha one"}, {"a2", "alpha two"}});
+    svc.AddCategory("Beta", {{"b1", "beta one"}, {"b2", "beta two"}});
+    svc.AddCategory("Alpha", {{"a1", "alpha one"}, {"a2", "alpha two"}});
   }
 
   TempDir dir;
-  FakeCategoryService svc;
+  fakes::FakeNewsSvc svc;
   CRSSNewsSettingDlg dlg;
 };
 
 TEST_F(SettingDlgTest, OpensWithTheStoredSelectionCheckedAndItsGroupsExpanded) {
-  svc.Add("Gamma", {{"g1", "gamma one"}});
+  svc.AddCategory("Gamma", {{"g1", "gamma one"}});
   AddAlphaBeta();
   WriteSettings("b1,a2,a1");
   CScriptedFrontEnd user({A::Capture(), A::Cancel()});
@@ -69,10 +69,10 @@ TEST_F(SettingDlgTest, OpensWithTheStoredSelectionCheckedAndItsGroupsExpanded) {
 
 TEST_F(SettingDlgTest, ListsGroupsInByteOrderOfTheirNamesAndItemsInServiceOrder) {
   const CString big5Group("\xA4\x40");  // a double-byte name sorts after every single-byte one
-  svc.Add(big5Group, {{"c1", "x"}});
-  svc.Add("a", {{"l2", "second"}, {"l1", "first"}});
-  svc.Add("Z", {{"u1", "z"}});
-  svc.Add("a", {{"l3", "third"}});  // a second object of the same group adds to it
+  svc.AddCategory(big5Group, {{"c1", "x"}});
+  svc.AddCategory("a", {{"l2", "second"}, {"l1", "first"}});
+  svc.AddCategory("Z", {{"u1", "z"}});
+  svc.AddCategory("a", {{"l3", "third"}});  // a second object of the same group adds to it
   WriteSettings("c1,l1,u1");
   CScriptedFrontEnd user({A::Capture(), A::OK()});
   EXPECT_EQ(Show(user), IDOK);
@@ -82,12 +82,12 @@ TEST_F(SettingDlgTest, ListsGroupsInByteOrderOfTheirNamesAndItemsInServiceOrder)
 }
 
 TEST_F(SettingDlgTest, DuplicateItemNameIsShownOnceAndItsFirstIdStored) {
-  svc.AddMissing();
-  FakeCategory* group = svc.Add("G", {{"first", "news"}, {"other", "more"}, {"second", "news"}});
+  svc.AddNullCategory();
+  svc.AddCategory("G", {{"first", "news"}, {"other", "more"}, {"second", "news"}});
   CScriptedFrontEnd user(
       {A::Capture(), A::Key(VK_DOWN), A::Key(VK_RIGHT), A::ClickStateIcon({"G", "news"}), A::Capture(), A::OK()});
   EXPECT_EQ(Show(user), IDOK);
-  EXPECT_EQ(group->releases, 1);
+  EXPECT_EQ(svc.Log().Matching("Release").size(), 1u);
   EXPECT_EQ(user.Captures()[0], (Lines{"+ [ ] G"}));
   EXPECT_EQ(user.Captures()[1], (Lines{"- [~] G", "      [x] news", "      [ ] more"}));
   EXPECT_EQ(StoredSelection(), "first");
@@ -136,16 +136,16 @@ TEST_F(SettingDlgTest, ClicksAndSpaceChangeWhatOkStores) {
 }
 
 TEST_F(SettingDlgTest, KeepsEveryGroupAndItemItWasEverToldOf) {
-  svc.Add("Old", {{"o1", "old one"}});
-  svc.Add("G", {{"g1", "kept"}});
+  svc.AddCategory("Old", {{"o1", "old one"}});
+  svc.AddCategory("G", {{"g1", "kept"}});
   WriteSettings("o1,g1");
   CScriptedFrontEnd first({A::Cancel()});
   Show(first);
 
   // The service now reports neither Old nor the item "kept"; G's first item of this call is not added
   // to the group it already knows, the later ones are.
-  FakeCategoryService later;
-  later.Add("G", {{"g2", "first of call"}, {"g3", "later"}});
+  fakes::FakeNewsSvc later;
+  later.AddCategory("G", {{"g2", "first of call"}, {"g3", "later"}});
   dlg.SetSettingFolder(Folder());
   EXPECT_TRUE(dlg.LoadCategories(&later));
   CScriptedFrontEnd second({A::Capture(), A::OK()});

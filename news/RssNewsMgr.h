@@ -18,8 +18,10 @@
 #include "libs/newssvc/WTRSSNewsSvc.h"
 #include "module/VxRssExport.h"
 #include "news/BookingInfo.h"
+#include "news/BookingTextIndex.h"
 #include "news/CallTracker.h"
 #include "news/NewsChange.h"
+#include "news/PendingChangeIndex.h"
 #include "news/RSSNewsObjEvent.h"
 #include "news/RssSubject.h"
 #include "news/StopEvent.h"
@@ -179,4 +181,8 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   mutable std::mutex m_mtx;
   // Which views and session uses are running where; see CCallTracker.
   CCallTracker m_calls;
+  // Indexes beside m_mapObj and m_vecChangeSet, kept in step with them under m_mtx, so that the lookups
+  // of the events and the worker cost the same at any size of the registry and the change set.
+  CBookingTextIndex m_idxBookingText;
+  CPendingChangeIndex m_idxPendingChanges;
 };

@@ -61,9 +61,8 @@ void CRssNewsMgr::OnSymbolNewsContentChange(const CString& strProviderID, const 
 std::vector<CRssNewsMgr::PlannedCall> CRssNewsMgr::PlanContentArrivalLocked(const CString& strKey,
                                                                             const ViewCall& call) {
   std::vector<PlannedCall> calls;
-  for (const auto& [key, vecObj] : m_mapObj) {
-    if (key.strBookingID.CompareNoCase(strKey) != 0) continue;
-    for (IRSSNewsObjEvent* pObj : vecObj) {
+  for (const ObjMap::iterator booking : m_idxBookingText.FindAll(strKey)) {
+    for (IRSSNewsObjEvent* pObj : booking->second) {
       if (pObj) calls.push_back(PlanCallLocked(pObj, call));
     }
   }

@@ -1,6 +1,7 @@
 // CRssNewsMgr: the service's headline events. They record pending changes for the worker, clear refresh
 // marks, tell views at once when a list is empty, and collect and answer total-headline tasks.
 #include <algorithm>
+#include <new>
 
 #include "news/HeadlineBlocks.h"
 #include "news/RssNewsMgr.h"
@@ -99,13 +100,19 @@ void CRssNewsMgr::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskI
   if (bFailed) RemoveNotify(pObj, CString());
 }
 
-// A linear search with NewsChange's equality; a candidate for an index when change sets grow.
 bool CRssNewsMgr::IsChangePending(const NewsChange& change) const {
-  return std::find(m_vecChangeSet.begin(), m_vecChangeSet.end(), change) != m_vecChangeSet.end();
+  return m_idxPendingChanges.Contains(m_vecChangeSet, change);
 }
 
 void CRssNewsMgr::RecordChangeLocked(const NewsChange& change) {
-  if (!IsChangePending(change)) m_vecChangeSet.push_back(change);
+  if (IsChangePending(change)) return;
+  m_vecChangeSet.push_back(change);
+  try {
+    m_idxPendingChanges.Add(change, m_vecChangeSet.size() - 1);
+  } catch (const std::bad_alloc&) {
+    m_vecChangeSet.pop_back();
+    throw;
+  }
 }
 
 void CRssNewsMgr::ClearPendingIDLocked(const CString& strID) {

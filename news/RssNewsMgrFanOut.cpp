@@ -96,7 +96,9 @@ std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::RekeyRegistryLocked(const CSt
     const CBookingInfo& key = it->first;
     if (key.strBookingID == strNewIDs) continue;
     if (key.strBookingID.CompareNoCase(strOldIDs) == 0) {
-      std::vector<IRSSNewsObjEvent*>& target = m_mapObj[CBookingInfo(strNewIDs, 0)];
+      const auto [targetBooking, bCreated] = m_mapObj.try_emplace(CBookingInfo(strNewIDs, 0));
+      if (bCreated) m_idxBookingText.Add(targetBooking);
+      std::vector<IRSSNewsObjEvent*>& target = targetBooking->second;
       for (IRSSNewsObjEvent* pObj : it->second) {
         if (std::find(target.begin(), target.end(), pObj) == target.end()) target.push_back(pObj);
       }
@@ -108,7 +110,10 @@ std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::RekeyRegistryLocked(const CSt
       });
     }
   }
-  for (const auto& it : moved) m_mapObj.erase(it);
+  for (const auto& it : moved) {
+    m_idxBookingText.Remove(it);
+    m_mapObj.erase(it);
+  }
 
   for (auto& entry : m_mapObjInfo) {
     if (entry.second.strBookingID == strOldIDs) entry.second.strBookingID = strNewIDs;

@@ -135,6 +135,7 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
     // Erased now rather than after the service answers, so that a view registering meanwhile books anew
     // instead of joining a booking that is about to be dropped.
     emptied = it->first;
+    m_idxBookingText.Remove(it);
     m_mapObj.erase(it);
   }
   if (strProviderIDs.IsEmpty()) return true;
@@ -146,7 +147,8 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
 
   // The service kept the booking, so the registry keeps it too, with no views.
   std::lock_guard<std::mutex> lock(m_mtx);
-  m_mapObj.emplace(emptied, std::vector<IRSSNewsObjEvent*>());
+  const auto [kept, bInserted] = m_mapObj.emplace(emptied, std::vector<IRSSNewsObjEvent*>());
+  if (bInserted) m_idxBookingText.Add(kept);
   return false;
 }
 
@@ -173,7 +175,13 @@ bool CRssNewsMgr::InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEven
       vecObj.push_back(pObj);
       return true;
     }
-    m_mapObj.emplace(key, std::vector<IRSSNewsObjEvent*>{pObj});
+    const auto created = m_mapObj.emplace(key, std::vector<IRSSNewsObjEvent*>{pObj}).first;
+    try {
+      m_idxBookingText.Add(created);
+    } catch (const std::bad_alloc&) {
+      m_mapObj.erase(created);
+      throw;
+    }
     bNewKey = true;
     return true;
   } catch (const std::bad_alloc&) {
@@ -188,8 +196,7 @@ bool CRssNewsMgr::SearchObjInfoByID(ObjMap::iterator& it, const CString& strID) 
 
 // The first booking in map order whose text equals strID ignoring case; dates are not looked at.
 CRssNewsMgr::ObjMap::iterator CRssNewsMgr::FindFirstBookingNoCase(const CString& strID) {
-  return std::find_if(m_mapObj.begin(), m_mapObj.end(),
-                      [&strID](const auto& booking) { return booking.first.strBookingID.CompareNoCase(strID) == 0; });
+  return m_idxBookingText.FindFirst(strID, m_mapObj.end());
 }
 
 bool CRssNewsMgr::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) {
@@ -230,6 +237,7 @@ void CRssNewsMgr::SplitIDs(const CString& strSource, CStringArray& arrResult, CS
 void CRssNewsMgr::ClearMapInfo() {
   for (auto& booking : m_mapObj) booking.second.clear();
   m_mapObj.clear();
+  m_idxBookingText.Clear();
   m_mapObjInfo.clear();
   m_mapCategory.clear();
   // Headlines collected for tasks that will never be answered now belong to nobody else.

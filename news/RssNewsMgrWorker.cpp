@@ -56,6 +56,7 @@ bool CRssNewsMgr::NotifyChangeSetToAllObj() {
   {
     std::lock_guard<std::mutex> lock(m_mtx);
     const std::vector<NewsChange> vecChanges = std::exchange(m_vecChangeSet, {});
+    m_idxPendingChanges.Clear();
     for (const NewsChange& change : vecChanges) {
       CString strKey = change.strSubID.IsEmpty() ? change.strID : change.strSubID;
       if (IsInProviderListLocked(strKey)) strKey = m_strProviderIDs;

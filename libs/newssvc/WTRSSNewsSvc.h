@@ -46,6 +46,13 @@ class IWTRSSNewsSvcEvent {
 // One session of the news service. Lists hand over the heap blocks of their records to the receiver.
 // Success values differ by operation: Connect and the booking operations answer non-zero for done, the
 // list, request and content operations 0.
+//
+// The service serving RSS feeds (libs/newssvc/RssNewsSession.h) gives the session values these meanings:
+// SetSessionInfo(feeds folder for relative feed sources (empty: the configuration folder), poll interval
+// in milliseconds (empty: the configuration's), user name (not used)). Lists are newest first; the list
+// operations take one provider ID or several joined with ","; a provider the configuration does not name
+// answers -1. GetNewsContent answers 0 with "<a href='URL'>title</a>" followed by the description, 1 when
+// the provider no longer holds the item, -1 for an unknown provider.
 class IWTRSSNewsSvc {
  public:
   virtual int Login(IWTRSSNewsSvcEvent* pSink) = 0;
@@ -76,11 +83,17 @@ class IWTRSSNewsSvc {
   ~IWTRSSNewsSvc() = default;
 };
 
-// Opens a session; null on failure. The third argument is the service's configuration folder.
+// Opens a session; null on failure (the configuration file cannot be read). strConfig is the service's
+// configuration folder; str1 names the configuration file in it (empty: "RSSNewsSvc.xml", format in
+// ServiceConfig.h); str2 is a time zone for the records' dates and times, a numeric offset such as "+08:00"
+// (empty: the configuration's zone, else the machine's).
 QMDBRSSNEWS_API IWTRSSNewsSvc* QMGetWTRSSNewsSvc(const CString& str1, const CString& str2, const CString& strConfig);
 // Releases a session and sets the pointer null.
 QMDBRSSNEWS_API void QMReleaseWTRSSNewsSvc(IWTRSSNewsSvc** ppSvc);
+// The server's clock for every open session: lValue1 the date YYYYMMDD, lValue2 the time HHMMSS, in the
+// records' zone. Items without a date of their own are dated by it. Values that are no time are ignored.
 QMDBRSSNEWS_API void QMRSSNewsSvcSetServerTime(long lValue1, long lValue2);
-// Ask for fresh headlines; they come back as headline events.
+// Ask for fresh headlines; they come back as headline events. Every feed is read again at once, and every
+// provider (or the symbol text for every provider, with nDate) is reported even when nothing changed.
 QMDBRSSNEWS_API void QMRSSNewsSvc_UpdateProviderCache();
 QMDBRSSNEWS_API void QMRSSNewsSvc_UpdateSymbolCache(const CString& strID, int nDate);

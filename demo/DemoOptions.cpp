@@ -1,0 +1,41 @@
+#include "demo/DemoOptions.h"
+
+#include <cstdlib>
+
+bool DemoOptions::Parse(int argc, char** argv, DemoOptions& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "settings" && i == 1) {
+      options.settingsMode = true;
+    } else if (arg == "--seconds" && hasValue) {
+      char* end = nullptr;
+      const long seconds = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || seconds < 1 || seconds > 86400) {
+        error = "--seconds needs a number of seconds from 1 to 86400";
+        return false;
+      }
+      options.seconds = static_cast<int>(seconds);
+    } else if (arg == "--config" && hasValue) {
+      options.configRoot = argv[++i];
+    } else if (arg == "--user" && hasValue) {
+      options.userRoot = argv[++i];
+    } else if (arg == "--work" && hasValue) {
+      options.workFolder = argv[++i];
+    } else {
+      error = "unknown argument: " + arg;
+      return false;
+    }
+  }
+  return true;
+}
+
+const char* DemoOptions::Usage() {
+  return "usage: vxrss-demo [settings] [--seconds N] [--config DIR --user DIR] [--work DIR]\n"
+         "  (no arguments)  show the bundled sample news, then add live items for 30 seconds\n"
+         "  settings        the RSS news settings dialog in the terminal\n"
+         "  --seconds N     run the live part for N seconds\n"
+         "  --config DIR    a folder holding Config/RSSNewsSvc.xml and its feeds\n"
+         "  --user DIR      a folder holding Data/RSSNewsSetting.xml\n"
+         "  --work DIR      where the working copy of the sample data goes\n";
+}

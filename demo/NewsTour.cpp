@@ -1,0 +1,155 @@
+#include "demo/NewsTour.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "demo/Console.h"
+#include "demo/HeadlineView.h"
+#include "demo/LiveFeed.h"
+#include "demo/Workspace.h"
+#include "libs/newssvc/WTRSSNewsSvc.h"
+#include "news/RssNewsMgr.h"
+#include "port/Path.h"
+
+namespace demo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The news service reads the feeds every half second in the demo (its session's poll interval).
+const char kPollMilliseconds[] = "500";
+const char* const kSymbols[] = {"2330", "2317"};
+constexpr int kShownHeadlines = 8;
+constexpr auto kLiveItemEvery = std::chrono::seconds(3);
+
+void Heading(const std::string& title) { PrintLine("\n== " + title + " =="); }
+
+// The category groups as the news service lists them, through a session of its own.
+void PrintCategoryGroups(const CString& configRoot) {
+  Heading("類別 category groups");
+  IWTRSSNewsSvc* service = QMGetWTRSSNewsSvc("", "", port::JoinPath(configRoot, "Config"));
+  if (!service) {
+    PrintLine("(the news service cannot read its configuration)");
+    return;
+  }
+  for (int i = 0; i < service->GetCategoryCount(); ++i) {
+    IRSSNewsCategory* group = service->GetCategory(i);
+    if (!group) continue;
+    std::string line = Utf8(group->GetName()) + ":";
+    for (int item = 0; item < group->GetItemCount(); ++item)
+      line += "  " + Utf8(group->GetItemID(item)) + " " + Utf8(group->GetItemName(item));
+    PrintLine(line);
+    group->Release();
+  }
+  QMReleaseWTRSSNewsSvc(&service);
+}
+
+void PrintList(std::vector<NewsHeadline>& list) {
+  if (list.empty()) PrintLine("(none)");
+  for (std::size_t i = 0; i < list.size() && i < static_cast<std::size_t>(kShownHeadlines); ++i)
+    PrintLine(FormatHeadline(list[i]));
+}
+
+// The link the service puts in front of the content: <a href='URL'>.
+std::string UrlOf(const CString& content) {
+  const std::string text = content.str();
+  const std::size_t start = text.find("<a href='");
+  if (start == std::string::npos) return std::string();
+  const std::size_t end = text.find('\'', start + 9);
+  return end == std::string::npos ? std::string() : text.substr(start + 9, end - start - 9);
+}
+
+// The newest headline of the selection, and then its content.
+void PrintHeadlinesAndNewestContent(CRssNewsMgr& manager) {
+  Heading("頭條 headlines of the selection, newest first");
+  std::vector<NewsHeadline> list;
+  manager.PullProviderNewsHeadline_Date(manager.GetProviderIDs(), 0, list);
+  SortNewestFirst(list);
+  PrintList(list);
+  if (!list.empty()) {
+    Heading("內容 content of the newest item");
+    const NewsHeadline& newest = list.front();
+    CString content;
+    if (manager.GetNewsContent(newest.szProviderID, newest.lKey1, newest.lKey2, content) == 1) {
+      PrintLine("URL: " + Utf8(CString(UrlOf(content))));
+      PrintLine(Utf8(content));
+    } else {
+      PrintLine("(no content)");
+    }
+  }
+  FreeBlocks(list);
+}
+
+void PrintSymbolNews(CRssNewsMgr& manager) {
+  for (const char* symbol : kSymbols) {
+    Heading(std::string("個股新聞 news of ") + symbol);
+    std::vector<NewsHeadline> list;
+    manager.PullSymbolNewsHeadline_Date("", symbol, 0, list);
+    SortNewestFirst(list);
+    PrintList(list);
+    FreeBlocks(list);
+  }
+}
+
+// Adds an item to the bundled feed every few seconds until the time is up; the views print what the
+// worker delivers meanwhile.
+void GoLive(const Workspace& workspace, int seconds) {
+  Heading("即時 live for " + std::to_string(seconds) + " seconds");
+  std::unique_ptr<LiveFeed> feed;
+  if (!workspace.LiveFeedPath().empty()) feed = std::make_unique<LiveFeed>(workspace.LiveFeedPath());
+  const Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
+  Clock::time_point nextItem = Clock::now() + std::chrono::seconds(1);
+  while (Clock::now() < end) {
+    if (feed && Clock::now() >= nextItem) {
+      std::string title;
+      PrintLine(feed->AddItem(title) ? "publisher adds: " + title : "publisher cannot write the feed");
+      nextItem += kLiveItemEvery;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+}  // namespace
+
+int RunNewsTour(const DemoOptions& options) {
+  Workspace workspace;
+  std::string error;
+  if (!workspace.Prepare(options, error)) {
+    PrintLine(error);
+    return 1;
+  }
+  const CString configRoot(workspace.ConfigRoot());
+  PrintCategoryGroups(configRoot);
+
+  CRssNewsMgr manager;
+  // Session values of the news service: feeds folder (the Config folder), poll interval, user name.
+  if (!manager.Init("", "", configRoot, kPollMilliseconds, "vxrss-demo", "", true, CString(workspace.UserRoot()))) {
+    PrintLine("the news manager cannot start: is " + workspace.ConfigRoot() + "/Config/RSSNewsSvc.xml there?");
+    return 1;
+  }
+  Heading("已選 selection (the settings file's provider IDs)");
+  PrintLine(Utf8(manager.GetProviderIDs()));
+
+  HeadlineView providerView(manager, "headlines");
+  HeadlineView symbolViews[] = {{manager, kSymbols[0]}, {manager, kSymbols[1]}};
+  manager.AddNotify(&providerView);
+  for (std::size_t i = 0; i < 2; ++i) manager.AddNotify(&symbolViews[i], kSymbols[i], 0);
+
+  PrintHeadlinesAndNewestContent(manager);
+  PrintSymbolNews(manager);
+  GoLive(workspace, options.seconds);
+
+  manager.RemoveNotify(&providerView, "");
+  for (HeadlineView& view : symbolViews) manager.RemoveNotify(&view, "");
+  manager.Finit();
+
+  const int updates = providerView.DatedUpdates();
+  PrintLine("\n" + std::to_string(updates) + " live update(s) delivered by the worker");
+  return options.UsesBundledFeeds() && updates == 0 ? 1 : 0;
+}
+
+}  // namespace demo

@@ -1,0 +1,34 @@
+// Workspace: the folders the demo runs on. The bundled sample data is copied to a working folder, so the
+// live part can add items to a feed without touching the sources; the user's own folders are used as
+// they are.
+#pragma once
+
+#include <string>
+
+#include "demo/DemoOptions.h"
+
+namespace demo {
+
+class Workspace {
+ public:
+  Workspace() = default;
+  ~Workspace();
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+  // False, with a message in `error`, when the folders cannot be prepared.
+  bool Prepare(const DemoOptions& options, std::string& error);
+
+  const std::string& ConfigRoot() const { return m_configRoot; }  // holds Config/
+  const std::string& UserRoot() const { return m_userRoot; }      // holds Data/
+  // The working copy of the bundled Big5 feed; empty when the user's own feeds are shown.
+  const std::string& LiveFeedPath() const { return m_liveFeed; }
+
+ private:
+  std::string m_configRoot;
+  std::string m_userRoot;
+  std::string m_liveFeed;
+  std::string m_created;  // a folder this object made and removes at the end
+};
+
+}  // namespace demo

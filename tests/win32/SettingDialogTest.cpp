@@ -11,8 +11,8 @@
 #include "libs/vxcommon/VxCommon.h"
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"
+#include "tests/fakes/FakeNewsSvc.h"
 #include "tests/libs/TempDir.h"
-#include "tests/ui/FakeCategories.h"
 #include "tests/win32/DialogDriver.h"
 #include "ui/RSSNewsSettingDlg.h"
 #include "ui/res/resource.h"
@@ -28,9 +28,9 @@ constexpr char kOldSettings[] = "<?xml version='1.0' encoding='big5' ?>\n<RSSNew
 class Win32SettingDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    svc.Add("Beta", {{"b1", "beta one"}, {"b2", "beta two"}});
-    svc.Add("Alpha", {{"a1", "alpha one"}, {"a2", "alpha two"}});
-    svc.Add("Gamma", {{"g1", "gamma one"}});
+    svc.AddCategory("Beta", {{"b1", "beta one"}, {"b2", "beta two"}});
+    svc.AddCategory("Alpha", {{"a1", "alpha one"}, {"a2", "alpha two"}});
+    svc.AddCategory("Gamma", {{"g1", "gamma one"}});
     std::ofstream(FilePath(), std::ios::binary) << kOldSettings;
   }
 
@@ -56,7 +56,7 @@ class Win32SettingDlgTest : public ::testing::Test {
   static Lines Tree(HWND hDialog) { return win32test::Snapshot(win32test::TreeOf(hDialog)); }
 
   TempDir dir;
-  FakeCategoryService svc;
+  fakes::FakeNewsSvc svc;
   CRSSNewsSettingDlg dlg;
   vxwin32::CWin32FrontEnd frontEnd;
 };

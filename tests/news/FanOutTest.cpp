@@ -90,3 +90,15 @@ TEST_F(ManagerTest, UIRefreshAsksOncePerBookingUntilItsHeadlinesArrive) {
   mgr.UIRefresh(&v2);
   EXPECT_THAT(log.Entries(), ElementsAre("UpdateSymbolCache(2330;5)"));
 }
+
+TEST_F(ManagerTest, ProviderBookingIsRecognisedCaseSensitivelyWhenNotifyingButNotWhenUnbooking) {
+  Open("a,b");
+  mgr.AddNotify(&v1);
+  mgr.AddNotify(&v2, "A,B", 1);  // a symbol booking whose text differs from the list only in case
+  log.Clear();
+  CRssNewsMgrTestAccess::NotifyAllObj(mgr, CRssNewsMgr::NOTIFY_CLEAR, "x", CRssNewsMgr::EVENT_PROVIDER);
+  EXPECT_THAT(log.Entries(), ElementsAre("v1.OnHeadlineClear(x)"));
+  log.Clear();
+  mgr.RemoveNotify(&v2, "");
+  EXPECT_THAT(log.Entries(), ElementsAre("UnbookProviderNews(A,B)"));
+}

@@ -122,6 +122,8 @@ TEST_F(SettingDlgTest, ClicksAndSpaceChangeWhatOkStores) {
       A::Key(VK_SPACE),  // checks alpha two
       A::Key(VK_UP),
       A::Key(VK_SPACE),  // unchecks alpha one
+      A::ClickBelowItems(),
+      A::Key(VK_SPACE),  // no caret: nothing to toggle
       A::Capture(),
       A::OK(),
   });
@@ -131,6 +133,7 @@ TEST_F(SettingDlgTest, ClicksAndSpaceChangeWhatOkStores) {
                                        "      [x] beta one", "      [x] beta two"}));
   EXPECT_EQ(user.CaretsAtCaptures()[0], "alpha one");
   EXPECT_EQ(user.Captures()[1][0], "- [~] Alpha");
+  EXPECT_EQ(user.CaretsAtCaptures()[1], "");
   EXPECT_EQ(StoredSelection(), "a2,b1,b2");
   EXPECT_TRUE(user.Problems().empty());
 }

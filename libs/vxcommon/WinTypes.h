@@ -60,20 +60,17 @@ constexpr DWORD TVS_DISABLEDRAGDROP = 0x0010;
 constexpr DWORD TVS_CHECKBOXES = 0x0100;
 
 // Tree item state bits: the state-image index lives in bits 12 to 15.
-constexpr UINT TVIS_SELECTED = 0x0002;
 constexpr UINT TVIS_EXPANDED = 0x0020;
 constexpr UINT TVIS_STATEIMAGEMASK = 0xF000;
 constexpr UINT INDEXTOSTATEIMAGEMASK(UINT index) { return index << 12; }
 
 // Tree hit-test flags.
 constexpr UINT TVHT_NOWHERE = 0x0001;
-constexpr UINT TVHT_ONITEMICON = 0x0002;
 constexpr UINT TVHT_ONITEMLABEL = 0x0004;
 constexpr UINT TVHT_ONITEMINDENT = 0x0008;
 constexpr UINT TVHT_ONITEMBUTTON = 0x0010;
 constexpr UINT TVHT_ONITEMRIGHT = 0x0020;
 constexpr UINT TVHT_ONITEMSTATEICON = 0x0040;
-constexpr UINT TVHT_ONITEM = TVHT_ONITEMICON | TVHT_ONITEMLABEL | TVHT_ONITEMSTATEICON;
 
 // Tree expand codes.
 constexpr UINT TVE_COLLAPSE = 0x0001;

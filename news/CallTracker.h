@@ -65,6 +65,8 @@ class CCallTracker {
   // Waits until no call into `key` runs on another thread. Calls on this thread are not waited for, nor
   // calls on a thread that is itself inside a call into `key` and waiting here too (two callbacks of one
   // view that each remove the view must not wait for each other).
+  // Two callbacks of different views that each remove the other view would still wait for each other:
+  // a view must not block, inside a callback, on the thread that removes it.
   void WaitUntilIdle(Key key);
   // Waits until no call into any callee runs on another thread.
   void WaitUntilAllIdle();
@@ -78,6 +80,7 @@ class CCallTracker {
   };
 
   void Leave(Key key);
+  static bool IsPristine(const CalleeState& state);
   bool MustWaitFor(const CalleeState& state, std::thread::id self) const;
 
   std::mutex m_mutex;

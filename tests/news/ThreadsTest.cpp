@@ -145,10 +145,10 @@ TEST_F(ManagerTest, WorkerDeliversOnItsOwnAndFinitStopsItPromptly) {
 }
 
 // The host registers and removes views, destroying each as soon as RemoveNotify returns, while a service
-// thread fires headline, content and task events and a delivery thread runs passes. Stable views hold their
-// bookings throughout and must see every distinct change exactly once.
+// thread fires headline, content and task events, and the worker and a second thread run delivery passes. Stable views
+// hold their bookings throughout and must see every distinct change exactly once.
 TEST_F(ManagerTest, StressDeliversEveryChangeOnceToStableViewsWhileOthersComeAndGo) {
-  Open("11,12");
+  Open("11,12", false);
   svc.SetHeadlines("GetProviderHeadline_Date", "11;1", {{"1", "1", "h"}});
   svc.SetContent("GetNewsContent", "11;1;1", "text");
   mgr.AddNotify(&v1);
@@ -187,6 +187,7 @@ TEST_F(ManagerTest, StressDeliversEveryChangeOnceToStableViewsWhileOthersComeAnd
     svc.JoinThreads();
     bFiring = false;
     passes.join();
+    CRssNewsMgrTestAccess::StopWorker(mgr);  // a pass it has begun ends first
   });
   CRssNewsMgrTestAccess::DeliverPass(mgr);
   EXPECT_EQ(CRssNewsMgrTestAccess::PendingChanges(mgr), 0u);

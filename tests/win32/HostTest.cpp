@@ -1,0 +1,197 @@
+// The module as the client uses it: a host program that links nothing of the module, loads vxRSS.dll with
+// LoadLibrary (which brings in QMDBRSSNews.dll, the news service it imports), finds the exported members of
+// CRssNewsMgr by their names and drives one manager against the service reading a feed file. The host only
+// includes the module's headers, for the class's size and its virtual interfaces.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "news/RssNewsMgr.h"
+#include "port/CodePage.h"
+#include "tests/libs/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// vxRSS.dll, loaded for the life of the object.
+class CLibrary {
+ public:
+  explicit CLibrary(const wchar_t* name) : m_hModule(LoadLibraryW(name)) {}
+  ~CLibrary() {
+    if (m_hModule != nullptr) FreeLibrary(m_hModule);
+  }
+  CLibrary(const CLibrary&) = delete;
+  CLibrary& operator=(const CLibrary&) = delete;
+
+  bool IsLoaded() const { return m_hModule != nullptr; }
+  HMODULE Handle() const { return m_hModule; }
+
+  // An exported function by its (mangled) name, as the type the caller gives; null when missing. On
+  // x86-64 Windows a member function is called as a plain function taking `this` first, so members that
+  // return no class by value are reached this way.
+  template <typename Fn>
+  Fn Find(const char* name) const {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m_hModule, name)));
+  }
+
+ private:
+  HMODULE m_hModule;
+};
+
+// The exported members the host calls by name.
+struct ManagerExports {
+  explicit ManagerExports(const CLibrary& dll)
+      : construct(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgrC1Ev")),
+        destruct(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgrD1Ev")),
+        init(dll.Find<InitFn>("_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_")),
+        finit(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr5FinitEv")),
+        isCategoryReady(dll.Find<bool (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr15IsCategoryReadyEv")),
+        getProviderName(dll.Find<bool (*)(CRssNewsMgr*, const CString&, CString&)>(
+            "_ZN11CRssNewsMgr19GetNewsProviderNameERK7CStringRS0_")),
+        pullProviderHeadlines(dll.Find<PullFn>(
+            "_ZN11CRssNewsMgr29PullProviderNewsHeadline_DateERK7CStringlRSt6vectorI12NewsHeadlineSaIS4_EE")) {}
+
+  bool Complete() const {
+    return construct && destruct && init && finit && isCategoryReady && getProviderName && pullProviderHeadlines;
+  }
+
+  using InitFn = bool (*)(CRssNewsMgr*, const CString&, const CString&, const CString&, const CString&, const CString&,
+                          const CString&, bool, const CString&);
+  using PullFn = bool (*)(CRssNewsMgr*, const CString&, long, std::vector<NewsHeadline>&);
+
+  void (*construct)(CRssNewsMgr*);
+  void (*destruct)(CRssNewsMgr*);
+  InitFn init;
+  void (*finit)(CRssNewsMgr*);
+  bool (*isCategoryReady)(CRssNewsMgr*);
+  bool (*getProviderName)(CRssNewsMgr*, const CString&, CString&);
+  PullFn pullProviderHeadlines;
+};
+
+// One manager made by the DLL's constructor in the host's storage, destroyed by the DLL's destructor.
+class CHostedManager {
+ public:
+  explicit CHostedManager(const ManagerExports& exports) : m_exports(exports) { m_exports.construct(Get()); }
+  ~CHostedManager() { m_exports.destruct(Get()); }
+  CHostedManager(const CHostedManager&) = delete;
+  CHostedManager& operator=(const CHostedManager&) = delete;
+
+  CRssNewsMgr* Get() { return std::launder(reinterpret_cast<CRssNewsMgr*>(m_storage)); }
+  // The registration interface is virtual: the host calls it through the object's own table.
+  IRssSubject& Subject() { return *Get(); }
+
+ private:
+  const ManagerExports& m_exports;
+  alignas(CRssNewsMgr) unsigned char m_storage[sizeof(CRssNewsMgr)];
+};
+
+// A host view waiting for the full headline list it asked for.
+class CWaitingView : public IRSSNewsObjEvent {
+ public:
+  virtual ~CWaitingView() = default;
+
+  bool WaitForTotal(std::chrono::seconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mtx);
+    return m_cv.wait_for(lock, timeout, [this] { return !m_titles.empty(); });
+  }
+  std::vector<std::string> Titles() {
+    const std::lock_guard<std::mutex> lock(m_mtx);
+    return m_titles;
+  }
+
+  void OnTotalHeadline(std::vector<NewsHeadline>& vecHeadline) override {
+    const std::lock_guard<std::mutex> lock(m_mtx);
+    for (NewsHeadline& record : vecHeadline) {
+      m_titles.push_back(std::string(record.szDate) + " " + record.szProviderID);
+      operator delete(record.pBlock);  // the view owns the records' blocks
+      record.pBlock = nullptr;
+    }
+    m_cv.notify_all();
+  }
+  void OnProviderHeadlineChange(const CString&, long) override {}
+  void OnSymbolHeadlineChange(const CString&, const CString&, long) override {}
+  void OnNewsContentArrive(const CString&, long, long, const CString&) override {}
+  void OnSymbolNewsContentArrive(const CString&, const CString&, long, long, const CString&) override {}
+  void OnHeadlineClear(const CString&) override {}
+  void OnCategoryReady() override {}
+
+ private:
+  std::mutex m_mtx;
+  std::condition_variable m_cv;
+  std::vector<std::string> m_titles;
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Item(const std::string& guid, const std::string& time) {
+  return "<item><guid>" + guid + "</guid><title>" + guid + "</title><link>http://news.example/" + guid +
+         "</link><description>body</description><pubDate>Sat, 05 Dec 2026 " + time + " +0800</pubDate></item>";
+}
+
+bool WaitUntil(const std::function<bool()>& ready) {
+  for (int i = 0; i < 200 && !ready(); ++i) Sleep(50);
+  return ready();
+}
+
+TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
+  TempDir dir;
+  const std::string groupName = "\xE5\x8F\xB0\xE7\x81\xA3\xE8\xB2\xA1\xE7\xB6\x93";  // 台灣財經
+  WriteFile(dir.path() / "Config" / "RSSNewsSvc.xml",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" "
+            "timeZone=\"+08:00\"><Category name=\"" +
+                groupName +
+                "\"><Provider id=\"TWSTK\" name=\"Stocks\" source=\"tw.xml\"/></Category></RSSNewsService>");
+  WriteFile(dir.path() / "Config" / "tw.xml",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>t</title>" +
+                Item("n1", "09:30:00") + Item("n2", "10:15:00") + "</channel></rss>\n");
+  WriteFile(dir.path() / "User" / "Data" / "RSSNewsSetting.xml",
+            "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"TWSTK\" />");
+
+  const CLibrary dll(L"vxRSS.dll");
+  ASSERT_TRUE(dll.IsLoaded()) << "LoadLibrary failed: " << GetLastError();
+  EXPECT_NE(GetModuleHandleW(L"QMDBRSSNews.dll"), nullptr) << "the service DLL came in with the module";
+  const ManagerExports exports(dll);
+  ASSERT_TRUE(exports.Complete());
+
+  CWaitingView view;
+  {
+    CHostedManager mgr(exports);
+    const CString root(dir.path().string());
+    const CString user((dir.path() / "User").string());
+    ASSERT_TRUE(exports.init(mgr.Get(), "", "", root, "", "", "", true, user));
+    EXPECT_TRUE(WaitUntil([&] { return exports.isCategoryReady(mgr.Get()); }));
+
+    // The module reports a provider by the name of the category that lists it.
+    CString name;
+    EXPECT_TRUE(exports.getProviderName(mgr.Get(), "TWSTK", name));
+    EXPECT_EQ(name, port::Big5FromUtf8(groupName));
+
+    // Provider news for the stored selection: the view receives the full list it asked for.
+    EXPECT_TRUE(mgr.Subject().AddNotify(&view));
+    ASSERT_TRUE(view.WaitForTotal(std::chrono::seconds(10)));
+    EXPECT_EQ(view.Titles(), (std::vector<std::string>{"20261205 TWSTK", "20261205 TWSTK"}));
+
+    std::vector<NewsHeadline> headlines;
+    EXPECT_TRUE(exports.pullProviderHeadlines(mgr.Get(), "TWSTK", 20261205, headlines));
+    EXPECT_EQ(headlines.size(), 2u);
+    for (NewsHeadline& record : headlines) operator delete(record.pBlock);
+
+    EXPECT_TRUE(mgr.Subject().RemoveNotify(&view, ""));
+    exports.finit(mgr.Get());
+  }
+}
+
+}  // namespace

@@ -289,8 +289,8 @@ int main(int argc, char** argv) {
        Format("%.2f us vs %.2f us", pendingLarge * 1e6, pendingSmall * 1e6)},
       {"worker delivery vs direct virtual call", perDelivered / perDirect, 5, "x",
        Format("%.1f ns vs %.1f ns per call", perDelivered * 1e9, perDirect * 1e9)},
-      {"host call p99, worker in 200 ms callback", busyP99 / 1000, 1, "ms",
-       Format("idle worker: %.3f ms; busy: %.3f ms", idleP99 / 1000, busyP99 / 1000)},
+      {"host call p99, worker in 200 ms callback", busyP99, 1000, "us",
+       Format("idle worker: %.2f us; busy: %.2f us", idleP99, busyP99)},
       {"heap bytes per booking at 100,000", largeBookings.BytesPerBooking(), 256, "B",
        Format("at 100: %.0f B; at 100,000: %.0f B", smallBookings.BytesPerBooking(), largeBookings.BytesPerBooking())},
   };

@@ -41,9 +41,17 @@ CCallTracker::Scope& CCallTracker::Scope::operator=(Scope&& other) noexcept {
 void CCallTracker::Leave(Key key) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    EraseOne(m_callees[key].running, std::this_thread::get_id());
+    const auto it = m_callees.find(key);
+    EraseOne(it->second.running, std::this_thread::get_id());
+    // A callee that was never revoked and is idle needs no entry: a missing entry reads as open at epoch 0,
+    // which is what every ticket for it holds. This keeps the tracker from growing with every view called.
+    if (IsPristine(it->second)) m_callees.erase(it);
   }
   m_idle.notify_all();
+}
+
+bool CCallTracker::IsPristine(const CalleeState& state) {
+  return state.open && state.epoch == 0 && state.running.empty() && state.waiting.empty();
 }
 
 CCallTracker::Ticket CCallTracker::TicketFor(Key key) {
@@ -65,7 +73,8 @@ std::optional<CCallTracker::Scope> CCallTracker::EnterIfCurrent(Key key, const T
 
 void CCallTracker::Reopen(Key key) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_callees[key].open = true;
+  const auto it = m_callees.find(key);
+  if (it != m_callees.end()) it->second.open = true;
 }
 
 void CCallTracker::Revoke(Key key) {

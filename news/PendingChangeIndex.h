@@ -1,26 +1,28 @@
-// CPendingChangeIndex: a hash index over the change set, so that "is an equal change already pending" is
-// answered without a search of the whole set while the set itself keeps its arrival order.
+// CPendingChangeIndex: a hash set beside the change set, holding the same changes, so that "is an equal
+// change already pending" is one lookup instead of a search of the whole set, while the change set itself
+// keeps its arrival order. The set holds copies: one lookup then touches one node, not the node and the
+// change set's element as well.
 //
-// It maps a change's hash to its position in the change set; the manager adds each change it appends and
-// clears the index whenever it empties the set, under its mutex.
+// The manager adds each change it appends and clears the index whenever it empties the set, under its
+// mutex.
 #pragma once
 
 #include <cstddef>
-#include <unordered_map>
-#include <vector>
+#include <unordered_set>
 
 #include "news/NewsChange.h"
 
 class CPendingChangeIndex {
  public:
-  // True when `changes` holds an item equal to `change` (NewsChange's equality).
-  bool Contains(const std::vector<NewsChange>& changes, const NewsChange& change) const;
-  // Notes that changes[position] is `change`.
-  void Add(const NewsChange& change, std::size_t position) { m_positions.emplace(Hash(change), position); }
-  void Clear() { m_positions.clear(); }
+  // True when a change equal to `change` (NewsChange's equality) is pending.
+  bool Contains(const NewsChange& change) const { return m_changes.count(change) != 0; }
+  void Add(const NewsChange& change) { m_changes.insert(change); }
+  void Clear() { m_changes.clear(); }
 
  private:
-  static std::size_t Hash(const NewsChange& change);
+  struct Hash {
+    std::size_t operator()(const NewsChange& change) const;
+  };
 
-  std::unordered_multimap<std::size_t, std::size_t> m_positions;
+  std::unordered_set<NewsChange, Hash> m_changes;
 };

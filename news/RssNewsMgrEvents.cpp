@@ -100,15 +100,13 @@ void CRssNewsMgr::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskI
   if (bFailed) RemoveNotify(pObj, CString());
 }
 
-bool CRssNewsMgr::IsChangePending(const NewsChange& change) const {
-  return m_idxPendingChanges.Contains(m_vecChangeSet, change);
-}
+bool CRssNewsMgr::IsChangePending(const NewsChange& change) const { return m_idxPendingChanges.Contains(change); }
 
 void CRssNewsMgr::RecordChangeLocked(const NewsChange& change) {
   if (IsChangePending(change)) return;
   m_vecChangeSet.push_back(change);
   try {
-    m_idxPendingChanges.Add(change, m_vecChangeSet.size() - 1);
+    m_idxPendingChanges.Add(change);
   } catch (const std::bad_alloc&) {
     m_vecChangeSet.pop_back();
     throw;

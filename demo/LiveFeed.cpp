@@ -21,15 +21,22 @@ const SampleNews kSamples[] = {
     {"快訊：鴻海與輝達合作AI工廠", "2317"},
 };
 
+// Reads the whole file and closes it again: Windows does not replace a file that is still open.
+bool ReadWhole(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  bytes = buffer.str();
+  return static_cast<bool>(in);
+}
+
 }  // namespace
 
 bool LiveFeed::AddItem(std::string& titleUtf8) {
-  std::ifstream in(m_path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  std::string feed = buffer.str();
+  std::string feed;
+  if (!ReadWhole(m_path, feed)) return false;
   const std::size_t firstItem = feed.find("<item>");
-  if (!in || firstItem == std::string::npos) return false;
+  if (firstItem == std::string::npos) return false;
 
   const SampleNews& sample = kSamples[m_nAdded % (sizeof kSamples / sizeof kSamples[0])];
   const std::string guid = "twstk-live-" + std::to_string(++m_nAdded);

@@ -69,7 +69,9 @@ bool ToWide(const std::string& bytes, unsigned int codePage, std::wstring& wide)
   wide.clear();
   if (bytes.empty()) return true;
   if (codePage == kUtf16Le || codePage == kUtf16Be) return Utf16ToWide(bytes, codePage == kUtf16Be, wide);
-  const int flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+  // Bytes that are not valid in the code page fail the conversion, as they do with iconv, rather than
+  // becoming replacement characters. Every code page of the table above accepts this flag.
+  const DWORD flags = MB_ERR_INVALID_CHARS;
   const int n = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   if (n <= 0) return false;
   wide.resize(static_cast<std::size_t>(n));

@@ -1,7 +1,8 @@
 #include "libs/newssvc/FeedBytes.h"
 
 #include <cstring>
-#include <fstream>
+
+#include "port/FileRead.h"
 
 namespace newssvc {
 
@@ -41,14 +42,8 @@ bool NumericFor(const std::string& bytes, std::size_t at, std::string& numeric, 
 }  // namespace
 
 bool ReadFeedBytes(const CString& path, std::size_t maxBytes, std::string& bytes) {
-  std::ifstream in(path.str(), std::ios::binary);
-  if (!in) return false;
-  bytes.assign(maxBytes + 1, '\0');
-  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-  const auto count = static_cast<std::size_t>(in.gcount());
-  if (count > maxBytes) return false;
-  bytes.resize(count);
-  return true;
+  // Publishers replace feeds while the service may be reading them.
+  return port::ReadFileBounded(path, maxBytes, bytes);
 }
 
 void RepairFeedBytes(std::string& bytes) {

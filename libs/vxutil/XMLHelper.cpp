@@ -1,31 +1,12 @@
 #include "libs/vxutil/XMLHelper.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "libs/vxutil/XMLBackend.h"
 #include "port/CodePage.h"
+#include "port/FileRead.h"
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Reads the whole file; false when it cannot be read or holds more than `limit` bytes. Reads in chunks
-// rather than trusting a size query, so devices and pipes are bounded too.
-bool ReadBounded(const CString& path, std::size_t limit, std::string& bytes) {
-  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.GetString(), "rb"));
-  if (!file) return false;
-  bytes.clear();
-  char chunk[65536];
-  while (true) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-    bytes.append(chunk, got);
-    if (bytes.size() > limit) return false;
-    if (got < sizeof chunk) return std::ferror(file.get()) == 0;
-  }
-}
 
 bool StartsWith(const std::string& text, std::size_t at, const char* prefix) {
   return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
@@ -137,7 +118,7 @@ bool DeclaresEntities(const std::string& text) {
 
 int CXMLHelper::ParseXMLFile(const CString& path, CXMLDocument& doc) {
   std::string bytes;
-  if (path.IsEmpty() || !ReadBounded(path, kMaxFileSize, bytes)) return 0;
+  if (!port::ReadFileBounded(path, kMaxFileSize, bytes)) return 0;
   return ParseXMLBuffer(bytes, doc);
 }
 

@@ -1,0 +1,17 @@
+// Reading a whole file that another program may replace meanwhile (feeds, the settings file).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "port/CString.h"
+
+namespace port {
+
+// Reads the whole file into `bytes`. False when it cannot be opened or read, or holds more than `limit`
+// bytes. Reads in chunks rather than trusting a size query, so devices and pipes are bounded too. While the
+// file is open, a writer may still move another file over it (as POSIX always allows; on Windows the file
+// is opened with delete sharing): the reader keeps reading the old content.
+bool ReadFileBounded(const CString& path, std::size_t limit, std::string& bytes);
+
+}  // namespace port

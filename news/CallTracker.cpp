@@ -57,7 +57,8 @@ bool CCallTracker::IsPristine(const CalleeState& state) {
 CCallTracker::Ticket CCallTracker::TicketFor(Key key) {
   std::lock_guard<std::mutex> lock(m_mutex);
   const auto it = m_callees.find(key);
-  return Ticket{it == m_callees.end() ? 0 : it->second.epoch, m_allEpoch};
+  if (it == m_callees.end()) return Ticket{0, m_allEpoch, m_revocations.load(), true};
+  return Ticket{it->second.epoch, m_allEpoch, m_revocations.load(), it->second.open};
 }
 
 std::optional<CCallTracker::Scope> CCallTracker::EnterIfCurrent(Key key, const Ticket& ticket) {
@@ -82,18 +83,22 @@ void CCallTracker::Revoke(Key key) {
   CalleeState& state = m_callees[key];
   state.epoch = m_nextEpoch++;
   state.open = false;
+  CountRevocation();
 }
 
 void CCallTracker::RevokeAll() {
   std::lock_guard<std::mutex> lock(m_mutex);
   ++m_allEpoch;
+  CountRevocation();
 }
 
-bool CCallTracker::MustWaitFor(const CalleeState& state, std::thread::id self) const {
-  const bool selfInside = Contains(state.running, self);
-  for (const std::thread::id id : state.running) {
+bool CCallTracker::MustWaitFor(Key key, std::thread::id self) const {
+  const std::vector<std::thread::id> running = RunningIn(key);
+  const auto state = m_callees.find(key);
+  const bool selfInside = Contains(running, self);
+  for (const std::thread::id id : running) {
     if (id == self) continue;
-    if (selfInside && Contains(state.waiting, id)) continue;
+    if (selfInside && state != m_callees.end() && Contains(state->second.waiting, id)) continue;
     return true;
   }
   return false;
@@ -105,17 +110,52 @@ void CCallTracker::WaitUntilIdle(Key key) {
   m_callees[key].waiting.push_back(self);
   // A thread that starts waiting may release another waiter (see MustWaitFor).
   m_idle.notify_all();
-  m_idle.wait(lock, [&] { return !MustWaitFor(m_callees[key], self); });
+  WaitUntil(lock, [&] { return !MustWaitFor(key, self); });
   EraseOne(m_callees[key].waiting, self);
 }
 
 void CCallTracker::WaitUntilAllIdle() {
   const std::thread::id self = std::this_thread::get_id();
   std::unique_lock<std::mutex> lock(m_mutex);
-  m_idle.wait(lock, [&] {
-    return std::all_of(m_callees.begin(), m_callees.end(), [&](const auto& entry) {
-      const auto& running = entry.second.running;
-      return std::all_of(running.begin(), running.end(), [&](std::thread::id id) { return id == self; });
+  WaitUntil(lock, [&] {
+    const bool bLanesIdle = std::all_of(m_lanes.begin(), m_lanes.end(), [&](const LaneSlot& slot) {
+      return !slot.claimed || slot.owner == self || slot.current.load() == nullptr;
     });
+    return bLanesIdle && std::all_of(m_callees.begin(), m_callees.end(), [&](const auto& entry) {
+             const auto& running = entry.second.running;
+             return std::all_of(running.begin(), running.end(), [&](std::thread::id id) { return id == self; });
+           });
   });
+}
+
+CCallTracker::LaneSlot* CCallTracker::ClaimLane() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (LaneSlot& slot : m_lanes) {
+    if (slot.claimed) continue;
+    slot.claimed = true;
+    slot.owner = std::this_thread::get_id();
+    return &slot;
+  }
+  return nullptr;
+}
+
+void CCallTracker::ReleaseLane(LaneSlot* pSlot) {
+  if (!pSlot) return;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  pSlot->claimed = false;
+}
+
+std::vector<std::thread::id> CCallTracker::RunningIn(Key key) const {
+  std::vector<std::thread::id> ids;
+  const auto it = m_callees.find(key);
+  if (it != m_callees.end()) ids = it->second.running;
+  for (const LaneSlot& slot : m_lanes) {
+    if (slot.claimed && slot.current.load() == key) ids.push_back(slot.owner);
+  }
+  return ids;
+}
+
+void CCallTracker::CountRevocation() {
+  m_revocations.fetch_add(1);
+  if (m_bLightLanes) port::ProcessWideBarrier();
 }

@@ -8,6 +8,9 @@
 // be held when the tracker is used, never the other way round.
 #pragma once
 
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -15,6 +18,8 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+#include "port/ProcessBarrier.h"
 
 class CCallTracker {
  public:
@@ -24,7 +29,11 @@ class CCallTracker {
   struct Ticket {
     std::uint64_t keyEpoch = 0;
     std::uint64_t allEpoch = 0;
+    std::uint64_t revocations = 0;  // how many revocations of any callee had happened
+    bool open = true;               // the callee accepted calls
   };
+
+  class Lane;
 
   // Marks one running call; leaving the scope ends it and wakes anyone waiting for the callee.
   class Scope {
@@ -79,13 +88,87 @@ class CCallTracker {
     std::vector<std::thread::id> waiting;
   };
 
+  // One thread's lane (see Lane): the callee its current call goes to, published for WaitUntilIdle.
+  struct LaneSlot {
+    std::atomic<Key> current{nullptr};
+    bool claimed = false;   // under m_mutex
+    std::thread::id owner;  // under m_mutex
+  };
+  static constexpr std::size_t kLanes = 4;
+
   void Leave(Key key);
+  // Makes a lane's call visible before the lane reads the revocation count: with a compiler fence only
+  // when revocations pass a process-wide barrier, else with a full fence.
+  void Publish(LaneSlot& slot, Key key) const {
+    if (m_bLightLanes) {
+      slot.current.store(key, std::memory_order_relaxed);
+      std::atomic_signal_fence(std::memory_order_seq_cst);
+    } else {
+      slot.current.store(key);
+    }
+  }
+  // Raises the revocation count and, with light lanes, makes every lane's published call visible here.
+  void CountRevocation();
+  LaneSlot* ClaimLane();
+  void ReleaseLane(LaneSlot* pSlot);
+  // Ids of the threads inside a call into `key`, whether entered through a Scope or a lane.
+  std::vector<std::thread::id> RunningIn(Key key) const;
+  // Waits on m_idle until `done` holds; lane calls end without a notification, so it also looks again
+  // after a short time.
+  template <class Predicate>
+  void WaitUntil(std::unique_lock<std::mutex>& lock, Predicate done) {
+    while (!done()) m_idle.wait_for(lock, std::chrono::milliseconds(1));
+  }
   static bool IsPristine(const CalleeState& state);
-  bool MustWaitFor(const CalleeState& state, std::thread::id self) const;
+  bool MustWaitFor(Key key, std::thread::id self) const;
 
   std::mutex m_mutex;
   std::condition_variable m_idle;
   std::map<Key, CalleeState> m_callees;
+  std::array<LaneSlot, kLanes> m_lanes;
+  std::atomic<std::uint64_t> m_revocations{0};
+  const bool m_bLightLanes = port::EnableProcessWideBarrier();
   std::uint64_t m_nextEpoch = 1;
   std::uint64_t m_allEpoch = 0;
+};
+
+// A lane runs a batch of planned calls on one thread (a delivery pass) without the tracker's mutex per call.
+// While no callee has been revoked since a call was planned, the call only publishes its callee in the
+// lane's slot and checks the revocation count; Revoke raises that count before WaitUntilIdle reads the
+// slots, so either the call sees the revocation and takes the tracker's usual path, or WaitUntilIdle sees
+// the call and waits for it. When every lane is taken, calls take the usual path.
+class CCallTracker::Lane {
+ public:
+  explicit Lane(CCallTracker& tracker) : m_tracker(tracker), m_pSlot(tracker.ClaimLane()) {}
+  ~Lane() { m_tracker.ReleaseLane(m_pSlot); }
+  Lane(const Lane&) = delete;
+  Lane& operator=(const Lane&) = delete;
+
+  // Runs call() if the callee is still current for `ticket`; false when it was not run.
+  template <class Call>
+  bool Run(Key key, const Ticket& ticket, Call&& call) {
+    if (m_pSlot && ticket.open) {
+      m_tracker.Publish(*m_pSlot, key);
+      if (m_tracker.m_revocations.load() == ticket.revocations) {
+        const Clear clear{m_pSlot};
+        call();
+        return true;
+      }
+      m_pSlot->current.store(nullptr, std::memory_order_release);
+    }
+    const std::optional<Scope> running = m_tracker.EnterIfCurrent(key, ticket);
+    if (!running) return false;
+    call();
+    return true;
+  }
+
+ private:
+  // Ends the published call, also when it throws.
+  struct Clear {
+    LaneSlot* pSlot;
+    ~Clear() { pSlot->current.store(nullptr, std::memory_order_release); }
+  };
+
+  CCallTracker& m_tracker;
+  LaneSlot* m_pSlot;
 };

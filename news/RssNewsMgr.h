@@ -7,6 +7,7 @@
 // manager calls a view or the service.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -123,6 +124,23 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   static unsigned int RunningProc(void* pParam);
   unsigned int OnRunningProc();
   bool NotifyChangeSetToAllObj();
+  // One pass's calls, planned under m_mtx: per change in order, the views of the booking it is served to.
+  struct DeliveryPlan {
+    struct Recipient {
+      IRSSNewsObjEvent* pObj;
+      CCallTracker::Ticket ticket;
+      CString strBookingText;  // the view's booking text when the pass was planned
+    };
+    struct Step {
+      const NewsChange* pChange;
+      std::size_t nAudience;
+    };
+    std::vector<NewsChange> vecChanges;
+    std::deque<Recipient> recipients;                      // each view of the pass once; a deque keeps their addresses
+    std::vector<std::vector<const Recipient*>> audiences;  // per served booking, its views in list order
+    std::vector<Step> vecSteps;
+  };
+  DeliveryPlan PlanDeliveryLocked();
 
   // Category tree.
   bool InitCategory();

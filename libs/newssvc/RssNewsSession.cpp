@@ -65,7 +65,9 @@ int CRssNewsSession::SetSessionInfo(const CString& strFeedsFolder, const CString
   if (!strFeedsFolder.IsEmpty()) m_catalog.SetFeedsFolder(strFeedsFolder);
   const long poll = std::strtol(strPollMilliseconds.GetString(), nullptr, 10);
   std::lock_guard<std::mutex> lock(m_mtx);
-  m_nPollOverride = poll > 0 ? std::max<int>(ServiceConfig::kMinPollMilliseconds, static_cast<int>(poll)) : 0;
+  m_nPollOverride = poll > 0 ? static_cast<int>(std::clamp<long>(poll, ServiceConfig::kMinPollMilliseconds,
+                                                                 ServiceConfig::kMaxPollMilliseconds))
+                             : 0;
   return 1;
 }
 

@@ -1,5 +1,6 @@
 #include "libs/newssvc/ServiceConfig.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "libs/newssvc/FeedDate.h"
@@ -67,9 +68,8 @@ bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {
   const CXMLElement& root = *doc.root;
   const std::string poll = Attribute(root, "pollMilliseconds");
   if (!poll.empty()) {
-    const long value = std::strtol(poll.c_str(), nullptr, 10);
-    loaded.pollMilliseconds =
-        value < kMinPollMilliseconds ? kMinPollMilliseconds : static_cast<int>(value > 3600000 ? 3600000 : value);
+    loaded.pollMilliseconds = static_cast<int>(
+        std::clamp<long>(std::strtol(poll.c_str(), nullptr, 10), kMinPollMilliseconds, kMaxPollMilliseconds));
   }
   loaded.hasZone = ParseZoneOffset(Attribute(root, "timeZone"), loaded.zoneOffsetSeconds);
   for (const auto& child : root.children) {

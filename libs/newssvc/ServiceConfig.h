@@ -40,6 +40,7 @@ struct SymbolWords {
 struct ServiceConfig {
   static constexpr int kDefaultPollMilliseconds = 5000;
   static constexpr int kMinPollMilliseconds = 100;
+  static constexpr int kMaxPollMilliseconds = 3600000;
 
   std::vector<CategoryGroup> groups;
   std::vector<SymbolWords> symbolWords;

@@ -1,6 +1,7 @@
 #include "libs/newssvc/ItemStore.h"
 
 #include <algorithm>
+#include <set>
 
 #include "port/CodePage.h"
 
@@ -10,15 +11,16 @@ std::vector<long> CItemStore::Merge(const std::vector<FeedItem>& items, UtcSecon
   std::vector<long> added;
   for (const FeedItem& item : items) {
     const std::string& key = item.IdentityKey();
-    if (key.empty() || m_serialByKey.count(key) != 0) continue;
+    if (key.empty() || m_knownKeys.count(key) != 0) continue;
     StoredItem stored;
+    stored.key = key;
     stored.serial = m_nextSerial++;
     stored.time = item.hasDate ? item.published : now;
     stored.title = port::Big5FromUtf8(item.title);
     stored.link = port::Big5FromUtf8(item.link);
     stored.description = port::Big5FromUtf8(item.description);
     stored.symbols = item.symbols;
-    m_serialByKey.emplace(key, stored.serial);
+    m_knownKeys.insert(key);
     m_items.push_back(std::move(stored));
     added.push_back(m_items.back().serial);
   }
@@ -28,6 +30,7 @@ std::vector<long> CItemStore::Merge(const std::vector<FeedItem>& items, UtcSecon
     });
     DropOldest();
   }
+  ForgetKeys(items);
   return added;
 }
 
@@ -37,10 +40,18 @@ const StoredItem* CItemStore::Find(long serial) const {
   return it == m_items.end() ? nullptr : &*it;
 }
 
-// The identity keys of dropped items are kept, so a dropped item that is still in the feed is not added
-// again at the next read.
 void CItemStore::DropOldest() {
   if (m_items.size() > kMaxItems) m_items.resize(kMaxItems);
+}
+
+// Keeps the keys of the stored items and of the feed as it was just read: an item dropped from the store
+// that is still in the feed is not added again, and a feed whose items keep changing cannot make the key
+// set grow without end.
+void CItemStore::ForgetKeys(const std::vector<FeedItem>& feed) {
+  std::set<std::string> keep;
+  for (const StoredItem& item : m_items) keep.insert(item.key);
+  for (const FeedItem& item : feed) keep.insert(item.IdentityKey());
+  m_knownKeys.swap(keep);
 }
 
 }  // namespace newssvc

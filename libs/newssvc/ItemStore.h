@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 namespace newssvc {
 
 struct StoredItem {
+  std::string key;      // identity: guid/id, else link, else title
   long serial = 0;      // 1, 2, ... in the order the items were first seen; the item's first key
   UtcSeconds time = 0;  // publication time, or the time the item was first seen
   CString title;        // Big5
@@ -36,9 +37,10 @@ class CItemStore {
 
  private:
   void DropOldest();
+  void ForgetKeys(const std::vector<FeedItem>& feed);
 
   std::vector<StoredItem> m_items;
-  std::map<std::string, long> m_serialByKey;  // identity key -> serial
+  std::set<std::string> m_knownKeys;  // identity keys that count as seen
   long m_nextSerial = 1;
 };
 

@@ -32,6 +32,17 @@ TEST(ItemStore, ReadingTheSameFeedAgainAddsNothing) {
   EXPECT_EQ(store.Items().size(), 3u);
 }
 
+TEST(ItemStore, AFullStoreDropsItsOldestWithoutTakingThemBackAtTheNextRead) {
+  std::vector<FeedItem> feed;
+  for (int i = 0; i <= static_cast<int>(CItemStore::kMaxItems); ++i)
+    feed.push_back(Item(("g" + std::to_string(i)).c_str(), "", "t", 1000 + i));
+  CItemStore store;
+  EXPECT_EQ(store.Merge(feed, 0).size(), CItemStore::kMaxItems + 1);
+  EXPECT_EQ(store.Items().size(), CItemStore::kMaxItems);
+  EXPECT_EQ(store.Items().back().key, "g1");  // g0, the oldest, went
+  EXPECT_TRUE(store.Merge(feed, 0).empty());
+}
+
 TEST(ItemStore, KeepsNewestFirstAndDatesUndatedItemsWhenFirstSeen) {
   CItemStore store;
   store.Merge({Item("a", "", "a", 200), Item("b", "", "b", 100)}, 0);

@@ -1,7 +1,8 @@
 // The module as the client uses it: a host program that links nothing of the module, loads vxRSS.dll with
 // LoadLibrary (which brings in QMDBRSSNews.dll, the news service it imports), finds the exported members of
-// CRssNewsMgr by their names and drives one manager against the service reading a feed file. The host only
-// includes the module's headers, for the class's size and its virtual interfaces.
+// CRssNewsMgr by their names and drives one manager against the service reading a feed file, up to the
+// settings dialog. The host only includes the module's headers, for the class's size and its virtual
+// interfaces.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <string>
@@ -18,6 +20,7 @@
 #include "news/RssNewsMgr.h"
 #include "port/CodePage.h"
 #include "tests/libs/TempDir.h"
+#include "tests/win32/DialogDriver.h"
 
 namespace {
 
@@ -59,10 +62,13 @@ struct ManagerExports {
         getProviderName(dll.Find<bool (*)(CRssNewsMgr*, const CString&, CString&)>(
             "_ZN11CRssNewsMgr19GetNewsProviderNameERK7CStringRS0_")),
         pullProviderHeadlines(dll.Find<PullFn>(
-            "_ZN11CRssNewsMgr29PullProviderNewsHeadline_DateERK7CStringlRSt6vectorI12NewsHeadlineSaIS4_EE")) {}
+            "_ZN11CRssNewsMgr29PullProviderNewsHeadline_DateERK7CStringlRSt6vectorI12NewsHeadlineSaIS4_EE")),
+        showSettings(dll.Find<bool (*)(CRssNewsMgr*, CWnd*, const CString&)>(
+            "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString")) {}
 
   bool Complete() const {
-    return construct && destruct && init && finit && isCategoryReady && getProviderName && pullProviderHeadlines;
+    return construct && destruct && init && finit && isCategoryReady && getProviderName && pullProviderHeadlines &&
+           showSettings;
   }
 
   using InitFn = bool (*)(CRssNewsMgr*, const CString&, const CString&, const CString&, const CString&, const CString&,
@@ -76,6 +82,7 @@ struct ManagerExports {
   bool (*isCategoryReady)(CRssNewsMgr*);
   bool (*getProviderName)(CRssNewsMgr*, const CString&, CString&);
   PullFn pullProviderHeadlines;
+  bool (*showSettings)(CRssNewsMgr*, CWnd*, const CString&);
 };
 
 // One manager made by the DLL's constructor in the host's storage, destroyed by the DLL's destructor.
@@ -188,6 +195,21 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
     EXPECT_TRUE(exports.pullProviderHeadlines(mgr.Get(), "TWSTK", 20261205, headlines));
     EXPECT_EQ(headlines.size(), 2u);
     for (NewsHeadline& record : headlines) operator delete(record.pBlock);
+
+    // The settings dialog comes from the DLL's own resources and runs as a Windows dialog; OK stores what
+    // is checked.
+    std::vector<std::string> tree;
+    const bool confirmed =
+        win32test::RunWithUser([&] { return exports.showSettings(mgr.Get(), nullptr, user) ? IDOK : IDCANCEL; },
+                               {[&](HWND hDialog) {
+                                 tree = win32test::Snapshot(win32test::TreeOf(hDialog));
+                                 win32test::ClickButton(hDialog, IDOK);
+                               }}) == IDOK;
+    EXPECT_TRUE(confirmed);
+    EXPECT_EQ(tree, (std::vector<std::string>{"- [x] " + groupName, "      [x] Stocks"}));
+    std::ifstream saved(dir.path() / "User" / "Data" / "RSSNewsSetting.xml", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), std::istreambuf_iterator<char>()),
+              "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"TWSTK\" />");
 
     EXPECT_TRUE(mgr.Subject().RemoveNotify(&view, ""));
     exports.finit(mgr.Get());

@@ -98,6 +98,7 @@ TEST(SettingDialogScreenshot, ShowsTheChineseDialogWithAllThreeCheckStates) {
   std::set<std::string> groupBoxes;
   const auto capture = [&](HWND hDialog) {
     const HWND hTree = win32test::TreeOf(hDialog);
+    SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(hDialog);
     RedrawWindow(hDialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     shot = CaptureWindow(hDialog);

@@ -1,0 +1,118 @@
+// The call tracker's lane, the lock-free path of the worker's delivery: a lane call is waited for by
+// WaitUntilIdle on another thread, never starts once its callee was revoked, does not wait for itself,
+// and falls back to the usual path when every lane is taken.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "news/CallTracker.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class Latch {
+ public:
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_bOpen = true;
+    }
+    m_cv.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cv.wait(lock, [this] { return m_bOpen; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_bOpen = false;
+};
+
+const int kCallee = 0;
+const CCallTracker::Key kKey = &kCallee;
+
+// Starts a lane call on its own thread that stays inside the callee until `release` opens.
+std::thread HoldLaneCall(CCallTracker& tracker, Latch& inside, Latch& release, std::atomic<bool>& bEnded,
+                         int nLanesTakenFirst = 0) {
+  return std::thread([&tracker, &inside, &release, &bEnded, nLanesTakenFirst] {
+    std::vector<std::unique_ptr<CCallTracker::Lane>> taken;
+    for (int i = 0; i < nLanesTakenFirst; ++i) taken.push_back(std::make_unique<CCallTracker::Lane>(tracker));
+    CCallTracker::Lane lane(tracker);
+    lane.Run(kKey, tracker.TicketFor(kKey), [&] {
+      inside.Open();
+      release.Wait();
+      bEnded = true;
+    });
+  });
+}
+
+class CallTrackerLane : public ::testing::TestWithParam<int> {};
+
+// Parameter: lanes taken before, so that 4 puts the call on the usual path.
+TEST_P(CallTrackerLane, RevokeAndWaitOnAnotherThreadWaitsForTheRunningCall) {
+  CCallTracker tracker;
+  Latch inside, release;
+  std::atomic<bool> bEnded{false};
+  std::thread caller = HoldLaneCall(tracker, inside, release, bEnded, GetParam());
+  inside.Wait();
+  auto removed = std::async(std::launch::async, [&] {
+    tracker.Revoke(kKey);
+    tracker.WaitUntilIdle(kKey);
+    return bEnded.load();
+  });
+  EXPECT_EQ(removed.wait_for(200ms), std::future_status::timeout) << "returned while the call was running";
+  release.Open();
+  ASSERT_EQ(removed.wait_for(10s), std::future_status::ready);
+  EXPECT_TRUE(removed.get());
+  caller.join();
+}
+
+INSTANTIATE_TEST_SUITE_P(FreeOrAllTaken, CallTrackerLane, ::testing::Values(0, 4));
+
+TEST(CallTrackerLaneRules, CallPlannedBeforeRevocationDoesNotStartUntilReopenedAndPlannedAgain) {
+  CCallTracker tracker;
+  CCallTracker::Lane lane(tracker);
+  const CCallTracker::Ticket before = tracker.TicketFor(kKey);
+  tracker.Revoke(kKey);
+  int nCalls = 0;
+  EXPECT_FALSE(lane.Run(kKey, before, [&] { ++nCalls; }));
+  EXPECT_FALSE(lane.Run(kKey, tracker.TicketFor(kKey), [&] { ++nCalls; })) << "planned while revoked";
+  tracker.Reopen(kKey);
+  EXPECT_TRUE(lane.Run(kKey, tracker.TicketFor(kKey), [&] { ++nCalls; }));
+  EXPECT_EQ(nCalls, 1);
+}
+
+TEST(CallTrackerLaneRules, CalleeRemovingItselfInsideItsLaneCallDoesNotWait) {
+  CCallTracker tracker;
+  auto done = std::async(std::launch::async, [&] {
+    CCallTracker::Lane lane(tracker);
+    return lane.Run(kKey, tracker.TicketFor(kKey), [&] {
+      tracker.Revoke(kKey);
+      tracker.WaitUntilIdle(kKey);
+    });
+  });
+  ASSERT_EQ(done.wait_for(10s), std::future_status::ready) << "waited for its own call";
+  EXPECT_TRUE(done.get());
+}
+
+TEST(CallTrackerLaneRules, ExceptionFromTheCalleeEndsTheLaneCall) {
+  CCallTracker tracker;
+  CCallTracker::Lane lane(tracker);
+  EXPECT_THROW(lane.Run(kKey, tracker.TicketFor(kKey), [] { throw 1; }), int);
+  auto idle = std::async(std::launch::async, [&] { tracker.WaitUntilIdle(kKey); });
+  if (idle.wait_for(10s) != std::future_status::ready) {
+    ADD_FAILURE() << "a thrown call still counted as running";
+    std::abort();  // the waiter would never return; end here rather than hang
+  }
+}
+
+}  // namespace

@@ -13,7 +13,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,6 +20,7 @@
 
 #include "bench/AllocationCounter.h"
 #include "bench/BenchViews.h"
+#include "bench/CollectingReporter.h"
 #include "bench/RssNewsMgrTestAccess.h"
 #include "news/RssNewsMgr.h"
 
@@ -166,44 +166,6 @@ double HostLatencyP99Micros(bool bBusyWorker) {
   std::nth_element(micros.begin(), micros.begin() + static_cast<std::ptrdiff_t>(at), micros.end());
   return micros[at];
 }
-
-// Collects every repetition's time per iteration and counters, by benchmark name.
-class CCollectingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      Sample& s = m_samples[run.run_name.function_name];
-      s.seconds.push_back(run.real_accumulated_time / static_cast<double>(run.iterations));
-      for (const auto& [key, counter] : run.counters) s.counters[key].push_back(counter.value);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  double MedianSeconds(const std::string& name) const { return Median(Find(name).seconds); }
-  double MedianCounter(const std::string& name, const std::string& counter) const {
-    const auto& counters = Find(name).counters;
-    const auto it = counters.find(counter);
-    return it == counters.end() ? 0 : Median(it->second);
-  }
-
- private:
-  struct Sample {
-    std::vector<double> seconds;
-    std::map<std::string, std::vector<double>> counters;
-  };
-  const Sample& Find(const std::string& name) const {
-    static const Sample kNone;
-    const auto it = m_samples.find(name);
-    return it == m_samples.end() ? kNone : it->second;
-  }
-  static double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  }
-  std::map<std::string, Sample> m_samples;
-};
 
 struct Figure {
   const char* what;

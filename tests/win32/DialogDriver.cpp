@@ -167,13 +167,4 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int length = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &out[0], n);
-  return out;
-}
-
 }  // namespace win32test

@@ -42,6 +42,5 @@ void PressSpace(HWND hTree);
 void ClickButton(HWND hDialog, int nID);
 
 std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& utf8);
 
 }  // namespace win32test

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "libs/vxcommon/VxCommon.h"
 #include "port/CodePage.h"
@@ -96,20 +97,28 @@ TEST(SettingDialogScreenshot, ShowsTheChineseDialogWithAllThreeCheckStates) {
 
   win32test::RgbImage shot;
   std::set<std::string> groupBoxes;
-  const auto capture = [&](HWND hDialog) {
-    const HWND hTree = win32test::TreeOf(hDialog);
+  // Raised and repainted first. The display shows what was painted only once the modal loop has run on for
+  // a while, so the capture is taken again at each tick until the three groups' boxes are on it.
+  const auto raise = [](HWND hDialog) {
     SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(hDialog);
     RedrawWindow(hDialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  };
+  bool captured = false;
+  const auto capture = [&](HWND hDialog) {
+    if (captured) return;
+    const HWND hTree = win32test::TreeOf(hDialog);
     shot = CaptureWindow(hDialog);
+    groupBoxes.clear();
     for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
       groupBoxes.insert(BoxPixels(shot, hDialog, hTree, hGroup));
     }
-    win32test::ClickButton(hDialog, IDCANCEL);
+    captured = groupBoxes.size() == 3;
+    if (captured) win32test::ClickButton(hDialog, IDCANCEL);
   };
-  // A few idle ticks first, so that the window manager-less display has painted everything.
-  const auto wait = [](HWND) {};
-  win32test::RunWithUser([&] { return vxDoModal(&dlg, 0, 1, 0); }, {wait, wait, wait, capture});
+  std::vector<win32test::Step> steps{raise};
+  steps.insert(steps.end(), 100, capture);
+  win32test::RunWithUser([&] { return vxDoModal(&dlg, 0, 1, 0); }, std::move(steps));
 
   ASSERT_GT(shot.width, 0);
   EXPECT_TRUE(win32test::WritePng("settings_dialog.png", shot));

@@ -16,9 +16,8 @@ namespace vxwin32 {
 
 class CWin32FrontEnd final : public IModalFrontEnd {
  public:
-  // Where the templates and bitmaps are found: by default the module holding this code.
+  // The templates and bitmaps are found in the module holding this code.
   CWin32FrontEnd();
-  explicit CWin32FrontEnd(HINSTANCE hResources) : m_hResources(hResources) {}
   ~CWin32FrontEnd() = default;
   CWin32FrontEnd(const CWin32FrontEnd&) = delete;
   CWin32FrontEnd& operator=(const CWin32FrontEnd&) = delete;
@@ -28,8 +27,6 @@ class CWin32FrontEnd final : public IModalFrontEnd {
   int RunModal(CDialog& dlg) override;
   bool CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, const RECT& rect, CDialog& parent, UINT nID) override;
 
-  // The dialog window being shown; null between showings.
-  HWND GetDialogWindow() const { return m_pShowing ? m_pShowing->hWnd : nullptr; }
   // The image lists given to trees: the four check states of bitmap 26306, the two folders of bitmap
   // 26307. Null until the first tree is made; they are kept for later showings.
   HIMAGELIST GetStateImages() const { return m_ilState.GetSafeHandle(); }

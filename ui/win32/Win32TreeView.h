@@ -16,7 +16,8 @@ class CWin32TreeView final : public ITreeView {
  public:
   // Creates the control as child nID of hParent at rect (client pixels); IsValid() is false when that fails.
   CWin32TreeView(HWND hParent, DWORD dwStyle, const RECT& rect, UINT nID);
-  // Lets go of the control: its original window procedure and its own state images are put back.
+  // Lets go of the control: its original window procedure is put back and the check-box images it made
+  // for itself are freed.
   ~CWin32TreeView();
   CWin32TreeView(const CWin32TreeView&) = delete;
   CWin32TreeView& operator=(const CWin32TreeView&) = delete;

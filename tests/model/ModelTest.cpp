@@ -64,7 +64,10 @@ class ModelRun {
     m_mgrTrace.clear();
     m_modelTrace.clear();
     const std::string op = RunRandomOperation();
-    for (auto& view : m_views) view->Arm(false);
+    for (auto& view : m_views) {
+      view->Arm(false);
+      view->RemoveItselfThrough(nullptr);
+    }
     m_history.push_back(op);
     if (m_history.size() > 12) m_history.pop_front();
 
@@ -209,6 +212,7 @@ std::string ModelRun::RunRandomOperation() {
     return "OnSymbolNewsContentChange('" + id.str() + "','" + symbol.str() + "')";
   }
   ArmSome(10);
+  for (auto& view : m_views) view->RemoveItselfThrough(Chance(10) ? m_mgr.get() : nullptr);
   const bool a = CRssNewsMgrTestAccess::RunPass(*m_mgr);
   const bool b = m_model->DeliverChangeSet();
   Result("pass " + Outcome(a, b));

@@ -16,6 +16,10 @@ std::string ViewName(const IRSSNewsObjEvent* pObj) {
 
 bool ViewArmed(const IRSSNewsObjEvent* pObj) { return pObj && static_cast<const CModelView*>(pObj)->Armed(); }
 
+bool ViewRemovesItself(const IRSSNewsObjEvent* pObj) {
+  return pObj && static_cast<const CModelView*>(pObj)->RemovesItself();
+}
+
 std::string ProviderChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lDate) {
   return ViewName(pObj) + ".OnProviderHeadlineChange(" + Text(strProviderID) + "," + std::to_string(lDate) + ")";
 }
@@ -48,18 +52,19 @@ std::string TotalHeadlineCall(const IRSSNewsObjEvent* pObj, std::size_t nCount) 
 
 std::string CategoryReadyCall(const IRSSNewsObjEvent* pObj) { return ViewName(pObj) + ".OnCategoryReady()"; }
 
-void CModelView::ThrowIfArmed() const {
+void CModelView::AfterHeadlineCall() {
+  if (m_pRemover) m_pRemover->RemoveNotify(this, "");
   if (m_bArmed) throw std::runtime_error(m_name + " fails on purpose");
 }
 
 void CModelView::OnProviderHeadlineChange(const CString& strProviderID, long lDate) {
   m_trace.push_back(ProviderChangeCall(this, strProviderID, lDate));
-  ThrowIfArmed();
+  AfterHeadlineCall();
 }
 
 void CModelView::OnSymbolHeadlineChange(const CString& strProviderID, const CString& strSymbolID, long lDate) {
   m_trace.push_back(SymbolChangeCall(this, strProviderID, strSymbolID, lDate));
-  ThrowIfArmed();
+  AfterHeadlineCall();
 }
 
 void CModelView::OnNewsContentArrive(const CString& strProviderID, long lKey1, long lKey2, const CString& strContent) {
@@ -77,7 +82,7 @@ void CModelView::OnTotalHeadline(std::vector<NewsHeadline>& vecHeadline) {
   m_trace.push_back(TotalHeadlineCall(this, vecHeadline.size()));
   // The view owns the records' blocks from here on, whether or not it then fails.
   FreeHeadlines(vecHeadline);
-  ThrowIfArmed();
+  AfterHeadlineCall();
 }
 
 void CModelView::OnCategoryReady() { m_trace.push_back(CategoryReadyCall(this)); }

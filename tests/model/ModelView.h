@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "news/RSSNewsObjEvent.h"
+#include "news/RssSubject.h"
 #include "tests/model/ModelScript.h"
 
 class CModelView : public IRSSNewsObjEvent {
@@ -21,6 +22,9 @@ class CModelView : public IRSSNewsObjEvent {
   const std::string& Name() const { return m_name; }
   void Arm(bool bArmed) { m_bArmed = bArmed; }
   bool Armed() const { return m_bArmed; }
+  // While set, the view calls RemoveNotify on itself from inside each headline callback.
+  void RemoveItselfThrough(IRssSubject* pSubject) { m_pRemover = pSubject; }
+  bool RemovesItself() const { return m_pRemover != nullptr; }
 
   void OnProviderHeadlineChange(const CString& strProviderID, long lDate) override;
   void OnSymbolHeadlineChange(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
@@ -32,16 +36,19 @@ class CModelView : public IRSSNewsObjEvent {
   void OnCategoryReady() override;
 
  private:
-  void ThrowIfArmed() const;
+  // Removes the view when asked to, then throws when armed.
+  void AfterHeadlineCall();
 
   std::string m_name;
   Trace& m_trace;
   bool m_bArmed = false;
+  IRssSubject* m_pRemover = nullptr;
 };
 
 // The name a trace gives a view pointer ("null" for a null pointer).
 std::string ViewName(const IRSSNewsObjEvent* pObj);
 bool ViewArmed(const IRSSNewsObjEvent* pObj);
+bool ViewRemovesItself(const IRSSNewsObjEvent* pObj);
 
 std::string ProviderChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lDate);
 std::string SymbolChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, const CString& strSymbolID,

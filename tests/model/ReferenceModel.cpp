@@ -377,29 +377,44 @@ void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, co
 }
 
 bool CReferenceModel::DeliverChangeSet() {
-  bool bResult = true;
-  std::vector<std::pair<CString, IRSSNewsObjEvent*>> failed;
-  for (std::size_t i = 0; i < m_vecChangeSet.size(); ++i) {
-    const NewsChange c = m_vecChangeSet[i];
+  // The whole pass is planned before the first call: a view that removes itself inside its callback
+  // changes the registry, not the pass, and only the calls to it that have not started are dropped.
+  struct Planned {
+    NewsChange change;
+    IRSSNewsObjEvent* pObj;
+    CString strText;
+  };
+  std::vector<Planned> pass;
+  for (const NewsChange& c : m_vecChangeSet) {
     CString key = c.strSubID.IsEmpty() ? c.strID : c.strSubID;
     if (Contained(key)) key = m_strProviderIDs;
     const auto booking = FindFirstByID(key);
     if (booking == m_mapObj.end()) continue;
-    for (IRSSNewsObjEvent* v : booking->second) {
-      const CString text = m_mapObjInfo[v].strBookingID;
-      if (!v) {
-        failed.emplace_back(text, v);
-        continue;
-      }
-      const std::string call = c.strSubID.IsEmpty() ? ProviderChangeCall(v, c.strID, c.lDate)
-                                                    : SymbolChangeCall(v, c.strID, c.strSubID, c.lDate);
-      if (CallView(v, call, true)) {
+    for (IRSSNewsObjEvent* v : booking->second) pass.push_back({c, v, m_mapObjInfo[v].strBookingID});
+  }
+  m_vecChangeSet.clear();
+  bool bResult = true;
+  std::vector<std::pair<CString, IRSSNewsObjEvent*>> failed;
+  for (const auto& [c, v, text] : pass) {
+    if (!v) {
+      failed.emplace_back(text, v);
+      continue;
+    }
+    const std::string call = c.strSubID.IsEmpty() ? ProviderChangeCall(v, c.strID, c.lDate)
+                                                  : SymbolChangeCall(v, c.strID, c.strSubID, c.lDate);
+    const bool bCalled = m_closed.count(v) == 0;
+    if (bCalled && ViewRemovesItself(v)) {
+      m_trace.push_back(call);
+      RemoveNotify(v);
+      if (ViewArmed(v)) {
         failed.emplace_back(text, v);
         bResult = false;
       }
+    } else if (CallView(v, call, true)) {
+      failed.emplace_back(text, v);
+      bResult = false;
     }
   }
   for (const auto& [text, view] : failed) RemoveNotify(view);
-  m_vecChangeSet.clear();
   return bResult;
 }

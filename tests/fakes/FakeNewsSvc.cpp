@@ -19,12 +19,12 @@ std::string Key(const FakeNewsSvc::Args& args) {
 
 }  // namespace
 
-NewsHeadline MakeHeadline(const HeadlineSpec& spec) {
+NewsHeadline MakeHeadline(const ScriptedHeadline& headline) {
   NewsHeadline record{};
-  std::strncpy(record.szDate, spec.date.c_str(), sizeof(record.szDate) - 1);
-  std::strncpy(record.szTime, spec.time.c_str(), sizeof(record.szTime) - 1);
-  char* const block = static_cast<char*>(::operator new(spec.tag.size() + 1));
-  std::memcpy(block, spec.tag.c_str(), spec.tag.size() + 1);
+  std::strncpy(record.szDate, headline.date.c_str(), sizeof(record.szDate) - 1);
+  std::strncpy(record.szTime, headline.time.c_str(), sizeof(record.szTime) - 1);
+  char* const block = static_cast<char*>(::operator new(headline.tag.size() + 1));
+  std::memcpy(block, headline.tag.c_str(), headline.tag.size() + 1);
   record.pBlock = block;
   return record;
 }
@@ -92,7 +92,8 @@ void FakeNewsSvc::SetResultFor(const std::string& op, const std::string& args, i
   m_results[op + "(" + args + ")"] = nStatus;
 }
 
-void FakeNewsSvc::SetHeadlines(const std::string& op, const std::string& args, std::vector<HeadlineSpec> headlines) {
+void FakeNewsSvc::SetHeadlines(const std::string& op, const std::string& args,
+                               std::vector<ScriptedHeadline> headlines) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_headlines[op + "(" + args + ")"] = std::move(headlines);
 }
@@ -171,13 +172,13 @@ int FakeNewsSvc::Answer(const std::string& op, const Args& args, int nDefault) {
 }
 
 void FakeNewsSvc::FillList(const std::string& op, const Args& args, std::vector<NewsHeadline>& vecList) {
-  std::vector<HeadlineSpec> specs;
+  std::vector<ScriptedHeadline> scripted;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_headlines.find(Format(op, args));
-    if (it != m_headlines.end()) specs = it->second;
+    if (it != m_headlines.end()) scripted = it->second;
   }
-  for (const HeadlineSpec& spec : specs) vecList.push_back(MakeHeadline(spec));
+  for (const ScriptedHeadline& headline : scripted) vecList.push_back(MakeHeadline(headline));
 }
 
 void FakeNewsSvc::FillContent(const std::string& op, const Args& args, CString& strContent) {

@@ -19,13 +19,13 @@
 namespace fakes {
 
 // A headline as a test writes it; the record made from it carries a heap block holding `tag`.
-struct HeadlineSpec {
+struct ScriptedHeadline {
   std::string date;
   std::string time;
   std::string tag;
 };
 
-NewsHeadline MakeHeadline(const HeadlineSpec& spec);
+NewsHeadline MakeHeadline(const ScriptedHeadline& headline);
 // The tag in a record's block ("" without one).
 std::string HeadlineTag(const NewsHeadline& record);
 // The tags of a list, joined with ",", and the list's blocks freed.
@@ -53,7 +53,7 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   void SetFactoryFails(bool bFails);
   void SetResult(const std::string& op, int nStatus);
   void SetResultFor(const std::string& op, const std::string& args, int nStatus);
-  void SetHeadlines(const std::string& op, const std::string& args, std::vector<HeadlineSpec> headlines);
+  void SetHeadlines(const std::string& op, const std::string& args, std::vector<ScriptedHeadline> headlines);
   void SetContent(const std::string& op, const std::string& args, const CString& strContent);
   void AddCategory(const CString& strName, std::vector<std::pair<CString, CString>> items);
   void AddNullCategory();
@@ -110,7 +110,7 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   bool m_bFactoryFails = false;
   IWTRSSNewsSvcEvent* m_pSink = nullptr;
   std::map<std::string, int> m_results;
-  std::map<std::string, std::vector<HeadlineSpec>> m_headlines;
+  std::map<std::string, std::vector<ScriptedHeadline>> m_headlines;
   std::map<std::string, CString> m_contents;
   std::map<std::string, Hook> m_hooks;
   std::vector<std::unique_ptr<Category>> m_categories;

@@ -61,13 +61,13 @@ TEST_F(ManagerTest, DatedPullsSucceedExactlyOnStatusZero) {
 
 TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {
   std::vector<NewsHeadline> list;
-  for (const fakes::HeadlineSpec& spec : std::vector<fakes::HeadlineSpec>{{"1000", "5", "late"},
-                                                                          {"999", "7", "early-b"},
-                                                                          {"999", "10", "early-c"},
-                                                                          {"999", "7", "early-b2"},
-                                                                          {"x", "1", "unreadable"},
-                                                                          {"999", "09", "early-a"}}) {
-    list.push_back(fakes::MakeHeadline(spec));
+  for (const fakes::ScriptedHeadline& headline : std::vector<fakes::ScriptedHeadline>{{"1000", "5", "late"},
+                                                                                      {"999", "7", "early-b"},
+                                                                                      {"999", "10", "early-c"},
+                                                                                      {"999", "7", "early-b2"},
+                                                                                      {"x", "1", "unreadable"},
+                                                                                      {"999", "09", "early-a"}}) {
+    list.push_back(fakes::MakeHeadline(headline));
   }
   EXPECT_TRUE(CRssNewsMgrTestAccess::SortByDate(list));
   EXPECT_EQ(fakes::TakeTags(list), "unreadable,early-b,early-b2,early-a,early-c,late");

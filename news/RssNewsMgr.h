@@ -111,6 +111,7 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   bool Logout(IWTRSSNewsSvc* pSession);
   bool Log(int nLevel, const CString& strText);
   std::optional<SessionLease> LeaseSessionLocked();
+  std::optional<SessionLease> LeaseSession();  // takes the lock for the lease only
   void CloseSession();
 
   // Calls out to views.

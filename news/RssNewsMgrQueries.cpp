@@ -61,11 +61,7 @@ bool CRssNewsMgr::GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadli
 bool CRssNewsMgr::PullProviderNewsHeadline_Date(const CString& strProviderIDs, long lDate,
                                                 std::vector<NewsHeadline>& vecOut) {
   vecOut.clear();
-  std::optional<SessionLease> session;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    session = LeaseSessionLocked();
-  }
+  std::optional<SessionLease> session = LeaseSession();
   if (!session) return false;
   if (lDate < 1) return GetSvcNewsHeadline(strProviderIDs, vecOut);
   // Status 0 means the list was filled, as for every other caller of this operation.
@@ -75,11 +71,7 @@ bool CRssNewsMgr::PullProviderNewsHeadline_Date(const CString& strProviderIDs, l
 bool CRssNewsMgr::PullSymbolNewsHeadline_Date(const CString& strProviderIDs, const CString& strSymbolIDs, long lDate,
                                               std::vector<NewsHeadline>& vecOut) {
   vecOut.clear();
-  std::optional<SessionLease> session;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    session = LeaseSessionLocked();
-  }
+  std::optional<SessionLease> session = LeaseSession();
   if (!session) return false;
   if (lDate < 1) return GetSvcNewsHeadline(strProviderIDs, strSymbolIDs, vecOut);
   return session->pSvc->GetSymbolHeadline_Date(strProviderIDs, strSymbolIDs, lDate, vecOut) == 0;
@@ -87,11 +79,7 @@ bool CRssNewsMgr::PullSymbolNewsHeadline_Date(const CString& strProviderIDs, con
 
 // The whole list of each ID of `strIDs`, one after the other behind what `vecOut` already holds.
 bool CRssNewsMgr::GetSvcNewsHeadline(const CString& strIDs, std::vector<NewsHeadline>& vecOut) {
-  std::optional<SessionLease> session;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    session = LeaseSessionLocked();
-  }
+  std::optional<SessionLease> session = LeaseSession();
   if (!session) return false;
   bool bResult = true;
   CStringArray arrIDs;

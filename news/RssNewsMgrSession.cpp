@@ -92,12 +92,13 @@ std::optional<CRssNewsMgr::SessionLease> CRssNewsMgr::LeaseSessionLocked() {
   return SessionLease{m_pNewsSvc, m_calls.Enter(&m_pNewsSvc)};
 }
 
+std::optional<CRssNewsMgr::SessionLease> CRssNewsMgr::LeaseSession() {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return LeaseSessionLocked();
+}
+
 bool CRssNewsMgr::Login() {
-  std::optional<SessionLease> session;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    session = LeaseSessionLocked();
-  }
+  std::optional<SessionLease> session = LeaseSession();
   if (!session) return false;
   session->pSvc->Login(this);
   return true;
@@ -110,11 +111,7 @@ bool CRssNewsMgr::Logout(IWTRSSNewsSvc* pSession) {
 }
 
 bool CRssNewsMgr::SetServerTime(long lValue1, long lValue2) {
-  std::optional<SessionLease> session;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    session = LeaseSessionLocked();
-  }
+  std::optional<SessionLease> session = LeaseSession();
   if (!session) return false;
   QMRSSNewsSvcSetServerTime(lValue1, lValue2);
   return true;

@@ -78,49 +78,32 @@ IWTRSSNewsSvcEvent* FakeNewsSvc::Sink() const {
 }
 
 void FakeNewsSvc::SetFactoryFails(bool bFails) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_bFactoryFails = bFails;
+  Script([&] { m_bFactoryFails = bFails; });
 }
-
 void FakeNewsSvc::SetResult(const std::string& op, int nStatus) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_results[op] = nStatus;
+  Script([&] { m_results[op] = nStatus; });
 }
-
 void FakeNewsSvc::SetResultFor(const std::string& op, const std::string& args, int nStatus) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_results[op + "(" + args + ")"] = nStatus;
+  Script([&] { m_results[op + "(" + args + ")"] = nStatus; });
 }
-
 void FakeNewsSvc::SetHeadlines(const std::string& op, const std::string& args,
                                std::vector<ScriptedHeadline> headlines) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_headlines[op + "(" + args + ")"] = std::move(headlines);
+  Script([&] { m_headlines[op + "(" + args + ")"] = std::move(headlines); });
 }
-
 void FakeNewsSvc::SetContent(const std::string& op, const std::string& args, const CString& strContent) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_contents[op + "(" + args + ")"] = strContent;
+  Script([&] { m_contents[op + "(" + args + ")"] = strContent; });
 }
-
 void FakeNewsSvc::AddCategory(const CString& strName, std::vector<std::pair<CString, CString>> items) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_categories.push_back(std::make_unique<Category>(m_log, strName, std::move(items)));
+  Script([&] { m_categories.push_back(std::make_unique<Category>(m_log, strName, std::move(items))); });
 }
-
 void FakeNewsSvc::AddNullCategory() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_categories.push_back(nullptr);
+  Script([&] { m_categories.push_back(nullptr); });
 }
-
 void FakeNewsSvc::OnCall(const std::string& op, Hook hook) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_hooks[op] = std::move(hook);
+  Script([&] { m_hooks[op] = std::move(hook); });
 }
-
 void FakeNewsSvc::UseOwnLock(bool bUse) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_bUseOwnLock = bUse;
+  Script([&] { m_bUseOwnLock = bUse; });
 }
 
 void FakeNewsSvc::FireFromThread(std::function<void(IWTRSSNewsSvcEvent&)> fire, bool bHoldOwnLock) {
@@ -152,6 +135,7 @@ IWTRSSNewsSvc* FakeNewsSvc::Open(const CString& str1, const CString& str2, const
 }
 
 int FakeNewsSvc::Answer(const std::string& op, const Args& args, int nDefault) {
+  const auto own = HoldOwnLock();
   Record(op, args);
   Hook hook;
   int nStatus = nDefault;
@@ -197,7 +181,6 @@ std::unique_lock<std::recursive_mutex> FakeNewsSvc::HoldOwnLock() {
 }
 
 int FakeNewsSvc::Login(IWTRSSNewsSvcEvent* pSink) {
-  const auto own = HoldOwnLock();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pSink = pSink;
@@ -206,7 +189,6 @@ int FakeNewsSvc::Login(IWTRSSNewsSvcEvent* pSink) {
 }
 
 int FakeNewsSvc::Logout(IWTRSSNewsSvcEvent* pSink) {
-  const auto own = HoldOwnLock();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_pSink == pSink) m_pSink = nullptr;
@@ -215,22 +197,14 @@ int FakeNewsSvc::Logout(IWTRSSNewsSvcEvent* pSink) {
 }
 
 int FakeNewsSvc::SetSessionInfo(const CString& str1, const CString& str2, const CString& str3) {
-  const auto own = HoldOwnLock();
   return Answer("SetSessionInfo", {Text(str1), Text(str2), Text(str3)}, 1);
 }
 
-int FakeNewsSvc::Connect() {
-  const auto own = HoldOwnLock();
-  return Answer("Connect", {}, 1);
-}
+int FakeNewsSvc::Connect() { return Answer("Connect", {}, 1); }
 
-int FakeNewsSvc::Disconnect() {
-  const auto own = HoldOwnLock();
-  return Answer("Disconnect", {}, 1);
-}
+int FakeNewsSvc::Disconnect() { return Answer("Disconnect", {}, 1); }
 
 int FakeNewsSvc::GetCategoryCount() {
-  const auto own = HoldOwnLock();
   int nCount = 0;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -240,7 +214,6 @@ int FakeNewsSvc::GetCategoryCount() {
 }
 
 IRSSNewsCategory* FakeNewsSvc::GetCategory(int nIndex) {
-  const auto own = HoldOwnLock();
   Answer("GetCategory", {std::to_string(nIndex)}, 0);
   std::lock_guard<std::mutex> lock(m_mutex);
   if (nIndex < 0 || static_cast<std::size_t>(nIndex) >= m_categories.size()) return nullptr;
@@ -248,60 +221,50 @@ IRSSNewsCategory* FakeNewsSvc::GetCategory(int nIndex) {
 }
 
 int FakeNewsSvc::BookProviderNews(const CString& strProviderIDs) {
-  const auto own = HoldOwnLock();
   return Answer("BookProviderNews", {Text(strProviderIDs)}, 1);
 }
 
 int FakeNewsSvc::UnbookProviderNews(const CString& strProviderIDs) {
-  const auto own = HoldOwnLock();
   return Answer("UnbookProviderNews", {Text(strProviderIDs)}, 1);
 }
 
 int FakeNewsSvc::GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) {
-  const auto own = HoldOwnLock();
   const Args args{Text(strProviderID)};
   FillList("GetTotalHeadline", args, vecList);
   return Answer("GetTotalHeadline", args, 0);
 }
 
 int FakeNewsSvc::ReqTotalHeadline(const CString& strProviderID, int nTaskID) {
-  const auto own = HoldOwnLock();
   return Answer("ReqTotalHeadline", {Text(strProviderID), std::to_string(nTaskID)}, 0);
 }
 
 int FakeNewsSvc::CancelTotalHeadline(int nTaskID) {
-  const auto own = HoldOwnLock();
   return Answer("CancelTotalHeadline", {std::to_string(nTaskID)}, 0);
 }
 
 int FakeNewsSvc::GetProviderHeadline_Date(const CString& strProviderID, long lDate,
                                           std::vector<NewsHeadline>& vecList) {
-  const auto own = HoldOwnLock();
   const Args args{Text(strProviderID), std::to_string(lDate)};
   FillList("GetProviderHeadline_Date", args, vecList);
   return Answer("GetProviderHeadline_Date", args, 0);
 }
 
 int FakeNewsSvc::GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) {
-  const auto own = HoldOwnLock();
   const Args args{Text(strProviderID), std::to_string(lKey1), std::to_string(lKey2)};
   FillContent("GetNewsContent", args, strContent);
   return Answer("GetNewsContent", args, 0);
 }
 
 int FakeNewsSvc::BookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) {
-  const auto own = HoldOwnLock();
   return Answer("BookSymbolNews_Date", {Text(strSymbolIDs), std::to_string(lDate), Text(strProviderIDs)}, 1);
 }
 
 int FakeNewsSvc::UnbookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) {
-  const auto own = HoldOwnLock();
   return Answer("UnbookSymbolNews_Date", {Text(strSymbolIDs), std::to_string(lDate), Text(strProviderIDs)}, 1);
 }
 
 int FakeNewsSvc::GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs,
                                    std::vector<NewsHeadline>& vecList) {
-  const auto own = HoldOwnLock();
   const Args args{Text(strProviderID), Text(strSymbolIDs)};
   FillList("GetSymbolHeadline", args, vecList);
   return Answer("GetSymbolHeadline", args, 0);
@@ -309,7 +272,6 @@ int FakeNewsSvc::GetSymbolHeadline(const CString& strProviderID, const CString& 
 
 int FakeNewsSvc::GetSymbolHeadline_Date(const CString& strProviderID, const CString& strSymbolID, long lDate,
                                         std::vector<NewsHeadline>& vecList) {
-  const auto own = HoldOwnLock();
   const Args args{Text(strProviderID), Text(strSymbolID), std::to_string(lDate)};
   FillList("GetSymbolHeadline_Date", args, vecList);
   return Answer("GetSymbolHeadline_Date", args, 0);
@@ -317,7 +279,6 @@ int FakeNewsSvc::GetSymbolHeadline_Date(const CString& strProviderID, const CStr
 
 int FakeNewsSvc::GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
                                       CString& strContent) {
-  const auto own = HoldOwnLock();
   const Args args{Text(strProviderID), Text(strSymbolID), std::to_string(lKey1), std::to_string(lKey2)};
   FillContent("GetSymbolNewsContent", args, strContent);
   return Answer("GetSymbolNewsContent", args, 0);

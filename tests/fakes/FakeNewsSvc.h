@@ -59,7 +59,8 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   void AddNullCategory();
   // Runs `hook` inside every call of `op`, after it is recorded and before it answers.
   void OnCall(const std::string& op, Hook hook);
-  // Every operation holds a lock of the service's own (recursive, as a real service's would be).
+  // Every operation holds a lock of the service's own while it records, runs its hook and answers
+  // (recursive, as a real service's would be).
   void UseOwnLock(bool bUse);
   // Fires events from a new thread of the fake's own, optionally holding the service's own lock meanwhile.
   void FireFromThread(std::function<void(IWTRSSNewsSvcEvent&)> fire, bool bHoldOwnLock = false);
@@ -96,6 +97,12 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
  private:
   class Category;
 
+  // Changes the script under its lock.
+  template <typename Change>
+  void Script(Change change) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    change();
+  }
   // The service's own lock for one operation, when the test asked for it.
   std::unique_lock<std::recursive_mutex> HoldOwnLock();
   // Records the call, runs its hook and returns its scripted status, all under the own lock when used.

@@ -5,37 +5,17 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <future>
 #include <thread>
 #include <vector>
 
 #include "news/CallTracker.h"
+#include "tests/fakes/Latch.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-class Latch {
- public:
-  void Open() {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_bOpen = true;
-    }
-    m_cv.notify_all();
-  }
-  void Wait() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_cv.wait(lock, [this] { return m_bOpen; });
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  bool m_bOpen = false;
-};
 
 const int kCallee = 0;
 const CCallTracker::Key kKey = &kCallee;

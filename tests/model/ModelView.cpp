@@ -1,5 +1,6 @@
 #include "tests/model/ModelView.h"
 
+#include <initializer_list>
 #include <stdexcept>
 
 #include "tests/model/ModelService.h"
@@ -7,6 +8,13 @@
 namespace {
 
 std::string Text(const CString& s) { return "'" + s.str() + "'"; }
+
+// "name.Operation(arg,arg,...)", the spelling of one view call in the trace.
+std::string Call(const IRSSNewsObjEvent* pObj, const char* op, std::initializer_list<std::string> args) {
+  std::string call = ViewName(pObj) + "." + op + "(";
+  for (const std::string& arg : args) call += (&arg == args.begin() ? "" : ",") + arg;
+  return call + ")";
+}
 
 }  // namespace
 
@@ -21,36 +29,35 @@ bool ViewRemovesItself(const IRSSNewsObjEvent* pObj) {
 }
 
 std::string ProviderChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lDate) {
-  return ViewName(pObj) + ".OnProviderHeadlineChange(" + Text(strProviderID) + "," + std::to_string(lDate) + ")";
+  return Call(pObj, "OnProviderHeadlineChange", {Text(strProviderID), std::to_string(lDate)});
 }
 
 std::string SymbolChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, const CString& strSymbolID,
                              long lDate) {
-  return ViewName(pObj) + ".OnSymbolHeadlineChange(" + Text(strProviderID) + "," + Text(strSymbolID) + "," +
-         std::to_string(lDate) + ")";
+  return Call(pObj, "OnSymbolHeadlineChange", {Text(strProviderID), Text(strSymbolID), std::to_string(lDate)});
 }
 
 std::string ContentCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lKey1, long lKey2,
                         const CString& strContent) {
-  return ViewName(pObj) + ".OnNewsContentArrive(" + Text(strProviderID) + "," + std::to_string(lKey1) + "," +
-         std::to_string(lKey2) + "," + Text(strContent) + ")";
+  return Call(pObj, "OnNewsContentArrive",
+              {Text(strProviderID), std::to_string(lKey1), std::to_string(lKey2), Text(strContent)});
 }
 
 std::string SymbolContentCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, const CString& strSymbolID,
                               long lKey1, long lKey2, const CString& strContent) {
-  return ViewName(pObj) + ".OnSymbolNewsContentArrive(" + Text(strProviderID) + "," + Text(strSymbolID) + "," +
-         std::to_string(lKey1) + "," + std::to_string(lKey2) + "," + Text(strContent) + ")";
+  return Call(pObj, "OnSymbolNewsContentArrive",
+              {Text(strProviderID), Text(strSymbolID), std::to_string(lKey1), std::to_string(lKey2), Text(strContent)});
 }
 
 std::string ClearCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID) {
-  return ViewName(pObj) + ".OnHeadlineClear(" + Text(strProviderID) + ")";
+  return Call(pObj, "OnHeadlineClear", {Text(strProviderID)});
 }
 
 std::string TotalHeadlineCall(const IRSSNewsObjEvent* pObj, std::size_t nCount) {
-  return ViewName(pObj) + ".OnTotalHeadline(" + std::to_string(nCount) + ")";
+  return Call(pObj, "OnTotalHeadline", {std::to_string(nCount)});
 }
 
-std::string CategoryReadyCall(const IRSSNewsObjEvent* pObj) { return ViewName(pObj) + ".OnCategoryReady()"; }
+std::string CategoryReadyCall(const IRSSNewsObjEvent* pObj) { return Call(pObj, "OnCategoryReady", {}); }
 
 void CModelView::AfterHeadlineCall() {
   if (m_pRemover) m_pRemover->RemoveNotify(this, "");

@@ -16,22 +16,6 @@ TEST_F(ManagerTest, ProviderEventForAnIDInsideTheListReachesTheProviderBooking) 
   EXPECT_EQ(log.Count("v1.OnProviderHeadlineChange(1;20240105)"), 1u);
 }
 
-TEST_F(ManagerTest, ProviderEventWithoutBookingOrWithFailedFetchLeavesNoTrace) {
-  Open("11,12");
-  mgr.OnProviderHeadLineChange_Date("11", 1);  // contained, but nobody holds the provider booking
-  mgr.OnProviderHeadLineChange_Date("99", 1);  // neither booked nor contained
-  mgr.OnProviderHeadLineChange_Date("", 1);
-  EXPECT_THAT(log.Entries(), ElementsAre("GetProviderHeadline_Date(11;1)"));
-  EXPECT_EQ(CRssNewsMgrTestAccess::PendingChanges(mgr), 0u);
-
-  mgr.AddNotify(&v1);
-  svc.SetResult("GetProviderHeadline_Date", 1);
-  log.Clear();
-  mgr.OnProviderHeadLineChange_Date("11", 1);
-  EXPECT_THAT(log.Entries(), ElementsAre("GetProviderHeadline_Date(11;1)"));
-  EXPECT_EQ(CRssNewsMgrTestAccess::PendingChanges(mgr), 0u);
-}
-
 TEST_F(ManagerTest, EqualChangesMergeButDifferentDatesAndKindsDoNot) {
   Open("11,12");
   mgr.AddNotify(&v1);
@@ -101,18 +85,11 @@ TEST_F(ManagerTest, ViewThatThrowsInAPassIsRemovedAfterItAndOthersStillGetTheCha
   EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 1u);
 }
 
-class TaskTest : public ManagerTest {
- protected:
-  void SetUp() override {
-    ManagerTest::SetUp();
-    svc.SetHeadlines("GetTotalHeadline", "11", {{"1", "1", "a1"}, {"1", "2", "a2"}});
-    svc.SetHeadlines("GetTotalHeadline", "12", {{"1", "1", "b1"}});
-    svc.SetHeadlines("GetTotalHeadline", "13", {{"1", "1", "c1"}});
-    Open("11,12,13");
-  }
-};
-
-TEST_F(TaskTest, AnsweredOnceAfterItsLastProviderInArrivalOrder) {
+TEST_F(ManagerTest, TaskIsAnsweredOnceAfterItsLastProviderInArrivalOrder) {
+  svc.SetHeadlines("GetTotalHeadline", "11", {{"1", "1", "a1"}, {"1", "2", "a2"}});
+  svc.SetHeadlines("GetTotalHeadline", "12", {{"1", "1", "b1"}});
+  svc.SetHeadlines("GetTotalHeadline", "13", {{"1", "1", "c1"}});
+  Open("11,12,13");
   mgr.AddNotify(&v1);
   mgr.OnGetTotalHeadLineReq("12", 0);
   mgr.OnGetTotalHeadLineReq("12", 0);  // repeated: ignored
@@ -130,34 +107,4 @@ TEST_F(TaskTest, AnsweredOnceAfterItsLastProviderInArrivalOrder) {
   EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
   EXPECT_TRUE(out.empty());
   EXPECT_EQ(log.Count("ReqTotalHeadline(11;0)"), 1u) << "the answered task's ID is free again";
-}
-
-TEST_F(TaskTest, FailedFetchKeepsTheTaskWaitingForThatProvider) {
-  mgr.AddNotify(&v1);
-  svc.SetResultFor("GetTotalHeadline", "11", 1);
-  mgr.OnGetTotalHeadLineReq("11", 0);
-  mgr.OnGetTotalHeadLineReq("12", 0);
-  mgr.OnGetTotalHeadLineReq("13", 0);
-  EXPECT_THAT(log.Matching("v1."), IsEmpty());
-  svc.SetResultFor("GetTotalHeadline", "11", 0);
-  mgr.OnGetTotalHeadLineReq("11", 0);
-  EXPECT_THAT(log.Matching("v1."), ElementsAre("v1.OnTotalHeadline(b1,c1,a1,a2)"));
-}
-
-TEST_F(TaskTest, ViewThatThrowsOnItsListIsRemoved) {
-  mgr.AddNotify(&v1);
-  v1.SetHook([](const std::string&) { throw std::runtime_error("view failed"); });
-  log.Clear();
-  for (const char* id : {"11", "12", "13"}) mgr.OnGetTotalHeadLineReq(id, 0);
-  EXPECT_EQ(log.Count("UnbookProviderNews(11,12,13)"), 1u);
-  EXPECT_EQ(log.Count("CancelTotalHeadline(0)"), 0u) << "the task was closed before the view was removed";
-  EXPECT_EQ(mgr.GetRefCount(), 0);
-}
-
-TEST_F(TaskTest, AnswerForARemovedViewReachesNobody) {
-  mgr.AddNotify(&v1);
-  mgr.RemoveNotify(&v1, "");
-  log.Clear();
-  for (const char* id : {"11", "12", "13"}) mgr.OnGetTotalHeadLineReq(id, 0);
-  EXPECT_THAT(log.Matching("v1."), IsEmpty());
 }

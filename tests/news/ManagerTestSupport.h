@@ -34,10 +34,6 @@ class CRssNewsMgrTestAccess {
     std::lock_guard<std::mutex> lock(mgr.m_mtx);
     return mgr.m_mapObj.size();
   }
-  static std::size_t QueuedRegistrations(CRssNewsMgr& mgr) {
-    std::lock_guard<std::mutex> lock(mgr.m_mtx);
-    return mgr.m_vecPendingNotify.size();
-  }
   static std::vector<std::string> Split(const CString& strSource) {
     CStringArray arr;
     CRssNewsMgr::SplitIDs(strSource, arr, ",");

@@ -16,14 +16,11 @@ TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
   EXPECT_EQ(fakes::TakeTags(out), "a,b1,b2");
   EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out)) << "a view without a booking";
   EXPECT_FALSE(mgr.GetNewsHeadline(nullptr, out));
-}
 
-TEST_F(ManagerTest, SymbolBookingInsideTheProviderListIsHandledAsTheProviderBooking) {
-  Open("11,12");
-  mgr.AddNotify(&v1, "12", 3);
+  // A symbol booking whose text lies inside the provider list is handled as the provider booking.
+  mgr.AddNotify(&v2, "12", 3);
   log.Clear();
-  std::vector<NewsHeadline> out;
-  EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
+  EXPECT_TRUE(mgr.GetNewsHeadline(&v2, out));
   EXPECT_TRUE(out.empty());
   EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)", "ReqTotalHeadline(12;0)"));
 }
@@ -44,19 +41,6 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
   svc.SetResultFor("GetTotalHeadline", "A", 2);
   EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out)) << "one failed provider fails the whole";
   EXPECT_EQ(fakes::TakeTags(out), "b");
-}
-
-TEST_F(ManagerTest, DatedPullsSucceedExactlyOnStatusZero) {
-  Open("11,12");
-  std::vector<NewsHeadline> out;
-  EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("11,12", 20240105, out));
-  EXPECT_TRUE(mgr.PullSymbolNewsHeadline_Date("11", "2330", 20240105, out));
-  svc.SetResult("GetProviderHeadline_Date", 1);
-  svc.SetResult("GetSymbolHeadline_Date", 1);
-  EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("11,12", 20240105, out));
-  EXPECT_FALSE(mgr.PullSymbolNewsHeadline_Date("11", "2330", 20240105, out));
-  EXPECT_THAT(log.Matching("GetProviderHeadline_Date"),
-              ElementsAre("GetProviderHeadline_Date(11,12;20240105)", "GetProviderHeadline_Date(11,12;20240105)"));
 }
 
 TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {
@@ -93,15 +77,6 @@ INSTANTIATE_TEST_SUITE_P(Statuses, ContentCodeTest,
                          ::testing::Values(ContentCase{-1, 0}, ContentCase{0, 1}, ContentCase{1, 2}, ContentCase{2, 3},
                                            ContentCase{3, 0}));
 
-TEST_F(ManagerTest, ContentForAProviderOutsideTheListIsNotAsked) {
-  Open("11,12");
-  CString strContent = "kept";
-  EXPECT_EQ(mgr.GetNewsContent("13", 1, 2, strContent), 0);
-  EXPECT_EQ(mgr.GetSymbolNewsContent("13", "2330", 1, 2, strContent), 0);
-  EXPECT_EQ(strContent, "kept");
-  EXPECT_THAT(log.Entries(), IsEmpty());
-}
-
 TEST_F(ManagerTest, ContentEventsReachEveryMatchingBookingWithTheReportedIDs) {
   Open("11,12");
   mgr.AddNotify(&v1);
@@ -121,6 +96,9 @@ TEST_F(ManagerTest, ContentEventsReachEveryMatchingBookingWithTheReportedIDs) {
   svc.SetResult("GetNewsContent", 1);
   mgr.OnNewsContentChange("12", 1, 2);
   mgr.OnNewsContentChange("99", 1, 2);
+  CString strContent = "kept";
+  EXPECT_EQ(mgr.GetNewsContent("13", 1, 2, strContent), 0) << "a provider outside the list is not asked";
+  EXPECT_EQ(strContent, "kept");
   EXPECT_THAT(log.Entries(), ElementsAre("GetNewsContent(12;1;2)"));
 }
 

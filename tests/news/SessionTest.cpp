@@ -53,21 +53,19 @@ TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheData
   std::filesystem::remove_all(root);
 }
 
-TEST_F(ManagerTest, RefusedConnectionFailsInitButFinitStillClosesTheSession) {
+TEST_F(ManagerTest, RefusedConnectionOrFailedFactoryFailsInitAndFinitClosesOnlyWhatWasOpened) {
   svc.SetResult("Connect", 0);
   EXPECT_FALSE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
   EXPECT_EQ(log.Count("Login()"), 0u);
   log.Clear();
   mgr.Finit();
   EXPECT_THAT(log.Entries(), ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()"));
-}
 
-TEST_F(ManagerTest, FailedFactoryLeavesTheManagerWithoutSession) {
   svc.SetFactoryFails(true);
+  log.Clear();
   EXPECT_FALSE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
-  EXPECT_FALSE(mgr.SetServerTime(1, 2));
   mgr.Finit();
-  EXPECT_EQ(log.Entries().size(), 1u) << "only the factory was called";
+  EXPECT_EQ(log.Entries().size(), 1u) << "a failed factory leaves no session: only the factory was called";
 }
 
 TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirst) {
@@ -84,21 +82,20 @@ TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirst) {
   EXPECT_TRUE(VXRSS::ModuleLogExists());
 }
 
-TEST_F(ManagerTest, FinitWithoutSessionAndTwiceCallsNothing) {
+TEST_F(ManagerTest, WithoutSessionNothingReachesTheServiceAndFinitTwiceCallsNothing) {
+  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 1));
+  EXPECT_FALSE(mgr.AddNotify(&v1));
+  EXPECT_FALSE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_FALSE(mgr.SetServerTime(5, 6));
   mgr.Finit();
   EXPECT_THAT(log.Entries(), IsEmpty());
   Open();
+  EXPECT_TRUE(mgr.SetServerTime(5, 6));
+  EXPECT_THAT(log.Entries(), ElementsAre("QMRSSNewsSvcSetServerTime(5;6)"));
   mgr.Finit();
   log.Clear();
   mgr.Finit();
   EXPECT_THAT(log.Entries(), IsEmpty());
-}
-
-TEST_F(ManagerTest, ServerTimeReachesTheServiceOnlyWithASession) {
-  EXPECT_FALSE(mgr.SetServerTime(5, 6));
-  Open();
-  EXPECT_TRUE(mgr.SetServerTime(5, 6));
-  EXPECT_THAT(log.Entries(), ElementsAre("QMRSSNewsSvcSetServerTime(5;6)"));
 }
 
 TEST_F(ManagerTest, TwoManagersShareOneLoggerThatWritesItsLineOnceAndEitherFinitDestroys) {

@@ -3,38 +3,13 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <map>
 #include <memory>
 
+#include "tests/fakes/Latch.h"
 #include "tests/news/ManagerTestSupport.h"
 
 using namespace std::chrono_literals;
-
-namespace {
-
-// A one-shot signal between threads.
-class Latch {
- public:
-  void Open() {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_bOpen = true;
-    }
-    m_cv.notify_all();
-  }
-  void Wait() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_cv.wait(lock, [this] { return m_bOpen; });
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  bool m_bOpen = false;
-};
-
-}  // namespace
 
 TEST_F(ManagerTest, RemoveNotifyWaitsForTheViewsCallOnAnotherThread) {
   Open("11,12");

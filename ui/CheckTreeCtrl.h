@@ -37,8 +37,6 @@ class CCheckTreeCtrl : public ITreeMessageHandler {
   // tree's result for hItem itself.
   int SetItemState(HTREEITEM hItem, UINT nState, UINT nStateMask, BOOL bSearch);
 
-  UINT GetHitFlags() const { return m_uHitFlags; }
-
   // ITreeMessageHandler.
   void OnLButtonDown(UINT nFlags, POINT point) override;
   void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) override;

@@ -51,16 +51,13 @@ TEST(XMLHelperDom, KeepsNamesNamespacesAttributesAndTextInDocumentOrder) {
   ASSERT_NE(CXMLHelper::ParseXMLBuffer(xml, doc), 0);
   const CXMLElement* item = doc.SelectSingleNode("/rss/channel/item");
   ASSERT_NE(item, nullptr);
-  using Attribute = std::pair<std::string, std::string>;
-  EXPECT_EQ(item->attributes, (std::vector<Attribute>{{"id", "1"}, {"dc:x", "y"}}));
+  EXPECT_EQ(item->attributes, (std::vector<std::pair<std::string, std::string>>{{"id", "1"}, {"dc:x", "y"}}));
 
   const CXMLElement* date = item->FirstChild("date", "urn:dc");
   ASSERT_NE(date, nullptr);
   EXPECT_EQ(date->name, "dc:date");
   EXPECT_EQ(item->FirstChild("date", ""), nullptr);
   EXPECT_EQ(doc.SelectSingleNode("/rss/channel/item/dc:date"), date);
-  EXPECT_EQ(doc.SelectSingleNode("/channel"), nullptr);  // not the document element
-  EXPECT_EQ(doc.SelectSingleNode("rss"), nullptr);
 
   const CXMLElement* description = item->FirstChild("description");
   ASSERT_NE(description, nullptr);

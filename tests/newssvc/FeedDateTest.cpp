@@ -57,16 +57,4 @@ TEST(FeedDate, RejectsWhatIsNoDate) {
   }
 }
 
-TEST(FeedDate, CivilConversionRoundTripsAcrossZonesAndLeapDays) {
-  const UtcSeconds instant = FromCivil(2024, 2, 29, 23, 30, 0);
-  const newssvc::CivilTime taipei = newssvc::ToCivil(instant, 8 * 3600);
-  EXPECT_EQ(taipei.year, 2024);
-  EXPECT_EQ(taipei.month, 3);
-  EXPECT_EQ(taipei.day, 1);
-  EXPECT_EQ(taipei.hour, 7);
-  const newssvc::CivilTime before = newssvc::ToCivil(-1, 0);  // the second before the epoch
-  EXPECT_EQ(before.year, 1969);
-  EXPECT_EQ(before.second, 59);
-}
-
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,18 +27,11 @@ std::vector<fs::path> FeedFiles() {
   return files;
 }
 
+// The text with every run of white space made one blank and none at the ends.
 std::string Collapse(const std::string& text) {
+  std::istringstream words(text);
   std::string out;
-  bool space = false;
-  for (const char c : text) {
-    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
-      space = !out.empty();
-      continue;
-    }
-    if (space) out += ' ';
-    space = false;
-    out += c;
-  }
+  for (std::string word; words >> word;) out += (out.empty() ? "" : " ") + word;
   return out;
 }
 

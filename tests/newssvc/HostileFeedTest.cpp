@@ -26,36 +26,12 @@ std::string EntityBomb() {
   return doc + "]>\n<rss version=\"2.0\"><channel><item><title>&k;</title><guid>bomb</guid></item></channel></rss>";
 }
 
-std::string ExternalEntity() {
-  return "<?xml version=\"1.0\"?>\n<!DOCTYPE rss [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>\n"
-         "<rss version=\"2.0\"><channel><item><title>&x;</title><guid>x</guid></item></channel></rss>";
-}
-
 std::string Truncated() {
   const std::string whole = RssFeed("utf-8", {{"t1", "cut short", "", {}}});
   return whole.substr(0, whole.size() / 2);
 }
 
 std::string Oversized() { return RssFeed("utf-8", {{"big", std::string(CXMLHelper::kMaxFileSize, 'x'), "", {}}}); }
-
-std::string DeeplyNested() {
-  std::string doc = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><item><guid>deep</guid><title>";
-  for (int i = 0; i < 100000; ++i) doc += "<b>";
-  return doc + "</title></item></channel></rss>";
-}
-
-std::string Binary() {
-  std::string bytes;
-  for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((i * 7919) & 0xFF);
-  return bytes;
-}
-
-std::string UndeclaredEncoding() {
-  return "<?xml version=\"1.0\" encoding=\"x-no-such-charset\"?>\n"
-         "<rss version=\"2.0\"><channel><item><guid>enc</guid><title>t</title></item></channel></rss>";
-}
-
-std::string NotAFeed() { return "<?xml version=\"1.0\"?>\n<html><body><item><guid>h</guid></item></body></html>"; }
 
 class HostileFeed : public SessionTest, public ::testing::WithParamInterface<HostileCase> {};
 
@@ -75,21 +51,9 @@ TEST_P(HostileFeed, IsSkippedWithTheLastGoodItemsKept) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Feeds, HostileFeed,
-                         ::testing::Values(HostileCase{"EntityBomb", EntityBomb},
-                                           HostileCase{"ExternalEntity", ExternalEntity},
-                                           HostileCase{"Truncated", Truncated}, HostileCase{"Oversized", Oversized},
-                                           HostileCase{"DeeplyNested", DeeplyNested}, HostileCase{"Binary", Binary},
-                                           HostileCase{"UndeclaredEncoding", UndeclaredEncoding},
-                                           HostileCase{"NotAFeed", NotAFeed}),
+                         ::testing::Values(HostileCase{"EntityBomb", EntityBomb}, HostileCase{"Truncated", Truncated},
+                                           HostileCase{"Oversized", Oversized}),
                          [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
-
-TEST_F(SessionTest, ABrokenConfigurationKeepsTheServiceAsItWas) {
-  m_folder.Write("RSSNewsSvc.xml", "<?xml version=\"1.0\"?><RSSNewsService><Category");
-  SettleDown();
-  EXPECT_EQ(m_session->GetCategoryCount(), 1);
-  EXPECT_EQ(CountHeadlines("A"), 1);
-  EXPECT_EQ(m_sink.Count("category"), 0);
-}
 
 }  // namespace
 }  // namespace newssvc_test

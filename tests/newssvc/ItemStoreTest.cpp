@@ -1,9 +1,8 @@
-// The item store and the records it leads to: identity across re-reads, order, text conversion.
+// The item store: identity across re-reads, order, the bound on its size.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/ItemStore.h"
 
 namespace {
@@ -54,38 +53,6 @@ TEST(ItemStore, KeepsNewestFirstAndDatesUndatedItemsWhenFirstSeen) {
   EXPECT_EQ(store.Items().front().time, 500);
   EXPECT_EQ(store.Find(added[0])->title, "c");
   EXPECT_EQ(store.Find(12345), nullptr);
-}
-
-TEST(ItemStore, ConvertsUtf8TextToBig5WithQuestionMarksForWhatBig5Lacks) {
-  CItemStore store;
-  // "台積電" in UTF-8, then an emoji Big5 cannot hold.
-  store.Merge({Item("x", "http://e/1", "\xE5\x8F\xB0\xE7\xA9\x8D\xE9\x9B\xBB \xF0\x9F\x98\x80", 1)}, 0);
-  EXPECT_EQ(store.Items().front().title.str(), "\xA5\x78\xBF\x6E\xB9\x71 ?");
-}
-
-TEST(HeadlineRecord, CarriesDateTimeKeysAndTheItemTextInItsBlock) {
-  newssvc::StoredItem item;
-  item.serial = 7;
-  item.time = newssvc::FromCivil(2026, 1, 31, 20, 5, 9);  // 04:05:09 next day in Taipei
-  item.title = CString("\xA5\x78\xBF\x6E\xB9\x71");
-  item.link = "http://news.example/2330";
-  item.symbols = {"2330", "2317"};
-  newssvc::RecordZone taipei;
-  taipei.fixed = true;
-  taipei.offsetSeconds = 8 * 3600;
-
-  std::vector<NewsHeadline> list = {newssvc::MakeHeadline("TWSTK", item, taipei)};
-  const NewsHeadline& record = list.front();
-  EXPECT_STREQ(record.szDate, "20260201");
-  EXPECT_STREQ(record.szTime, "040509");
-  EXPECT_EQ(record.lKey1, 7);
-  EXPECT_EQ(record.lKey2, 20260201);
-  EXPECT_STREQ(record.szProviderID, "TWSTK");
-  EXPECT_STREQ(record.szReserved, "2330,2317");
-  EXPECT_EQ(newssvc::BlockTitle(record), item.title);
-  EXPECT_EQ(newssvc::BlockLink(record), item.link);
-  EXPECT_EQ(newssvc::ItemContent(item).Find("<a href='http://news.example/2330'>"), 0);
-  newssvc::FreeHeadlines(list);
 }
 
 }  // namespace

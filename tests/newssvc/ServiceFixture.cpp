@@ -125,10 +125,6 @@ int SessionTest::CountHeadlines(const char* providerID) {
   return count;
 }
 
-}  // namespace newssvc_test
-
-namespace newssvc_test {
-
 bool SessionTest::Eventually(const std::function<bool()>& condition) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!condition()) {

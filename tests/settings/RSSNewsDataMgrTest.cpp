@@ -9,9 +9,6 @@ namespace {
 
 using Ids = std::vector<CString>;
 
-const char kHeader[] = "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"";
-const char kTrailer[] = "\" />";
-
 Ids ListOf(CRSSNewsDataMgr& store) {
   Ids ids;
   store.GetRSSNewsSels(ids);
@@ -30,7 +27,7 @@ TEST_P(SettingsFileLayout, SavesExactBytesAndLoadsThemBack) {
   StoreInTempDir saved;
   ASSERT_EQ(saved.store.SetRSSNewsSels(GetParam().ids), 1);
   ASSERT_EQ(saved.store.Save(), 1);
-  EXPECT_EQ(ReadBytes(saved.SettingsPath()), kHeader + GetParam().value + kTrailer);
+  EXPECT_EQ(ReadBytes(saved.SettingsPath()), SettingsXml(GetParam().value));
 
   CRSSNewsDataMgr loaded;
   ASSERT_EQ(loaded.InitFolderPath(saved.Folder().string().c_str()), 1);
@@ -50,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SettingsFileRead, SplitsAtEveryCommaKeepingEmptyPieces) {
   StoreInTempDir s;
-  WriteBytes(s.SettingsPath(), std::string(kHeader) + "a,,b," + kTrailer);
+  WriteBytes(s.SettingsPath(), SettingsXml("a,,b,"));
   ASSERT_EQ(s.store.Load(), 1);
   EXPECT_EQ(ListOf(s.store), (Ids{"a", "", "b", ""}));
   EXPECT_EQ(s.store.GetRSSNewsSels(), "a,,b,");
@@ -119,33 +116,26 @@ TEST(SettingsStoreFailure, IdWithCommaIsRefusedWholesale) {
   EXPECT_EQ(store.GetRSSNewsSels(), "a,b");
 }
 
-TEST(SettingsStoreFailure, SaveThatCannotCreateItsFileLeavesTheOldOneAndNoDebris) {
+TEST(SettingsStore, SaveReplacesTheFileOnlyWhenItCanWriteTheWholeOfIt) {
   StoreInTempDir s;
   ASSERT_EQ(s.store.SetRSSNewsSels({"old"}), 1);
   ASSERT_EQ(s.store.Save(), 1);
-  const std::string before = ReadBytes(s.SettingsPath());
+  ASSERT_EQ(s.store.SetRSSNewsSels({"new", "list"}), 1);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));  // setting alone writes nothing
+  ASSERT_EQ(s.store.Save(), 1);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("new,list"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.Folder()), {}), 1);  // no temporary left
+
   // A folder in the place of the temporary file makes it impossible to create.
-  const std::filesystem::path blocker = s.SettingsPath().string() + ".tmp";
-  std::filesystem::create_directory(blocker);
-  ASSERT_EQ(s.store.SetRSSNewsSels({"new"}), 1);
+  std::filesystem::create_directory(s.SettingsPath().string() + ".tmp");
+  ASSERT_EQ(s.store.SetRSSNewsSels({"newer"}), 1);
   EXPECT_EQ(s.store.Save(), 0);
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), before);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("new,list"));
 
   CRSSNewsDataMgr elsewhere;
   ASSERT_EQ(elsewhere.InitFolderPath((s.Folder() / "missing").string().c_str()), 1);
   EXPECT_EQ(elsewhere.Save(), 0);
   EXPECT_FALSE(std::filesystem::exists(s.Folder() / "missing"));
-}
-
-TEST(SettingsStore, SaveReplacesAnExistingFileAndSetAloneDoesNotWrite) {
-  StoreInTempDir s;
-  ASSERT_EQ(s.store.SetRSSNewsSels({"first"}), 1);
-  ASSERT_EQ(s.store.Save(), 1);
-  ASSERT_EQ(s.store.SetRSSNewsSels({"second", "third"}), 1);
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), std::string(kHeader) + "first" + kTrailer);
-  ASSERT_EQ(s.store.Save(), 1);
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), std::string(kHeader) + "second,third" + kTrailer);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.Folder()), {}), 1);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Helpers shared by the selection store's tests: a store pointed at a fresh folder, and whole-file I/O.
+// Helpers shared by the tests that read and write the settings file: a store pointed at a fresh folder,
+// the file's exact layout and whole-file I/O.
 #pragma once
 
 #include <filesystem>
@@ -16,6 +17,11 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The settings file as the store writes it, holding `ids` (already joined and escaped).
+inline std::string SettingsXml(const std::string& ids) {
+  return "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"" + ids + "\" />";
 }
 
 class StoreInTempDir {

@@ -3,16 +3,12 @@
 // OK, Cancel or the close box. What counts is what the tree showed and what the store and the file hold.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "libs/vxcommon/VxCommon.h"
-#include "port/Path.h"
-#include "settings/RSSNewsData.h"
 #include "tests/fakes/FakeNewsSvc.h"
-#include "tests/libs/TempDir.h"
+#include "tests/settings/SettingsFileTest.h"
 #include "ui/RSSNewsSettingDlg.h"
 #include "ui/ScriptedFrontEnd.h"
 
@@ -24,16 +20,10 @@ using A = UserAction;
 class SettingDlgTest : public ::testing::Test {
  protected:
   CString Folder() const { return CString(dir.path().string()); }
-  std::string FilePath() const { return port::JoinPath(Folder(), CRSSNewsDataMgr::kFileName).str(); }
-
   void WriteSettings(const std::string& ids) const {
-    std::ofstream(FilePath(), std::ios::binary)
-        << "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"" << ids << "\" />";
+    WriteBytes(dir.path() / CRSSNewsDataMgr::kFileName, SettingsXml(ids));
   }
-  std::string ReadSettings() const {
-    std::ifstream file(FilePath(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }
+  std::string ReadSettings() const { return ReadBytes(dir.path() / CRSSNewsDataMgr::kFileName); }
   static std::string StoredSelection() { return VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels().str(); }
 
   // One showing, as the manager runs it: store reloaded, categories loaded, dialog run.
@@ -55,29 +45,19 @@ class SettingDlgTest : public ::testing::Test {
   CRSSNewsSettingDlg dlg;
 };
 
-TEST_F(SettingDlgTest, OpensWithTheStoredSelectionCheckedAndItsGroupsExpanded) {
-  svc.AddCategory("Gamma", {{"g1", "gamma one"}});
-  AddAlphaBeta();
-  WriteSettings("b1,a2,a1");
-  CScriptedFrontEnd user({A::Capture(), A::Cancel()});
-  EXPECT_EQ(Show(user), IDCANCEL);
-  ASSERT_EQ(user.Captures().size(), 1u);
-  EXPECT_EQ(user.Captures()[0], (Lines{"- [x] Alpha", "      [x] alpha one", "      [x] alpha two", "- [~] Beta",
-                                       "      [x] beta one", "      [ ] beta two", "+ [ ] Gamma"}));
-  EXPECT_TRUE(user.Problems().empty());
-}
-
-TEST_F(SettingDlgTest, ListsGroupsInByteOrderOfTheirNamesAndItemsInServiceOrder) {
+TEST_F(SettingDlgTest, ListsGroupsInByteOrderOfTheirNamesItemsInServiceOrderAndChecksTheStoredSelection) {
   const CString big5Group("\xA4\x40");  // a double-byte name sorts after every single-byte one
   svc.AddCategory(big5Group, {{"c1", "x"}});
   svc.AddCategory("a", {{"l2", "second"}, {"l1", "first"}});
   svc.AddCategory("Z", {{"u1", "z"}});
   svc.AddCategory("a", {{"l3", "third"}});  // a second object of the same group adds to it
+  svc.AddCategory("b", {{"n1", "none"}});
   WriteSettings("c1,l1,u1");
   CScriptedFrontEnd user({A::Capture(), A::OK()});
   EXPECT_EQ(Show(user), IDOK);
+  // Groups holding a stored item are expanded.
   EXPECT_EQ(user.Captures()[0], (Lines{"- [x] Z", "      [x] z", "- [~] a", "      [ ] second", "      [x] first",
-                                       "      [ ] third", "- [x] " + big5Group.str(), "      [x] x"}));
+                                       "      [ ] third", "+ [ ] b", "- [x] " + big5Group.str(), "      [x] x"}));
   EXPECT_EQ(StoredSelection(), "u1,l1,c1");  // tree order, not the file's
 }
 
@@ -91,7 +71,7 @@ TEST_F(SettingDlgTest, DuplicateItemNameIsShownOnceAndItsFirstIdStored) {
   EXPECT_EQ(user.Captures()[0], (Lines{"+ [ ] G"}));
   EXPECT_EQ(user.Captures()[1], (Lines{"- [~] G", "      [x] news", "      [ ] more"}));
   EXPECT_EQ(StoredSelection(), "first");
-  EXPECT_NE(ReadSettings().find("RSSNewsItems=\"first\""), std::string::npos);
+  EXPECT_EQ(ReadSettings(), SettingsXml("first"));
   EXPECT_TRUE(user.Problems().empty());
 }
 
@@ -108,7 +88,7 @@ TEST_F(SettingDlgTest, UnknownStoredIdIsDroppedByOkAndKeptByCancelOrCloseBox) {
   CScriptedFrontEnd user({A::OK()});
   EXPECT_EQ(Show(user), IDOK);
   EXPECT_EQ(StoredSelection(), "a1");
-  EXPECT_NE(ReadSettings().find("RSSNewsItems=\"a1\""), std::string::npos);
+  EXPECT_EQ(ReadSettings(), SettingsXml("a1"));
 }
 
 TEST_F(SettingDlgTest, ClicksAndSpaceChangeWhatOkStores) {
@@ -138,27 +118,6 @@ TEST_F(SettingDlgTest, ClicksAndSpaceChangeWhatOkStores) {
   EXPECT_TRUE(user.Problems().empty());
 }
 
-TEST_F(SettingDlgTest, KeepsEveryGroupAndItemItWasEverToldOf) {
-  svc.AddCategory("Old", {{"o1", "old one"}});
-  svc.AddCategory("G", {{"g1", "kept"}});
-  WriteSettings("o1,g1");
-  CScriptedFrontEnd first({A::Cancel()});
-  Show(first);
-
-  // The service now reports neither Old nor the item "kept"; G's first item of this call is not added
-  // to the group it already knows, the later ones are.
-  fakes::FakeNewsSvc later;
-  later.AddCategory("G", {{"g2", "first of call"}, {"g3", "later"}});
-  dlg.SetSettingFolder(Folder());
-  EXPECT_TRUE(dlg.LoadCategories(&later));
-  CScriptedFrontEnd second({A::Capture(), A::OK()});
-  const CModalFrontEndScope scope(second);
-  EXPECT_EQ(vxDoModal(&dlg, 0, 1, 0), IDOK);
-  EXPECT_EQ(second.Captures()[0],
-            (Lines{"- [~] G", "      [x] kept", "      [ ] later", "- [x] Old", "      [x] old one"}));
-  EXPECT_EQ(StoredSelection(), "g1,o1");
-}
-
 TEST_F(SettingDlgTest, WithoutTreeOrWithoutGroupsOkStoresNothing) {
   WriteSettings("x1");
   const std::string original = ReadSettings();
@@ -173,13 +132,6 @@ TEST_F(SettingDlgTest, WithoutTreeOrWithoutGroupsOkStoresNothing) {
 
   EXPECT_EQ(StoredSelection(), "x1");
   EXPECT_EQ(ReadSettings(), original);
-}
-
-TEST(SettingDlgRun, NeedsAServiceAndAFrontEnd) {
-  CRSSNewsSettingDlg dlg;
-  EXPECT_FALSE(dlg.LoadCategories(nullptr));
-  ASSERT_EQ(GetModalFrontEnd(), nullptr);
-  EXPECT_EQ(vxDoModal(&dlg, 0, 1, 0), -1);
 }
 
 }  // namespace

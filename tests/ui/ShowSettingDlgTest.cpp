@@ -4,16 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "libs/vxcommon/VxCommon.h"
 #include "news/RssNewsMgr.h"
-#include "port/Path.h"
-#include "settings/RSSNewsData.h"
 #include "tests/fakes/FakeNewsSvc.h"
-#include "tests/libs/TempDir.h"
+#include "tests/settings/SettingsFileTest.h"
 #include "ui/ScriptedFrontEnd.h"
 
 namespace {
@@ -44,9 +41,7 @@ class ShowSettingDlgTest : public ::testing::Test {
 
   CString UserRoot() const { return CString(dir.path().string()); }
   void WriteSettings(const std::string& ids) const {
-    const CString path = port::JoinPath(port::JoinPath(UserRoot(), "Data"), CRSSNewsDataMgr::kFileName);
-    std::ofstream(path.str(), std::ios::binary)
-        << "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"" << ids << "\" />";
+    WriteBytes(dir.path() / "Data" / CRSSNewsDataMgr::kFileName, SettingsXml(ids));
   }
   void Open() { ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, UserRoot())); }
 

@@ -1,7 +1,6 @@
 #include "tests/fakes/FakeNewsSvc.h"
 
 #include <atomic>
-#include <cstring>
 
 namespace fakes {
 
@@ -11,38 +10,7 @@ std::atomic<FakeNewsSvc*> g_installed{nullptr};
 
 std::string Text(const CString& s) { return s.str(); }
 
-std::string Key(const FakeNewsSvc::Args& args) {
-  std::string key;
-  for (std::size_t i = 0; i < args.size(); ++i) key += (i ? ";" : "") + args[i];
-  return key;
-}
-
 }  // namespace
-
-NewsHeadline MakeHeadline(const ScriptedHeadline& headline) {
-  NewsHeadline record{};
-  std::strncpy(record.szDate, headline.date.c_str(), sizeof(record.szDate) - 1);
-  std::strncpy(record.szTime, headline.time.c_str(), sizeof(record.szTime) - 1);
-  char* const block = static_cast<char*>(::operator new(headline.tag.size() + 1));
-  std::memcpy(block, headline.tag.c_str(), headline.tag.size() + 1);
-  record.pBlock = block;
-  return record;
-}
-
-std::string HeadlineTag(const NewsHeadline& record) {
-  return record.pBlock ? std::string(static_cast<const char*>(record.pBlock)) : std::string();
-}
-
-std::string TakeTags(std::vector<NewsHeadline>& list) {
-  std::string tags;
-  for (NewsHeadline& record : list) {
-    tags += (tags.empty() ? "" : ",") + HeadlineTag(record);
-    ::operator delete(record.pBlock);
-    record.pBlock = nullptr;
-  }
-  list.clear();
-  return tags;
-}
 
 // A category group; Release is recorded so a test sees that the manager handed it back.
 class FakeNewsSvc::Category : public IRSSNewsCategory {
@@ -125,8 +93,6 @@ void FakeNewsSvc::JoinThreads() {
   }
   for (std::thread& thread : threads) thread.join();
 }
-
-std::string FakeNewsSvc::Format(const std::string& op, const Args& args) { return op + "(" + Key(args) + ")"; }
 
 IWTRSSNewsSvc* FakeNewsSvc::Open(const CString& str1, const CString& str2, const CString& strConfig) {
   Record("QMGetWTRSSNewsSvc", {Text(str1), Text(str2), Text(strConfig)});

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-using Trace = std::vector<std::string>;
+#include "tests/fakes/CallLog.h"
+
+using Trace = CallLog;
 
 // Kinds of scripted answer; each kind counts its calls separately within a step.
 enum class AnswerKind { kBook, kUnbookSymbol, kCancel, kRequest, kListStatus, kListSize, kContentStatus, kCount };

@@ -1,7 +1,8 @@
 #include "tests/model/ModelService.h"
 
-#include <cstring>
 #include <new>
+
+#include "tests/fakes/FakeNewsSvc.h"
 
 namespace {
 
@@ -64,11 +65,7 @@ int CModelService::FillList(std::vector<NewsHeadline>& vecList) {
   if (NextRefuses(AnswerKind::kListStatus)) return 1;
   const int count = NextRoll(AnswerKind::kListSize) % 3;
   for (int i = 0; i < count; ++i) {
-    NewsHeadline h;
-    std::memset(&h, 0, sizeof h);
-    h.lKey1 = i;
-    h.pBlock = ::operator new(16);
-    vecList.push_back(h);
+    vecList.push_back(fakes::MakeHeadline({"", "", std::to_string(i)}));
   }
   return 0;
 }

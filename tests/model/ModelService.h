@@ -21,7 +21,7 @@ class CModelService : public IWTRSSNewsSvc {
   void Install();
   // Starts counting the calls of each answer kind from zero again, as each step does.
   void ResetCounters() { m_calls.fill(0); }
-  void Record(std::string call) { m_trace.push_back(std::move(call)); }
+  void Record(std::string call) { m_trace.Add(std::move(call)); }
 
   int Login(IWTRSSNewsSvcEvent* pSink) override;
   int Logout(IWTRSSNewsSvcEvent* pSink) override;

@@ -61,8 +61,8 @@ class ModelRun {
     m_script.BeginStep(m_rng(), 15);
     m_mgrService.ResetCounters();
     m_modelService.ResetCounters();
-    m_mgrTrace.clear();
-    m_modelTrace.clear();
+    m_mgrTrace.Clear();
+    m_modelTrace.Clear();
     const std::string op = RunRandomOperation();
     for (auto& view : m_views) {
       view->Arm(false);
@@ -73,7 +73,7 @@ class ModelRun {
 
     const std::string mgrState = CRssNewsMgrTestAccess::Describe(*m_mgr);
     const std::string modelState = m_model->Describe();
-    if (m_mgrTrace == m_modelTrace && mgrState == modelState) return ::testing::AssertionSuccess();
+    if (m_mgrTrace.Entries() == m_modelTrace.Entries() && mgrState == modelState) return ::testing::AssertionSuccess();
     std::ostringstream report;
     report << "step " << step << " disagrees. Last operations:\n";
     for (const std::string& h : m_history) report << "  " << h << "\n";
@@ -85,7 +85,7 @@ class ModelRun {
  private:
   static std::string Lines(const Trace& trace) {
     std::string out;
-    for (const std::string& line : trace) out += "  " + line + "\n";
+    for (const std::string& line : trace.Entries()) out += "  " + line + "\n";
     return out;
   }
 
@@ -101,8 +101,8 @@ class ModelRun {
   }
   // Both sides report the same outcome line, so a differing result shows in the traces.
   void Result(const std::string& line) {
-    m_mgrTrace.push_back(line);
-    m_modelTrace.push_back(line);
+    m_mgrTrace.Add(line);
+    m_modelTrace.Add(line);
   }
   static std::string Outcome(bool a, bool b) {
     return std::string(a ? "true" : "false") + "/" + (b ? "true" : "false");

@@ -1,4 +1,4 @@
-// CModelView: a view that writes every callback it receives into a trace. While armed it throws from the
+// CModelView: a recording view whose calls land in the trace. While armed it throws from the
 // headline callbacks, whose exceptions the manager catches and answers by removing the view.
 //
 // The *Call functions spell each callback as the trace holds it; the reference model writes the same
@@ -10,37 +10,23 @@
 
 #include "news/RSSNewsObjEvent.h"
 #include "news/RssSubject.h"
+#include "tests/fakes/RecordingView.h"
 #include "tests/model/ModelScript.h"
 
-class CModelView : public IRSSNewsObjEvent {
+class CModelView : public fakes::RecordingView {
  public:
-  CModelView(std::string name, Trace& trace) : m_name(std::move(name)), m_trace(trace) {}
-  virtual ~CModelView() = default;
-  CModelView(const CModelView&) = delete;
-  CModelView& operator=(const CModelView&) = delete;
+  CModelView(std::string name, Trace& trace);
 
-  const std::string& Name() const { return m_name; }
   void Arm(bool bArmed) { m_bArmed = bArmed; }
   bool Armed() const { return m_bArmed; }
   // While set, the view calls RemoveNotify on itself from inside each headline callback.
   void RemoveItselfThrough(IRssSubject* pSubject) { m_pRemover = pSubject; }
   bool RemovesItself() const { return m_pRemover != nullptr; }
 
-  void OnProviderHeadlineChange(const CString& strProviderID, long lDate) override;
-  void OnSymbolHeadlineChange(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
-  void OnNewsContentArrive(const CString& strProviderID, long lKey1, long lKey2, const CString& strContent) override;
-  void OnSymbolNewsContentArrive(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
-                                 const CString& strContent) override;
-  void OnHeadlineClear(const CString& strProviderID) override;
-  void OnTotalHeadline(std::vector<NewsHeadline>& vecHeadline) override;
-  void OnCategoryReady() override;
-
  private:
   // Removes the view when asked to, then throws when armed.
-  void AfterHeadlineCall();
+  void AfterHeadlineCall(const std::string& entry);
 
-  std::string m_name;
-  Trace& m_trace;
   bool m_bArmed = false;
   IRssSubject* m_pRemover = nullptr;
 };
@@ -58,5 +44,6 @@ std::string ContentCall(const IRSSNewsObjEvent* pObj, const CString& strProvider
 std::string SymbolContentCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, const CString& strSymbolID,
                               long lKey1, long lKey2, const CString& strContent);
 std::string ClearCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID);
-std::string TotalHeadlineCall(const IRSSNewsObjEvent* pObj, std::size_t nCount);
+// The records' blocks are freed, as the receiving view would.
+std::string TotalHeadlineCall(const IRSSNewsObjEvent* pObj, std::vector<NewsHeadline>& vecHeadline);
 std::string CategoryReadyCall(const IRSSNewsObjEvent* pObj);

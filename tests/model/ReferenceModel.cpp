@@ -68,7 +68,7 @@ std::string CReferenceModel::Describe() const {
 
 bool CReferenceModel::CallView(IRSSNewsObjEvent* pObj, std::string call, bool bCanThrow) {
   if (m_closed.count(pObj) != 0) return false;
-  m_trace.push_back(std::move(call));
+  m_trace.Add(std::move(call));
   return bCanThrow && ViewArmed(pObj);
 }
 
@@ -344,8 +344,8 @@ void CReferenceModel::OnGetTotalHeadLineReq(const CString& strProviderID, int nT
   task.vecIDs.erase(std::remove(task.vecIDs.begin(), task.vecIDs.end(), strProviderID), task.vecIDs.end());
   if (!task.vecIDs.empty()) return;
   IRSSNewsObjEvent* const pObj = task.pObj;
-  const bool bFailed = !pObj || CallView(pObj, TotalHeadlineCall(pObj, task.vecHeadline.size()), true);
-  // The view frees the blocks it receives; the model stands in for it here.
+  const bool bFailed = !pObj || CallView(pObj, TotalHeadlineCall(pObj, task.vecHeadline), true);
+  // The view frees the blocks it receives (TotalHeadlineCall stands in for it); without a view, the model does.
   FreeHeadlines(task.vecHeadline);
   m_mapTask.erase(it);
   m_bTaskFree[nTaskID] = true;
@@ -404,7 +404,7 @@ bool CReferenceModel::DeliverChangeSet() {
                                                   : SymbolChangeCall(v, c.strID, c.strSubID, c.lDate);
     const bool bCalled = m_closed.count(v) == 0;
     if (bCalled && ViewRemovesItself(v)) {
-      m_trace.push_back(call);
+      m_trace.Add(call);
       RemoveNotify(v);
       if (ViewArmed(v)) {
         failed.emplace_back(text, v);

@@ -46,31 +46,14 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
 
 LPARAM PointParam(POINT point) { return MAKELPARAM(point.x, point.y); }
 
-RECT LabelRect(HWND hTree, HTREEITEM hItem) {
-  // The message takes the item in the rectangle's place.
-  RECT rect{};
-  static_assert(sizeof rect >= sizeof hItem, "an item handle fits in a RECT");
-  std::memcpy(&rect, &hItem, sizeof hItem);
-  SendMessageW(hTree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
-  return rect;
-}
-
 void QueueClick(HWND hTree, POINT point) {
   PostMessageW(hTree, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(point));
   PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
 }
 
 std::string Box(UINT index) {
-  switch (index) {
-    case 1:
-      return "[ ]";
-    case 2:
-      return "[~]";
-    case 3:
-      return "[x]";
-    default:
-      return "   ";
-  }
+  static const char* const kBoxes[] = {"   ", "[ ]", "[~]", "[x]"};
+  return index < 4 ? kBoxes[index] : "   ";
 }
 
 std::string ItemText(HWND hTree, HTREEITEM hItem) {
@@ -97,6 +80,15 @@ int RunWithUser(const std::function<int()>& show, std::vector<Step> steps) {
 }
 
 HWND TreeOf(HWND hDialog) { return GetDlgItem(hDialog, kTreeID); }
+
+RECT LabelRect(HWND hTree, HTREEITEM hItem) {
+  // The message takes the item in the rectangle's place.
+  RECT rect{};
+  static_assert(sizeof rect >= sizeof hItem, "an item handle fits in a RECT");
+  std::memcpy(&rect, &hItem, sizeof hItem);
+  SendMessageW(hTree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+  return rect;
+}
 
 std::vector<std::string> Snapshot(HWND hTree) {
   std::vector<std::string> lines;

@@ -30,6 +30,9 @@ HWND TreeOf(HWND hDialog);
 // none. Texts are UTF-8.
 std::vector<std::string> Snapshot(HWND hTree);
 
+// The item's label, in the tree's client coordinates.
+RECT LabelRect(HWND hTree, HTREEITEM hItem);
+
 // The item whose text (UTF-8) is `path`'s last element, under the items named before it.
 HTREEITEM FindItem(HWND hTree, const std::vector<std::string>& path);
 

@@ -9,17 +9,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "news/RssNewsMgr.h"
-#include "port/CodePage.h"
-#include "tests/libs/TempDir.h"
+#include "tests/settings/SettingsFileTest.h"
 #include "tests/win32/DialogDriver.h"
 
 namespace {
@@ -37,7 +34,6 @@ class CLibrary {
   CLibrary& operator=(const CLibrary&) = delete;
 
   bool IsLoaded() const { return m_hModule != nullptr; }
-  HMODULE Handle() const { return m_hModule; }
 
   // An exported function by its (mangled) name, as the type the caller gives; null when missing. On
   // x86-64 Windows a member function is called as a plain function taking `this` first, so members that
@@ -59,29 +55,19 @@ struct ManagerExports {
         init(dll.Find<InitFn>("_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_")),
         finit(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr5FinitEv")),
         isCategoryReady(dll.Find<bool (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr15IsCategoryReadyEv")),
-        getProviderName(dll.Find<bool (*)(CRssNewsMgr*, const CString&, CString&)>(
-            "_ZN11CRssNewsMgr19GetNewsProviderNameERK7CStringRS0_")),
-        pullProviderHeadlines(dll.Find<PullFn>(
-            "_ZN11CRssNewsMgr29PullProviderNewsHeadline_DateERK7CStringlRSt6vectorI12NewsHeadlineSaIS4_EE")),
         showSettings(dll.Find<bool (*)(CRssNewsMgr*, CWnd*, const CString&)>(
             "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString")) {}
 
-  bool Complete() const {
-    return construct && destruct && init && finit && isCategoryReady && getProviderName && pullProviderHeadlines &&
-           showSettings;
-  }
+  bool Complete() const { return construct && destruct && init && finit && isCategoryReady && showSettings; }
 
   using InitFn = bool (*)(CRssNewsMgr*, const CString&, const CString&, const CString&, const CString&, const CString&,
                           const CString&, bool, const CString&);
-  using PullFn = bool (*)(CRssNewsMgr*, const CString&, long, std::vector<NewsHeadline>&);
 
   void (*construct)(CRssNewsMgr*);
   void (*destruct)(CRssNewsMgr*);
   InitFn init;
   void (*finit)(CRssNewsMgr*);
   bool (*isCategoryReady)(CRssNewsMgr*);
-  bool (*getProviderName)(CRssNewsMgr*, const CString&, CString&);
-  PullFn pullProviderHeadlines;
   bool (*showSettings)(CRssNewsMgr*, CWnd*, const CString&);
 };
 
@@ -140,7 +126,7 @@ class CWaitingView : public IRSSNewsObjEvent {
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
+  WriteBytes(path, bytes);
 }
 
 std::string Item(const std::string& guid, const std::string& time) {
@@ -164,8 +150,8 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
   WriteFile(dir.path() / "Config" / "tw.xml",
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>t</title>" +
                 Item("n1", "09:30:00") + Item("n2", "10:15:00") + "</channel></rss>\n");
-  WriteFile(dir.path() / "User" / "Data" / "RSSNewsSetting.xml",
-            "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"TWSTK\" />");
+  const fs::path settingsFile = dir.path() / "User" / "Data" / CRSSNewsDataMgr::kFileName;
+  WriteFile(settingsFile, SettingsXml("TWSTK"));
 
   const CLibrary dll(L"vxRSS.dll");
   ASSERT_TRUE(dll.IsLoaded()) << "LoadLibrary failed: " << GetLastError();
@@ -181,20 +167,10 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
     ASSERT_TRUE(exports.init(mgr.Get(), "", "", root, "", "", "", true, user));
     EXPECT_TRUE(WaitUntil([&] { return exports.isCategoryReady(mgr.Get()); }));
 
-    // The module reports a provider by the name of the category that lists it.
-    CString name;
-    EXPECT_TRUE(exports.getProviderName(mgr.Get(), "TWSTK", name));
-    EXPECT_EQ(name, port::Big5FromUtf8(groupName));
-
     // Provider news for the stored selection: the view receives the full list it asked for.
     EXPECT_TRUE(mgr.Subject().AddNotify(&view));
     ASSERT_TRUE(view.WaitForTotal(std::chrono::seconds(10)));
     EXPECT_EQ(view.Titles(), (std::vector<std::string>{"20261205 TWSTK", "20261205 TWSTK"}));
-
-    std::vector<NewsHeadline> headlines;
-    EXPECT_TRUE(exports.pullProviderHeadlines(mgr.Get(), "TWSTK", 20261205, headlines));
-    EXPECT_EQ(headlines.size(), 2u);
-    for (NewsHeadline& record : headlines) operator delete(record.pBlock);
 
     // The settings dialog comes from the DLL's own resources and runs as a Windows dialog; OK stores what
     // is checked.
@@ -207,9 +183,7 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
                                }}) == IDOK;
     EXPECT_TRUE(confirmed);
     EXPECT_EQ(tree, (std::vector<std::string>{"- [x] " + groupName, "      [x] Stocks"}));
-    std::ifstream saved(dir.path() / "User" / "Data" / "RSSNewsSetting.xml", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), std::istreambuf_iterator<char>()),
-              "<?xml version='1.0' encoding='big5' ?>\n<RSSNews RSSNewsItems=\"TWSTK\" />");
+    EXPECT_EQ(ReadBytes(settingsFile), SettingsXml("TWSTK"));
 
     EXPECT_TRUE(mgr.Subject().RemoveNotify(&view, ""));
     exports.finit(mgr.Get());

@@ -1,7 +1,6 @@
 #include "tests/newssvc/ServiceFixture.h"
 
 #include <algorithm>
-#include <atomic>
 #include <thread>
 
 #include "libs/newssvc/HeadlineRecord.h"
@@ -23,23 +22,8 @@ std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& it
   return xml + "</channel></rss>\n";
 }
 
-FeedFolder::FeedFolder() {
-  static std::atomic<int> counter{0};
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  m_path = std::string(VXRSS_TEST_WORK_DIR) + "/" + (info ? info->name() : "folder") + "_" + std::to_string(counter++);
-  for (char& c : m_path)
-    if (c == '\\') c = '_';
-  fs::remove_all(m_path);
-  fs::create_directories(m_path);
-}
-
-FeedFolder::~FeedFolder() {
-  std::error_code error;
-  fs::remove_all(m_path, error);
-}
-
 void FeedFolder::Write(const std::string& name, const std::string& bytes) const {
-  const std::string target = m_path + "/" + name;
+  const std::string target = Path() + "/" + name;
   const std::string temporary = target + ".tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -48,7 +32,7 @@ void FeedFolder::Write(const std::string& name, const std::string& bytes) const 
   fs::rename(temporary, target);
 }
 
-void FeedFolder::Remove(const std::string& name) const { fs::remove(m_path + "/" + name); }
+void FeedFolder::Remove(const std::string& name) const { fs::remove(Path() + "/" + name); }
 
 void FeedFolder::WriteConfig(const std::string& extraCategory) const {
   Write("RSSNewsSvc.xml",

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "libs/newssvc/RssNewsSession.h"
+#include "tests/libs/TempDir.h"
 
 namespace newssvc_test {
 
@@ -30,10 +31,7 @@ std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& it
 
 class FeedFolder {
  public:
-  FeedFolder();
-  ~FeedFolder();
-
-  const std::string& Path() const { return m_path; }
+  std::string Path() const { return m_dir.path().string(); }
   // Writes a file into the folder through a temporary file and a rename, as publishers replace feeds.
   void Write(const std::string& name, const std::string& bytes) const;
   void Remove(const std::string& name) const;
@@ -42,7 +40,7 @@ class FeedFolder {
   void WriteConfig(const std::string& extraCategory = std::string()) const;
 
  private:
-  std::string m_path;
+  TempDir m_dir;
 };
 
 // Records events as text: "provider A 20261205", "symbol A 2330 20261205", "task A 3", "category".

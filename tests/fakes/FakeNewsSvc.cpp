@@ -46,32 +46,35 @@ IWTRSSNewsSvcEvent* FakeNewsSvc::Sink() const {
 }
 
 void FakeNewsSvc::SetFactoryFails(bool bFails) {
-  Script([&] { m_bFactoryFails = bFails; });
+  Locked([&] { m_bFactoryFails = bFails; });
 }
 void FakeNewsSvc::SetResult(const std::string& op, int nStatus) {
-  Script([&] { m_results[op] = nStatus; });
+  Locked([&] { m_results[op] = nStatus; });
 }
 void FakeNewsSvc::SetResultFor(const std::string& op, const std::string& args, int nStatus) {
-  Script([&] { m_results[op + "(" + args + ")"] = nStatus; });
+  Locked([&] { m_results[op + "(" + args + ")"] = nStatus; });
 }
 void FakeNewsSvc::SetHeadlines(const std::string& op, const std::string& args,
                                std::vector<ScriptedHeadline> headlines) {
-  Script([&] { m_headlines[op + "(" + args + ")"] = std::move(headlines); });
+  Locked([&] { m_headlines[op + "(" + args + ")"] = std::move(headlines); });
 }
 void FakeNewsSvc::SetContent(const std::string& op, const std::string& args, const CString& strContent) {
-  Script([&] { m_contents[op + "(" + args + ")"] = strContent; });
+  Locked([&] { m_contents[op + "(" + args + ")"] = strContent; });
 }
 void FakeNewsSvc::AddCategory(const CString& strName, std::vector<std::pair<CString, CString>> items) {
-  Script([&] { m_categories.push_back(std::make_unique<Category>(m_log, strName, std::move(items))); });
+  Locked([&] { m_categories.push_back(std::make_unique<Category>(m_log, strName, std::move(items))); });
 }
 void FakeNewsSvc::AddNullCategory() {
-  Script([&] { m_categories.push_back(nullptr); });
+  Locked([&] { m_categories.push_back(nullptr); });
 }
 void FakeNewsSvc::OnCall(const std::string& op, Hook hook) {
-  Script([&] { m_hooks[op] = std::move(hook); });
+  Locked([&] { m_hooks[op] = std::move(hook); });
+}
+void FakeNewsSvc::AnswerWith(Answerer answerer) {
+  Locked([&] { m_answerer = std::move(answerer); });
 }
 void FakeNewsSvc::UseOwnLock(bool bUse) {
-  Script([&] { m_bUseOwnLock = bUse; });
+  Locked([&] { m_bUseOwnLock = bUse; });
 }
 
 void FakeNewsSvc::FireFromThread(std::function<void(IWTRSSNewsSvcEvent&)> fire, bool bHoldOwnLock) {
@@ -100,15 +103,18 @@ IWTRSSNewsSvc* FakeNewsSvc::Open(const CString& str1, const CString& str2, const
   return m_bFactoryFails ? nullptr : this;
 }
 
-int FakeNewsSvc::Answer(const std::string& op, const Args& args, int nDefault) {
+int FakeNewsSvc::Answer(const std::string& op, const Args& args, int nDefault, std::vector<NewsHeadline>* pList,
+                        CString* pContent) {
   const auto own = HoldOwnLock();
   Record(op, args);
   Hook hook;
+  Answerer answerer;
   int nStatus = nDefault;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto hookIt = m_hooks.find(op);
     if (hookIt != m_hooks.end()) hook = hookIt->second;
+    answerer = m_answerer;
     const auto forArgs = m_results.find(Format(op, args));
     const auto forOp = m_results.find(op);
     if (forArgs != m_results.end()) {
@@ -118,6 +124,9 @@ int FakeNewsSvc::Answer(const std::string& op, const Args& args, int nDefault) {
     }
   }
   if (hook) hook(args);
+  if (answerer) return answerer(op, nDefault, pList, pContent);
+  if (pList) FillList(op, args, *pList);
+  if (pContent) FillContent(op, args, *pContent);
   return nStatus;
 }
 
@@ -195,9 +204,7 @@ int FakeNewsSvc::UnbookProviderNews(const CString& strProviderIDs) {
 }
 
 int FakeNewsSvc::GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) {
-  const Args args{Text(strProviderID)};
-  FillList("GetTotalHeadline", args, vecList);
-  return Answer("GetTotalHeadline", args, 0);
+  return Answer("GetTotalHeadline", {Text(strProviderID)}, 0, &vecList);
 }
 
 int FakeNewsSvc::ReqTotalHeadline(const CString& strProviderID, int nTaskID) {
@@ -210,15 +217,12 @@ int FakeNewsSvc::CancelTotalHeadline(int nTaskID) {
 
 int FakeNewsSvc::GetProviderHeadline_Date(const CString& strProviderID, long lDate,
                                           std::vector<NewsHeadline>& vecList) {
-  const Args args{Text(strProviderID), std::to_string(lDate)};
-  FillList("GetProviderHeadline_Date", args, vecList);
-  return Answer("GetProviderHeadline_Date", args, 0);
+  return Answer("GetProviderHeadline_Date", {Text(strProviderID), std::to_string(lDate)}, 0, &vecList);
 }
 
 int FakeNewsSvc::GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) {
-  const Args args{Text(strProviderID), std::to_string(lKey1), std::to_string(lKey2)};
-  FillContent("GetNewsContent", args, strContent);
-  return Answer("GetNewsContent", args, 0);
+  return Answer("GetNewsContent", {Text(strProviderID), std::to_string(lKey1), std::to_string(lKey2)}, 0, nullptr,
+                &strContent);
 }
 
 int FakeNewsSvc::BookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) {
@@ -231,23 +235,19 @@ int FakeNewsSvc::UnbookSymbolNews_Date(const CString& strSymbolIDs, long lDate, 
 
 int FakeNewsSvc::GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs,
                                    std::vector<NewsHeadline>& vecList) {
-  const Args args{Text(strProviderID), Text(strSymbolIDs)};
-  FillList("GetSymbolHeadline", args, vecList);
-  return Answer("GetSymbolHeadline", args, 0);
+  return Answer("GetSymbolHeadline", {Text(strProviderID), Text(strSymbolIDs)}, 0, &vecList);
 }
 
 int FakeNewsSvc::GetSymbolHeadline_Date(const CString& strProviderID, const CString& strSymbolID, long lDate,
                                         std::vector<NewsHeadline>& vecList) {
-  const Args args{Text(strProviderID), Text(strSymbolID), std::to_string(lDate)};
-  FillList("GetSymbolHeadline_Date", args, vecList);
-  return Answer("GetSymbolHeadline_Date", args, 0);
+  return Answer("GetSymbolHeadline_Date", {Text(strProviderID), Text(strSymbolID), std::to_string(lDate)}, 0, &vecList);
 }
 
 int FakeNewsSvc::GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
                                       CString& strContent) {
-  const Args args{Text(strProviderID), Text(strSymbolID), std::to_string(lKey1), std::to_string(lKey2)};
-  FillContent("GetSymbolNewsContent", args, strContent);
-  return Answer("GetSymbolNewsContent", args, 0);
+  return Answer("GetSymbolNewsContent",
+                {Text(strProviderID), Text(strSymbolID), std::to_string(lKey1), std::to_string(lKey2)}, 0, nullptr,
+                &strContent);
 }
 
 }  // namespace fakes

@@ -35,6 +35,10 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
  public:
   using Args = std::vector<std::string>;
   using Hook = std::function<void(const Args& args)>;
+  // Answers a call in place of the script tables: gets the operation, its usual status and the list or
+  // content it fills (null when it has none), returns the status.
+  using Answerer =
+      std::function<int(const std::string& op, int nDefault, std::vector<NewsHeadline>* pList, CString* pContent)>;
 
   FakeNewsSvc();
   ~FakeNewsSvc();
@@ -59,6 +63,8 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   void AddNullCategory();
   // Runs `hook` inside every call of `op`, after it is recorded and before it answers.
   void OnCall(const std::string& op, Hook hook);
+  // From now on every call is answered by `answerer` (its hook still runs first).
+  void AnswerWith(Answerer answerer);
   // Every operation holds a lock of the service's own while it records, runs its hook and answers
   // (recursive, as a real service's would be).
   void UseOwnLock(bool bUse);
@@ -99,14 +105,15 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
 
   // Changes the script under its lock.
   template <typename Change>
-  void Script(Change change) {
+  void Locked(Change change) {
     std::lock_guard<std::mutex> lock(m_mutex);
     change();
   }
   // The service's own lock for one operation, when the test asked for it.
   std::unique_lock<std::recursive_mutex> HoldOwnLock();
-  // Records the call, runs its hook and returns its scripted status, all under the own lock when used.
-  int Answer(const std::string& op, const Args& args, int nDefault);
+  // Records the call, runs its hook and returns its status, filling the list or content the call has.
+  int Answer(const std::string& op, const Args& args, int nDefault, std::vector<NewsHeadline>* pList = nullptr,
+             CString* pContent = nullptr);
   void FillList(const std::string& op, const Args& args, std::vector<NewsHeadline>& vecList);
   void FillContent(const std::string& op, const Args& args, CString& strContent);
 
@@ -120,6 +127,7 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   std::map<std::string, std::vector<ScriptedHeadline>> m_headlines;
   std::map<std::string, CString> m_contents;
   std::map<std::string, Hook> m_hooks;
+  Answerer m_answerer;
   std::vector<std::unique_ptr<Category>> m_categories;
   std::vector<std::thread> m_threads;
 };

@@ -43,11 +43,11 @@ class ModelRun {
     }
     const bool bReady = Chance(60);
     m_script.SetCategoryCount(bReady ? 1 : 0);
-    m_mgrService.Install();
+    m_mgrService.Svc().Install();
     m_mgr = std::make_unique<CRssNewsMgr>();
     m_mgr->Init("factory1", "factory2", "config", "session1", "session2", "session3", false, "user");
     CRssNewsMgrTestAccess::StopWorker(*m_mgr);
-    m_model = std::make_unique<CReferenceModel>(m_modelService, m_modelTrace, bReady);
+    m_model = std::make_unique<CReferenceModel>(m_modelService.Svc(), bReady);
     const CString list = Pick(kLists);
     m_mgr->SetProviderIDs(list);
     m_model->SetProviderIDs(list);
@@ -112,9 +112,10 @@ class ModelRun {
 
   std::mt19937_64 m_rng;
   CModelScript m_script;
-  Trace m_mgrTrace, m_modelTrace;
-  CModelService m_mgrService{m_script, m_mgrTrace};
-  CModelService m_modelService{m_script, m_modelTrace};
+  CModelService m_mgrService{m_script};
+  CModelService m_modelService{m_script};
+  Trace& m_mgrTrace = m_mgrService.Log();
+  Trace& m_modelTrace = m_modelService.Log();
   std::vector<std::unique_ptr<CModelView>> m_views;
   std::vector<IRSSNewsObjEvent*> m_pool;
   std::unique_ptr<CRssNewsMgr> m_mgr;

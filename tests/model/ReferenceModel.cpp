@@ -52,8 +52,8 @@ std::string Describe(const RegistrySnapshot& s) {
   return out.str();
 }
 
-CReferenceModel::CReferenceModel(CModelService& service, Trace& trace, bool bCategoryReady)
-    : m_svc(service), m_trace(trace), m_bCategoryReady(bCategoryReady) {
+CReferenceModel::CReferenceModel(fakes::FakeNewsSvc& service, bool bCategoryReady)
+    : m_svc(service), m_trace(service.Log()), m_bCategoryReady(bCategoryReady) {
   std::fill(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
 }
 
@@ -249,9 +249,9 @@ void CReferenceModel::UIRefresh(IRSSNewsObjEvent* pObj) {
   if (std::find(m_vecPendingIDs.begin(), m_vecPendingIDs.end(), text) != m_vecPendingIDs.end()) return;
   m_vecPendingIDs.push_back(text);
   if (text.CompareNoCase(m_strProviderIDs) == 0)
-    m_svc.Record("UpdateProviderCache");
+    m_svc.Record("UpdateProviderCache", {});
   else
-    m_svc.Record("UpdateSymbolCache(" + Text(text) + "," + std::to_string(it->first.lBookingDate) + ")");
+    m_svc.Record("UpdateSymbolCache", {text.str(), std::to_string(it->first.lBookingDate)});
 }
 
 std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* pObj) {
@@ -279,7 +279,9 @@ std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* 
 
 void CReferenceModel::InitCategory() {
   const int n = m_svc.GetCategoryCount();
-  for (int i = 0; i < n; ++i) m_svc.GetCategory(i);
+  for (int i = 0; i < n; ++i) {
+    if (IRSSNewsCategory* const pCategory = m_svc.GetCategory(i)) pCategory->Release();
+  }
 }
 
 void CReferenceModel::OnCategoryChange() {

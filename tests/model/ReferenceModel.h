@@ -39,7 +39,7 @@ class CReferenceModel {
   static constexpr int kTaskSlots = 100;
   enum EventType { EVENT_PROVIDER, EVENT_SYMBOL, EVENT_ALL };
 
-  CReferenceModel(CModelService& service, Trace& trace, bool bCategoryReady);
+  CReferenceModel(fakes::FakeNewsSvc& service, bool bCategoryReady);
   ~CReferenceModel();
   CReferenceModel(const CReferenceModel&) = delete;
   CReferenceModel& operator=(const CReferenceModel&) = delete;
@@ -79,7 +79,7 @@ class CReferenceModel {
   // Writes a view call into the trace; true when the view threw.
   bool CallView(IRSSNewsObjEvent* pObj, std::string call, bool bCanThrow);
 
-  CModelService& m_svc;
+  fakes::FakeNewsSvc& m_svc;
   Trace& m_trace;
   CString m_strProviderIDs;
   bool m_bCategoryReady;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "news/CallTracker.h"
-#include "tests/fakes/Latch.h"
+#include "news/StopEvent.h"
 
 using namespace std::chrono_literals;
 
@@ -21,15 +21,15 @@ const int kCallee = 0;
 const CCallTracker::Key kKey = &kCallee;
 
 // Starts a lane call on its own thread that stays inside the callee until `release` opens.
-std::thread HoldLaneCall(CCallTracker& tracker, Latch& inside, Latch& release, std::atomic<bool>& bEnded,
+std::thread HoldLaneCall(CCallTracker& tracker, CStopEvent& inside, CStopEvent& release, std::atomic<bool>& bEnded,
                          int nLanesTakenFirst = 0) {
   return std::thread([&tracker, &inside, &release, &bEnded, nLanesTakenFirst] {
     std::vector<std::unique_ptr<CCallTracker::Lane>> taken;
     for (int i = 0; i < nLanesTakenFirst; ++i) taken.push_back(std::make_unique<CCallTracker::Lane>(tracker));
     CCallTracker::Lane lane(tracker);
     lane.Run(kKey, tracker.TicketFor(kKey), [&] {
-      inside.Open();
-      release.Wait();
+      inside.Set();
+      release.WaitFor(60s);
       bEnded = true;
     });
   });
@@ -40,17 +40,17 @@ class CallTrackerLane : public ::testing::TestWithParam<int> {};
 // Parameter: lanes taken before, so that 4 puts the call on the usual path.
 TEST_P(CallTrackerLane, RevokeAndWaitOnAnotherThreadWaitsForTheRunningCall) {
   CCallTracker tracker;
-  Latch inside, release;
+  CStopEvent inside, release;
   std::atomic<bool> bEnded{false};
   std::thread caller = HoldLaneCall(tracker, inside, release, bEnded, GetParam());
-  inside.Wait();
+  inside.WaitFor(60s);
   auto removed = std::async(std::launch::async, [&] {
     tracker.Revoke(kKey);
     tracker.WaitUntilIdle(kKey);
     return bEnded.load();
   });
   EXPECT_EQ(removed.wait_for(200ms), std::future_status::timeout) << "returned while the call was running";
-  release.Open();
+  release.Set();
   ASSERT_EQ(removed.wait_for(10s), std::future_status::ready);
   EXPECT_TRUE(removed.get());
   caller.join();

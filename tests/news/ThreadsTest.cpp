@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "tests/fakes/Latch.h"
+#include "news/StopEvent.h"
 #include "tests/news/ManagerTestSupport.h"
 
 using namespace std::chrono_literals;
@@ -15,17 +15,17 @@ TEST_F(ManagerTest, RemoveNotifyWaitsForTheViewsCallOnAnotherThread) {
   Open("11,12");
   mgr.AddNotify(&v1);
   svc.SetContent("GetNewsContent", "11;1;1", "text");
-  Latch inside;
-  Latch release;
+  CStopEvent inside;
+  CStopEvent release;
   std::atomic<bool> bCallEnded{false};
   v1.SetHook([&](const std::string& entry) {
     if (entry.find("OnNewsContentArrive") == std::string::npos) return;
-    inside.Open();
-    release.Wait();
+    inside.Set();
+    release.WaitFor(60s);
     bCallEnded = true;
   });
   svc.FireFromThread([](IWTRSSNewsSvcEvent& sink) { sink.OnNewsContentChange("11", 1, 1); });
-  inside.Wait();
+  inside.WaitFor(60s);
   std::atomic<bool> bRemoved{false};
   std::thread remover([&] {
     mgr.RemoveNotify(&v1, "");
@@ -34,7 +34,7 @@ TEST_F(ManagerTest, RemoveNotifyWaitsForTheViewsCallOnAnotherThread) {
   });
   std::this_thread::sleep_for(200ms);
   EXPECT_FALSE(bRemoved);
-  release.Open();
+  release.Set();
   RunBounded("the remover", std::chrono::seconds(10), [&] { remover.join(); });
   svc.JoinThreads();
 }

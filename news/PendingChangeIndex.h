@@ -1,28 +1,39 @@
-// CPendingChangeIndex: a hash set beside the change set, holding the same changes, so that "is an equal
-// change already pending" is one lookup instead of a search of the whole set, while the change set itself
-// keeps its arrival order. The set holds copies: one lookup then touches one node, not the node and the
-// change set's element as well.
+// CPendingChangeIndex: a hash index beside the change set, so that "is an equal change already pending" is
+// one lookup instead of a search of the whole set, while the change set itself keeps its arrival order.
 //
-// The manager adds each change it appends and clears the index whenever it empties the set, under its
-// mutex.
+// The index is a flat open-addressing table of (hash, position in the change set): a lookup touches one slot
+// and, only when the hashes agree, the change it names. That keeps the cost of an event flat even when a
+// burst has left a hundred thousand changes pending.
+//
+// The manager adds each change it appends and clears the index whenever it empties the set, under its mutex.
 #pragma once
 
 #include <cstddef>
-#include <unordered_set>
+#include <vector>
 
 #include "news/NewsChange.h"
 
 class CPendingChangeIndex {
  public:
-  // True when a change equal to `change` (NewsChange's equality) is pending.
-  bool Contains(const NewsChange& change) const { return m_changes.count(change) != 0; }
-  void Add(const NewsChange& change) { m_changes.insert(change); }
-  void Clear() { m_changes.clear(); }
+  // True when a change equal to `change` (NewsChange's equality) is among `changes`, the change set the
+  // index is kept beside.
+  bool Contains(const NewsChange& change, const std::vector<NewsChange>& changes) const;
+  // Records that changes[position] is pending. May throw std::bad_alloc; the index is then unchanged.
+  void Add(const std::vector<NewsChange>& changes, std::size_t position);
+  void Clear();
 
  private:
-  struct Hash {
-    std::size_t operator()(const NewsChange& change) const;
+  struct Slot {
+    std::size_t hash = 0;
+    std::size_t position = kEmpty;
   };
+  static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kMinSlots = 64;
 
-  std::unordered_set<NewsChange, Hash> m_changes;
+  static std::size_t HashOf(const NewsChange& change);
+  void Rehash(std::size_t slotCount);
+  void Place(std::size_t hash, std::size_t position);
+
+  std::vector<Slot> m_slots;  // a power of two in size, at most half full
+  std::size_t m_size = 0;
 };

@@ -100,13 +100,15 @@ void CRssNewsMgr::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskI
   if (bFailed) RemoveNotify(pObj, CString());
 }
 
-bool CRssNewsMgr::IsChangePending(const NewsChange& change) const { return m_idxPendingChanges.Contains(change); }
+bool CRssNewsMgr::IsChangePending(const NewsChange& change) const {
+  return m_idxPendingChanges.Contains(change, m_vecChangeSet);
+}
 
 void CRssNewsMgr::RecordChangeLocked(const NewsChange& change) {
   if (IsChangePending(change)) return;
   m_vecChangeSet.push_back(change);
   try {
-    m_idxPendingChanges.Add(change);
+    m_idxPendingChanges.Add(m_vecChangeSet, m_vecChangeSet.size() - 1);
   } catch (const std::bad_alloc&) {
     m_vecChangeSet.pop_back();
     throw;

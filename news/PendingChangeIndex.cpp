@@ -1,18 +1,19 @@
 #include "news/PendingChangeIndex.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 
 std::size_t CPendingChangeIndex::HashOf(const NewsChange& change) {
   const std::hash<CString> text;
-  std::size_t hash = text(change.strID);
+  std::uint64_t hash = text(change.strID);
   hash = hash * 31 + text(change.strSubID);
-  hash = hash * 31 + static_cast<std::size_t>(change.lDate);
+  hash = hash * 31 + static_cast<std::uint64_t>(change.lDate);
   // Linear probing over a power-of-two table wants well-mixed low bits; dates are small consecutive numbers.
   hash ^= hash >> 33;
-  hash *= static_cast<std::size_t>(0xff51afd7ed558ccdULL);
+  hash *= 0xff51afd7ed558ccdULL;
   hash ^= hash >> 33;
-  return hash;
+  return static_cast<std::size_t>(hash);
 }
 
 bool CPendingChangeIndex::Contains(const NewsChange& change, const std::vector<NewsChange>& changes) const {

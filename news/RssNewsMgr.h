@@ -112,6 +112,8 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   bool Log(int nLevel, const CString& strText);
   std::optional<SessionLease> LeaseSessionLocked();
   std::optional<SessionLease> LeaseSession();  // takes the lock for the lease only
+  // The session, when a booking's text equals `strID` ignoring case; nothing otherwise.
+  std::optional<SessionLease> LeaseSessionIfBooked(const CString& strID);
   void CloseSession();
 
   // Calls out to views.

@@ -35,14 +35,8 @@ void CRssNewsMgr::OnNewsContentChange(const CString& strProviderID, long lKey1, 
 
 void CRssNewsMgr::OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1,
                                             long lKey2) {
-  std::optional<SessionLease> session;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    session = LeaseSessionLocked();
-    if (!session) return;
-    ObjMap::iterator booking;
-    if (!SearchObjInfoByID(booking, strSymbolID)) return;
-  }
+  const std::optional<SessionLease> session = LeaseSessionIfBooked(strSymbolID);
+  if (!session) return;
   CString strContent;
   if (session->pSvc->GetSymbolNewsContent(strProviderID, strSymbolID, lKey1, lKey2, strContent) != 0) return;
 

@@ -29,14 +29,8 @@ void CRssNewsMgr::OnProviderHeadLineChange_Date(const CString& strProviderID, lo
 
 void CRssNewsMgr::OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID,
                                                   long lDate) {
-  std::optional<SessionLease> session;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    session = LeaseSessionLocked();
-    if (!session) return;
-    ObjMap::iterator booking;
-    if (!SearchObjInfoByID(booking, strSymbolID)) return;
-  }
+  const std::optional<SessionLease> session = LeaseSessionIfBooked(strSymbolID);
+  if (!session) return;
   CScopedHeadlines list;
   if (session->pSvc->GetSymbolHeadline_Date(strProviderID, strSymbolID, lDate, list.List()) != 0) return;
   if (list.List().empty()) NotifyAllObj(NOTIFY_CLEAR, strProviderID, EVENT_SYMBOL);

@@ -97,6 +97,13 @@ std::optional<CRssNewsMgr::SessionLease> CRssNewsMgr::LeaseSession() {
   return LeaseSessionLocked();
 }
 
+std::optional<CRssNewsMgr::SessionLease> CRssNewsMgr::LeaseSessionIfBooked(const CString& strID) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  ObjMap::iterator booking;
+  if (!m_pNewsSvc || !SearchObjInfoByID(booking, strID)) return std::nullopt;
+  return LeaseSessionLocked();
+}
+
 bool CRssNewsMgr::Login() {
   std::optional<SessionLease> session = LeaseSession();
   if (!session) return false;

@@ -46,8 +46,12 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
 
 LPARAM PointParam(POINT point) { return MAKELPARAM(point.x, point.y); }
 
-void QueueClick(HWND hTree, POINT point) {
+void QueueClick(HWND hTree, POINT point, int nClicks) {
   PostMessageW(hTree, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(point));
+  PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
+  if (nClicks < 2) return;
+  // The second press of a double-click arrives as the double-click message, in the press's place.
+  PostMessageW(hTree, WM_LBUTTONDBLCLK, MK_LBUTTON, PointParam(point));
   PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
 }
 
@@ -121,7 +125,7 @@ HTREEITEM FindItem(HWND hTree, const std::vector<std::string>& path) {
   return hFound;
 }
 
-void ClickStateIcon(HWND hTree, HTREEITEM hItem) {
+void ClickStateIcon(HWND hTree, HTREEITEM hItem, int nClicks) {
   // The state icon lies left of the label; find it the way the control itself sees it.
   const RECT label = LabelRect(hTree, hItem);
   const LONG y = (label.top + label.bottom) / 2;
@@ -129,15 +133,15 @@ void ClickStateIcon(HWND hTree, HTREEITEM hItem) {
     TVHITTESTINFO hit{};
     hit.pt = POINT{x, y};
     if (TreeView_HitTest(hTree, &hit) == hItem && (hit.flags & TVHT_ONITEMSTATEICON) != 0) {
-      QueueClick(hTree, hit.pt);
+      QueueClick(hTree, hit.pt, nClicks);
       return;
     }
   }
 }
 
-void ClickLabel(HWND hTree, HTREEITEM hItem) {
+void ClickLabel(HWND hTree, HTREEITEM hItem, int nClicks) {
   const RECT label = LabelRect(hTree, hItem);
-  QueueClick(hTree, POINT{(label.left + label.right) / 2, (label.top + label.bottom) / 2});
+  QueueClick(hTree, POINT{(label.left + label.right) / 2, (label.top + label.bottom) / 2}, nClicks);
 }
 
 void PressSpace(HWND hTree) {

@@ -36,9 +36,9 @@ RECT LabelRect(HWND hTree, HTREEITEM hItem);
 // The item whose text (UTF-8) is `path`'s last element, under the items named before it.
 HTREEITEM FindItem(HWND hTree, const std::vector<std::string>& path);
 
-// Queue a left click (press and release) on the item's check box or on its label.
-void ClickStateIcon(HWND hTree, HTREEITEM hItem);
-void ClickLabel(HWND hTree, HTREEITEM hItem);
+// Queue a left click (press and release; with nClicks 2, a double-click) on the item's check box or label.
+void ClickStateIcon(HWND hTree, HTREEITEM hItem, int nClicks = 1);
+void ClickLabel(HWND hTree, HTREEITEM hItem, int nClicks = 1);
 // Queue a key stroke as the keyboard sends it to the focused tree: key down, character, key up.
 void PressSpace(HWND hTree);
 // Queue a click on a dialog button.

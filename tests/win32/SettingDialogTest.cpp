@@ -27,11 +27,15 @@ const Lines kBetaChecked{"- [x] Alpha",        "      [x] alpha one", "      [x]
 
 Lines Tree(HWND hDialog) { return win32test::Snapshot(win32test::TreeOf(hDialog)); }
 HTREEITEM Item(HWND hDialog, const Path& path) { return win32test::FindItem(win32test::TreeOf(hDialog), path); }
-Step ClickBox(const Path& path) {
-  return [path](HWND hDialog) { win32test::ClickStateIcon(win32test::TreeOf(hDialog), Item(hDialog, path)); };
+Step ClickBox(const Path& path, int nClicks = 1) {
+  return [path, nClicks](HWND hDialog) {
+    win32test::ClickStateIcon(win32test::TreeOf(hDialog), Item(hDialog, path), nClicks);
+  };
 }
-Step ClickLabel(const Path& path) {
-  return [path](HWND hDialog) { win32test::ClickLabel(win32test::TreeOf(hDialog), Item(hDialog, path)); };
+Step ClickLabel(const Path& path, int nClicks = 1) {
+  return [path, nClicks](HWND hDialog) {
+    win32test::ClickLabel(win32test::TreeOf(hDialog), Item(hDialog, path), nClicks);
+  };
 }
 Step PressSpace() {
   return [](HWND hDialog) { win32test::PressSpace(win32test::TreeOf(hDialog)); };
@@ -103,6 +107,21 @@ TEST_F(Win32SettingDlgTest, ALabelClickOnlySelectsABoxClickPropagatesAndOkSavesT
                                "      [x] beta one", "      [x] beta two", "+ [ ] Gamma", "      [ ] gamma one"}));
   EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("b1,b2"));
   EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,b2");
+}
+
+TEST_F(Win32SettingDlgTest, ADoubleClickOnABoxIsTwoClicksUnderTheThreeStateRulesAndOnALabelExpands) {
+  // The control's own double-click handling would step a box to its next image: a leaf partially checked.
+  Lines afterChecked;
+  Lines afterUnchecked;
+  Lines afterLabel;
+  EXPECT_EQ(Show({ClickBox({"Alpha", "alpha one"}, 2), Capture(afterChecked), ClickBox({"Beta", "beta two"}, 2),
+                  Capture(afterUnchecked), ClickLabel({"Gamma"}, 2), Capture(afterLabel), Press(IDOK)}),
+            IDOK);
+  EXPECT_EQ(afterChecked, kOpened);
+  EXPECT_EQ(afterUnchecked, kOpened);
+  EXPECT_EQ(afterLabel, (Lines{"- [x] Alpha", "      [x] alpha one", "      [x] alpha two", "- [~] Beta",
+                               "      [x] beta one", "      [ ] beta two", "- [ ] Gamma", "      [ ] gamma one"}));
+  EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("a1,a2,b1"));
 }
 
 TEST_F(Win32SettingDlgTest, SpaceTogglesTheCaretItemThroughAllThreeStatesOfItsGroup) {

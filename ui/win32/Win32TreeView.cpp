@@ -63,8 +63,12 @@ LRESULT CALLBACK CWin32TreeView::SubclassProc(HWND hWnd, UINT message, WPARAM wP
 LRESULT CWin32TreeView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   const WNDPROC original = m_pOriginalProc;
   const HWND hWnd = m_hWnd;
-  if (m_pHandler != nullptr && message == WM_LBUTTONDOWN) {
-    m_pHandler->OnLButtonDown(static_cast<UINT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+  const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  // The second press of a double-click on a check box is a click like the first, so the check-box rules
+  // handle it too; the control's own handling would step the box to its next image. Elsewhere the control
+  // keeps its double-click (a group's label expands or collapses it).
+  if (m_pHandler != nullptr && (message == WM_LBUTTONDOWN || (message == WM_LBUTTONDBLCLK && IsOnStateIcon(point)))) {
+    m_pHandler->OnLButtonDown(static_cast<UINT>(wParam), point);
     return 0;
   }
   if (m_pHandler != nullptr && message == WM_KEYDOWN) {
@@ -75,6 +79,11 @@ LRESULT CWin32TreeView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) ReleaseStateImages();
   if (message == WM_NCDESTROY) Unsubclass();
   return CallWindowProcW(original, hWnd, message, wParam, lParam);
+}
+
+bool CWin32TreeView::IsOnStateIcon(POINT point) const {
+  UINT flags = 0;
+  return HitTest(point, &flags) != nullptr && (flags & TVHT_ONITEMSTATEICON) != 0;
 }
 
 void CWin32TreeView::DefaultProcessing(const TreeMessage& message) {

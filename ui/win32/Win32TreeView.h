@@ -1,7 +1,8 @@
 // CWin32TreeView: the Windows tree-view common control behind ITreeView. It creates the control, subclasses
-// it so that left-button presses and key presses go to the message handler (the check-box logic) before
-// the control's own processing, and takes the control's click and key-down notifications from the parent
-// dialog, as MFC reflects them to the control. Item texts cross as Big5.
+// it so that left-button presses (a double-click on a check box included) and key presses go to the message
+// handler (the check-box logic) before the control's own processing, and takes the control's click and
+// key-down notifications from the parent dialog, as MFC reflects them to the control. Item texts cross as
+// Big5.
 #pragma once
 
 #include <windows.h>
@@ -55,6 +56,7 @@ class CWin32TreeView final : public ITreeView {
  private:
   static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool IsOnStateIcon(POINT point) const;
   HTREEITEM GetNextItem(HTREEITEM hItem, UINT nCode) const;
   void ReleaseStateImages();
   void Unsubclass();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "libs/vxcommon/VxCommon.h"
+#include "news/ModuleLog.h"
 #include "tests/fakes/FakeNewsSvc.h"
 #include "tests/settings/SettingsFileTest.h"
 #include "tests/win32/DialogDriver.h"
@@ -47,6 +48,36 @@ Step Press(int nButton) {
   return [nButton](HWND hDialog) { win32test::ClickButton(hDialog, nButton); };
 }
 
+// A copy of this program, loaded as data, whose bitmap nBitmapID (under both languages) is four bytes that
+// no image can be made of: the dialog's template is there, that bitmap cannot be loaded.
+class CResourcesWithBrokenBitmap {
+ public:
+  explicit CResourcesWithBrokenBitmap(WORD nBitmapID) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::filesystem::path copy = m_dir.path() / "resources.exe";
+    std::filesystem::copy_file(self, copy);
+    const HANDLE hUpdate = BeginUpdateResourceW(copy.c_str(), FALSE);
+    char broken[4] = {1, 2, 3, 4};
+    for (const WORD language : {1028, 2052}) {
+      UpdateResourceW(hUpdate, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(nBitmapID), language, broken, sizeof broken);
+    }
+    EndUpdateResourceW(hUpdate, FALSE);
+    m_hModule = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  }
+  ~CResourcesWithBrokenBitmap() {
+    if (m_hModule != nullptr) FreeLibrary(m_hModule);
+  }
+  CResourcesWithBrokenBitmap(const CResourcesWithBrokenBitmap&) = delete;
+  CResourcesWithBrokenBitmap& operator=(const CResourcesWithBrokenBitmap&) = delete;
+
+  HINSTANCE Get() const { return m_hModule; }
+
+ private:
+  TempDir m_dir;
+  HMODULE m_hModule = nullptr;
+};
+
 class Win32SettingDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,10 +90,11 @@ class Win32SettingDlgTest : public ::testing::Test {
   std::filesystem::path SettingsPath() const { return dir.path() / CRSSNewsDataMgr::kFileName; }
 
   // One showing as the manager runs it, with the user playing `steps`.
-  int Show(std::vector<Step> steps) {
+  int Show(std::vector<Step> steps) { return Show(std::move(steps), frontEnd); }
+  int Show(std::vector<Step> steps, IModalFrontEnd& shownBy) {
     dlg.SetSettingFolder(CString(dir.path().string()));
     EXPECT_TRUE(dlg.LoadCategories(&svc));
-    const CModalFrontEndScope scope(frontEnd);
+    const CModalFrontEndScope scope(shownBy);
     return win32test::RunWithUser([this] { return vxDoModal(&dlg, 0, 1, 0); }, std::move(steps));
   }
 
@@ -135,6 +167,19 @@ TEST_F(Win32SettingDlgTest, SpaceTogglesTheCaretItemThroughAllThreeStatesOfItsGr
   EXPECT_EQ(afterFirst, kBetaChecked);
   EXPECT_EQ(afterSecond, kOpened);
   EXPECT_EQ(afterGroup, kBetaChecked);  // a partially checked group becomes checked with all its items
+}
+
+TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAndSavesNothing) {
+  // Drawing its own two-state boxes, the tree would lose the stored selection, and OK would save it empty.
+  const CResourcesWithBrokenBitmap resources(26306);
+  ASSERT_NE(resources.Get(), nullptr);
+  vxwin32::CWin32FrontEnd withoutStateImages(resources.Get());
+  const TempDir logFolder;
+  ASSERT_TRUE(VXRSS::CreateModuleLog(CString(logFolder.path().string())));
+  EXPECT_EQ(Show({Press(IDOK)}, withoutStateImages), IDCANCEL);
+  VXRSS::DestroyModuleLog();
+  EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
+  EXPECT_NE(ReadBytes(logFolder.path() / "VX_vxRSSMgr.log").find("26306"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "news/ModuleLog.h"
 #include "ui/CheckTreeCtrl.h"
 #include "ui/res/resource.h"
 
@@ -20,6 +21,7 @@ HINSTANCE ModuleOfThisCode() {
 constexpr int kStateImageWidth = 13;
 constexpr int kFolderImageWidth = 16;
 constexpr COLORREF kTransparent = RGB(255, 255, 255);
+constexpr int kLogLevel = 0x100;
 
 }  // namespace
 
@@ -28,6 +30,12 @@ CWin32FrontEnd::CWin32FrontEnd() : m_hResources(ModuleOfThisCode()) {}
 int CWin32FrontEnd::RunModal(CDialog& dlg) {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
+  // Without the check-state images the tree would draw its own two-state boxes and drop every stored state,
+  // so OK would save an empty selection: the dialog is not shown at all.
+  if (!LoadImageLists()) {
+    VXRSS::WriteModuleLog(kLogLevel, "Settings dialog not shown: the check-box images (bitmap 26306) cannot be loaded");
+    return IDCANCEL;
+  }
   Showing showing(*this, dlg);
   Showing* const outer = std::exchange(m_pShowing, &showing);
   const INT_PTR result = DialogBoxParamW(m_hResources, MAKEINTRESOURCEW(dlg.GetTemplateID()), nullptr,
@@ -95,8 +103,7 @@ bool CWin32FrontEnd::CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, cons
   if (m_pShowing == nullptr || &m_pShowing->dlg != &parent || m_pShowing->hWnd == nullptr) return false;
   auto tree = std::make_unique<CWin32TreeView>(m_pShowing->hWnd, dwStyle, rect, nID);
   if (!tree->IsValid()) return false;
-  // Without the module's bitmaps the tree keeps its own two-state boxes rather than showing none.
-  if (LoadImageLists()) tree->SetStateImageList(m_ilState.GetSafeHandle());
+  tree->SetStateImageList(m_ilState.GetSafeHandle());
   ReleaseTree(*m_pShowing);
   ctrl.Attach(*tree);
   m_pShowing->tree = std::move(tree);

@@ -16,19 +16,20 @@ namespace vxwin32 {
 
 class CWin32FrontEnd final : public IModalFrontEnd {
  public:
-  // The templates and bitmaps are found in the module holding this code.
+  // The templates and bitmaps are found in the module holding this code, or in hResources.
   CWin32FrontEnd();
+  explicit CWin32FrontEnd(HINSTANCE hResources) : m_hResources(hResources) {}
   ~CWin32FrontEnd() = default;
   CWin32FrontEnd(const CWin32FrontEnd&) = delete;
   CWin32FrontEnd& operator=(const CWin32FrontEnd&) = delete;
 
-  // Runs dlg with the system's modal loop. A dialog that cannot be shown (no template) counts as
-  // cancelled: the user confirmed nothing.
+  // Runs dlg with the system's modal loop. A dialog that cannot be shown (no template, or no check-box
+  // images: it is logged) counts as cancelled: the user confirmed nothing.
   int RunModal(CDialog& dlg) override;
   bool CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, const RECT& rect, CDialog& parent, UINT nID) override;
 
   // The image lists given to trees: the four check states of bitmap 26306, the two folders of bitmap
-  // 26307. Null until the first tree is made; they are kept for later showings.
+  // 26307. Null until the first showing; they are kept for later showings.
   HIMAGELIST GetStateImages() const { return m_ilState.GetSafeHandle(); }
   HIMAGELIST GetFolderImages() const { return m_ilFolder.GetSafeHandle(); }
 

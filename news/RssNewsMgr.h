@@ -29,7 +29,7 @@
 #include "news/TaskInfo.h"
 #include "port/CString.h"
 
-class CWnd;  // the host's parent window; not used by the module
+class CWnd;  // the host's window that owns the settings dialog (libs/vxcommon/Wnd.h)
 
 class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
  public:

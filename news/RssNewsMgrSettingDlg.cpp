@@ -8,8 +8,11 @@
 
 // The dialog's template and images are found by the front end that shows it, so no framework module state
 // needs switching around this call.
-bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* /*pParent*/, const CString& strUserRoot) {
+bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoot) {
   CRSSNewsSettingDlg& dlg = VXRSS::GetRSSNewsSettingDlg();
+  // One settings dialog at a time: a second request brings the open one to the front and changes nothing.
+  if (dlg.BringToFront()) return false;
+  dlg.SetParentWnd(pParent);
   dlg.SetSettingFolder(port::JoinPath(strUserRoot, VXRSS::DataFolderName()));
 
   IWTRSSNewsSvc* pSvc = nullptr;

@@ -5,6 +5,7 @@
 
 #include "libs/vxcommon/WinTypes.h"
 
+class CWnd;
 class IModalFrontEnd;
 
 class CDialog {
@@ -25,8 +26,14 @@ class CDialog {
   bool IsEnded() const { return m_bEnded; }
   int GetEndCode() const { return m_nEndCode; }
 
+  // The host's window the dialog belongs to, for the next showing; null: the host's active window.
+  void SetParentWnd(CWnd* pParentWnd) { m_pParentWnd = pParentWnd; }
+  CWnd* GetParentWnd() const { return m_pParentWnd; }
+
   // The front end showing this dialog, null while it is not shown. Controls are created through it.
   IModalFrontEnd* GetFrontEnd() const { return m_pFrontEnd; }
+  // A dialog that is being shown is brought to the front (true); one that is not stays so (false).
+  bool BringToFront();
 
   // Called by vxDoModal around one showing.
   void BeginModal(IModalFrontEnd& frontEnd);
@@ -34,6 +41,7 @@ class CDialog {
 
  private:
   const UINT m_nIDTemplate;
+  CWnd* m_pParentWnd = nullptr;
   IModalFrontEnd* m_pFrontEnd = nullptr;
   bool m_bEnded = false;
   int m_nEndCode = 0;

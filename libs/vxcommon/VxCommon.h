@@ -19,6 +19,10 @@ class IModalFrontEnd {
   // end detaches it again. False when no tree can be made.
   virtual bool CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, const RECT& rect, CDialog& parent, UINT nID) = 0;
 
+  // Puts dlg, which this front end is showing, in front of the user again. A front end whose dialog holds
+  // the whole screen (a terminal) has nothing to do.
+  virtual void BringToFront(CDialog& /*dlg*/) {}
+
  protected:
   ~IModalFrontEnd() = default;
 };

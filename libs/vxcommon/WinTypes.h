@@ -31,6 +31,10 @@ struct RECT {
   LONG bottom;
 };
 
+// A window is known only by an opaque handle.
+struct HWND__;
+using HWND = HWND__*;
+
 // A tree item is known only by an opaque handle that its tree control hands out.
 struct TreeItem;
 using HTREEITEM = TreeItem*;

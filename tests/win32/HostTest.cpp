@@ -1,7 +1,7 @@
 // The module as the client uses it: a host program that links nothing of the module, loads vxRSS.dll with
 // LoadLibrary (which brings in QMDBRSSNews.dll, the news service it imports), finds the exported members of
 // CRssNewsMgr by their names and drives one manager against the service reading a feed file, up to the
-// settings dialog. The host only includes the module's headers, for the class's size and its virtual
+// settings dialog, which it owns. The host only includes the module's headers, for the class's size and its virtual
 // interfaces.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "libs/vxcommon/Wnd.h"
 #include "news/RssNewsMgr.h"
 #include "tests/settings/SettingsFileTest.h"
 #include "tests/win32/DialogDriver.h"
@@ -134,6 +135,26 @@ std::string Item(const std::string& guid, const std::string& time) {
          "</link><description>body</description><pubDate>Sat, 05 Dec 2026 " + time + " +0800</pubDate></item>";
 }
 
+// A top-level window of the host, with one child window (a view) in it.
+class CHostWindow {
+ public:
+  CHostWindow()
+      : m_hFrame(CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                                 nullptr, nullptr, nullptr)),
+        m_hView(CreateWindowExW(0, L"STATIC", L"view", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, m_hFrame, nullptr,
+                                nullptr, nullptr)) {}
+  ~CHostWindow() { DestroyWindow(m_hFrame); }
+  CHostWindow(const CHostWindow&) = delete;
+  CHostWindow& operator=(const CHostWindow&) = delete;
+
+  HWND Frame() const { return m_hFrame; }
+  HWND View() const { return m_hView; }
+
+ private:
+  HWND m_hFrame;
+  HWND m_hView;
+};
+
 bool WaitUntil(const std::function<bool()>& ready) {
   for (int i = 0; i < 200 && !ready(); ++i) Sleep(50);
   return ready();
@@ -172,18 +193,39 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
     ASSERT_TRUE(view.WaitForTotal(std::chrono::seconds(10)));
     EXPECT_EQ(view.Titles(), (std::vector<std::string>{"20261205 TWSTK", "20261205 TWSTK"}));
 
-    // The settings dialog comes from the DLL's own resources and runs as a Windows dialog; OK stores what
-    // is checked.
-    std::vector<std::string> tree;
-    const bool confirmed =
-        win32test::RunWithUser([&] { return exports.showSettings(mgr.Get(), nullptr, user) ? IDOK : IDCANCEL; },
-                               {[&](HWND hDialog) {
-                                 tree = win32test::Snapshot(win32test::TreeOf(hDialog));
-                                 win32test::ClickButton(hDialog, IDOK);
-                               }}) == IDOK;
-    EXPECT_TRUE(confirmed);
-    EXPECT_EQ(tree, (std::vector<std::string>{"- [x] " + groupName, "      [x] Stocks"}));
-    EXPECT_EQ(ReadBytes(settingsFile), SettingsXml("TWSTK"));
+    // The settings dialog comes from the DLL's own resources and runs as a Windows dialog, modal to the
+    // host's frame: named through a view of it, or when none is named, as the active window. Meanwhile a
+    // second request only brings it back to the front. OK stores what is checked.
+    const CHostWindow host;
+    const CHostWindow other;
+    CWnd hostView(host.View());
+    for (CWnd* pParent : {&hostView, static_cast<CWnd*>(nullptr)}) {
+      SCOPED_TRACE(pParent != nullptr ? "a view given" : "none given");
+      SetForegroundWindow(pParent != nullptr ? other.Frame() : host.Frame());
+      std::vector<std::string> tree;
+      HWND hOwner = nullptr;
+      BOOL hostEnabled = TRUE;
+      bool secondShown = true;
+      bool broughtBack = false;
+      const bool confirmed =
+          win32test::RunWithUser([&] { return exports.showSettings(mgr.Get(), pParent, user) ? IDOK : IDCANCEL; },
+                                 {[&](HWND hDialog) {
+                                   hOwner = GetWindow(hDialog, GW_OWNER);
+                                   hostEnabled = IsWindowEnabled(host.Frame());
+                                   SetForegroundWindow(other.Frame());
+                                   secondShown = exports.showSettings(mgr.Get(), pParent, user);
+                                   broughtBack = GetForegroundWindow() == hDialog;
+                                   tree = win32test::Snapshot(win32test::TreeOf(hDialog));
+                                   win32test::ClickButton(hDialog, IDOK);
+                                 }}) == IDOK;
+      EXPECT_TRUE(confirmed);
+      EXPECT_EQ(hOwner, host.Frame());
+      EXPECT_FALSE(hostEnabled);
+      EXPECT_FALSE(secondShown);
+      EXPECT_TRUE(broughtBack);
+      EXPECT_EQ(tree, (std::vector<std::string>{"- [x] " + groupName, "      [x] Stocks"}));
+      EXPECT_EQ(ReadBytes(settingsFile), SettingsXml("TWSTK"));
+    }
 
     EXPECT_TRUE(mgr.Subject().RemoveNotify(&view, ""));
     exports.finit(mgr.Get());

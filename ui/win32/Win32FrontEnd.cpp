@@ -1,7 +1,6 @@
 #include "ui/win32/Win32FrontEnd.h"
 
-#include <utility>
-
+#include "libs/vxcommon/Wnd.h"
 #include "news/ModuleLog.h"
 #include "ui/CheckTreeCtrl.h"
 #include "ui/res/resource.h"
@@ -23,6 +22,15 @@ constexpr int kFolderImageWidth = 16;
 constexpr COLORREF kTransparent = RGB(255, 255, 255);
 constexpr int kLogLevel = 0x100;
 
+// The window that owns a dialog: only a top-level window can, so a child window the host names (a view)
+// stands for the frame it sits in.
+HWND OwnerOf(const CDialog& dlg) {
+  const CWnd* const parent = dlg.GetParentWnd();
+  HWND hWnd = parent != nullptr ? parent->GetSafeHwnd() : nullptr;
+  if (hWnd == nullptr || !IsWindow(hWnd)) hWnd = GetActiveWindow();
+  return hWnd != nullptr ? GetAncestor(hWnd, GA_ROOT) : nullptr;
+}
+
 }  // namespace
 
 CWin32FrontEnd::CWin32FrontEnd() : m_hResources(ModuleOfThisCode()) {}
@@ -36,11 +44,11 @@ int CWin32FrontEnd::RunModal(CDialog& dlg) {
     VXRSS::WriteModuleLog(kLogLevel, "Settings dialog not shown: the check-box images (bitmap 26306) cannot be loaded");
     return IDCANCEL;
   }
-  Showing showing(*this, dlg);
-  Showing* const outer = std::exchange(m_pShowing, &showing);
-  const INT_PTR result = DialogBoxParamW(m_hResources, MAKEINTRESOURCEW(dlg.GetTemplateID()), nullptr,
+  Showing showing(*this, dlg, m_pShowing);
+  m_pShowing = &showing;
+  const INT_PTR result = DialogBoxParamW(m_hResources, MAKEINTRESOURCEW(dlg.GetTemplateID()), OwnerOf(dlg),
                                          &CWin32FrontEnd::DialogProc, reinterpret_cast<LPARAM>(&showing));
-  m_pShowing = outer;
+  m_pShowing = showing.outer;
   ReleaseTree(showing);
   return result <= 0 ? IDCANCEL : static_cast<int>(result);
 }
@@ -109,6 +117,12 @@ bool CWin32FrontEnd::CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, cons
   m_pShowing->tree = std::move(tree);
   m_pShowing->pTreeCtrl = &ctrl;
   return true;
+}
+
+void CWin32FrontEnd::BringToFront(CDialog& dlg) {
+  for (const Showing* showing = m_pShowing; showing != nullptr; showing = showing->outer) {
+    if (&showing->dlg == &dlg && showing->hWnd != nullptr) SetForegroundWindow(showing->hWnd);
+  }
 }
 
 bool CWin32FrontEnd::LoadImageLists() {

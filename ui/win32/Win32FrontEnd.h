@@ -23,10 +23,12 @@ class CWin32FrontEnd final : public IModalFrontEnd {
   CWin32FrontEnd(const CWin32FrontEnd&) = delete;
   CWin32FrontEnd& operator=(const CWin32FrontEnd&) = delete;
 
-  // Runs dlg with the system's modal loop. A dialog that cannot be shown (no template, or no check-box
-  // images: it is logged) counts as cancelled: the user confirmed nothing.
+  // Runs dlg with the system's modal loop, owned by the top-level window of the dialog's parent window, or
+  // when it has none, of the active window: the owner is disabled while the dialog is open. A dialog that cannot be
+  // shown (no template, or no check-box images: it is logged) counts as cancelled: the user confirmed nothing.
   int RunModal(CDialog& dlg) override;
   bool CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, const RECT& rect, CDialog& parent, UINT nID) override;
+  void BringToFront(CDialog& dlg) override;
 
   // The image lists given to trees: the four check states of bitmap 26306, the two folders of bitmap
   // 26307. Null until the first showing; they are kept for later showings.
@@ -34,11 +36,14 @@ class CWin32FrontEnd final : public IModalFrontEnd {
   HIMAGELIST GetFolderImages() const { return m_ilFolder.GetSafeHandle(); }
 
  private:
-  // One dialog on the screen: its window and the tree made for it.
+  // One dialog on the screen: its window and the tree made for it. A dialog shown from another's modal loop
+  // holds the showing it interrupted.
   struct Showing {
-    Showing(CWin32FrontEnd& owner, CDialog& shown) : frontEnd(owner), dlg(shown) {}
+    Showing(CWin32FrontEnd& owner, CDialog& shown, Showing* interrupted)
+        : frontEnd(owner), dlg(shown), outer(interrupted) {}
     CWin32FrontEnd& frontEnd;
     CDialog& dlg;
+    Showing* const outer;
     HWND hWnd = nullptr;
     std::unique_ptr<CWin32TreeView> tree;
     CCheckTreeCtrl* pTreeCtrl = nullptr;

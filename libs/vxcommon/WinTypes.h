@@ -32,8 +32,8 @@ struct RECT {
 };
 
 // A window is known only by an opaque handle.
-struct HWND__;
-using HWND = HWND__*;
+struct OpaqueWindow;
+using HWND = OpaqueWindow*;
 
 // A tree item is known only by an opaque handle that its tree control hands out.
 struct TreeItem;

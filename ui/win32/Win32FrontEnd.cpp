@@ -27,8 +27,8 @@ constexpr int kLogLevel = 0x100;
 HWND OwnerOf(const CDialog& dlg) {
   const CWnd* const parent = dlg.GetParentWnd();
   HWND hWnd = parent != nullptr ? parent->GetSafeHwnd() : nullptr;
-  if (hWnd == nullptr || !IsWindow(hWnd)) hWnd = GetActiveWindow();
-  return hWnd != nullptr ? GetAncestor(hWnd, GA_ROOT) : nullptr;
+  if (hWnd == nullptr) hWnd = GetActiveWindow();
+  return GetAncestor(hWnd, GA_ROOT);  // null for none
 }
 
 }  // namespace
@@ -121,7 +121,7 @@ bool CWin32FrontEnd::CreateTreeControl(CCheckTreeCtrl& ctrl, DWORD dwStyle, cons
 
 void CWin32FrontEnd::BringToFront(CDialog& dlg) {
   for (const Showing* showing = m_pShowing; showing != nullptr; showing = showing->outer) {
-    if (&showing->dlg == &dlg && showing->hWnd != nullptr) SetForegroundWindow(showing->hWnd);
+    if (&showing->dlg == &dlg) SetForegroundWindow(showing->hWnd);
   }
 }
 

@@ -59,87 +59,77 @@ class CResourceModule {
   HMODULE m_hModule;
 };
 
-// Reads a dialog template in its extended form; a read past the end gives zeros.
-class CTemplateReader {
- public:
-  explicit CTemplateReader(std::string bytes) : m_bytes(std::move(bytes)) {}
+std::string HexText(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+  return text;
+}
 
-  std::uint32_t Number(std::size_t size) {
+// Reads a dialog template in its extended form into lines of "name value" fields, in the order the
+// template stores them. A read past the end gives zeros.
+class CTemplateDump {
+ public:
+  explicit CTemplateDump(std::string bytes) : m_bytes(std::move(bytes)) {}
+
+  std::uint32_t Read(std::size_t size) {
     std::uint32_t value = 0;
     if (m_pos + size <= m_bytes.size()) std::memcpy(&value, m_bytes.data() + m_pos, size);
     m_pos += size;
     return value;
   }
-  std::uint32_t Word() { return Number(2); }
-  std::uint32_t Dword() { return Number(4); }
-  std::string Hex() { return Hex(Dword()); }
-  static std::string Hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
-    return text;
-  }
-  // A short, as the coordinates are stored.
-  int Coordinate() { return static_cast<std::int16_t>(Word()); }
-
-  // A text in UTF-8, or "#n" for an ordinal, or "-" for none.
-  std::string TextOrOrdinal() {
-    const std::uint32_t first = Word();
-    if (first == 0xFFFF) return "#" + std::to_string(Word());
-    if (first == 0) return "-";
-    std::wstring text(1, static_cast<wchar_t>(first));
-    for (std::uint32_t c = Word(); c != 0; c = Word()) text += static_cast<wchar_t>(c);
-    return win32test::Utf8(text);
-  }
   void AlignToDword() { m_pos = (m_pos + 3) & ~std::size_t{3}; }
-  bool AtEnd() const { return m_pos == m_bytes.size(); }
 
- private:
-  std::string m_bytes;
-  std::size_t m_pos = 0;
-};
-
-// Appends " name value" for each field read, in the order the template stores them.
-class CLine {
- public:
-  explicit CLine(CTemplateReader& in) : m_in(in) {}
-  CLine& Number(const char* name, std::size_t size) { return Add(name, std::to_string(m_in.Number(size))); }
-  CLine& Signed(const char* name) { return Add(name, std::to_string(static_cast<std::int32_t>(m_in.Dword()))); }
-  CLine& Hex(const char* name) { return Add(name, m_in.Hex()); }
-  CLine& Text(const char* name) { return Add(name, m_in.TextOrOrdinal()); }
-  CLine& Rect() {
+  CTemplateDump& Number(const char* name, std::size_t size) { return Field(name, std::to_string(Read(size))); }
+  CTemplateDump& Signed(const char* name) { return Field(name, std::to_string(static_cast<std::int32_t>(Read(4)))); }
+  CTemplateDump& Hex(const char* name) { return Field(name, HexText(Read(4))); }
+  CTemplateDump& Rect() {
     std::string rect;
-    for (int i = 0; i < 4; ++i) rect += (i ? "," : "") + std::to_string(m_in.Coordinate());
-    return Add("at", rect);
+    for (int i = 0; i < 4; ++i) rect += (i ? "," : "") + std::to_string(static_cast<std::int16_t>(Read(2)));
+    return Field("at", rect);
   }
-  CLine& Add(const char* name, const std::string& value) {
-    m_text += (m_text.empty() ? "" : " ") + std::string(name) + " " + value;
+  // A text in UTF-8, "#n" for an ordinal, "-" for none.
+  CTemplateDump& Text(const char* name) {
+    const std::uint32_t first = Read(2);
+    if (first == 0xFFFF) return Field(name, "#" + std::to_string(Read(2)));
+    std::wstring text;
+    for (std::uint32_t c = first; c != 0; c = Read(2)) text += static_cast<wchar_t>(c);
+    return Field(name, text.empty() ? "-" : win32test::Utf8(text));
+  }
+  CTemplateDump& EndLine() {
+    m_lines.push_back(std::move(m_line));
+    m_line.clear();
     return *this;
   }
-  const std::string& Get() const { return m_text; }
+  Lines Finish() {
+    if (m_pos != m_bytes.size()) m_lines.push_back("trailing bytes");
+    return m_lines;
+  }
 
  private:
-  CTemplateReader& m_in;
-  std::string m_text;
+  CTemplateDump& Field(const char* name, const std::string& value) {
+    m_line += (m_line.empty() ? "" : " ") + std::string(name) + " " + value;
+    return *this;
+  }
+
+  std::string m_bytes;
+  std::size_t m_pos = 0;
+  std::string m_line;
+  Lines m_lines;
 };
 
 // The template as lines: the dialog, its font, then one line per control.
 Lines DescribeTemplate(std::string bytes) {
-  CTemplateReader in(std::move(bytes));
-  CLine dialog(in);
-  dialog.Number("version", 2).Number("signature", 2).Number("help", 4).Hex("ex").Hex("style");
-  const std::uint32_t controls = in.Word();
-  dialog.Rect().Text("menu").Text("class").Text("caption");
-  CLine font(in);
-  font.Number("font", 2).Number("weight", 2).Number("italic", 1).Number("charset", 1).Text("face");
-  Lines lines{dialog.Get(), font.Get()};
+  CTemplateDump in(std::move(bytes));
+  in.Number("version", 2).Number("signature", 2).Number("help", 4).Hex("ex").Hex("style");
+  const std::uint32_t controls = in.Read(2);
+  in.Rect().Text("menu").Text("class").Text("caption").EndLine();
+  in.Number("font", 2).Number("weight", 2).Number("italic", 1).Number("charset", 1).Text("face").EndLine();
   for (std::uint32_t i = 0; i < controls; ++i) {
     in.AlignToDword();
-    CLine control(in);
-    control.Number("help", 4).Hex("ex").Hex("style").Rect().Signed("id").Text("class").Text("text");
-    lines.push_back(control.Number("extra", 2).Get());
+    in.Number("help", 4).Hex("ex").Hex("style").Rect().Signed("id").Text("class").Text("text");
+    in.Number("extra", 2).EndLine();
   }
-  if (!in.AtEnd()) lines.push_back("trailing bytes");
-  return lines;
+  return in.Finish();
 }
 
 // A bitmap resource by its header (size, bits per pixel, colours) and an FNV-1a digest of all its bytes.
@@ -151,8 +141,7 @@ std::string DescribeBitmap(const std::string& bytes) {
   for (const char c : bytes) digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211u;
   return std::to_string(header.biWidth) + "x" + std::to_string(header.biHeight) + " " +
          std::to_string(header.biBitCount) + " bits " + std::to_string(header.biClrUsed) + " colours " +
-         CTemplateReader::Hex(static_cast<std::uint32_t>(digest >> 32)) +
-         CTemplateReader::Hex(static_cast<std::uint32_t>(digest));
+         HexText(static_cast<std::uint32_t>(digest >> 32)) + HexText(static_cast<std::uint32_t>(digest));
 }
 
 TEST(ModuleResources, TheSettingsDialogAndItsBitmapsUnderBothChineseLanguages) {

@@ -173,12 +173,15 @@ int CRSSNewsDataMgr::ParserRSSNewsXML(const CString& strPath) {
 void CRSSNewsDataMgr::FindRSSNewsAry(const CString& strText) {
   if (strText.IsEmpty()) return;
   m_vecRSSNewsSels.clear();
-  int start = 0;
-  for (int comma = strText.Find(kIdSeparator); comma >= 0; comma = strText.Find(kIdSeparator, start)) {
-    m_vecRSSNewsSels.push_back(strText.Mid(start, comma - start));
+  // One pass over the bytes: "," lies below every Big5 trail byte, so each one found separates two IDs.
+  const std::string& text = strText.str();
+  std::size_t start = 0;
+  for (std::size_t comma = text.find(kIdSeparator); comma != std::string::npos;
+       comma = text.find(kIdSeparator, start)) {
+    m_vecRSSNewsSels.emplace_back(text.substr(start, comma - start));
     start = comma + 1;
   }
-  m_vecRSSNewsSels.push_back(strText.Mid(start));
+  m_vecRSSNewsSels.emplace_back(text.substr(start));
 }
 
 namespace VXRSS {

@@ -19,6 +19,7 @@ const char kElementEnd[] = "\" />";
 const char kRootPath[] = "/RSSNews";
 const char kItemsAttribute[] = "RSSNewsItems";
 const char kTempSuffix[] = ".tmp";
+const char kEncoding[] = "big5";  // as the declaration names it
 
 CString Join(const std::vector<CString>& ids) {
   CString joined;
@@ -29,16 +30,27 @@ CString Join(const std::vector<CString>& ids) {
   return joined;
 }
 
-// The text as it may stand inside a double-quoted attribute. Markup characters become character references,
-// and so do tab, line feed and carriage return, which a reader would otherwise turn into blanks. No Big5
-// trail byte falls in this set, so escaping byte by byte never splits a character.
+// Whether the file can carry the joined IDs so that the next Load gives them back byte for byte: no control
+// byte (XML holds few of them, and line ends would come back as blanks), and Big5 that survives the
+// reader's conversion to Unicode and back (not every byte pair is a character, and a few characters have
+// two codes of which the conversion keeps one).
+bool FileCanCarry(const std::string& joined) {
+  for (const char c : joined) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return false;
+  }
+  std::string unicode;
+  return port::DecodeToUtf8(joined, kEncoding, unicode) && port::Big5FromUtf8(unicode).str() == joined;
+}
+
+// The text as it may stand inside a double-quoted attribute: markup characters become character
+// references. No Big5 trail byte falls in this set, so escaping byte by byte never splits a character.
 std::string EscapeAttribute(const std::string& text) {
   struct Reference {
     char c;
     const char* text;
   };
-  static const Reference kReferences[] = {{'"', "&quot;"}, {'<', "&lt;"},   {'>', "&gt;"},  {'&', "&amp;"},
-                                          {'\t', "&#9;"},  {'\n', "&#10;"}, {'\r', "&#13;"}};
+  static const Reference kReferences[] = {{'"', "&quot;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'&', "&amp;"}};
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
@@ -110,6 +122,7 @@ int CRSSNewsDataMgr::SetRSSNewsSels(const std::vector<CString>& vecSels) {
   try {
     std::vector<CString> sels(vecSels);
     CString joined = Join(sels);
+    if (!FileCanCarry(joined.str())) return 0;
     m_vecRSSNewsSels.swap(sels);
     m_strRSSNewsItems = std::move(joined);
     return 1;

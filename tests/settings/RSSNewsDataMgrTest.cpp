@@ -39,11 +39,10 @@ TEST_P(SettingsFileLayout, SavesExactBytesAndLoadsThemBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, SettingsFileLayout,
-    testing::Values(
-        LayoutCase{"list", {"1001", "2002", "A_B"}, "1001,2002,A_B"}, LayoutCase{"empty", {}, ""},
-        // Big5 "新聞" and "許" (trail byte 0x5C) must come back byte for byte.
-        LayoutCase{"big5", {"\xB7\x73\xBB\x44", "\xB3\x5C", "x"}, "\xB7\x73\xBB\x44,\xB3\x5C,x"},
-        LayoutCase{"escaped", {"a\"b", "<c>", "d&e", "t\tn\nr\r"}, "a&quot;b,&lt;c&gt;,d&amp;e,t&#9;n&#10;r&#13;"}),
+    testing::Values(LayoutCase{"list", {"1001", "2002", "A_B"}, "1001,2002,A_B"}, LayoutCase{"empty", {}, ""},
+                    // Big5 "新聞" and "許" (trail byte 0x5C) must come back byte for byte.
+                    LayoutCase{"big5", {"\xB7\x73\xBB\x44", "\xB3\x5C", "x"}, "\xB7\x73\xBB\x44,\xB3\x5C,x"},
+                    LayoutCase{"escaped", {"a\"b", "<c>", "d&e"}, "a&quot;b,&lt;c&gt;,d&amp;e"}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.label); });
 
 TEST(SettingsFileRead, SplitsAtEveryCommaKeepingEmptyPieces) {
@@ -123,10 +122,14 @@ TEST(SettingsStoreFailure, OperationsWithoutAPathChangeNothing) {
   EXPECT_EQ(s.store.GetFilePath(), path);
 }
 
-TEST(SettingsStoreFailure, IdWithCommaIsRefusedWholesale) {
+// IDs the file could not give back as they are: the separator, control bytes, bytes that are not Big5
+// (0xFF, a lead byte without trail, a pair Big5 leaves undefined) and a character that reads back as another.
+TEST(SettingsStoreFailure, IdTheFileCannotCarryIsRefusedWholesale) {
   CRSSNewsDataMgr store;
   ASSERT_EQ(store.SetRSSNewsSels({"a", "b"}), 1);
-  EXPECT_EQ(store.SetRSSNewsSels({"c", "d,e"}), 0);
+  for (const char* bad : {"d,e", "c\x01", "t\tab", "del\x7F", "\xFF", "\xA4", "\x81\x40", "\xA2\xCC"}) {
+    EXPECT_EQ(store.SetRSSNewsSels({"c", bad}), 0) << testing::PrintToString(bad);
+  }
   EXPECT_EQ(ListOf(store), (Ids{"a", "b"}));
   EXPECT_EQ(store.GetRSSNewsSels(), "a,b");
 }

@@ -1,12 +1,10 @@
-#include <cstdio>
-#include <memory>
 #include <new>
 #include <string>
 #include <utility>
 
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
-#include "port/FileMove.h"
+#include "port/FileReplace.h"
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"
 
@@ -18,7 +16,6 @@ const char kElementStart[] = "<RSSNews RSSNewsItems=\"";
 const char kElementEnd[] = "\" />";
 const char kRootPath[] = "/RSSNews";
 const char kItemsAttribute[] = "RSSNewsItems";
-const char kTempSuffix[] = ".tmp";
 const char kEncoding[] = "big5";  // as the declaration names it
 
 CString Join(const std::vector<CString>& ids) {
@@ -63,22 +60,6 @@ std::string EscapeAttribute(const std::string& text) {
       out += c;
   }
   return out;
-}
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Writes `bytes` to a new file at `path`; false (and no file left behind) when any step fails.
-bool WriteNewFile(const CString& path, const std::string& bytes) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.GetString(), "wb"));
-  if (!file) return false;
-  const bool written =
-      std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() && std::fflush(file.get()) == 0;
-  const bool closed = std::fclose(file.release()) == 0;
-  if (written && closed) return true;
-  std::remove(path.GetString());
-  return false;
 }
 
 }  // namespace
@@ -153,17 +134,13 @@ int CRSSNewsDataMgr::Load() {
   }
 }
 
-// The whole file goes to a temporary file beside the settings file, which is then moved over it: a crash
-// or a full disk leaves the previous selection whole instead of a truncated one.
+// The file is replaced as a whole (see port/FileReplace.h): a crash, a power loss or a full disk leaves the
+// previous selection whole instead of a truncated one.
 int CRSSNewsDataMgr::SaveXML() {
   if (m_strFilePath.IsEmpty()) return 0;
   const std::string bytes =
       kDeclaration + (kElementStart + EscapeAttribute(Join(m_vecRSSNewsSels).str())) + kElementEnd;
-  const CString tempPath = m_strFilePath + kTempSuffix;
-  if (!WriteNewFile(tempPath, bytes)) return 0;
-  if (port::MoveFileOver(tempPath, m_strFilePath)) return 1;
-  std::remove(tempPath.GetString());
-  return 0;
+  return port::ReplaceFileContents(m_strFilePath, bytes) ? 1 : 0;
 }
 
 int CRSSNewsDataMgr::ParserRSSNewsXML(const CString& strPath) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/settings/SettingsFileTest.h"
@@ -94,6 +95,8 @@ TEST_P(SettingsLoadFailure, EmptiesTheListAndKeepsOrEmptiesTheText) {
   EXPECT_EQ(s.store.Load(), 0);
   EXPECT_TRUE(ListOf(s.store).empty());
   EXPECT_EQ(s.store.GetRSSNewsSels(), GetParam().joinedTextKept ? "x,y" : "");
+  ASSERT_EQ(s.store.Save(), 1);  // writes the list, not the joined text
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml(""));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,11 +130,33 @@ TEST(SettingsStoreFailure, OperationsWithoutAPathChangeNothing) {
 TEST(SettingsStoreFailure, IdTheFileCannotCarryIsRefusedWholesale) {
   CRSSNewsDataMgr store;
   ASSERT_EQ(store.SetRSSNewsSels({"a", "b"}), 1);
-  for (const char* bad : {"d,e", "c\x01", "t\tab", "del\x7F", "\xFF", "\xA4", "\x81\x40", "\xA2\xCC"}) {
+  for (const char* bad : {"d,e", "c\x01", "t\tab", "del\x7F", "\xFF", "\xA4", "\xA3\xC0", "\xA2\xCC"}) {
     EXPECT_EQ(store.SetRSSNewsSels({"c", bad}), 0) << testing::PrintToString(bad);
   }
   EXPECT_EQ(ListOf(store), (Ids{"a", "b"}));
   EXPECT_EQ(store.GetRSSNewsSels(), "a,b");
+}
+
+TEST(SettingsStore, CopyAssignmentAndSwapCarryAllFourMembers) {
+  const auto members = [](CRSSNewsDataMgr& store) {
+    return std::make_tuple(ListOf(store), store.GetRSSNewsSels(), store.GetFilePath(), store.GetAuthorizedExch());
+  };
+  StoreInTempDir s;
+  ASSERT_EQ(s.store.SetRSSNewsSels({"x", "y"}), 1);
+  s.store.SetAuthorizedExch(true);
+  const auto original = members(s.store);
+
+  CRSSNewsDataMgr copy(s.store);
+  EXPECT_EQ(members(copy), original);
+  CRSSNewsDataMgr other;
+  ASSERT_EQ(other.SetRSSNewsSels({"z"}), 1);
+  const auto otherMembers = members(other);
+  CRSSNewsDataMgr assigned(other);
+  assigned = s.store;
+  EXPECT_EQ(members(assigned), original);
+  assigned.swap(other);
+  EXPECT_EQ(members(other), original);
+  EXPECT_EQ(members(assigned), otherMembers);
 }
 
 TEST(SettingsStore, SaveReplacesTheFileOnlyWhenItCanWriteTheWholeOfIt) {

@@ -16,6 +16,7 @@ TEST(CStringCompare, NoCaseFoldsOnlySingleByteLetters) {
   EXPECT_EQ(CString(std::string("X") + kTrailUpper).CompareNoCase(CString(std::string("x") + kTrailUpper)), 0);
   // A lead byte at the end of the text has no trail byte: it is a single-byte character of its own.
   EXPECT_EQ(CString("\xA4").CompareNoCase("\xA4"), 0);
+  EXPECT_LT(CString("a").CompareNoCase(CString("a\0", 2)), 0);  // the terminator is not a character
 }
 
 // Text without ASCII letters: folding changes nothing, so both compares must order it alike, invalid bytes

@@ -8,9 +8,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/settings/SettingsFileTest.h"
@@ -26,7 +28,7 @@ struct FileCallRecord {
   std::mutex mutex;
   bool recording = false;
   std::vector<std::string> calls;
-  std::string failSyncUnder;  // fsync of a file whose path starts with this fails with EIO
+  std::function<bool(const std::string&)> failSync;  // fsync of a path it accepts fails with EIO
 };
 
 FileCallRecord& Record() {
@@ -49,7 +51,7 @@ extern "C" int fsync(int fd) {
     FileCallRecord& record = Record();
     const std::lock_guard<std::mutex> lock(record.mutex);
     if (record.recording) record.calls.push_back("fsync " + path);
-    if (!record.failSyncUnder.empty() && path.rfind(record.failSyncUnder, 0) == 0) {
+    if (record.failSync && record.failSync(path)) {
       errno = EIO;
       return -1;
     }
@@ -69,19 +71,19 @@ extern "C" int rename(const char* from, const char* to) noexcept {
 
 namespace {
 
-// Records fsync and rename calls while it lives; fsync of files under `failSyncUnder` (if given) fails.
+// Records fsync and rename calls while it lives; fsync of a path `failSync` accepts (if given) fails.
 class FileCalls {
  public:
-  explicit FileCalls(const std::string& failSyncUnder = "") {
+  explicit FileCalls(std::function<bool(const std::string&)> failSync = nullptr) {
     const std::lock_guard<std::mutex> lock(Record().mutex);
     Record().calls.clear();
     Record().recording = true;
-    Record().failSyncUnder = failSyncUnder;
+    Record().failSync = std::move(failSync);
   }
   ~FileCalls() {
     const std::lock_guard<std::mutex> lock(Record().mutex);
     Record().recording = false;
-    Record().failSyncUnder.clear();
+    Record().failSync = nullptr;
   }
   FileCalls(const FileCalls&) = delete;
   FileCalls& operator=(const FileCalls&) = delete;
@@ -175,14 +177,20 @@ TEST(SettingsDurableSave, SyncsTheNewFileBeforeTheMoveAndTheFolderAfterIt) {
   EXPECT_EQ(log[2], "fsync " + folder.string());
 }
 
-TEST(SettingsDurableSave, AFailedSyncFailsTheSaveAndLeavesTheOldFile) {
-  SavedOld s;
-  {
-    const FileCalls calls(fs::canonical(s.Folder()).string() + "/");
-    EXPECT_EQ(s.store.Save(), 0);
+TEST(SettingsDurableSave, AFailedSyncOfTheFileOrOfTheFolderFailsTheSave) {
+  for (const bool folderFails : {false, true}) {
+    SavedOld s;
+    const std::string folder = fs::canonical(s.Folder()).string();
+    {
+      const FileCalls calls(
+          [&](const std::string& path) { return folderFails ? path == folder : path.rfind(folder + "/", 0) == 0; });
+      EXPECT_EQ(s.store.Save(), 0) << folderFails;
+    }
+    if (!folderFails) {
+      EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));  // the new file was not moved
+    }
+    EXPECT_EQ(FilesIn(s.Folder()), 1u);
   }
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));
-  EXPECT_EQ(FilesIn(s.Folder()), 1u);
 }
 
 TEST(SettingsSaveTarget, ReadOnlyFileIsRefusedAndLeftAsItWas) {

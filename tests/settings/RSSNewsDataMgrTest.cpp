@@ -40,7 +40,7 @@ TEST_P(SettingsFileLayout, SavesExactBytesAndLoadsThemBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, SettingsFileLayout,
-    testing::Values(LayoutCase{"list", {"1001", "2002", "A_B"}, "1001,2002,A_B"}, LayoutCase{"empty", {}, ""},
+    testing::Values(LayoutCase{"list", {"1001", "2002", "A B"}, "1001,2002,A B"}, LayoutCase{"empty", {}, ""},
                     // Big5 "新聞" and "許" (trail byte 0x5C) must come back byte for byte.
                     LayoutCase{"big5", {"\xB7\x73\xBB\x44", "\xB3\x5C", "x"}, "\xB7\x73\xBB\x44,\xB3\x5C,x"},
                     LayoutCase{"escaped", {"a\"b", "<c>", "d&e"}, "a&quot;b,&lt;c&gt;,d&amp;e"}),

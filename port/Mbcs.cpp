@@ -19,10 +19,6 @@ namespace {
 
 unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
-}  // namespace
-
-namespace {
-
 // Reads a text byte by byte as MbsFoldCase would leave it, without building the folded copy.
 class FoldedBytes {
  public:

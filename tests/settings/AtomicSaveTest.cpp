@@ -22,11 +22,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // fsync and rename are replaced for this test program (below) so that a test can see the calls a save
-// makes and make the sync of a file fail. A function replacing a C library call can reach no object of
-// the test, so the record lives here.
+// makes and make a sync fail. A function replacing a C library call can reach no object of the test, so
+// the record lives here.
 struct FileCallRecord {
   std::mutex mutex;
-  bool recording = false;
   std::vector<std::string> calls;
   std::function<bool(const std::string&)> failSync;  // fsync of a path it accepts fails with EIO
 };
@@ -50,7 +49,7 @@ extern "C" int fsync(int fd) {
   {
     FileCallRecord& record = Record();
     const std::lock_guard<std::mutex> lock(record.mutex);
-    if (record.recording) record.calls.push_back("fsync " + path);
+    record.calls.push_back("fsync " + path);
     if (record.failSync && record.failSync(path)) {
       errno = EIO;
       return -1;
@@ -64,25 +63,23 @@ extern "C" int rename(const char* from, const char* to) noexcept {
   {
     FileCallRecord& record = Record();
     const std::lock_guard<std::mutex> lock(record.mutex);
-    if (record.recording) record.calls.push_back(std::string("rename ") + from + " " + to);
+    record.calls.push_back(std::string("rename ") + from + " " + to);
   }
   return real(from, to);
 }
 
 namespace {
 
-// Records fsync and rename calls while it lives; fsync of a path `failSync` accepts (if given) fails.
+// The fsync and rename calls made while it lives; fsync of a path `failSync` accepts (if given) fails.
 class FileCalls {
  public:
   explicit FileCalls(std::function<bool(const std::string&)> failSync = nullptr) {
     const std::lock_guard<std::mutex> lock(Record().mutex);
     Record().calls.clear();
-    Record().recording = true;
     Record().failSync = std::move(failSync);
   }
   ~FileCalls() {
     const std::lock_guard<std::mutex> lock(Record().mutex);
-    Record().recording = false;
     Record().failSync = nullptr;
   }
   FileCalls(const FileCalls&) = delete;
@@ -146,9 +143,9 @@ TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
   StoreInTempDir first;
   CRSSNewsDataMgr second;
   ASSERT_EQ(second.InitFolderPath(first.Folder().string().c_str()), 1);
-  const std::vector<CString> firstIds(300, "first"), secondIds(300, "second");
-  ASSERT_EQ(first.store.SetRSSNewsSels(firstIds), 1);
-  ASSERT_EQ(second.SetRSSNewsSels(secondIds), 1);
+  ASSERT_EQ(first.store.SetRSSNewsSels(std::vector<CString>(300, "first")), 1);
+  ASSERT_EQ(second.SetRSSNewsSels(std::vector<CString>(300, "second")), 1);
+  const CString firstText = first.store.GetRSSNewsSels(), secondText = second.GetRSSNewsSels();
   int failures = 0;
   std::thread other([&] {
     for (int i = 0; i < 100; ++i) failures += second.Save() == 0 ? 1 : 0;
@@ -157,10 +154,8 @@ TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
   other.join();
   EXPECT_EQ(failures, 0);
   ASSERT_EQ(first.store.Load(), 1);
-  const CString joined = first.store.GetRSSNewsSels();
-  std::vector<CString> ids;
-  first.store.GetRSSNewsSels(ids);
-  EXPECT_TRUE(ids == firstIds || ids == secondIds) << joined.str();
+  const CString loaded = first.store.GetRSSNewsSels();
+  EXPECT_TRUE(loaded == firstText || loaded == secondText) << loaded.str();
   EXPECT_EQ(FilesIn(first.Folder()), 1u);
 }
 

@@ -6,6 +6,12 @@
 #include "settings/RSSNewsData.h"
 #include "ui/RSSNewsSettingDlg.h"
 
+namespace {
+
+constexpr int kSettingsLogLevel = 0x100;  // the level of the module's other lines
+
+}  // namespace
+
 // The dialog's template and images are found by the front end that shows it, so no framework module state
 // needs switching around this call.
 bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoot) {
@@ -23,6 +29,10 @@ bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoo
   // The dialog runs without the lock: the service and the views may reach the manager meanwhile.
   if (!dlg.LoadCategories(pSvc)) return false;  // no service session: nothing to show
   if (vxDoModal(&dlg, 0, 1, 0) == IDCANCEL) return false;
+  if (dlg.SaveFailed()) {
+    Log(kSettingsLogLevel, "ShowRSSNewsSettingDlg: the selection could not be saved");
+    return false;
+  }
 
   const CString strSel = VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels();
   const std::lock_guard<std::mutex> lock(m_mtx);

@@ -19,27 +19,37 @@ namespace {
 
 unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
+// Reads a text byte by byte as MbsFoldCase would leave it, without building the folded copy.
+class FoldedBytes {
+ public:
+  explicit FoldedBytes(const std::string& text) : m_text(text) {}
+
+  bool AtEnd() const { return m_pos >= m_text.size(); }
+
+  unsigned char Next() {
+    const auto byte = static_cast<unsigned char>(m_text[m_pos]);
+    const bool single = !m_inCharacter && CharLength(m_text, m_pos) == 1;
+    m_inCharacter = !m_inCharacter && !single;  // the next byte is the trail byte of this character
+    ++m_pos;
+    return single ? FoldAscii(byte) : byte;
+  }
+
+ private:
+  const std::string& m_text;
+  std::size_t m_pos = 0;
+  bool m_inCharacter = false;
+};
+
 }  // namespace
 
 int MbsCompareNoCase(const std::string& a, const std::string& b) {
-  std::size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    const std::size_t la = CharLength(a, i), lb = CharLength(b, j);
-    unsigned int ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
-    if (la == 2)
-      ca = ca << 8 | static_cast<unsigned char>(a[i + 1]);
-    else
-      ca = FoldAscii(static_cast<unsigned char>(ca));
-    if (lb == 2)
-      cb = cb << 8 | static_cast<unsigned char>(b[j + 1]);
-    else
-      cb = FoldAscii(static_cast<unsigned char>(cb));
+  FoldedBytes x(a), y(b);
+  while (!x.AtEnd() && !y.AtEnd()) {
+    const unsigned char ca = x.Next(), cb = y.Next();
     if (ca != cb) return ca < cb ? -1 : 1;
-    i += la;
-    j += lb;
   }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
+  if (!x.AtEnd()) return 1;
+  if (!y.AtEnd()) return -1;
   return 0;
 }
 

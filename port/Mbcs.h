@@ -2,6 +2,12 @@
 //
 // All text in the module is Big5 whatever the platform's locale: a byte 0x81-0xFE followed by a byte in
 // 0x40-0x7E or 0xA1-0xFE forms one double-byte character; every other byte is a character of its own.
+//
+// Invalid bytes: 0x80, 0xFF, and a lead byte that is not followed by a trail byte (at the end of the text,
+// or before any byte outside the trail ranges). Every rule here takes such a byte as a single-byte
+// character of its own, with its byte value as its code: it is never folded, never the start of a
+// double-byte character, and both comparisons order it by that value. So on text without ASCII letters,
+// valid or not, MbsCompareNoCase and MbsCompare agree.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +25,9 @@ std::size_t CharLength(const std::string& text, std::size_t pos);
 // so this is plain unsigned byte order. Result <0, 0 or >0.
 int MbsCompare(const std::string& a, const std::string& b);
 
-// Case-insensitive comparison: ASCII letters of single-byte characters compare as lower case; a
-// double-byte character is compared as it is, even when its trail byte lies in the ASCII letter range.
+// Case-insensitive comparison: the unsigned byte order of the two texts as MbsFoldCase folds them. ASCII
+// letters of single-byte characters compare as lower case; a double-byte character is compared as it is,
+// even when its trail byte lies in the ASCII letter range. On valid text this is character-code order.
 int MbsCompareNoCase(const std::string& a, const std::string& b);
 
 // The text with the same folding MbsCompareNoCase applies, so that two texts compare equal ignoring

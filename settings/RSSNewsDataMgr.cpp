@@ -1,12 +1,10 @@
-#include <cstdio>
-#include <memory>
 #include <new>
 #include <string>
 #include <utility>
 
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
-#include "port/FileMove.h"
+#include "port/FileReplace.h"
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"
 
@@ -18,7 +16,7 @@ const char kElementStart[] = "<RSSNews RSSNewsItems=\"";
 const char kElementEnd[] = "\" />";
 const char kRootPath[] = "/RSSNews";
 const char kItemsAttribute[] = "RSSNewsItems";
-const char kTempSuffix[] = ".tmp";
+const char kEncoding[] = "big5";  // as the declaration names it
 
 CString Join(const std::vector<CString>& ids) {
   CString joined;
@@ -29,16 +27,27 @@ CString Join(const std::vector<CString>& ids) {
   return joined;
 }
 
-// The text as it may stand inside a double-quoted attribute. Markup characters become character references,
-// and so do tab, line feed and carriage return, which a reader would otherwise turn into blanks. No Big5
-// trail byte falls in this set, so escaping byte by byte never splits a character.
+// Whether the file can carry the joined IDs so that the next Load gives them back byte for byte: no control
+// byte (XML holds few of them, and line ends would come back as blanks), and Big5 that survives the
+// reader's conversion to Unicode and back (not every byte pair is a character, and a few characters have
+// two codes of which the conversion keeps one).
+bool FileCanCarry(const std::string& joined) {
+  for (const char c : joined) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return false;
+  }
+  std::string unicode;
+  return port::DecodeToUtf8(joined, kEncoding, unicode) && port::Big5FromUtf8(unicode).str() == joined;
+}
+
+// The text as it may stand inside a double-quoted attribute: markup characters become character
+// references. No Big5 trail byte falls in this set, so escaping byte by byte never splits a character.
 std::string EscapeAttribute(const std::string& text) {
   struct Reference {
     char c;
     const char* text;
   };
-  static const Reference kReferences[] = {{'"', "&quot;"}, {'<', "&lt;"},   {'>', "&gt;"},  {'&', "&amp;"},
-                                          {'\t', "&#9;"},  {'\n', "&#10;"}, {'\r', "&#13;"}};
+  static const Reference kReferences[] = {{'"', "&quot;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'&', "&amp;"}};
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
@@ -51,22 +60,6 @@ std::string EscapeAttribute(const std::string& text) {
       out += c;
   }
   return out;
-}
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Writes `bytes` to a new file at `path`; false (and no file left behind) when any step fails.
-bool WriteNewFile(const CString& path, const std::string& bytes) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.GetString(), "wb"));
-  if (!file) return false;
-  const bool written =
-      std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() && std::fflush(file.get()) == 0;
-  const bool closed = std::fclose(file.release()) == 0;
-  if (written && closed) return true;
-  std::remove(path.GetString());
-  return false;
 }
 
 }  // namespace
@@ -110,6 +103,7 @@ int CRSSNewsDataMgr::SetRSSNewsSels(const std::vector<CString>& vecSels) {
   try {
     std::vector<CString> sels(vecSels);
     CString joined = Join(sels);
+    if (!FileCanCarry(joined.str())) return 0;
     m_vecRSSNewsSels.swap(sels);
     m_strRSSNewsItems = std::move(joined);
     return 1;
@@ -140,17 +134,13 @@ int CRSSNewsDataMgr::Load() {
   }
 }
 
-// The whole file goes to a temporary file beside the settings file, which is then moved over it: a crash
-// or a full disk leaves the previous selection whole instead of a truncated one.
+// The file is replaced as a whole (see port/FileReplace.h): a crash, a power loss or a full disk leaves the
+// previous selection whole instead of a truncated one.
 int CRSSNewsDataMgr::SaveXML() {
   if (m_strFilePath.IsEmpty()) return 0;
   const std::string bytes =
       kDeclaration + (kElementStart + EscapeAttribute(Join(m_vecRSSNewsSels).str())) + kElementEnd;
-  const CString tempPath = m_strFilePath + kTempSuffix;
-  if (!WriteNewFile(tempPath, bytes)) return 0;
-  if (port::MoveFileOver(tempPath, m_strFilePath)) return 1;
-  std::remove(tempPath.GetString());
-  return 0;
+  return port::ReplaceFileContents(m_strFilePath, bytes) ? 1 : 0;
 }
 
 int CRSSNewsDataMgr::ParserRSSNewsXML(const CString& strPath) {
@@ -173,12 +163,15 @@ int CRSSNewsDataMgr::ParserRSSNewsXML(const CString& strPath) {
 void CRSSNewsDataMgr::FindRSSNewsAry(const CString& strText) {
   if (strText.IsEmpty()) return;
   m_vecRSSNewsSels.clear();
-  int start = 0;
-  for (int comma = strText.Find(kIdSeparator); comma >= 0; comma = strText.Find(kIdSeparator, start)) {
-    m_vecRSSNewsSels.push_back(strText.Mid(start, comma - start));
+  // One pass over the bytes: "," lies below every Big5 trail byte, so each one found separates two IDs.
+  const std::string& text = strText.str();
+  std::size_t start = 0;
+  for (std::size_t comma = text.find(kIdSeparator); comma != std::string::npos;
+       comma = text.find(kIdSeparator, start)) {
+    m_vecRSSNewsSels.emplace_back(text.substr(start, comma - start));
     start = comma + 1;
   }
-  m_vecRSSNewsSels.push_back(strText.Mid(start));
+  m_vecRSSNewsSels.emplace_back(text.substr(start));
 }
 
 namespace VXRSS {

@@ -132,8 +132,9 @@ bool CRSSNewsSettingDlg::CollectSelection() {
 }
 
 void CRSSNewsSettingDlg::OnOK() {
-  // Whatever storing and saving give, the dialog closes with OK; nothing is shown to the user.
-  if (CollectSelection() && Store().SetRSSNewsSels(m_vecSels) != 0) Store().Save();
+  // Whatever storing and saving give, the dialog closes with OK; nothing is shown to the user, but the
+  // caller learns of a selection that was not saved.
+  m_bSaveFailed = CollectSelection() && (Store().SetRSSNewsSels(m_vecSels) == 0 || Store().Save() == 0);
   CDialog::OnOK();
 }
 

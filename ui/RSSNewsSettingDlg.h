@@ -31,6 +31,10 @@ class VXRSS_API CRSSNewsSettingDlg : public CDialog {
   void OnOK() override;
   void OnCancel() override;
 
+  // True when the last OK collected a selection that could not be stored or saved: the settings file then
+  // keeps its old content although the dialog closed with OK.
+  bool SaveFailed() const { return m_bSaveFailed; }
+
  private:
   void FillTree();
   void MarkSelection();
@@ -42,6 +46,7 @@ class VXRSS_API CRSSNewsSettingDlg : public CDialog {
   std::vector<CString> m_vecSels;                              // selected item IDs while the dialog is open
   std::map<CString, std::vector<CString>> m_mapGroupItems;     // group name -> item names, first-reported order
   std::map<CString, std::map<CString, CString>> m_mapItemIDs;  // group name -> (item name -> item ID)
+  bool m_bSaveFailed = false;
 };
 
 namespace VXRSS {

@@ -16,6 +16,20 @@ TEST(CStringCompare, NoCaseFoldsOnlySingleByteLetters) {
   EXPECT_EQ(CString(std::string("X") + kTrailUpper).CompareNoCase(CString(std::string("x") + kTrailUpper)), 0);
   // A lead byte at the end of the text has no trail byte: it is a single-byte character of its own.
   EXPECT_EQ(CString("\xA4").CompareNoCase("\xA4"), 0);
+  EXPECT_LT(CString("a").CompareNoCase(CString("a\0", 2)), 0);  // the terminator is not a character
+}
+
+// Text without ASCII letters: folding changes nothing, so both compares must order it alike, invalid bytes
+// (0x80, 0xFF, a lead byte without its trail byte) included.
+TEST(CStringCompare, NoCaseAgreesWithByteOrderOnTextWithoutLetters) {
+  const char* const texts[] = {"",         "1",    "\x80",     "\xFF",         "\x81\x40", "\x81\x30",
+                               "\x81\xFF", "\xA4", "\xA4\x40", "\xA4\x40\xFF", "\xFE\xFE", "\xFF\x40"};
+  for (const char* a : texts) {
+    for (const char* b : texts) {
+      const int bytes = CString(a).Compare(b), noCase = CString(a).CompareNoCase(b);
+      EXPECT_EQ((noCase > 0) - (noCase < 0), bytes) << testing::PrintToString(a) << " vs " << testing::PrintToString(b);
+    }
+  }
 }
 
 TEST(CStringCompare, CaseSensitiveIsUnsignedByteOrder) {

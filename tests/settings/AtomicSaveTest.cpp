@@ -1,14 +1,99 @@
-// A save that fails half-way, as on a full disk: the file size limit makes the write fail after some bytes.
+// How a save meets the file system: a write that fails half-way, the syncs that make it durable, a second
+// writer, and a settings file that is read-only, has its own permissions or is a symbolic link.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/settings/SettingsFileTest.h"
 
+namespace fs = std::filesystem;
+
 namespace {
+
+// fsync and rename are replaced for this test program (below) so that a test can see the calls a save
+// makes and make a sync fail. A function replacing a C library call can reach no object of the test, so
+// the record lives here.
+struct FileCallRecord {
+  std::mutex mutex;
+  std::vector<std::string> calls;
+  std::function<bool(const std::string&)> failSync;  // fsync of a path it accepts fails with EIO
+};
+
+FileCallRecord& Record() {
+  static FileCallRecord record;
+  return record;
+}
+
+std::string PathOfDescriptor(int fd) {
+  char path[4096];
+  const ssize_t length = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
+  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+  static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+  const std::string path = PathOfDescriptor(fd);
+  {
+    FileCallRecord& record = Record();
+    const std::lock_guard<std::mutex> lock(record.mutex);
+    record.calls.push_back("fsync " + path);
+    if (record.failSync && record.failSync(path)) {
+      errno = EIO;
+      return -1;
+    }
+  }
+  return real(fd);
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+  static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "rename"));
+  {
+    FileCallRecord& record = Record();
+    const std::lock_guard<std::mutex> lock(record.mutex);
+    record.calls.push_back(std::string("rename ") + from + " " + to);
+  }
+  return real(from, to);
+}
+
+namespace {
+
+// The fsync and rename calls made while it lives; fsync of a path `failSync` accepts (if given) fails.
+class FileCalls {
+ public:
+  explicit FileCalls(std::function<bool(const std::string&)> failSync = nullptr) {
+    const std::lock_guard<std::mutex> lock(Record().mutex);
+    Record().calls.clear();
+    Record().failSync = std::move(failSync);
+  }
+  ~FileCalls() {
+    const std::lock_guard<std::mutex> lock(Record().mutex);
+    Record().failSync = nullptr;
+  }
+  FileCalls(const FileCalls&) = delete;
+  FileCalls& operator=(const FileCalls&) = delete;
+
+  std::vector<std::string> Calls() const {
+    const std::lock_guard<std::mutex> lock(Record().mutex);
+    return Record().calls;
+  }
+};
+
+std::size_t FilesIn(const fs::path& folder) { return std::distance(fs::directory_iterator(folder), {}); }
+
+fs::perms PermissionsOf(const fs::path& path) { return fs::status(path).permissions(); }
 
 // Lowers the soft file-size limit for its lifetime; writes beyond it fail with EFBIG instead of raising
 // SIGXFSZ.
@@ -33,21 +118,102 @@ class FileSizeLimit {
   void (*m_savedHandler)(int) = nullptr;
 };
 
-TEST(SettingsAtomicSave, WriteFailureLeavesTheOldFileWhole) {
-  StoreInTempDir s;
-  ASSERT_EQ(s.store.SetRSSNewsSels({"1001", "1002"}), 1);
-  ASSERT_EQ(s.store.Save(), 1);
-  const std::string before = ReadBytes(s.SettingsPath());
+// A store that has saved "old" and holds "new", not yet saved.
+class SavedOld : public StoreInTempDir {
+ public:
+  SavedOld() {
+    EXPECT_EQ(store.SetRSSNewsSels({"old"}), 1);
+    EXPECT_EQ(store.Save(), 1);
+    EXPECT_EQ(store.SetRSSNewsSels({"new"}), 1);
+  }
+};
 
+TEST(SettingsAtomicSave, WriteFailureLeavesTheOldFileWhole) {
+  SavedOld s;
   ASSERT_EQ(s.store.SetRSSNewsSels(std::vector<CString>(2000, "ABCDEFGH")), 1);
   {
     const FileSizeLimit limit(4096);
     EXPECT_EQ(s.store.Save(), 0);
   }
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), before);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.Folder()), {}), 1);  // no temporary left
-  ASSERT_EQ(s.store.Load(), 1);
-  EXPECT_EQ(s.store.GetRSSNewsSels(), "1001,1002");
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));
+  EXPECT_EQ(FilesIn(s.Folder()), 1u);  // no temporary left
+}
+
+TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
+  StoreInTempDir first;
+  CRSSNewsDataMgr second;
+  ASSERT_EQ(second.InitFolderPath(first.Folder().string().c_str()), 1);
+  ASSERT_EQ(first.store.SetRSSNewsSels(std::vector<CString>(300, "first")), 1);
+  ASSERT_EQ(second.SetRSSNewsSels(std::vector<CString>(300, "second")), 1);
+  const CString firstText = first.store.GetRSSNewsSels(), secondText = second.GetRSSNewsSels();
+  int failures = 0;
+  std::thread other([&] {
+    for (int i = 0; i < 100; ++i) failures += second.Save() == 0 ? 1 : 0;
+  });
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(first.store.Save(), 1);
+  other.join();
+  EXPECT_EQ(failures, 0);
+  ASSERT_EQ(first.store.Load(), 1);
+  const CString loaded = first.store.GetRSSNewsSels();
+  EXPECT_TRUE(loaded == firstText || loaded == secondText) << loaded.str();
+  EXPECT_EQ(FilesIn(first.Folder()), 1u);
+}
+
+TEST(SettingsDurableSave, SyncsTheNewFileBeforeTheMoveAndTheFolderAfterIt) {
+  SavedOld s;
+  const fs::path folder = fs::canonical(s.Folder());  // as the descriptors name it
+  const FileCalls calls;
+  ASSERT_EQ(s.store.Save(), 1);
+  const std::vector<std::string> log = calls.Calls();
+  ASSERT_EQ(log.size(), 3u);
+  const std::string synced = log[0].substr(log[0].find(' ') + 1);
+  EXPECT_EQ(fs::path(synced).parent_path(), folder) << log[0];  // a temporary file beside the settings file
+  EXPECT_EQ(log[1], "rename " + synced + " " + (folder / CRSSNewsDataMgr::kFileName).string());
+  EXPECT_EQ(log[2], "fsync " + folder.string());
+}
+
+TEST(SettingsDurableSave, AFailedSyncOfTheFileOrOfTheFolderFailsTheSave) {
+  for (const bool folderFails : {false, true}) {
+    SavedOld s;
+    const std::string folder = fs::canonical(s.Folder()).string();
+    {
+      const FileCalls calls(
+          [&](const std::string& path) { return folderFails ? path == folder : path.rfind(folder + "/", 0) == 0; });
+      EXPECT_EQ(s.store.Save(), 0) << folderFails;
+    }
+    if (!folderFails) {
+      EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));  // the new file was not moved
+    }
+    EXPECT_EQ(FilesIn(s.Folder()), 1u);
+  }
+}
+
+TEST(SettingsSaveTarget, ReadOnlyFileIsRefusedAndLeftAsItWas) {
+  SavedOld s;
+  fs::permissions(s.SettingsPath(), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(s.store.Save(), 0);  // even for a user who could write it anyway
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));
+  EXPECT_EQ(PermissionsOf(s.SettingsPath()), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(FilesIn(s.Folder()), 1u);
+}
+
+TEST(SettingsSaveTarget, KeepsThePermissionsOfTheFile) {
+  SavedOld s;
+  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(s.SettingsPath(), ownerOnly);
+  ASSERT_EQ(s.store.Save(), 1);
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("new"));
+  EXPECT_EQ(PermissionsOf(s.SettingsPath()), ownerOnly);
+}
+
+TEST(SettingsSaveTarget, WritesThroughASymbolicLinkToTheFileItLeadsTo) {
+  SavedOld s;
+  fs::create_directory(s.Folder() / "profile");
+  fs::rename(s.SettingsPath(), s.Folder() / "profile" / "real.xml");
+  fs::create_symlink(fs::path("profile") / "real.xml", s.SettingsPath());  // relative to the link's folder
+  ASSERT_EQ(s.store.Save(), 1);
+  EXPECT_TRUE(fs::is_symlink(s.SettingsPath()));
+  EXPECT_EQ(ReadBytes(s.Folder() / "profile" / "real.xml"), SettingsXml("new"));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/settings/SettingsFileTest.h"
@@ -38,11 +40,10 @@ TEST_P(SettingsFileLayout, SavesExactBytesAndLoadsThemBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, SettingsFileLayout,
-    testing::Values(
-        LayoutCase{"list", {"1001", "2002", "A_B"}, "1001,2002,A_B"}, LayoutCase{"empty", {}, ""},
-        // Big5 "新聞" and "許" (trail byte 0x5C) must come back byte for byte.
-        LayoutCase{"big5", {"\xB7\x73\xBB\x44", "\xB3\x5C", "x"}, "\xB7\x73\xBB\x44,\xB3\x5C,x"},
-        LayoutCase{"escaped", {"a\"b", "<c>", "d&e", "t\tn\nr\r"}, "a&quot;b,&lt;c&gt;,d&amp;e,t&#9;n&#10;r&#13;"}),
+    testing::Values(LayoutCase{"list", {"1001", "2002", "A B"}, "1001,2002,A B"}, LayoutCase{"empty", {}, ""},
+                    // Big5 "新聞" and "許" (trail byte 0x5C) must come back byte for byte.
+                    LayoutCase{"big5", {"\xB7\x73\xBB\x44", "\xB3\x5C", "x"}, "\xB7\x73\xBB\x44,\xB3\x5C,x"},
+                    LayoutCase{"escaped", {"a\"b", "<c>", "d&e"}, "a&quot;b,&lt;c&gt;,d&amp;e"}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.label); });
 
 TEST(SettingsFileRead, SplitsAtEveryCommaKeepingEmptyPieces) {
@@ -64,6 +65,20 @@ TEST(SettingsFileRead, AcceptsAnyWellFormedLayoutAndConvertsToBig5) {
   EXPECT_EQ(ListOf(s.store), (Ids{"\xB7\x73\xBB\x44", "A"}));
 }
 
+TEST(SettingsFileRead, LoadTimeGrowsLinearlyWithTheFile) {
+  StoreInTempDir s;
+  constexpr int kIds = 400000;  // 2.8 MB: a walk from the first byte for every "," takes minutes
+  std::string value;
+  for (int i = 0; i < kIds; ++i) value += (i == 0 ? "" : ",") + std::to_string(100000 + i);
+  WriteBytes(s.SettingsPath(), SettingsXml(value));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(s.store.Load(), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  const Ids ids = ListOf(s.store);
+  ASSERT_EQ(ids.size(), std::size_t{kIds});
+  EXPECT_EQ(ids.back(), std::to_string(100000 + kIds - 1).c_str());
+}
+
 // Every way Load can fail, from a store that already holds a selection.
 struct LoadFailure {
   const char* label;
@@ -80,6 +95,8 @@ TEST_P(SettingsLoadFailure, EmptiesTheListAndKeepsOrEmptiesTheText) {
   EXPECT_EQ(s.store.Load(), 0);
   EXPECT_TRUE(ListOf(s.store).empty());
   EXPECT_EQ(s.store.GetRSSNewsSels(), GetParam().joinedTextKept ? "x,y" : "");
+  ASSERT_EQ(s.store.Save(), 1);  // writes the list, not the joined text
+  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml(""));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,12 +125,38 @@ TEST(SettingsStoreFailure, OperationsWithoutAPathChangeNothing) {
   EXPECT_EQ(s.store.GetFilePath(), path);
 }
 
-TEST(SettingsStoreFailure, IdWithCommaIsRefusedWholesale) {
+// IDs the file could not give back as they are: the separator, control bytes, bytes that are not Big5
+// (0xFF, a lead byte without trail, a pair Big5 leaves undefined) and a character that reads back as another.
+TEST(SettingsStoreFailure, IdTheFileCannotCarryIsRefusedWholesale) {
   CRSSNewsDataMgr store;
   ASSERT_EQ(store.SetRSSNewsSels({"a", "b"}), 1);
-  EXPECT_EQ(store.SetRSSNewsSels({"c", "d,e"}), 0);
+  for (const char* bad : {"d,e", "c\x01", "t\tab", "del\x7F", "\xFF", "\xA4", "\xA3\xC0", "\xA2\xCC"}) {
+    EXPECT_EQ(store.SetRSSNewsSels({"c", bad}), 0) << testing::PrintToString(bad);
+  }
   EXPECT_EQ(ListOf(store), (Ids{"a", "b"}));
   EXPECT_EQ(store.GetRSSNewsSels(), "a,b");
+}
+
+TEST(SettingsStore, CopyAssignmentAndSwapCarryAllFourMembers) {
+  const auto members = [](CRSSNewsDataMgr& store) {
+    return std::make_tuple(ListOf(store), store.GetRSSNewsSels(), store.GetFilePath(), store.GetAuthorizedExch());
+  };
+  StoreInTempDir s;
+  ASSERT_EQ(s.store.SetRSSNewsSels({"x", "y"}), 1);
+  s.store.SetAuthorizedExch(true);
+  const auto original = members(s.store);
+
+  CRSSNewsDataMgr copy(s.store);
+  EXPECT_EQ(members(copy), original);
+  CRSSNewsDataMgr other;
+  ASSERT_EQ(other.SetRSSNewsSels({"z"}), 1);
+  const auto otherMembers = members(other);
+  CRSSNewsDataMgr assigned(other);
+  assigned = s.store;
+  EXPECT_EQ(members(assigned), original);
+  assigned.swap(other);
+  EXPECT_EQ(members(other), original);
+  EXPECT_EQ(members(assigned), otherMembers);
 }
 
 TEST(SettingsStore, SaveReplacesTheFileOnlyWhenItCanWriteTheWholeOfIt) {
@@ -125,12 +168,6 @@ TEST(SettingsStore, SaveReplacesTheFileOnlyWhenItCanWriteTheWholeOfIt) {
   ASSERT_EQ(s.store.Save(), 1);
   EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("new,list"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.Folder()), {}), 1);  // no temporary left
-
-  // A folder in the place of the temporary file makes it impossible to create.
-  std::filesystem::create_directory(s.SettingsPath().string() + ".tmp");
-  ASSERT_EQ(s.store.SetRSSNewsSels({"newer"}), 1);
-  EXPECT_EQ(s.store.Save(), 0);
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("new,list"));
 
   CRSSNewsDataMgr elsewhere;
   ASSERT_EQ(elsewhere.InitFolderPath((s.Folder() / "missing").string().c_str()), 1);

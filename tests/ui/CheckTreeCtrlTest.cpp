@@ -102,6 +102,16 @@ TEST_F(CheckTreeTest, SpaceTogglesTheCaretItemAndNeverReachesTheTree) {
   EXPECT_EQ(DefaultProcessedKeys(VK_UP), 1);
 }
 
+TEST_F(CheckTreeTest, RemovingABoxAndSpaceOnAnItemWithoutOneChangeNoOtherItem) {
+  Build({{0, "G", 3}, {1, "a", 3}, {2, "x", 3}, {1, "b", 3}, {1, "folder", 0}, {2, "deep", 1}});
+  ctrl.SetItemState(items.at("a"), INDEXTOSTATEIMAGEMASK(0), TVIS_STATEIMAGEMASK, TRUE);
+  EXPECT_EQ(States(), "G=3 a=0 x=3 b=3 folder=0 deep=1");
+  ClickLabel("folder");
+  tree.KeyDown(VK_SPACE);
+  EXPECT_EQ(States(), "G=3 a=0 x=3 b=3 folder=0 deep=1");
+  EXPECT_EQ(DefaultProcessedKeys(VK_SPACE), 0);
+}
+
 TEST_F(CheckTreeTest, ThreeLevelsRecomputeTheGrandparent) {
   Build({{0, "root", 2}, {1, "p1", 2}, {2, "x", 3}, {2, "y", 1}, {1, "p2", 3}, {2, "z", 3}});
   ClickStateIcon("y");

@@ -129,6 +129,7 @@ TEST_F(SettingDlgTest, WithoutTreeOrWithoutGroupsOkStoresNothing) {
   CScriptedFrontEnd noTree({A::OK()});
   noTree.FailTreeCreation();
   EXPECT_EQ(Show(noTree), IDOK);
+  EXPECT_FALSE(dlg.SaveFailed());  // nothing collected is no failure
 
   EXPECT_EQ(StoredSelection(), "x1");
   EXPECT_EQ(ReadSettings(), original);

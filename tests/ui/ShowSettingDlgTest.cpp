@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "libs/vxcommon/VxCommon.h"
 #include "news/RssNewsMgr.h"
+#include "port/Path.h"
 #include "tests/fakes/FakeNewsSvc.h"
 #include "tests/settings/SettingsFileTest.h"
 #include "ui/ScriptedFrontEnd.h"
@@ -17,6 +19,18 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using A = UserAction;
+namespace fs = std::filesystem;
+
+// How many lines of the module's log (in the folder beside the executable) hold `text`.
+int LogLinesWith(const std::string& text) {
+  const fs::path folder = fs::path(port::ExecutableFolder().str()) / "LOG";
+  int count = 0;
+  for (const auto& file : fs::directory_iterator(folder)) {
+    std::ifstream in(file.path());
+    for (std::string line; std::getline(in, line);) count += line.find(text) != std::string::npos ? 1 : 0;
+  }
+  return count;
+}
 
 // The rows of one group as the tree showed them: the group's own row and those of its shown items.
 Lines GroupRows(const Lines& rows, const std::string& group) {
@@ -86,6 +100,21 @@ TEST_F(ShowSettingDlgTest, OnlyOkChangesWhatTheManagerKeeps) {
   CScriptedFrontEnd cancel({A::ClickStateIcon({"Keep A"}), A::Cancel()});
   EXPECT_FALSE(Show(cancel));
   EXPECT_EQ(Selection(), "kb1");
+}
+
+TEST_F(ShowSettingDlgTest, OkWhoseSaveFailsIsReportedAndLogged) {
+  svc.AddCategory("Locked", {{"l1", "locked one"}});
+  WriteSettings("");
+  const fs::path file = dir.path() / "Data" / CRSSNewsDataMgr::kFileName;
+  fs::permissions(file, fs::perms::owner_read);
+  Open();
+  const int logged = LogLinesWith("could not be saved");
+  CScriptedFrontEnd ok({A::ClickStateIcon({"Locked"}), A::OK()});
+  EXPECT_FALSE(Show(ok));
+  EXPECT_EQ(Selection(), "");
+  EXPECT_EQ(LogLinesWith("could not be saved"), logged + 1);
+  EXPECT_EQ(ReadBytes(file), SettingsXml(""));
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);  // so that the folder can go
 }
 
 TEST_F(ShowSettingDlgTest, WithoutSessionTheDialogIsNotShown) {

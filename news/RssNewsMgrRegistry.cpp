@@ -42,7 +42,7 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long 
     RunCall(announce);
   } catch (...) {
     // A view that fails while it is being registered is not kept.
-    static_cast<IRssSubject*>(this)->RemoveNotify(pObj, strIDs);
+    RemoveFailedView(pObj);
     return false;
   }
   return true;
@@ -88,7 +88,15 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj) {
   return true;
 }
 
+// After RemoveNotify no call to the view starts, and calls running on other threads have ended, so the host
+// may destroy the view once it returns.
 bool CRssNewsMgr::RemoveNotify(IRSSNewsObjEvent* pObj, const CString& /*strIDs: not used*/) {
+  const bool bResult = RemoveFailedView(pObj);
+  m_calls.WaitUntilIdle(pObj);
+  return bResult;
+}
+
+bool CRssNewsMgr::RemoveFailedView(IRSSNewsObjEvent* pObj) {
   const bool bResult = RemoveFromRegistry(pObj);
   ForgetView(pObj);
   return bResult;
@@ -109,6 +117,7 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
   }
   for (const int nTaskID : vecTaskIDs) {
     if (session->pSvc->CancelTotalHeadline(nTaskID) != 0) return false;
+    ReleaseCancelledTask(nTaskID, pObj);
   }
 
   CBookingInfo emptied;
@@ -152,17 +161,13 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
   return false;
 }
 
-// After RemoveNotify no call to the view starts, and a queued registration of it is not replayed; calls
-// running on other threads are waited for, so the host may destroy the view once RemoveNotify returns.
+// From here on no call to the view starts, and a queued registration of it is not replayed.
 void CRssNewsMgr::ForgetView(IRSSNewsObjEvent* pObj) {
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
-                                            [pObj](const auto& queued) { return queued.second == pObj; }),
-                             m_vecPendingNotify.end());
-    m_calls.Revoke(pObj);
-  }
-  m_calls.WaitUntilIdle(pObj);
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
+                                          [pObj](const auto& queued) { return queued.second == pObj; }),
+                           m_vecPendingNotify.end());
+  m_calls.Revoke(pObj);
 }
 
 bool CRssNewsMgr::InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey) {
@@ -199,14 +204,14 @@ CRssNewsMgr::ObjMap::iterator CRssNewsMgr::FindFirstBookingNoCase(const CString&
   return m_idxBookingText.FindFirst(strID, m_mapObj.end());
 }
 
+// With every slot taken the request is refused (false, nTaskID unchanged): sharing a slot would answer only
+// one of the two views and a cancellation for either would end both.
 bool CRssNewsMgr::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) {
   if (!pObj) return false;
-  // With every slot taken the caller's task ID stays, and the new request shares that task's record.
   const auto freeSlot = std::find(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
-  if (freeSlot != std::end(m_bTaskFree)) {
-    nTaskID = static_cast<int>(freeSlot - std::begin(m_bTaskFree));
-    *freeSlot = false;
-  }
+  if (freeSlot == std::end(m_bTaskFree)) return false;
+  nTaskID = static_cast<int>(freeSlot - std::begin(m_bTaskFree));
+  *freeSlot = false;
   try {
     TaskInfo& task = m_mapTask[nTaskID];
     task.strIDs = strIDs;
@@ -218,6 +223,18 @@ bool CRssNewsMgr::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CStr
     return false;
   }
   return true;
+}
+
+// The service has cancelled the task, so no answer for it is due: its record goes and its slot is free
+// again. An answer that still arrives finds no task and is ignored. The task is left alone when it was
+// answered meanwhile and its slot given to another request.
+void CRssNewsMgr::ReleaseCancelledTask(int nTaskID, IRSSNewsObjEvent* pObj) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const auto task = m_mapTask.find(nTaskID);
+  if (task == m_mapTask.end() || task->second.pObj != pObj) return;
+  FreeHeadlineBlocks(task->second.vecHeadline);
+  m_mapTask.erase(task);
+  m_bTaskFree[nTaskID] = true;
 }
 
 void CRssNewsMgr::SplitIDs(const CString& strSource, CStringArray& arrResult, CString strSeparator) {

@@ -6,6 +6,12 @@
 #include "settings/RSSNewsData.h"
 #include "ui/RSSNewsSettingDlg.h"
 
+namespace {
+
+constexpr int kLogLevel = 0x100;  // the level of the module's other log line
+
+}  // namespace
+
 // The dialog's template and images are found by the front end that shows it, so no framework module state
 // needs switching around this call.
 bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* /*pParent*/, const CString& strUserRoot) {
@@ -19,7 +25,9 @@ bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* /*pParent*/, const CString& strUse
   }
   // The dialog runs without the lock: the service and the views may reach the manager meanwhile.
   if (!dlg.LoadCategories(pSvc)) return false;  // no service session: nothing to show
-  if (vxDoModal(&dlg, 0, 1, 0) == IDCANCEL) return false;
+  const int nEnd = vxDoModal(&dlg, 0, 1, 0);
+  if (nEnd == -1) Log(kLogLevel, "ShowRSSNewsSettingDlg: no modal front end is installed to show the dialog");
+  if (nEnd != IDOK) return false;
 
   const CString strSel = VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels();
   const std::lock_guard<std::mutex> lock(m_mtx);

@@ -92,13 +92,10 @@ bool CReferenceModel::Insert(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bo
 
 bool CReferenceModel::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) {
   if (!pObj) return false;
-  for (int i = 0; i < kTaskSlots; ++i) {
-    if (m_bTaskFree[i]) {
-      nTaskID = i;
-      m_bTaskFree[i] = false;
-      break;
-    }
-  }
+  const auto free = std::find(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
+  if (free == std::end(m_bTaskFree)) return false;
+  nTaskID = static_cast<int>(free - std::begin(m_bTaskFree));
+  *free = false;
   TaskInfo& task = m_mapTask[nTaskID];
   task.strIDs = strIDs;
   task.pObj = pObj;
@@ -156,8 +153,17 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
   m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
                                           [&](const auto& queued) { return queued.second == pObj; }),
                            m_vecPendingNotify.end());
-  for (const auto& [id, task] : m_mapTask)
-    if (task.pObj == pObj && m_svc.CancelTotalHeadline(id) != 0) return false;
+  // A cancelled task is gone and its slot free again.
+  for (auto it = m_mapTask.begin(); it != m_mapTask.end();) {
+    if (it->second.pObj != pObj) {
+      ++it;
+      continue;
+    }
+    if (m_svc.CancelTotalHeadline(it->first) != 0) return false;
+    FreeHeadlines(it->second.vecHeadline);
+    m_bTaskFree[it->first] = true;
+    it = m_mapTask.erase(it);
+  }
   bool bTakenOut = false;
   for (auto it = m_mapObj.begin(); it != m_mapObj.end(); ++it) {
     auto& views = it->second;

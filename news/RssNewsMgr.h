@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -93,6 +94,12 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   friend class CRssNewsMgrTestAccess;  // lets the tests drive one delivery pass without the worker's timing
 
   using ObjMap = std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>;
+  // What the manager knows of one view: the key of its latest booking (kept after the view leaves), and one
+  // booking whose list holds it, so that a view's bookings are found without walking the registry.
+  struct ViewRecord {
+    CBookingInfo booking;
+    ObjMap::iterator itHeldIn;  // m_mapObj.end() while no booking holds the view
+  };
   using ViewCall = std::function<void(IRSSNewsObjEvent&)>;
   using ServiceCall = std::function<void(IWTRSSNewsSvc&)>;
 
@@ -167,6 +174,14 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   void ForgetView(IRSSNewsObjEvent* pObj);
   bool TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent*>& registration, long& lDate);
   ObjMap::iterator FindFirstBookingNoCase(const CString& strID);
+  // The view's record, created empty when it has none.
+  ViewRecord& RecordOfLocked(IRSSNewsObjEvent* pObj);
+  // Keep the index of the bookings that hold each view in step with the bookings' lists.
+  void NoteJoinedLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking);
+  void NoteLeftLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking);
+  // The bookings whose lists hold the view, in key order.
+  std::vector<ObjMap::iterator> BookingsHoldingLocked(IRSSNewsObjEvent* pObj) const;
+  bool HoldsABookingLocked(IRSSNewsObjEvent* pObj) const;
   bool IsInProviderListLocked(const CString& strID) const;
   CString BookingKeyLocked(const CString& strProviderID) const;
 
@@ -193,7 +208,7 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
 
   CString m_strProviderIDs;
   IWTRSSNewsSvc* m_pNewsSvc = nullptr;
-  std::map<IRSSNewsObjEvent*, CBookingInfo> m_mapObjInfo;
+  std::map<IRSSNewsObjEvent*, ViewRecord> m_mapObjInfo;
   std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>> m_mapObj;
   bool m_bCategoryReady = false;
   // The running worker, and workers stopped from inside their own callbacks (a view that calls Init or
@@ -219,4 +234,6 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   // of the events and the worker cost the same at any size of the registry and the change set.
   CBookingTextIndex m_idxBookingText;
   CPendingChangeIndex m_idxPendingChanges;
+  // The bookings that hold a view beyond the one its record names (a view that booked again without leaving).
+  std::unordered_multimap<IRSSNewsObjEvent*, ObjMap::iterator> m_mapFurtherBookings;
 };

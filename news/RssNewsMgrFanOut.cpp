@@ -100,7 +100,10 @@ std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::RekeyRegistryLocked(const CSt
       if (bCreated) m_idxBookingText.Add(targetBooking);
       std::vector<IRSSNewsObjEvent*>& target = targetBooking->second;
       for (IRSSNewsObjEvent* pObj : it->second) {
-        if (std::find(target.begin(), target.end(), pObj) == target.end()) target.push_back(pObj);
+        NoteLeftLocked(pObj, it);
+        if (std::find(target.begin(), target.end(), pObj) != target.end()) continue;
+        target.push_back(pObj);
+        NoteJoinedLocked(pObj, targetBooking);
       }
       moved.push_back(it);
     } else if (!strOldIDs.IsEmpty()) {
@@ -116,7 +119,7 @@ std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::RekeyRegistryLocked(const CSt
   }
 
   for (auto& entry : m_mapObjInfo) {
-    if (entry.second.strBookingID == strOldIDs) entry.second.strBookingID = strNewIDs;
+    if (entry.second.booking.strBookingID == strOldIDs) entry.second.booking.strBookingID = strNewIDs;
   }
   m_strProviderIDs = strNewIDs;
   return calls;
@@ -145,11 +148,9 @@ void CRssNewsMgr::UIRefresh(IRSSNewsObjEvent* pObj) {
   {
     std::lock_guard<std::mutex> lock(m_mtx);
     if (!m_pNewsSvc) return;
-    const auto booking = std::find_if(m_mapObj.begin(), m_mapObj.end(), [pObj](const auto& entry) {
-      return std::find(entry.second.begin(), entry.second.end(), pObj) != entry.second.end();
-    });
-    if (booking == m_mapObj.end()) return;
-    key = booking->first;
+    const std::vector<ObjMap::iterator> bookings = BookingsHoldingLocked(pObj);
+    if (bookings.empty()) return;
+    key = bookings.front()->first;
     if (std::find(m_vecPendingIDs.begin(), m_vecPendingIDs.end(), key.strBookingID) != m_vecPendingIDs.end()) return;
     m_vecPendingIDs.push_back(key.strBookingID);
     bProviderBooking = key.strBookingID.CompareNoCase(m_strProviderIDs) == 0;

@@ -173,17 +173,16 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
       bTakenOut = true;
     }
     if (!bTakenOut || !views.empty()) continue;
-    const CBookingInfo info = m_mapObjInfo[pObj];
-    if (!m_strProviderIDs.IsEmpty()) {
-      --m_nRefCount;
-      if (info.strBookingID.CompareNoCase(m_strProviderIDs) == 0) {
-        m_svc.UnbookProviderNews(info.strBookingID);
-      } else if (m_svc.UnbookSymbolNews_Date(info.strBookingID, info.lBookingDate, m_strProviderIDs) == 0) {
-        return false;
-      }
-    }
+    // The emptied booking is what goes, at the service too, whatever the service answers.
+    const CBookingInfo emptied = it->first;
     m_mapObj.erase(it);
-    return true;
+    if (m_strProviderIDs.IsEmpty()) return true;
+    --m_nRefCount;
+    if (emptied.strBookingID.CompareNoCase(m_strProviderIDs) == 0) {
+      m_svc.UnbookProviderNews(emptied.strBookingID);
+      return true;
+    }
+    return m_svc.UnbookSymbolNews_Date(emptied.strBookingID, emptied.lBookingDate, m_strProviderIDs) != 0;
   }
   return true;
 }
@@ -262,6 +261,11 @@ void CReferenceModel::UIRefresh(IRSSNewsObjEvent* pObj) {
 
 std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* pObj) {
   if (!pObj) return {false, 0};
+  // A view that holds no booking (it has left) gets nothing.
+  const bool bHeld = std::any_of(m_mapObj.begin(), m_mapObj.end(), [&](const auto& entry) {
+    return std::find(entry.second.begin(), entry.second.end(), pObj) != entry.second.end();
+  });
+  if (!bHeld) return {false, 0};
   const auto info = m_mapObjInfo.find(pObj);
   if (info == m_mapObjInfo.end()) return {false, 0};
   const CString text = info->second.strBookingID;

@@ -3,6 +3,7 @@
 // that every callback lands in a known step.
 #pragma once
 
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -16,7 +17,9 @@ class CRssNewsMgrTestAccess {
 
   static std::string Describe(CRssNewsMgr& mgr) {
     std::lock_guard lock(mgr.m_mtx);
-    return ::Describe(RegistrySnapshot{mgr.m_strProviderIDs, mgr.m_bCategoryReady, mgr.m_mapObj, mgr.m_mapObjInfo,
+    std::map<IRSSNewsObjEvent*, CBookingInfo> mapObjInfo;
+    for (const auto& [pObj, record] : mgr.m_mapObjInfo) mapObjInfo.emplace(pObj, record.booking);
+    return ::Describe(RegistrySnapshot{mgr.m_strProviderIDs, mgr.m_bCategoryReady, mgr.m_mapObj, mapObjInfo,
                                        mgr.m_vecChangeSet, mgr.m_vecPendingIDs, mgr.m_vecPendingNotify, mgr.m_mapTask,
                                        mgr.m_bTaskFree, mgr.m_nRefCount});
   }

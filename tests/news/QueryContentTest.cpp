@@ -23,6 +23,14 @@ TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
   EXPECT_TRUE(mgr.GetNewsHeadline(&v2, out));
   EXPECT_TRUE(out.empty());
   EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)", "ReqTotalHeadline(12;0)"));
+
+  // A view that has left gets nothing, and nothing is asked on its behalf.
+  mgr.RemoveNotify(&v1, "");
+  mgr.RemoveNotify(&v2, "");
+  log.Clear();
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out));
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out));
+  EXPECT_THAT(log.Entries(), IsEmpty());
 }
 
 TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList) {

@@ -150,6 +150,7 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
   // After RemoveNotify no call reaches the view until it registers again, and a registration it queued
   // before the category tree was ready is not replayed.
   m_closed.insert(pObj);
+  ++m_removals[pObj];
   m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
                                           [&](const auto& queued) { return queued.second == pObj; }),
                            m_vecPendingNotify.end());
@@ -188,11 +189,22 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
 }
 
 void CReferenceModel::NotifyClear(const CString& strText, EventType eEvent) {
+  // Planned whole before the first call: a view that leaves (and perhaps registers again) from its callback
+  // gets none of the calls planned for it that have not started.
+  std::vector<std::pair<IRSSNewsObjEvent*, int>> planned;
   for (const auto& [key, views] : m_mapObj) {
     const bool bProvider = key.strBookingID.Compare(m_strProviderIDs) == 0;
     if (bProvider ? eEvent == EVENT_SYMBOL : eEvent == EVENT_PROVIDER) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, ClearCall(v, strText), false);
+      if (v) planned.emplace_back(v, m_removals[v]);
+  }
+  for (const auto& [v, removals] : planned) {
+    if (m_removals[v] != removals || m_closed.count(v) != 0) continue;
+    CallView(v, ClearCall(v, strText), false);
+    if (ViewReenters(v)) {
+      RemoveNotify(v);
+      AddNotify(v);
+    }
   }
 }
 
@@ -232,17 +244,20 @@ void CReferenceModel::RefreshProviderIDs(const CString& strNew) {
   if (oldProvider != m_mapObj.end()) m_mapObj.erase(oldProvider);
   for (auto& [view, key] : m_mapObjInfo)
     if (key.strBookingID.Compare(strOld) == 0) key.strBookingID = strNew;
-  NotifyClear(CString(), EVENT_ALL);
   m_strProviderIDs = strNew;
-  if (strNew.IsEmpty()) return;
-  for (const auto& [key, views] : m_mapObj) {
-    ++m_nRefCount;
-    if (key.strBookingID.CompareNoCase(strNew) == 0)
-      m_svc.BookProviderNews(strNew);
-    else
-      m_svc.BookSymbolNews_Date(key.strBookingID, key.lBookingDate, strNew);
+  // Every booking is made again before the views are told to clear, so views that register again from
+  // their OnHeadlineClear meet a registry that agrees with the service.
+  if (!strNew.IsEmpty()) {
+    for (const auto& [key, views] : m_mapObj) {
+      ++m_nRefCount;
+      if (key.strBookingID.CompareNoCase(strNew) == 0)
+        m_svc.BookProviderNews(strNew);
+      else
+        m_svc.BookSymbolNews_Date(key.strBookingID, key.lBookingDate, strNew);
+    }
   }
-  NotifyChange();
+  NotifyClear(CString(), EVENT_ALL);
+  if (!strNew.IsEmpty()) NotifyChange();
 }
 
 void CReferenceModel::UIRefresh(IRSSNewsObjEvent* pObj) {

@@ -16,15 +16,12 @@ constexpr std::chrono::milliseconds kPassInterval(1000);
 
 }  // namespace
 
+// Called by Init only, after it has closed any earlier session and with it the earlier worker.
 bool CRssNewsMgr::StartThread() {
   try {
     auto pStop = std::make_unique<CStopEvent>();
     CStopEvent& evStop = *pStop;
     const std::lock_guard<std::mutex> lock(m_mtxWorkers);
-    if (m_worker.thread.joinable()) {
-      m_worker.pStop->Set();
-      m_vecStoppedWorkers.push_back(std::move(m_worker));
-    }
     m_worker = Worker{std::move(pStop), std::thread(&CRssNewsMgr::OnRunningProc, this, std::ref(evStop))};
   } catch (const std::system_error&) {
     return false;

@@ -54,6 +54,7 @@ TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheData
 
   ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, root.string().c_str()));
   EXPECT_EQ(mgr.GetProviderIDs(), "11,12");
+  EXPECT_TRUE(VXRSS::GetRSSNewsDataMgr().GetAuthorizedExch());
   EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(),
             port::JoinPath(port::JoinPath(root.string().c_str(), "Data"), "RSSNewsSetting.xml"));
   std::filesystem::remove_all(root);

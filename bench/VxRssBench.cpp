@@ -5,8 +5,9 @@
 //   3. one worker pass delivering 10,000 changes to 10 views, per view call, against plain virtual calls;
 //   4. the host thread's AddNotify, RemoveNotify (of another view) and GetNewsProviderName while a view
 //      spends 200 ms in each worker callback: the 99th percentile latency;
-//   5. the heap bytes one booking costs at 100,000 bookings.
-// The program prints the table of the five figures with their bounds and exits with 1 when one is out.
+//   5. the heap bytes one booking costs at 100,000 bookings;
+//   6. RemoveNotify of a view with 100,000 bookings against one with 100 bookings.
+// The program prints the table of the six figures with their bounds and exits with 1 when one is out.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -57,10 +58,10 @@ class CBenchManager {
   CRssNewsMgr m_mgr;
 };
 
-// Figures 1 and 5: `count` symbol bookings, one view each.
+// Figures 1, 5 and 6: `count` symbol bookings, one view each.
 class CBookingFixture {
  public:
-  explicit CBookingFixture(int count) : m_mgr("P1,P2"), m_views(static_cast<std::size_t>(count)) {
+  explicit CBookingFixture(int count) : m_mgr("P1,P2"), m_views(static_cast<std::size_t>(count)), m_count(count) {
     const std::size_t before = bench::LiveHeapBytes();
     for (int i = 0; i < count; ++i) m_mgr->AddNotify(&m_views[static_cast<std::size_t>(i)], SymbolName(i), 0);
     m_bytesPerBooking = static_cast<double>(bench::LiveHeapBytes() - before) / count;
@@ -72,12 +73,23 @@ class CBookingFixture {
     m_mgr->OnSymbolNewsHeadLineChange_Date("P1", m_fired[static_cast<std::size_t>(n % kFired)], 1);
   }
   double BytesPerBooking() const { return m_bytesPerBooking; }
+  // Times the removal of one view, spread over the map as the events are, and registers it again.
+  double RemoveOneSeconds(long n) {
+    const int k = static_cast<int>(n % kFired) * m_count / kFired;
+    IRSSNewsObjEvent* view = &m_views[static_cast<std::size_t>(k)];
+    const auto t0 = Clock::now();
+    m_mgr->RemoveNotify(view, "");
+    const auto t1 = Clock::now();
+    m_mgr->AddNotify(view, SymbolName(k), 0);
+    return std::chrono::duration<double>(t1 - t0).count();
+  }
 
  private:
   static constexpr int kFired = 64;
   CBenchManager m_mgr;
   std::vector<CCountingView> m_views;
   std::vector<CString> m_fired;
+  int m_count;
   double m_bytesPerBooking = 0;
 };
 
@@ -191,6 +203,18 @@ void RegisterBenchmarks(CBookingFixture& smallBookings, CBookingFixture& largeBo
   };
   benchmark::RegisterBenchmark("symbol_event/bookings:100", events(smallBookings))->Repetitions(kRepetitions);
   benchmark::RegisterBenchmark("symbol_event/bookings:100000", events(largeBookings))->Repetitions(kRepetitions);
+  auto removals = [](CBookingFixture& fixture) {
+    return [&fixture](benchmark::State& state) {
+      long n = 0;
+      for (auto _ : state) state.SetIterationTime(fixture.RemoveOneSeconds(n++));
+    };
+  };
+  benchmark::RegisterBenchmark("remove_notify/bookings:100", removals(smallBookings))
+      ->UseManualTime()
+      ->Repetitions(kRepetitions);
+  benchmark::RegisterBenchmark("remove_notify/bookings:100000", removals(largeBookings))
+      ->UseManualTime()
+      ->Repetitions(kRepetitions);
   benchmark::RegisterBenchmark("provider_event/pending:100", events(smallPending))->Repetitions(kRepetitions);
   benchmark::RegisterBenchmark("provider_event/pending:100000", events(largePending))->Repetitions(kRepetitions);
   benchmark::RegisterBenchmark("delivery/worker_pass",
@@ -236,6 +260,8 @@ int main(int argc, char** argv) {
   const CCollectingReporter& r = reporter;
   const double symbolSmall = r.MedianSeconds("symbol_event/bookings:100");
   const double symbolLarge = r.MedianSeconds("symbol_event/bookings:100000");
+  const double removeSmall = r.MedianSeconds("remove_notify/bookings:100");
+  const double removeLarge = r.MedianSeconds("remove_notify/bookings:100000");
   const double pendingSmall = r.MedianSeconds("provider_event/pending:100");
   const double pendingLarge = r.MedianSeconds("provider_event/pending:100000");
   const double calls = static_cast<double>(CDeliveryFixture::kViews) * CDeliveryFixture::kChanges;
@@ -255,6 +281,8 @@ int main(int argc, char** argv) {
        Format("idle worker: %.2f us; busy: %.2f us", idleP99, busyP99)},
       {"heap bytes per booking at 100,000", largeBookings.BytesPerBooking(), 256, "B",
        Format("at 100: %.0f B; at 100,000: %.0f B", smallBookings.BytesPerBooking(), largeBookings.BytesPerBooking())},
+      {"RemoveNotify, 100,000 vs 100 bookings", removeLarge / removeSmall, 2, "x",
+       Format("%.2f us vs %.2f us", removeLarge * 1e6, removeSmall * 1e6)},
   };
   bool bAllWithin = true;
   std::printf("\n| # | figure | measured | bound | | example (this machine) |\n|---|---|---|---|---|---|\n");

@@ -10,9 +10,11 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -35,6 +37,9 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
  public:
   enum NotifyType { NOTIFY_CLEAR = 0, NOTIFY_CHANGE = 1 };
   enum EventType { EVENT_PROVIDER = 0, EVENT_SYMBOL = 1, EVENT_ALL = 2 };
+  // Open total-headline requests (AddNotify for provider news, GetNewsHeadline) hold one of these slots until
+  // answered or cancelled. With all taken, such a request is refused: AddNotify registers and books the
+  // view but returns false, GetNewsHeadline returns false, and nothing is asked of the service.
   static constexpr int kTaskSlots = 100;
 
   CRssNewsMgr();
@@ -89,6 +94,12 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   friend class CRssNewsMgrTestAccess;  // lets the tests drive one delivery pass without the worker's timing
 
   using ObjMap = std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>;
+  // What the manager knows of one view: the key of its latest booking (kept after the view leaves), and one
+  // booking whose list holds it, so that a view's bookings are found without walking the registry.
+  struct ViewRecord {
+    CBookingInfo booking;
+    ObjMap::iterator itHeldIn;  // m_mapObj.end() while no booking holds the view
+  };
   using ViewCall = std::function<void(IRSSNewsObjEvent&)>;
   using ServiceCall = std::function<void(IWTRSSNewsSvc&)>;
 
@@ -97,7 +108,6 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
     IRSSNewsObjEvent* pObj = nullptr;
     CCallTracker::Ticket ticket;
     ViewCall call;
-    CString strBookingText;  // the view's booking text when the call was planned
   };
 
   // The open session, held for the length of one operation so that Finit cannot release it underneath.
@@ -121,18 +131,20 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   bool RunCall(const PlannedCall& planned);
   void RunCalls(const std::vector<PlannedCall>& calls);
 
-  // Worker.
+  // Worker. Each worker has a stop request of its own, so stopping one never ends or spares another.
+  struct Worker {
+    std::unique_ptr<CStopEvent> pStop;
+    std::thread thread;
+  };
   bool StartThread();
   void EndThread();
-  static unsigned int RunningProc(void* pParam);
-  unsigned int OnRunningProc();
+  unsigned int OnRunningProc(CStopEvent& evStop);
   bool NotifyChangeSetToAllObj();
   // One pass's calls, planned under m_mtx: per change in order, the views of the booking it is served to.
   struct DeliveryPlan {
     struct Recipient {
       IRSSNewsObjEvent* pObj;
       CCallTracker::Ticket ticket;
-      CString strBookingText;  // the view's booking text when the pass was planned
     };
     struct Step {
       const NewsChange* pChange;
@@ -152,12 +164,24 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   bool InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey);
   bool SearchObjInfoByID(std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>::iterator& it, const CString& strID);
   bool BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs);
+  void ReleaseCancelledTask(int nTaskID, IRSSNewsObjEvent* pObj);
   static void SplitIDs(const CString& strSource, CStringArray& arrResult, CString strSeparator);
   void ClearMapInfo();
   bool RemoveFromRegistry(IRSSNewsObjEvent* pObj);
+  // The removal the manager starts itself when a view's callback failed: like RemoveNotify, but it does not
+  // wait for the view's calls on other threads, which may be waiting for the thread that removes it.
+  bool RemoveFailedView(IRSSNewsObjEvent* pObj);
   void ForgetView(IRSSNewsObjEvent* pObj);
   bool TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent*>& registration, long& lDate);
   ObjMap::iterator FindFirstBookingNoCase(const CString& strID);
+  // The view's record, created empty when it has none.
+  ViewRecord& RecordOfLocked(IRSSNewsObjEvent* pObj);
+  // Keep the index of the bookings that hold each view in step with the bookings' lists.
+  void NoteJoinedLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking);
+  void NoteLeftLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking);
+  // The bookings whose lists hold the view, in key order.
+  std::vector<ObjMap::iterator> BookingsHoldingLocked(IRSSNewsObjEvent* pObj) const;
+  bool HoldsABookingLocked(IRSSNewsObjEvent* pObj) const;
   bool IsInProviderListLocked(const CString& strID) const;
   CString BookingKeyLocked(const CString& strProviderID) const;
 
@@ -184,11 +208,15 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
 
   CString m_strProviderIDs;
   IWTRSSNewsSvc* m_pNewsSvc = nullptr;
-  std::map<IRSSNewsObjEvent*, CBookingInfo> m_mapObjInfo;
+  std::map<IRSSNewsObjEvent*, ViewRecord> m_mapObjInfo;
   std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>> m_mapObj;
   bool m_bCategoryReady = false;
-  CStopEvent m_evStop;
-  std::thread m_hThread;
+  // The running worker, and workers stopped from inside their own callbacks (a view that calls Init or
+  // Finit on the worker), which end after their pass and are joined by the next EndThread on another thread.
+  // Guarded by m_mtxWorkers, which is never held while a worker is joined.
+  Worker m_worker;
+  std::vector<Worker> m_vecStoppedWorkers;
+  std::mutex m_mtxWorkers;
   std::vector<NewsChange> m_vecChangeSet;
   std::vector<CString> m_vecPendingIDs;
   std::vector<std::pair<CString, IRSSNewsObjEvent*>> m_vecPendingNotify;
@@ -206,4 +234,6 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   // of the events and the worker cost the same at any size of the registry and the change set.
   CBookingTextIndex m_idxBookingText;
   CPendingChangeIndex m_idxPendingChanges;
+  // The bookings that hold a view beyond the one its record names (a view that booked again without leaving).
+  std::unordered_multimap<IRSSNewsObjEvent*, ObjMap::iterator> m_mapFurtherBookings;
 };

@@ -91,7 +91,7 @@ void CRssNewsMgr::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskI
     std::lock_guard<std::mutex> lock(m_mtx);
     m_bTaskFree[nTaskID] = true;
   }
-  if (bFailed) RemoveNotify(pObj, CString());
+  if (bFailed) RemoveFailedView(pObj);
 }
 
 bool CRssNewsMgr::IsChangePending(const NewsChange& change) const {

@@ -1,5 +1,6 @@
 // CRssNewsMgr: notifications to every registered view, and the provider ID list.
 #include <algorithm>
+#include <iterator>
 
 #include "module/ModuleStrings.h"
 #include "news/RssNewsMgr.h"
@@ -54,30 +55,26 @@ std::vector<CRssNewsMgr::PlannedCall> CRssNewsMgr::PlanNotifyAllLocked(NotifyTyp
   return calls;
 }
 
-// The service drops every old booking before the views are told to clear, and the views are told to
-// reload only after every booking has been made again under the new list.
+// The registry moves to the new list and the calls that drop the old bookings and make the new ones are
+// planned in one step, and sent before any view is told: a view that leaves or registers again from its
+// OnHeadlineClear then finds the registry and the service agreeing, and its own booking calls follow ours.
+// The views are told to reload only after every booking has been made again.
 void CRssNewsMgr::RefreshProviderIDs(const CString& strProviderIDs) {
   std::optional<SessionLease> session;
-  std::vector<ServiceCall> unbooking;
-  std::vector<PlannedCall> clears;
+  std::vector<ServiceCall> calls;
   {
     std::lock_guard<std::mutex> lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session) return;
-    unbooking = RekeyRegistryLocked(strProviderIDs);
-    clears = PlanNotifyAllLocked(NOTIFY_CLEAR, CString(), EVENT_ALL);
+    calls = RekeyRegistryLocked(strProviderIDs);
+    if (!strProviderIDs.IsEmpty()) {
+      std::vector<ServiceCall> booking = PlanRebookingLocked(strProviderIDs);
+      calls.insert(calls.end(), std::make_move_iterator(booking.begin()), std::make_move_iterator(booking.end()));
+    }
   }
-  for (const ServiceCall& call : unbooking) call(*session->pSvc);
-  RunCalls(clears);
-  if (strProviderIDs.IsEmpty()) return;
-
-  std::vector<ServiceCall> booking;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    booking = PlanRebookingLocked(strProviderIDs);
-  }
-  for (const ServiceCall& call : booking) call(*session->pSvc);
-  NotifyAllObj(NOTIFY_CHANGE, CString(), EVENT_ALL);
+  for (const ServiceCall& call : calls) call(*session->pSvc);
+  NotifyAllObj(NOTIFY_CLEAR, CString(), EVENT_ALL);
+  if (!strProviderIDs.IsEmpty()) NotifyAllObj(NOTIFY_CHANGE, CString(), EVENT_ALL);
 }
 
 // Moves the registry over to the new list in one step, so no other thread sees it half moved, and returns
@@ -100,7 +97,10 @@ std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::RekeyRegistryLocked(const CSt
       if (bCreated) m_idxBookingText.Add(targetBooking);
       std::vector<IRSSNewsObjEvent*>& target = targetBooking->second;
       for (IRSSNewsObjEvent* pObj : it->second) {
-        if (std::find(target.begin(), target.end(), pObj) == target.end()) target.push_back(pObj);
+        NoteLeftLocked(pObj, it);
+        if (std::find(target.begin(), target.end(), pObj) != target.end()) continue;
+        target.push_back(pObj);
+        NoteJoinedLocked(pObj, targetBooking);
       }
       moved.push_back(it);
     } else if (!strOldIDs.IsEmpty()) {
@@ -116,7 +116,7 @@ std::vector<CRssNewsMgr::ServiceCall> CRssNewsMgr::RekeyRegistryLocked(const CSt
   }
 
   for (auto& entry : m_mapObjInfo) {
-    if (entry.second.strBookingID == strOldIDs) entry.second.strBookingID = strNewIDs;
+    if (entry.second.booking.strBookingID == strOldIDs) entry.second.booking.strBookingID = strNewIDs;
   }
   m_strProviderIDs = strNewIDs;
   return calls;
@@ -145,11 +145,9 @@ void CRssNewsMgr::UIRefresh(IRSSNewsObjEvent* pObj) {
   {
     std::lock_guard<std::mutex> lock(m_mtx);
     if (!m_pNewsSvc) return;
-    const auto booking = std::find_if(m_mapObj.begin(), m_mapObj.end(), [pObj](const auto& entry) {
-      return std::find(entry.second.begin(), entry.second.end(), pObj) != entry.second.end();
-    });
-    if (booking == m_mapObj.end()) return;
-    key = booking->first;
+    const std::vector<ObjMap::iterator> bookings = BookingsHoldingLocked(pObj);
+    if (bookings.empty()) return;
+    key = bookings.front()->first;
     if (std::find(m_vecPendingIDs.begin(), m_vecPendingIDs.end(), key.strBookingID) != m_vecPendingIDs.end()) return;
     m_vecPendingIDs.push_back(key.strBookingID);
     bProviderBooking = key.strBookingID.CompareNoCase(m_strProviderIDs) == 0;

@@ -36,9 +36,9 @@ bool CRssNewsMgr::GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadli
     std::lock_guard<std::mutex> lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session || !pObj) return false;
-    const auto info = m_mapObjInfo.find(pObj);
-    if (info == m_mapObjInfo.end()) return false;
-    strBooking = info->second.strBookingID;
+    // A view that has left holds no booking: nothing would reach it.
+    if (!HoldsABookingLocked(pObj)) return false;
+    strBooking = m_mapObjInfo.find(pObj)->second.booking.strBookingID;
     if (!IsInProviderListLocked(strBooking)) {
       session.reset();
     } else {

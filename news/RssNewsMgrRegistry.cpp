@@ -28,7 +28,7 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long 
     const CBookingInfo key(strIDs, static_cast<int32_t>(lDate));
     bool bNewKey = false;
     if (!InsertElementToMapObj(key, pObj, bNewKey)) return false;
-    m_mapObjInfo[pObj] = key;
+    RecordOfLocked(pObj).booking = key;
     strProviderIDs = m_strProviderIDs;
     bBook = bNewKey && !strProviderIDs.IsEmpty();
     if (bBook) ++m_nRefCount;
@@ -42,7 +42,7 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long 
     RunCall(announce);
   } catch (...) {
     // A view that fails while it is being registered is not kept.
-    static_cast<IRssSubject*>(this)->RemoveNotify(pObj, strIDs);
+    RemoveFailedView(pObj);
     return false;
   }
   return true;
@@ -69,7 +69,7 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj) {
     bool bNewKey = false;
     if (!InsertElementToMapObj(CBookingInfo(strProviderIDs, 0), pObj, bNewKey)) return false;
     // Only the text changes: an earlier symbol booking's date stays in the record.
-    m_mapObjInfo[pObj].strBookingID = strProviderIDs;
+    RecordOfLocked(pObj).booking.strBookingID = strProviderIDs;
     bBook = bNewKey && !strProviderIDs.IsEmpty();
     if (bBook) ++m_nRefCount;
   }
@@ -88,7 +88,15 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj) {
   return true;
 }
 
+// After RemoveNotify no call to the view starts, and calls running on other threads have ended, so the host
+// may destroy the view once it returns.
 bool CRssNewsMgr::RemoveNotify(IRSSNewsObjEvent* pObj, const CString& /*strIDs: not used*/) {
+  const bool bResult = RemoveFailedView(pObj);
+  m_calls.WaitUntilIdle(pObj);
+  return bResult;
+}
+
+bool CRssNewsMgr::RemoveFailedView(IRSSNewsObjEvent* pObj) {
   const bool bResult = RemoveFromRegistry(pObj);
   ForgetView(pObj);
   return bResult;
@@ -109,60 +117,47 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
   }
   for (const int nTaskID : vecTaskIDs) {
     if (session->pSvc->CancelTotalHeadline(nTaskID) != 0) return false;
+    ReleaseCancelledTask(nTaskID, pObj);
   }
 
   CBookingInfo emptied;
-  CBookingInfo info;
   CString strProviderIDs;
   {
     std::lock_guard<std::mutex> lock(m_mtx);
-    bool bTakenOut = false;
-    auto it = m_mapObj.begin();
-    for (; it != m_mapObj.end(); ++it) {
-      std::vector<IRSSNewsObjEvent*>& vecObj = it->second;
-      const auto found = std::find(vecObj.begin(), vecObj.end(), pObj);
-      if (found != vecObj.end()) {
-        vecObj.erase(found);
-        bTakenOut = true;
-      }
-      if (bTakenOut && vecObj.empty()) break;
+    // The view leaves its bookings in key order, up to the first one that it leaves empty.
+    bool bEmptied = false;
+    for (const ObjMap::iterator& booking : BookingsHoldingLocked(pObj)) {
+      std::vector<IRSSNewsObjEvent*>& vecObj = booking->second;
+      vecObj.erase(std::find(vecObj.begin(), vecObj.end(), pObj));
+      NoteLeftLocked(pObj, booking);
+      if (!vecObj.empty()) continue;
+      emptied = booking->first;
+      m_idxBookingText.Remove(booking);
+      m_mapObj.erase(booking);
+      bEmptied = true;
+      break;
     }
-    if (it == m_mapObj.end()) return true;
-
-    info = m_mapObjInfo[pObj];
+    if (!bEmptied) return true;
     strProviderIDs = m_strProviderIDs;
-    if (!strProviderIDs.IsEmpty()) --m_nRefCount;
-    // Erased now rather than after the service answers, so that a view registering meanwhile books anew
-    // instead of joining a booking that is about to be dropped.
-    emptied = it->first;
-    m_idxBookingText.Remove(it);
-    m_mapObj.erase(it);
+    if (strProviderIDs.IsEmpty()) return true;
+    --m_nRefCount;
   }
-  if (strProviderIDs.IsEmpty()) return true;
-  if (info.strBookingID.CompareNoCase(strProviderIDs) == 0) {
-    session->pSvc->UnbookProviderNews(info.strBookingID);
+  // The booking is gone from the registry whatever the service answers: what the service was asked to book
+  // and unbook always matches what the registry holds. A refusal is reported to the caller.
+  if (emptied.strBookingID.CompareNoCase(strProviderIDs) == 0) {
+    session->pSvc->UnbookProviderNews(emptied.strBookingID);
     return true;
   }
-  if (session->pSvc->UnbookSymbolNews_Date(info.strBookingID, info.lBookingDate, strProviderIDs) != 0) return true;
-
-  // The service kept the booking, so the registry keeps it too, with no views.
-  std::lock_guard<std::mutex> lock(m_mtx);
-  const auto [kept, bInserted] = m_mapObj.emplace(emptied, std::vector<IRSSNewsObjEvent*>());
-  if (bInserted) m_idxBookingText.Add(kept);
-  return false;
+  return session->pSvc->UnbookSymbolNews_Date(emptied.strBookingID, emptied.lBookingDate, strProviderIDs) != 0;
 }
 
-// After RemoveNotify no call to the view starts, and a queued registration of it is not replayed; calls
-// running on other threads are waited for, so the host may destroy the view once RemoveNotify returns.
+// From here on no call to the view starts, and a queued registration of it is not replayed.
 void CRssNewsMgr::ForgetView(IRSSNewsObjEvent* pObj) {
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
-                                            [pObj](const auto& queued) { return queued.second == pObj; }),
-                             m_vecPendingNotify.end());
-    m_calls.Revoke(pObj);
-  }
-  m_calls.WaitUntilIdle(pObj);
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
+                                          [pObj](const auto& queued) { return queued.second == pObj; }),
+                           m_vecPendingNotify.end());
+  m_calls.Revoke(pObj);
 }
 
 bool CRssNewsMgr::InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey) {
@@ -173,11 +168,23 @@ bool CRssNewsMgr::InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEven
       std::vector<IRSSNewsObjEvent*>& vecObj = it->second;
       if (std::find(vecObj.begin(), vecObj.end(), pObj) != vecObj.end()) return false;
       vecObj.push_back(pObj);
+      try {
+        NoteJoinedLocked(pObj, it);
+      } catch (const std::bad_alloc&) {
+        vecObj.pop_back();
+        throw;
+      }
       return true;
     }
     const auto created = m_mapObj.emplace(key, std::vector<IRSSNewsObjEvent*>{pObj}).first;
     try {
       m_idxBookingText.Add(created);
+      try {
+        NoteJoinedLocked(pObj, created);
+      } catch (const std::bad_alloc&) {
+        m_idxBookingText.Remove(created);
+        throw;
+      }
     } catch (const std::bad_alloc&) {
       m_mapObj.erase(created);
       throw;
@@ -187,6 +194,50 @@ bool CRssNewsMgr::InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEven
   } catch (const std::bad_alloc&) {
     return false;
   }
+}
+
+CRssNewsMgr::ViewRecord& CRssNewsMgr::RecordOfLocked(IRSSNewsObjEvent* pObj) {
+  return m_mapObjInfo.try_emplace(pObj, ViewRecord{CBookingInfo(), m_mapObj.end()}).first->second;
+}
+
+void CRssNewsMgr::NoteJoinedLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking) {
+  ViewRecord& record = RecordOfLocked(pObj);
+  if (record.itHeldIn == m_mapObj.end()) {
+    record.itHeldIn = booking;
+  } else {
+    m_mapFurtherBookings.emplace(pObj, booking);
+  }
+}
+
+// Takes nothing: erasing from the maps never allocates.
+void CRssNewsMgr::NoteLeftLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking) {
+  const auto [first, last] = m_mapFurtherBookings.equal_range(pObj);
+  ViewRecord& record = m_mapObjInfo.find(pObj)->second;
+  if (record.itHeldIn == booking) {
+    // One of the further bookings, if any, takes its place.
+    record.itHeldIn = first == last ? m_mapObj.end() : first->second;
+    if (first != last) m_mapFurtherBookings.erase(first);
+    return;
+  }
+  const auto further = std::find_if(first, last, [booking](const auto& entry) { return entry.second == booking; });
+  if (further != last) m_mapFurtherBookings.erase(further);
+}
+
+std::vector<CRssNewsMgr::ObjMap::iterator> CRssNewsMgr::BookingsHoldingLocked(IRSSNewsObjEvent* pObj) const {
+  std::vector<ObjMap::iterator> bookings;
+  const auto record = m_mapObjInfo.find(pObj);
+  if (record == m_mapObjInfo.end() || record->second.itHeldIn == m_mapObj.end()) return bookings;
+  bookings.push_back(record->second.itHeldIn);
+  const auto [first, last] = m_mapFurtherBookings.equal_range(pObj);
+  for (auto it = first; it != last; ++it) bookings.push_back(it->second);
+  std::sort(bookings.begin(), bookings.end(),
+            [](ObjMap::iterator a, ObjMap::iterator b) { return a->first < b->first; });
+  return bookings;
+}
+
+bool CRssNewsMgr::HoldsABookingLocked(IRSSNewsObjEvent* pObj) const {
+  const auto record = m_mapObjInfo.find(pObj);
+  return record != m_mapObjInfo.end() && record->second.itHeldIn != m_mapObj.end();
 }
 
 bool CRssNewsMgr::SearchObjInfoByID(ObjMap::iterator& it, const CString& strID) {
@@ -199,14 +250,14 @@ CRssNewsMgr::ObjMap::iterator CRssNewsMgr::FindFirstBookingNoCase(const CString&
   return m_idxBookingText.FindFirst(strID, m_mapObj.end());
 }
 
+// With every slot taken the request is refused (false, nTaskID unchanged): sharing a slot would answer only
+// one of the two views and a cancellation for either would end both.
 bool CRssNewsMgr::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) {
   if (!pObj) return false;
-  // With every slot taken the caller's task ID stays, and the new request shares that task's record.
   const auto freeSlot = std::find(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
-  if (freeSlot != std::end(m_bTaskFree)) {
-    nTaskID = static_cast<int>(freeSlot - std::begin(m_bTaskFree));
-    *freeSlot = false;
-  }
+  if (freeSlot == std::end(m_bTaskFree)) return false;
+  nTaskID = static_cast<int>(freeSlot - std::begin(m_bTaskFree));
+  *freeSlot = false;
   try {
     TaskInfo& task = m_mapTask[nTaskID];
     task.strIDs = strIDs;
@@ -218,6 +269,18 @@ bool CRssNewsMgr::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CStr
     return false;
   }
   return true;
+}
+
+// The service has cancelled the task, so no answer for it is due: its record goes and its slot is free
+// again. An answer that still arrives finds no task and is ignored. The task is left alone when it was
+// answered meanwhile and its slot given to another request.
+void CRssNewsMgr::ReleaseCancelledTask(int nTaskID, IRSSNewsObjEvent* pObj) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const auto task = m_mapTask.find(nTaskID);
+  if (task == m_mapTask.end() || task->second.pObj != pObj) return;
+  FreeHeadlineBlocks(task->second.vecHeadline);
+  m_mapTask.erase(task);
+  m_bTaskFree[nTaskID] = true;
 }
 
 void CRssNewsMgr::SplitIDs(const CString& strSource, CStringArray& arrResult, CString strSeparator) {
@@ -239,6 +302,7 @@ void CRssNewsMgr::ClearMapInfo() {
   m_mapObj.clear();
   m_idxBookingText.Clear();
   m_mapObjInfo.clear();
+  m_mapFurtherBookings.clear();
   m_mapCategory.clear();
   // Headlines collected for tasks that will never be answered now belong to nobody else.
   for (auto& task : m_mapTask) FreeHeadlineBlocks(task.second.vecHeadline);
@@ -253,7 +317,7 @@ bool CRssNewsMgr::TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent
   registration = m_vecPendingNotify.front();
   m_vecPendingNotify.erase(m_vecPendingNotify.begin());
   const auto info = m_mapObjInfo.find(registration.second);
-  lDate = info == m_mapObjInfo.end() ? 0 : info->second.lBookingDate;
+  lDate = info == m_mapObjInfo.end() ? 0 : info->second.booking.lBookingDate;
   return true;
 }
 

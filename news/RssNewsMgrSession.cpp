@@ -142,7 +142,7 @@ void CRssNewsMgr::GetRSSNewsSel(CString& strSel) {
 bool CRssNewsMgr::Log(int nLevel, const CString& strText) { return VXRSS::WriteModuleLog(nLevel, strText); }
 
 CRssNewsMgr::PlannedCall CRssNewsMgr::PlanCallLocked(IRSSNewsObjEvent* pObj, ViewCall call) {
-  return PlannedCall{pObj, m_calls.TicketFor(pObj), std::move(call), CString()};
+  return PlannedCall{pObj, m_calls.TicketFor(pObj), std::move(call)};
 }
 
 bool CRssNewsMgr::RunCall(const PlannedCall& planned) {

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kSettingsLogLevel = 0x100;  // the level of the module's other lines
+constexpr int kLogLevel = 0x100;  // the level of the module's other log lines
 
 }  // namespace
 
@@ -28,9 +28,11 @@ bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoo
   }
   // The dialog runs without the lock: the service and the views may reach the manager meanwhile.
   if (!dlg.LoadCategories(pSvc)) return false;  // no service session: nothing to show
-  if (vxDoModal(&dlg, 0, 1, 0) == IDCANCEL) return false;
+  const int nEnd = vxDoModal(&dlg, 0, 1, 0);
+  if (nEnd == -1) Log(kLogLevel, "ShowRSSNewsSettingDlg: no modal front end is installed to show the dialog");
+  if (nEnd != IDOK) return false;
   if (dlg.SaveFailed()) {
-    Log(kSettingsLogLevel, "ShowRSSNewsSettingDlg: the selection could not be saved");
+    Log(kLogLevel, "ShowRSSNewsSettingDlg: the selection could not be saved");
     return false;
   }
 

@@ -1,6 +1,9 @@
 // CRssNewsMgr: the worker thread that delivers recorded headline changes to the views once a second.
 #include <chrono>
 #include <exception>
+#include <functional>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <unordered_map>
 
@@ -13,39 +16,55 @@ constexpr std::chrono::milliseconds kPassInterval(1000);
 
 }  // namespace
 
+// Called by Init only, after it has closed any earlier session and with it the earlier worker.
 bool CRssNewsMgr::StartThread() {
-  m_evStop.Reset();
   try {
-    m_hThread = std::thread(&CRssNewsMgr::RunningProc, this);
+    auto pStop = std::make_unique<CStopEvent>();
+    CStopEvent& evStop = *pStop;
+    const std::lock_guard<std::mutex> lock(m_mtxWorkers);
+    m_worker = Worker{std::move(pStop), std::thread(&CRssNewsMgr::OnRunningProc, this, std::ref(evStop))};
   } catch (const std::system_error&) {
+    return false;
+  } catch (const std::bad_alloc&) {
     return false;
   }
   return true;
 }
 
-// Asks the worker to stop and joins it. A worker is never killed: one that holds the heap's or a view's lock
-// would leave the host process broken. A pass that has begun runs to its end first.
+// Asks every worker to stop and joins each, except the one this is called on (from a view's callback on the
+// worker): that one ends after its pass and is joined by the next EndThread on another thread. A worker is
+// never killed: one that holds the heap's or a view's lock would leave the host process broken.
 void CRssNewsMgr::EndThread() {
-  if (!m_hThread.joinable()) return;
-  m_evStop.Set();
-  if (m_hThread.get_id() == std::this_thread::get_id()) {
-    // Called from a view's callback on the worker itself: it ends after the current pass.
-    m_hThread.detach();
-    return;
+  std::vector<Worker> vecEnding;
+  {
+    const std::lock_guard<std::mutex> lock(m_mtxWorkers);
+    vecEnding = std::exchange(m_vecStoppedWorkers, {});
+    if (m_worker.thread.joinable()) {
+      m_worker.pStop->Set();
+      vecEnding.push_back(std::exchange(m_worker, Worker{}));
+    }
   }
-  m_hThread.join();
+  std::vector<Worker> vecStillRunning;
+  for (Worker& worker : vecEnding) {
+    if (worker.thread.get_id() == std::this_thread::get_id()) {
+      vecStillRunning.push_back(std::move(worker));
+    } else {
+      worker.thread.join();
+    }
+  }
+  if (vecStillRunning.empty()) return;
+  const std::lock_guard<std::mutex> lock(m_mtxWorkers);
+  for (Worker& worker : vecStillRunning) m_vecStoppedWorkers.push_back(std::move(worker));
 }
 
-unsigned int CRssNewsMgr::RunningProc(void* pParam) { return static_cast<CRssNewsMgr*>(pParam)->OnRunningProc(); }
-
-unsigned int CRssNewsMgr::OnRunningProc() {
-  while (!m_evStop.WaitFor(std::chrono::milliseconds(0))) {
+unsigned int CRssNewsMgr::OnRunningProc(CStopEvent& evStop) {
+  while (!evStop.WaitFor(std::chrono::milliseconds(0))) {
     try {
       NotifyChangeSetToAllObj();
     } catch (const std::exception&) {
       // A pass that failed outside a view's callback (out of memory) is retried with the next one.
     }
-    if (m_evStop.WaitFor(kPassInterval)) break;
+    if (evStop.WaitFor(kPassInterval)) break;
   }
   return 0;
 }
@@ -81,7 +100,7 @@ CRssNewsMgr::DeliveryPlan CRssNewsMgr::PlanDeliveryLocked() {
       for (IRSSNewsObjEvent* pObj : booking->second) {
         auto [recipient, bNewRecipient] = recipientOf.try_emplace(pObj, nullptr);
         if (bNewRecipient) {
-          plan.recipients.push_back({pObj, m_calls.TicketFor(pObj), m_mapObjInfo[pObj].strBookingID});
+          plan.recipients.push_back({pObj, m_calls.TicketFor(pObj)});
           recipient->second = &plan.recipients.back();
         }
         members.push_back(recipient->second);
@@ -102,14 +121,14 @@ bool CRssNewsMgr::NotifyChangeSetToAllObj() {
     plan = PlanDeliveryLocked();
   }
   bool bResult = true;
-  std::vector<std::pair<CString, IRSSNewsObjEvent*>> vecRemovals;
+  std::vector<IRSSNewsObjEvent*> vecRemovals;
   {
     CCallTracker::Lane lane(m_calls);
     for (const DeliveryPlan::Step& step : plan.vecSteps) {
       const NewsChange& change = *step.pChange;
       for (const DeliveryPlan::Recipient* recipient : plan.audiences[step.nAudience]) {
         if (!recipient->pObj) {
-          vecRemovals.emplace_back(recipient->strBookingText, nullptr);
+          vecRemovals.push_back(nullptr);
           continue;
         }
         try {
@@ -121,15 +140,13 @@ bool CRssNewsMgr::NotifyChangeSetToAllObj() {
             }
           });
         } catch (...) {
-          vecRemovals.emplace_back(recipient->strBookingText, recipient->pObj);
+          vecRemovals.push_back(recipient->pObj);
           bResult = false;
         }
       }
     }
   }
-  for (const auto& [strBookingText, pObj] : vecRemovals) {
-    const bool bProviderBooking = strBookingText.CompareNoCase(GetProviderIDs()) == 0;
-    RemoveNotify(pObj, bProviderBooking ? CString() : strBookingText);
-  }
+  // Once per failure, as each failed call would have removed the view.
+  for (IRSSNewsObjEvent* pObj : vecRemovals) RemoveFailedView(pObj);
   return bResult;
 }

@@ -13,6 +13,16 @@ void FreeHeadlines(std::vector<NewsHeadline>& vecList) {
 CModelService::CModelService(const CModelScript& script) : m_script(script) {
   // One category with one item, enough for the manager to rebuild its tree.
   m_svc.AddCategory("Market", {{"P1", "Provider one"}});
+  const auto count = [this](int delta, bool bSymbol) {
+    return [this, delta, bSymbol](const fakes::FakeNewsSvc::Args& args) {
+      const std::string key = bSymbol ? "S " + args[0] + ";" + args[1] + ";" + args[2] : "P " + args[0];
+      if ((m_net[key] += delta) == 0) m_net.erase(key);
+    };
+  };
+  m_svc.OnCall("BookProviderNews", count(1, false));
+  m_svc.OnCall("UnbookProviderNews", count(-1, false));
+  m_svc.OnCall("BookSymbolNews_Date", count(1, true));
+  m_svc.OnCall("UnbookSymbolNews_Date", count(-1, true));
   m_svc.AnswerWith([this](const std::string& op, int nDefault, std::vector<NewsHeadline>* pList, CString* pContent) {
     return Answer(op, nDefault, pList, pContent);
   });

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "tests/fakes/FakeNewsSvc.h"
@@ -17,6 +19,9 @@ class CModelService {
   Trace& Log() { return m_svc.Log(); }
   // Starts counting the calls of each answer kind from zero again, as each step does.
   void ResetCounters() { m_calls.fill(0); }
+  // Per booking the service was asked for ("P list" or "S symbol;date;list"), how often it was asked to book
+  // it minus how often to unbook it; bookings at zero are left out.
+  const std::map<std::string, int>& NetBookings() const { return m_net; }
 
  private:
   int Answer(const std::string& op, int nDefault, std::vector<NewsHeadline>* pList, CString* pContent);
@@ -28,6 +33,7 @@ class CModelService {
 
   const CModelScript& m_script;
   std::array<int, static_cast<int>(AnswerKind::kCount)> m_calls{};
+  std::map<std::string, int> m_net;
   fakes::FakeNewsSvc m_svc;
 };
 

@@ -1,11 +1,14 @@
 // Model-based test of the manager: random sequences of registrations, provider list changes, refreshes,
 // queries, service events and worker passes run against CRssNewsMgr and against CReferenceModel, which
-// keeps the same rules with plain walks. After every step both must have made the same service calls and
-// view calls, in the same order, with the same results, and hold the same registry.
+// keeps the same rules with plain walks. Views may throw, leave from inside their callbacks, or leave and
+// register again from inside OnHeadlineClear. After every step both must have made the same service calls
+// and view calls, in the same order, with the same results, and hold the same registry; and per booking,
+// what the service was asked to book minus what it was asked to unbook must equal what the registry holds.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <deque>
+#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -67,7 +70,9 @@ class ModelRun {
     for (auto& view : m_views) {
       view->Arm(false);
       view->RemoveItselfThrough(nullptr);
+      view->ReenterOnClearThrough(nullptr);
     }
+    if (::testing::AssertionResult held = BookingsAgreeWithService(); !held) return held << " at step " << step;
     m_history.push_back(op);
     if (m_history.size() > 12) m_history.pop_front();
 
@@ -110,6 +115,24 @@ class ModelRun {
 
   std::string RunRandomOperation();
 
+  // Whatever happened, per booking what the service was asked to book minus what it was asked to unbook
+  // equals what the registry holds.
+  ::testing::AssertionResult BookingsAgreeWithService() {
+    const std::map<std::string, int> held = CRssNewsMgrTestAccess::HeldAtService(*m_mgr);
+    const std::map<std::string, int>& net = m_mgrService.NetBookings();
+    if (held == net) return ::testing::AssertionSuccess();
+    std::ostringstream report;
+    report << "the service's bookings disagree with the registry. Last operations:\n";
+    for (const std::string& h : m_history) report << "  " << h << "\n";
+    for (const auto& [key, n] : net) report << "  asked " << n << " x " << key << "\n";
+    for (const auto& [key, n] : held) report << "  held " << n << " x " << key << "\n";
+    return ::testing::AssertionFailure() << report.str();
+  }
+  // Some views leave and register again from inside OnHeadlineClear during this step.
+  void ReenterSome(int percent) {
+    for (auto& view : m_views) view->ReenterOnClearThrough(Chance(percent) ? m_mgr.get() : nullptr);
+  }
+
   std::mt19937_64 m_rng;
   CModelScript m_script;
   CModelService m_mgrService{m_script};
@@ -151,6 +174,7 @@ std::string ModelRun::RunRandomOperation() {
   }
   if (roll < 40) {
     const CString list = Pick(kLists);
+    ReenterSome(20);
     m_mgr->RefreshProviderIDs(list);
     m_model->RefreshProviderIDs(list);
     return "RefreshProviderIDs('" + list.str() + "')";
@@ -179,6 +203,7 @@ std::string ModelRun::RunRandomOperation() {
   if (roll < 63) {
     const CString id = Pick(kReported);
     const long date = PickDate();
+    ReenterSome(10);
     m_mgr->OnProviderHeadLineChange_Date(id, date);
     m_model->OnProviderHeadLineChange_Date(id, date);
     return "OnProviderHeadLineChange_Date('" + id.str() + "'," + std::to_string(date) + ")";
@@ -187,6 +212,7 @@ std::string ModelRun::RunRandomOperation() {
     const CString id = Pick(kReported);
     const CString symbol = Chance(90) ? Pick(kSymbols) : CString();
     const long date = PickDate();
+    ReenterSome(10);
     m_mgr->OnSymbolNewsHeadLineChange_Date(id, symbol, date);
     m_model->OnSymbolNewsHeadLineChange_Date(id, symbol, date);
     return "OnSymbolNewsHeadLineChange_Date('" + id.str() + "','" + symbol.str() + "'," + std::to_string(date) + ")";

@@ -25,6 +25,10 @@ bool ViewRemovesItself(const IRSSNewsObjEvent* pObj) {
   return pObj && static_cast<const CModelView*>(pObj)->RemovesItself();
 }
 
+bool ViewReenters(const IRSSNewsObjEvent* pObj) {
+  return pObj && static_cast<const CModelView*>(pObj)->ReentersOnClear();
+}
+
 std::string ProviderChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lDate) {
   return Call(pObj, "OnProviderHeadlineChange", {Text(strProviderID), std::to_string(lDate)});
 }
@@ -61,6 +65,11 @@ CModelView::CModelView(std::string name, Trace& trace) : RecordingView(std::move
 }
 
 void CModelView::AfterHeadlineCall(const std::string& entry) {
+  if (m_pReenterer && entry.find(".OnHeadlineClear(") != std::string::npos) {
+    m_pReenterer->RemoveNotify(this, "");
+    m_pReenterer->AddNotify(this);
+    return;
+  }
   const bool bHeadlineCall =
       entry.find("HeadlineChange(") != std::string::npos || entry.find(".OnTotalHeadline(") != std::string::npos;
   if (!bHeadlineCall) return;

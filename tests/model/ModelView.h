@@ -22,19 +22,25 @@ class CModelView : public fakes::RecordingView {
   // While set, the view calls RemoveNotify on itself from inside each headline callback.
   void RemoveItselfThrough(IRssSubject* pSubject) { m_pRemover = pSubject; }
   bool RemovesItself() const { return m_pRemover != nullptr; }
+  // While set, the view leaves and registers again for provider news from inside OnHeadlineClear.
+  void ReenterOnClearThrough(IRssSubject* pSubject) { m_pReenterer = pSubject; }
+  bool ReentersOnClear() const { return m_pReenterer != nullptr; }
 
  private:
-  // Removes the view when asked to, then throws when armed.
+  // Leaves and registers again inside OnHeadlineClear, or leaves inside a headline callback, when asked to;
+  // then throws from a headline callback when armed.
   void AfterHeadlineCall(const std::string& entry);
 
   bool m_bArmed = false;
   IRssSubject* m_pRemover = nullptr;
+  IRssSubject* m_pReenterer = nullptr;
 };
 
 // The name a trace gives a view pointer ("null" for a null pointer).
 std::string ViewName(const IRSSNewsObjEvent* pObj);
 bool ViewArmed(const IRSSNewsObjEvent* pObj);
 bool ViewRemovesItself(const IRSSNewsObjEvent* pObj);
+bool ViewReenters(const IRSSNewsObjEvent* pObj);
 
 std::string ProviderChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lDate);
 std::string SymbolChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, const CString& strSymbolID,

@@ -92,13 +92,10 @@ bool CReferenceModel::Insert(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bo
 
 bool CReferenceModel::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) {
   if (!pObj) return false;
-  for (int i = 0; i < kTaskSlots; ++i) {
-    if (m_bTaskFree[i]) {
-      nTaskID = i;
-      m_bTaskFree[i] = false;
-      break;
-    }
-  }
+  const auto free = std::find(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
+  if (free == std::end(m_bTaskFree)) return false;
+  nTaskID = static_cast<int>(free - std::begin(m_bTaskFree));
+  *free = false;
   TaskInfo& task = m_mapTask[nTaskID];
   task.strIDs = strIDs;
   task.pObj = pObj;
@@ -153,11 +150,21 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
   // After RemoveNotify no call reaches the view until it registers again, and a registration it queued
   // before the category tree was ready is not replayed.
   m_closed.insert(pObj);
+  ++m_removals[pObj];
   m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
                                           [&](const auto& queued) { return queued.second == pObj; }),
                            m_vecPendingNotify.end());
-  for (const auto& [id, task] : m_mapTask)
-    if (task.pObj == pObj && m_svc.CancelTotalHeadline(id) != 0) return false;
+  // A cancelled task is gone and its slot free again.
+  for (auto it = m_mapTask.begin(); it != m_mapTask.end();) {
+    if (it->second.pObj != pObj) {
+      ++it;
+      continue;
+    }
+    if (m_svc.CancelTotalHeadline(it->first) != 0) return false;
+    FreeHeadlines(it->second.vecHeadline);
+    m_bTaskFree[it->first] = true;
+    it = m_mapTask.erase(it);
+  }
   bool bTakenOut = false;
   for (auto it = m_mapObj.begin(); it != m_mapObj.end(); ++it) {
     auto& views = it->second;
@@ -167,27 +174,37 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
       bTakenOut = true;
     }
     if (!bTakenOut || !views.empty()) continue;
-    const CBookingInfo info = m_mapObjInfo[pObj];
-    if (!m_strProviderIDs.IsEmpty()) {
-      --m_nRefCount;
-      if (info.strBookingID.CompareNoCase(m_strProviderIDs) == 0) {
-        m_svc.UnbookProviderNews(info.strBookingID);
-      } else if (m_svc.UnbookSymbolNews_Date(info.strBookingID, info.lBookingDate, m_strProviderIDs) == 0) {
-        return false;
-      }
-    }
+    // The emptied booking is what goes, at the service too, whatever the service answers.
+    const CBookingInfo emptied = it->first;
     m_mapObj.erase(it);
-    return true;
+    if (m_strProviderIDs.IsEmpty()) return true;
+    --m_nRefCount;
+    if (emptied.strBookingID.CompareNoCase(m_strProviderIDs) == 0) {
+      m_svc.UnbookProviderNews(emptied.strBookingID);
+      return true;
+    }
+    return m_svc.UnbookSymbolNews_Date(emptied.strBookingID, emptied.lBookingDate, m_strProviderIDs) != 0;
   }
   return true;
 }
 
 void CReferenceModel::NotifyClear(const CString& strText, EventType eEvent) {
+  // Planned whole before the first call: a view that leaves (and perhaps registers again) from its callback
+  // gets none of the calls planned for it that have not started.
+  std::vector<std::pair<IRSSNewsObjEvent*, int>> planned;
   for (const auto& [key, views] : m_mapObj) {
     const bool bProvider = key.strBookingID.Compare(m_strProviderIDs) == 0;
     if (bProvider ? eEvent == EVENT_SYMBOL : eEvent == EVENT_PROVIDER) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, ClearCall(v, strText), false);
+      if (v) planned.emplace_back(v, m_removals[v]);
+  }
+  for (const auto& [v, removals] : planned) {
+    if (m_removals[v] != removals || m_closed.count(v) != 0) continue;
+    CallView(v, ClearCall(v, strText), false);
+    if (ViewReenters(v)) {
+      RemoveNotify(v);
+      AddNotify(v);
+    }
   }
 }
 
@@ -227,17 +244,20 @@ void CReferenceModel::RefreshProviderIDs(const CString& strNew) {
   if (oldProvider != m_mapObj.end()) m_mapObj.erase(oldProvider);
   for (auto& [view, key] : m_mapObjInfo)
     if (key.strBookingID.Compare(strOld) == 0) key.strBookingID = strNew;
-  NotifyClear(CString(), EVENT_ALL);
   m_strProviderIDs = strNew;
-  if (strNew.IsEmpty()) return;
-  for (const auto& [key, views] : m_mapObj) {
-    ++m_nRefCount;
-    if (key.strBookingID.CompareNoCase(strNew) == 0)
-      m_svc.BookProviderNews(strNew);
-    else
-      m_svc.BookSymbolNews_Date(key.strBookingID, key.lBookingDate, strNew);
+  // Every booking is made again before the views are told to clear, so views that register again from
+  // their OnHeadlineClear meet a registry that agrees with the service.
+  if (!strNew.IsEmpty()) {
+    for (const auto& [key, views] : m_mapObj) {
+      ++m_nRefCount;
+      if (key.strBookingID.CompareNoCase(strNew) == 0)
+        m_svc.BookProviderNews(strNew);
+      else
+        m_svc.BookSymbolNews_Date(key.strBookingID, key.lBookingDate, strNew);
+    }
   }
-  NotifyChange();
+  NotifyClear(CString(), EVENT_ALL);
+  if (!strNew.IsEmpty()) NotifyChange();
 }
 
 void CReferenceModel::UIRefresh(IRSSNewsObjEvent* pObj) {
@@ -256,6 +276,11 @@ void CReferenceModel::UIRefresh(IRSSNewsObjEvent* pObj) {
 
 std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* pObj) {
   if (!pObj) return {false, 0};
+  // A view that holds no booking (it has left) gets nothing.
+  const bool bHeld = std::any_of(m_mapObj.begin(), m_mapObj.end(), [&](const auto& entry) {
+    return std::find(entry.second.begin(), entry.second.end(), pObj) != entry.second.end();
+  });
+  if (!bHeld) return {false, 0};
   const auto info = m_mapObjInfo.find(pObj);
   if (info == m_mapObjInfo.end()) return {false, 0};
   const CString text = info->second.strBookingID;

@@ -93,6 +93,8 @@ class CReferenceModel {
   int m_nRefCount = 0;
   // Views that called RemoveNotify and have not registered since: no call reaches them.
   std::set<IRSSNewsObjEvent*> m_closed;
+  // How often each view has been removed: a call planned before a removal of its view does not start.
+  std::map<IRSSNewsObjEvent*, int> m_removals;
 };
 
 // Splits an ID list at "," the way the manager does: empty pieces kept, no empty last piece.

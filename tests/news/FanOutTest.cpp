@@ -17,13 +17,13 @@ class RefreshTest : public ManagerTest {
   }
 };
 
-TEST_F(RefreshTest, ToANewListUnbooksClearsRebooksThenAnnounces) {
+TEST_F(RefreshTest, ToANewListUnbooksRebooksClearsThenAnnounces) {
   Register("11,12");
   const int nBefore = mgr.GetRefCount();
   mgr.RefreshProviderIDs("13");
   EXPECT_THAT(log.Entries(),
-              ElementsAre("UnbookProviderNews(11,12)", "UnbookSymbolNews_Date(2330;5;11,12)", "v1.OnHeadlineClear()",
-                          "v2.OnHeadlineClear()", "BookProviderNews(13)", "BookSymbolNews_Date(2330;5;13)",
+              ElementsAre("UnbookProviderNews(11,12)", "UnbookSymbolNews_Date(2330;5;11,12)", "BookProviderNews(13)",
+                          "BookSymbolNews_Date(2330;5;13)", "v1.OnHeadlineClear()", "v2.OnHeadlineClear()",
                           "v1.OnProviderHeadlineChange(13;0)", "v2.OnSymbolHeadlineChange(13;2330;0)"));
   EXPECT_EQ(mgr.GetRefCount(), nBefore);
   EXPECT_EQ(mgr.GetProviderIDs(), "13");
@@ -46,9 +46,9 @@ TEST_F(RefreshTest, ToAnEmptyListUnbooksAndClearsWithoutAnnouncing) {
                                          "v1.OnHeadlineClear()", "v2.OnHeadlineClear()"));
   log.Clear();
   mgr.RefreshProviderIDs("11");
-  EXPECT_THAT(log.Entries(), ElementsAre("v1.OnHeadlineClear()", "v2.OnHeadlineClear()", "BookProviderNews(11)",
-                                         "BookSymbolNews_Date(2330;5;11)", "v1.OnProviderHeadlineChange(11;0)",
-                                         "v2.OnSymbolHeadlineChange(11;2330;0)"))
+  EXPECT_THAT(log.Entries(), ElementsAre("BookProviderNews(11)", "BookSymbolNews_Date(2330;5;11)",
+                                         "v1.OnHeadlineClear()", "v2.OnHeadlineClear()",
+                                         "v1.OnProviderHeadlineChange(11;0)", "v2.OnSymbolHeadlineChange(11;2330;0)"))
       << "from an empty list nothing is unbooked and the provider views move to the new list";
 }
 

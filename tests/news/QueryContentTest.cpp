@@ -23,6 +23,14 @@ TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
   EXPECT_TRUE(mgr.GetNewsHeadline(&v2, out));
   EXPECT_TRUE(out.empty());
   EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)", "ReqTotalHeadline(12;0)"));
+
+  // A view that has left gets nothing, and nothing is asked on its behalf.
+  mgr.RemoveNotify(&v1, "");
+  mgr.RemoveNotify(&v2, "");
+  log.Clear();
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out));
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out));
+  EXPECT_THAT(log.Entries(), IsEmpty());
 }
 
 TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList) {
@@ -41,6 +49,17 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
   svc.SetResultFor("GetTotalHeadline", "A", 2);
   EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out)) << "one failed provider fails the whole";
   EXPECT_EQ(fakes::TakeTags(out), "b");
+
+  // A dated pull asks for that date alone; status 0 means the list was filled.
+  svc.SetHeadlines("GetProviderHeadline_Date", "11;5", {{"5", "1", "d"}});
+  EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("11", 5, out));
+  EXPECT_EQ(fakes::TakeTags(out), "d");
+  svc.SetResult("GetProviderHeadline_Date", 1);
+  svc.SetResult("GetSymbolHeadline_Date", 1);
+  EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("11", 5, out));
+  fakes::TakeTags(out);
+  EXPECT_FALSE(mgr.PullSymbolNewsHeadline_Date("11", "2330", 5, out));
+  fakes::TakeTags(out);
 }
 
 TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {

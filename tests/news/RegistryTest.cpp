@@ -15,6 +15,7 @@ TEST_F(ManagerTest, ViewsOfOneSymbolAndDateShareOneBookingAndEachIsToldAtOnce) {
                           "v2.OnSymbolHeadlineChange(11,12;2330;0)"));
   EXPECT_EQ(mgr.GetRefCount(), 1);
   EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 20240105)) << "the same view twice under one key";
+  EXPECT_FALSE(mgr.AddNotify(&v3, "", 20240105)) << "an empty symbol";
 
   log.Clear();
   EXPECT_TRUE(mgr.RemoveNotify(&v1, ""));
@@ -32,7 +33,7 @@ TEST_F(ManagerTest, ViewsOfOneSymbolAndDateShareOneBookingAndEachIsToldAtOnce) {
       << "one symbol for two dates is two bookings";
 }
 
-TEST_F(ManagerTest, RefusedBookingOrUnbookingKeepsTheCountRightAndTheBookingInPlace) {
+TEST_F(ManagerTest, RefusedBookingOrUnbookingKeepsTheCountInStepWithTheRegistry) {
   Open();
   svc.SetResult("BookSymbolNews_Date", 0);
   EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 1));
@@ -47,10 +48,10 @@ TEST_F(ManagerTest, RefusedBookingOrUnbookingKeepsTheCountRightAndTheBookingInPl
   svc.SetResult("UnbookSymbolNews_Date", 0);
   EXPECT_FALSE(mgr.RemoveNotify(&v1, ""));
   EXPECT_EQ(mgr.GetRefCount(), 0);
-  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 1u);
+  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 0u) << "asked to unbook, so no longer held";
   log.Clear();
   mgr.AddNotify(&v2, "2330", 1);
-  EXPECT_THAT(log.Matching("Book"), IsEmpty()) << "the booking left by the refusal is still held";
+  EXPECT_THAT(log.Matching("Book"), ElementsAre("BookSymbolNews_Date(2330;1;11,12)"));
 }
 
 TEST_F(ManagerTest, RefusedCancellationLeavesTheViewRegistered) {
@@ -83,15 +84,29 @@ TEST_F(ManagerTest, ProviderRegistrationBooksOnceAndAsksEveryProviderUnderOneTas
   EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;2)")) << "a refused request stops the requests";
 }
 
-TEST_F(ManagerTest, HundredOpenTasksMakeTheNextRequestReuseTaskZero) {
+TEST_F(ManagerTest, CancelledTasksFreeTheirSlotsAndWithAllSlotsTakenRequestsAreRefused) {
   Open("11");
+  for (int i = 0; i < 2 * CRssNewsMgr::kTaskSlots; ++i) {
+    mgr.AddNotify(&v1);
+    mgr.RemoveNotify(&v1, "");
+  }
+  log.Clear();
   mgr.AddNotify(&v1);
+  mgr.AddNotify(&v2);
+  EXPECT_THAT(log.Matching("ReqTotalHeadline"), ElementsAre("ReqTotalHeadline(11;0)", "ReqTotalHeadline(11;1)"));
+  mgr.RemoveNotify(&v1, "");
+  log.Clear();
+  mgr.OnGetTotalHeadLineReq("11", 0);
+  EXPECT_THAT(log.Entries(), IsEmpty()) << "an answer for a cancelled task is ignored";
+
   std::vector<NewsHeadline> out;
-  for (int i = 1; i < CRssNewsMgr::kTaskSlots; ++i) ASSERT_TRUE(mgr.GetNewsHeadline(&v1, out));
+  for (int i = 1; i < CRssNewsMgr::kTaskSlots; ++i) ASSERT_TRUE(mgr.GetNewsHeadline(&v2, out));
   EXPECT_EQ(log.Count("ReqTotalHeadline(11;99)"), 1u);
   log.Clear();
-  EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
-  EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)"));
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out));
+  EXPECT_FALSE(mgr.AddNotify(&v3));
+  EXPECT_THAT(log.Entries(), IsEmpty()) << "with every slot taken nothing is requested";
+  EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 1u) << "v3 is registered all the same";
 }
 
 struct SplitCase {

@@ -29,6 +29,10 @@ int LogLinesWith(const std::string& text) {
 }  // namespace
 
 TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlaces) {
+  CRSSNewsDataMgr& store = VXRSS::GetRSSNewsDataMgr();
+  store.InitFolderPath("elsewhere");
+  store.SetRSSNewsSels({"kept"});
+  const CString strPath = store.GetFilePath();
   ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
   EXPECT_THAT(log.Entries(), ElementsAre("QMGetWTRSSNewsSvc(f1;f2;" + port::JoinPath("root", "Config").str() + ")",
                                          "SetSessionInfo(s3;s1;s2)", "Connect()", "Login()", "GetCategoryCount()",
@@ -36,6 +40,8 @@ TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlaces) {
   EXPECT_TRUE(mgr.IsCategoryReady());
   EXPECT_TRUE(mgr.GetProviderIDs().IsEmpty()) << "no entitlement: no provider list";
   EXPECT_FALSE(VXRSS::GetRSSNewsDataMgr().GetAuthorizedExch());
+  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(), strPath) << "no entitlement: the store is left alone";
+  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "kept");
 }
 
 TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheDataFolder) {
@@ -48,6 +54,7 @@ TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheData
 
   ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, root.string().c_str()));
   EXPECT_EQ(mgr.GetProviderIDs(), "11,12");
+  EXPECT_TRUE(VXRSS::GetRSSNewsDataMgr().GetAuthorizedExch());
   EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(),
             port::JoinPath(port::JoinPath(root.string().c_str(), "Data"), "RSSNewsSetting.xml"));
   std::filesystem::remove_all(root);
@@ -60,6 +67,11 @@ TEST_F(ManagerTest, RefusedConnectionOrFailedFactoryFailsInitAndFinitClosesOnlyW
   log.Clear();
   mgr.Finit();
   EXPECT_THAT(log.Entries(), ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()"));
+
+  svc.SetResult("Connect", 1);
+  svc.SetResult("GetCategoryCount", -1);
+  EXPECT_FALSE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user")) << "a negative category count";
+  mgr.Finit();
 
   svc.SetFactoryFails(true);
   log.Clear();
@@ -108,4 +120,12 @@ TEST_F(ManagerTest, TwoManagersShareOneLoggerThatWritesItsLineOnceAndEitherFinit
   second.Finit();
   EXPECT_FALSE(VXRSS::ModuleLogExists());
   EXPECT_EQ(LogLinesWith("CVRSSMgr::Init Log init"), before + 1);
+}
+
+TEST_F(ManagerTest, WithoutAFrontEndTheSettingsDialogFailsAndTheLogSaysWhy) {
+  Open();
+  const std::string strWhy = "no modal front end";
+  const int before = LogLinesWith(strWhy);
+  EXPECT_FALSE(mgr.ShowRSSNewsSettingDlg(nullptr, "user"));
+  EXPECT_EQ(LogLinesWith(strWhy), before + 1);
 }

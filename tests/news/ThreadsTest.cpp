@@ -5,6 +5,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <stdexcept>
 
 #include "news/StopEvent.h"
 #include "tests/news/ManagerTestSupport.h"
@@ -86,6 +87,64 @@ TEST_F(ManagerTest, ServiceHoldingItsOwnLockWhileFiringDoesNotDeadlockTheHost) {
     svc.JoinThreads();
   });
   EXPECT_EQ(mgr.GetRefCount(), 0);
+}
+
+// The service answers a task while holding a lock of its own, and the view throws from the answer, so the
+// manager removes the view. Meanwhile the view's worker callback waits for that same lock. A removal the
+// manager starts itself does not wait for the view's calls on other threads.
+TEST_F(ManagerTest, RemovalAfterAThrowingTaskAnswerDoesNotWaitForTheViewsWorkerCallback) {
+  Open("11");
+  svc.UseOwnLock(true);
+  mgr.AddNotify(&v1);
+  mgr.OnProviderHeadLineChange_Date("11", 1);
+  CStopEvent inside;
+  CStopEvent serviceLocked;
+  v1.SetHook([&](const std::string& entry) {
+    if (entry.find("OnTotalHeadline") != std::string::npos) throw std::runtime_error("the view fails");
+    if (entry.find("OnProviderHeadlineChange") == std::string::npos) return;
+    inside.Set();
+    serviceLocked.WaitFor(10s);
+    std::vector<NewsHeadline> out;
+    mgr.PullProviderNewsHeadline_Date("11", 1, out);  // waits for the service's lock
+  });
+  RunBounded("a removal started by a task answer", std::chrono::seconds(20), [&] {
+    std::thread pass([this] { CRssNewsMgrTestAccess::DeliverPass(mgr); });
+    inside.WaitFor(10s);
+    svc.FireFromThread(
+        [&](IWTRSSNewsSvcEvent& sink) {
+          serviceLocked.Set();
+          sink.OnGetTotalHeadLineReq("11", 0);
+        },
+        true);
+    svc.JoinThreads();
+    pass.join();
+  });
+  EXPECT_EQ(mgr.GetRefCount(), 0) << "the failing view was removed";
+}
+
+// A view that reconnects from its worker callback calls Init on the worker itself. Every worker the manager
+// started must end when the host stops it: a worker left running would deliver the last change below.
+TEST_F(ManagerTest, InitFromAWorkerCallbackLeavesNoWorkerBehindOnceTheHostStopsIt) {
+  Open("11,12", false);
+  std::atomic<bool> bReconnected{false};
+  v1.SetHook([&](const std::string& entry) {
+    if (entry.find("OnProviderHeadlineChange") == std::string::npos || bReconnected) return;
+    mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user");
+    bReconnected = true;
+  });
+  mgr.AddNotify(&v1);
+  mgr.OnProviderHeadLineChange_Date("11", 1);
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!bReconnected && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(bReconnected);
+  RunBounded("Finit and Init after a reconnect from the worker", std::chrono::seconds(10), [this] {
+    mgr.Finit();
+    Open("11,12");
+  });
+  mgr.AddNotify(&v2);
+  mgr.OnProviderHeadLineChange_Date("11", 2);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(log.Count("v2.OnProviderHeadlineChange(11;2)"), 0u);
 }
 
 TEST_F(ManagerTest, WorkerDeliversOnItsOwnAndFinitStopsItPromptly) {

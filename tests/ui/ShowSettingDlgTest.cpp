@@ -137,12 +137,13 @@ TEST_F(ShowSettingDlgTest, SecondShowingListsGroupsTheServiceNoLongerReports) {
 
   fakes::FakeNewsSvc later;
   later.Install();
-  later.AddCategory("Again Stays", {{"s1", "stays one"}});
+  // A group listed before keeps its list: the first item reported for it in this call is not added.
+  later.AddCategory("Again Stays", {{"s9", "stays new first"}, {"s1", "stays one"}, {"s2", "stays two"}});
   Open();
   CScriptedFrontEnd second({A::Capture(), A::ClickStateIcon({"Again Stays"}), A::OK()});
   EXPECT_TRUE(Show(second));
   EXPECT_EQ(GroupRows(second.Captures()[0], "Again Gone"), (Lines{"- [x] Again Gone", "      [x] gone one"}));
-  EXPECT_EQ(Selection(), "g1,s1");
+  EXPECT_EQ(Selection(), "g1,s1,s2");
   mgr.Finit();
 }
 

@@ -236,7 +236,10 @@ bool CNewsArchive::Store(const std::vector<ArchiveBatch>& batches, const std::ma
 
 bool CNewsArchive::WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states) {
   Writer& w = *m_writer;
-  if (w.db.Exec("BEGIN IMMEDIATE") != SQLITE_OK) return false;
+  if (w.db.Exec("BEGIN IMMEDIATE") != SQLITE_OK) {
+    m_strLastError = w.db.ErrorText();
+    return false;
+  }
   bool ok = true;
   for (const ArchiveBatch& batch : batches) {
     for (const ArchiveItem& item : batch.items) {
@@ -281,7 +284,7 @@ bool CNewsArchive::WriteAll(const std::vector<ArchiveBatch>& batches, const std:
 void CNewsArchive::NoteFailure(const std::string& what) {
   if (m_bFaulted) return;
   m_bFaulted = true;
-  LogLine(what + "; items are kept in memory and written when the archive can be written again");
+  LogLine(what + "; new items are kept in memory until they can be stored");
 }
 
 void CNewsArchive::NoteSuccess() {

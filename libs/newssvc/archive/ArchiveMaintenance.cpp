@@ -70,6 +70,7 @@ void CArchiveMaintenance::Stop() {
   {
     std::lock_guard<std::mutex> lock(m_mtx);
     m_bStop = true;
+    if (m_pWorking) sqlite3_interrupt(m_pWorking);
   }
   m_cv.notify_all();
   if (m_thread.joinable()) m_thread.join();
@@ -115,9 +116,26 @@ void CArchiveMaintenance::Run() {
   CSqliteDb db;
   if (!db.Open(m_settings.path, false)) return;
   db.SetBusyTimeout(1000);
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (m_bStop) return;
+    m_pWorking = db.Handle();
+  }
+  struct Release {
+    CArchiveMaintenance& self;
+    ~Release() {
+      std::lock_guard<std::mutex> lock(self.m_mtx);
+      self.m_pWorking = nullptr;
+    }
+  } release{*this};
   std::string check;
+  // An interrupted check yields no row; only a finished one that found damage counts.
   if (db.QueryText("PRAGMA quick_check", check) && check != "ok") {
-    db.Close();
+    {
+      std::lock_guard<std::mutex> lock(m_mtx);
+      m_pWorking = nullptr;
+    }
+    db.Close();  // the file is to be moved aside: no connection may stay open on it
     m_settings.onDamage(check);
     return;
   }

@@ -13,6 +13,8 @@
 
 #include "libs/newssvc/FeedDate.h"
 
+struct sqlite3;
+
 namespace newssvc {
 
 class CSqliteDb;
@@ -56,6 +58,7 @@ class CArchiveMaintenance {
   std::condition_variable m_cv;
   bool m_bStop = false;
   bool m_bCheckpoint = false;
+  sqlite3* m_pWorking = nullptr;  // the thread's connection, interrupted by Stop (a long check must not hold it)
   std::thread m_thread;
 };
 

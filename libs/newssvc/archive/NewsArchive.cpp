@@ -294,7 +294,8 @@ void CNewsArchive::NoteSuccess() {
 }
 
 void CNewsArchive::LogLine(const std::string& text) {
-  if (m_log.FilePath().empty()) m_log.storage(m_strFolder.c_str(), "RSSNewsSvc", "archive", true, false);
+  // Opened at the first line: a healthy archive leaves no empty log behind.
+  std::call_once(m_logOpened, [this] { m_log.storage(m_strFolder.c_str(), "RSSNewsSvc", "archive", true, false); });
   m_log(0x100).Write("%s", text.c_str());
 }
 

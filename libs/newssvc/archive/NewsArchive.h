@@ -106,7 +106,8 @@ class CNewsArchive {
   const std::string m_strFolder;
   const std::string m_strPath;
   const int m_nRetentionDays;
-  mutable CVXLog m_log;
+  std::once_flag m_logOpened;
+  CVXLog m_log;
 
   std::unique_ptr<Writer> m_writer;  // the ingest thread's
   bool m_bFaulted = false;           // the ingest thread's: a failure was logged and no write succeeded since

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/archive/NewsArchive.h"
 #include "tests/newssvc/ArchiveSupport.h"
@@ -48,12 +49,45 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
   EXPECT_EQ(m_sink.Count("provider A 20261206"), 1);
   EXPECT_EQ(m_sink.Count("provider A 20261205"), 0);
   EXPECT_EQ(Titles("A", 0).size(), 3u);
+  m_session->UpdateProviderCache();  // reports the provider's newest date, which only the archive knows now
+  EXPECT_TRUE(Eventually([&] { return m_sink.Count("provider A 20261206") == 2; }));
 }
 
-TEST_F(ArchiveTest, FeedStatesSurviveAndRetentionDeletesOnlyOldItemsWithTheirSymbols) {
+TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
+  TearDown();  // the catalogs below are the archive's only users
+  const CString config((m_folder.Path() + "/RSSNewsSvc.xml").c_str());
+  newssvc::FeedState state;
+  {
+    CNewsArchive archive(m_folder.Path(), 0);
+    ASSERT_TRUE(archive.Open());
+    newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
+    ASSERT_TRUE(catalog.LoadConfig());
+    catalog.AttachArchive(&archive);
+    catalog.Poll(true, 0);
+    state = catalog.GetFeedState("A");
+    EXPECT_EQ(state.etag, std::to_string(fs::file_size(m_folder.Path() + "/a.xml")));
+    state.url = "https://moved.example/a";
+    state.nextPoll = 1796500000;
+    catalog.SetFeedState("A", state);
+    catalog.Poll(false, 0);  // written with this poll
+    catalog.Poll(false, 0);
+    EXPECT_TRUE(catalog.GetFeedState("A") == state);
+  }
+  CNewsArchive archive(m_folder.Path(), 0);
+  ASSERT_TRUE(archive.Open());
+  std::map<std::string, newssvc::FeedState> states;
+  ASSERT_TRUE(archive.LoadFeedStates(states));
+  EXPECT_TRUE(states["A"] == state);
+  EXPECT_EQ(states["C"].lastError, "the feed file is missing");
+  newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
+  ASSERT_TRUE(catalog.LoadConfig());
+  catalog.AttachArchive(&archive);
+  catalog.Poll(true, 0);
+  EXPECT_TRUE(catalog.GetFeedState("A") == state);
+}
+
+TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
   TempDir dir;
-  const newssvc::FeedState state{"\"etag-1\"", "Sat, 05 Dec 2026 01:00:00 GMT", "https://moved.example/feed",
-                                 1765000000, "HTTP 503"};
   const auto now =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
   constexpr int kOld = newssvc::CArchiveMaintenance::kBatchItems * 2 + 7;  // several batches
@@ -63,21 +97,18 @@ TEST_F(ArchiveTest, FeedStatesSurviveAndRetentionDeletesOnlyOldItemsWithTheirSym
     item.serial = serial;
     item.key = "k" + std::to_string(serial);
     item.published = serial <= kOld ? now - 91 * 86400 : now - 89 * 86400;
+    item.firstSeen = item.published + serial;
     item.symbols = {"2330", "2317"};
     batch.items.push_back(item);
   }
   {
     CNewsArchive archive(dir.path().string(), 0);
     ASSERT_TRUE(archive.Open());
-    ASSERT_TRUE(archive.Store({batch}, {{"P", state}}));
+    ASSERT_TRUE(archive.Store({batch}, {}));
   }
+  // The maintenance thread deletes what is past the retention period (90 days) when the archive opens.
   CNewsArchive archive(dir.path().string(), 0);
   ASSERT_TRUE(archive.Open());
-  std::map<std::string, newssvc::FeedState> states;
-  ASSERT_TRUE(archive.LoadFeedStates(states));
-  EXPECT_TRUE(states["P"] == state);
-
-  // The maintenance thread deletes what is past the retention period when the archive opens.
   newssvc::CSqliteDb db;
   ASSERT_TRUE(db.Open(archive.Path(), false));
   std::int64_t items = 0, symbols = 0;
@@ -88,6 +119,7 @@ TEST_F(ArchiveTest, FeedStatesSurviveAndRetentionDeletesOnlyOldItemsWithTheirSym
   ASSERT_TRUE(archive.Query({"P", "2317", now - 100 * 86400, now, 10}, found));
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found.front().serial, kOld + 3);  // newest first
+  EXPECT_EQ(found.front().firstSeen, found.front().published + kOld + 3);
 }
 
 TEST_F(ArchiveTest, AWriteLockHeldElsewhereDelaysWritingButNeitherReportsNorQueries) {
@@ -102,11 +134,24 @@ TEST_F(ArchiveTest, AWriteLockHeldElsewhereDelaysWritingButNeitherReportsNorQuer
   m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}}}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261207"));
   EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "second", "first"}));
+  EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});
   EXPECT_EQ(LogLines("cannot write"), 1);
 
   ASSERT_EQ(other.Exec("COMMIT"), 0);
   EXPECT_TRUE(Eventually([&] { return ArchivedKeys() == std::vector<std::string>{"a1", "a2", "a3"}; }));
   EXPECT_TRUE(Eventually([&] { return LogLines("is written again") == 1; }));
+}
+
+TEST_F(ArchiveTest, AnArchiveThatCannotBeOpenedLeavesEverythingToMemory) {
+  TearDown();
+  fs::remove(ArchivePath());
+  fs::create_directory(ArchivePath());  // a folder where the file should be
+  Restart();
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
+                                            {"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"second", "first"}));
+  EXPECT_EQ(LogLines("cannot open"), 1);
 }
 
 // A file that is no archive at all, and an archive with a damaged page: each is renamed with a timestamp

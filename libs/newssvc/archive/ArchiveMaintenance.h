@@ -42,6 +42,7 @@ class CArchiveMaintenance {
 
   void Start(Settings settings);
   void Stop();
+  bool IsStarted() const { return m_thread.joinable(); }
   // Asks for a checkpoint of the write-ahead log soon.
   void RequestCheckpoint();
 

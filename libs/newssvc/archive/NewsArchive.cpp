@@ -225,6 +225,8 @@ bool CNewsArchive::Store(const std::vector<ArchiveBatch>& batches, const std::ma
   }
   if (!m_writer && OpenWriter() == OpenResult::kDamaged) Recover("not a database");
   if (!m_writer) return false;
+  // An archive that could not be opened at first gets its check, retention and checkpoints now.
+  if (!m_maintenance.IsStarted()) StartMaintenance();
   if (!WriteAll(batches, states)) {
     NoteFailure("cannot write " + m_strPath + ": " + m_strLastError);
     m_writer.reset();  // opened again at the next write: a file made writable again is then written

@@ -1,5 +1,6 @@
 #include "demo/LiveFeed.h"
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -32,6 +33,11 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
 
 }  // namespace
 
+LiveFeed::LiveFeed(std::string path)
+    : m_path(std::move(path)),
+      m_llRun(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                  .count()) {}
+
 bool LiveFeed::AddItem(std::string& titleUtf8) {
   std::string feed;
   if (!ReadWhole(m_path, feed)) return false;
@@ -39,7 +45,9 @@ bool LiveFeed::AddItem(std::string& titleUtf8) {
   if (firstItem == std::string::npos) return false;
 
   const SampleNews& sample = kSamples[m_nAdded % (sizeof kSamples / sizeof kSamples[0])];
-  const std::string guid = "twstk-live-" + std::to_string(++m_nAdded);
+  // The run's start in the identity: an item of an earlier run is in the archive already and would not be
+  // news again.
+  const std::string guid = "twstk-live-" + std::to_string(m_llRun) + "-" + std::to_string(++m_nAdded);
   titleUtf8 = sample.title;
   std::string item = "<item>\n<guid isPermaLink=\"false\">" + guid + "</guid>\n<title>" + titleUtf8 +
                      "</title>\n<link>https://news.example.tw/" + guid + "</link>\n<description>" + titleUtf8 +

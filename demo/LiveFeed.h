@@ -8,7 +8,7 @@ namespace demo {
 
 class LiveFeed {
  public:
-  explicit LiveFeed(std::string path) : m_path(std::move(path)) {}
+  explicit LiveFeed(std::string path);
 
   // Adds the next sample item at the top of the feed; false when the feed cannot be read or written. The
   // item has no date of its own, so the news service dates it when it first sees it.
@@ -17,6 +17,7 @@ class LiveFeed {
  private:
   const std::string m_path;
   int m_nAdded = 0;
+  long long m_llRun;  // this run's start, seconds since the epoch
 };
 
 }  // namespace demo

@@ -23,6 +23,8 @@ using Clock = std::chrono::steady_clock;
 // The news service reads the feeds every half second in the demo (its session's poll interval).
 const char kPollMilliseconds[] = "500";
 const char* const kSymbols[] = {"2330", "2317"};
+// The week before the sample feeds' own news (data/History): found in the news service's archive only.
+const long kEarlierDays[] = {20261127, 20261128, 20261129, 20261130, 20261201, 20261202, 20261203};
 constexpr int kShownHeadlines = 8;
 constexpr auto kLiveItemEvery = std::chrono::seconds(3);
 
@@ -95,6 +97,20 @@ void PrintSymbolNews(CRssNewsMgr& manager) {
   }
 }
 
+// The symbol's news of the earlier days, which no feed lists any more: the archive answers by date.
+void PrintSymbolHistory(CRssNewsMgr& manager, const char* symbol) {
+  Heading(std::string("歷史 news of ") + symbol + " from earlier days (the archive)");
+  std::vector<NewsHeadline> list;
+  for (const long date : kEarlierDays) {
+    std::vector<NewsHeadline> day;
+    manager.PullSymbolNewsHeadline_Date(manager.GetProviderIDs(), symbol, date, day);
+    list.insert(list.end(), day.begin(), day.end());
+  }
+  SortNewestFirst(list);
+  PrintList(list);
+  FreeBlocks(list);
+}
+
 // Adds an item to the bundled feed every few seconds until the time is up; the views print what the
 // worker delivers meanwhile.
 void GoLive(const Workspace& workspace, int seconds) {
@@ -131,6 +147,14 @@ int RunNewsTour(const DemoOptions& options) {
     PrintLine("the news manager cannot start: is " + workspace.ConfigRoot() + "/Config/RSSNewsSvc.xml there?");
     return 1;
   }
+  if (workspace.LoadsHistory()) {
+    // The service read the week of earlier news with the first poll of Init and archived it; the feed
+    // now lists only its latest items, as a publisher's feed does.
+    const bool restored = workspace.RestoreLiveFeed();
+    PrintLine(restored ? "\n(first run: a week of earlier news went into the archive; the feed lists only its latest "
+                         "items again)"
+                       : "\n(the working feed cannot be put back)");
+  }
   Heading("已選 selection (the settings file's provider IDs)");
   PrintLine(Utf8(manager.GetProviderIDs()));
 
@@ -141,6 +165,7 @@ int RunNewsTour(const DemoOptions& options) {
 
   PrintHeadlinesAndNewestContent(manager);
   PrintSymbolNews(manager);
+  PrintSymbolHistory(manager, kSymbols[0]);
   GoLive(workspace, options.seconds);
 
   manager.RemoveNotify(&providerView, "");

@@ -2,11 +2,50 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
+
+#include "port/FileMove.h"
 
 namespace demo {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+const char kLiveFeed[] = "twstock.xml";
+
+std::string ReadWhole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+// Writes beside the target and moves over it, as publishers replace a feed.
+bool Replace(const std::string& path, const std::string& bytes) {
+  const std::string temporary = path + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out) return false;
+  }
+  return port::MoveFileOver(CString(temporary), CString(path));
+}
+
+// The bundled feed with the items of the history feed (same encoding) added after its own.
+std::string FeedWithHistory(const std::string& feed, const std::string& history) {
+  const std::size_t first = history.find("<item>");
+  const std::size_t last = history.rfind("</item>");
+  const std::size_t end = feed.rfind("</channel>");
+  if (first == std::string::npos || last == std::string::npos || end == std::string::npos) return feed;
+  std::string combined = feed;
+  combined.insert(end, history.substr(first, last + 7 - first) + "\n");
+  return combined;
+}
+
+}  // namespace
 
 Workspace::~Workspace() {
   std::error_code error;
@@ -39,8 +78,19 @@ bool Workspace::Prepare(const DemoOptions& options, std::string& error) {
     error = "cannot prepare the working folder " + work + ": " + failure.message();
     return false;
   }
-  if (options.UsesBundledFeeds()) m_liveFeed = (fs::path(work) / "Config" / "feeds" / "twstock.xml").string();
+  if (!options.UsesBundledFeeds()) return true;
+  m_liveFeed = (fs::path(work) / "Config" / "feeds" / kLiveFeed).string();
+  // The bundled configuration keeps the archive in Archive/ beside Config/.
+  m_bLoadsHistory = !fs::exists(fs::path(work) / "Archive" / "RSSNewsArchive.db", failure);
+  if (m_bLoadsHistory) {
+    const std::string history = ReadWhole(bundled / "History" / "twstock-week.xml");
+    if (!Replace(m_liveFeed, FeedWithHistory(ReadWhole(m_liveFeed), history))) m_bLoadsHistory = false;
+  }
   return true;
+}
+
+bool Workspace::RestoreLiveFeed() const {
+  return Replace(m_liveFeed, ReadWhole(fs::path(VXRSS_DEMO_DATA) / "Config" / "feeds" / kLiveFeed));
 }
 
 }  // namespace demo

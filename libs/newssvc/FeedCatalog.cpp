@@ -29,12 +29,6 @@ bool IsAbsolute(const std::string& path) {
   return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
 }
 
-bool HasAnySymbol(const StoredItem& item, const std::vector<std::string>& symbols) {
-  for (const std::string& symbol : item.symbols)
-    if (std::find(symbols.begin(), symbols.end(), symbol) != symbols.end()) return true;
-  return false;
-}
-
 }  // namespace
 
 CFeedCatalog::CFeedCatalog(CString configPath, CString feedsFolder)
@@ -65,6 +59,7 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
   PollResult result;
   result.categoriesChanged = ReloadConfigIfChanged(force);
   for (const Source& source : Sources()) {
+    if (!source.archiveSynced) SyncWithArchive(source.providerID);
     const FileStamp stamp = Stamp(source.path);
     if (!force && source.everRead && stamp == source.stamp) continue;
     FeedChange change;
@@ -73,10 +68,14 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
     // A missing, oversized or unreadable feed keeps the items read from it before.
     const bool readable =
         stamp.exists && stamp.size <= CXMLHelper::kMaxFileSize && CFeedReader::ReadFile(source.path, items);
-    if (readable) TagSymbols(items);
+    if (readable) {
+      TagSymbols(items);
+      DropArchived(source.providerID, items);
+    }
     Merge(source.providerID, stamp, readable ? &items : nullptr, now, change);
     if (!change.items.empty()) result.changes.push_back(std::move(change));
   }
+  FlushToArchive();  // before the caller reports any change
   return result;
 }
 
@@ -118,7 +117,8 @@ std::vector<CFeedCatalog::Source> CFeedCatalog::Sources() const {
     if (feed == m_feeds.end()) continue;
     if (std::any_of(sources.begin(), sources.end(), [&](const Source& s) { return s.providerID == provider.id; }))
       continue;
-    sources.push_back({provider.id, ResolvePath(provider.source), feed->second.stamp, feed->second.everRead});
+    sources.push_back({provider.id, ResolvePath(provider.source), feed->second.stamp, feed->second.everRead,
+                       !m_pArchive || feed->second.archiveSynced});
   }
   return sources;
 }
@@ -152,12 +152,15 @@ void CFeedCatalog::Merge(const CString& providerID, const FileStamp& stamp, cons
   if (feed == m_feeds.end()) return;  // the configuration dropped it meanwhile
   feed->second.stamp = stamp;
   feed->second.everRead = true;
+  NoteFileState(feed->second, stamp, items != nullptr);
   if (!items) return;
   const RecordZone zone = ZoneLocked();
-  for (const long serial : feed->second.store.Merge(*items, now)) {
+  const std::vector<long> added = feed->second.store.Merge(*items, now);
+  for (const long serial : added) {
     const StoredItem* item = feed->second.store.Find(serial);
     if (item) change.items.push_back({DateValue(item->time, zone), item->symbols});
   }
+  KeepForArchive(feed->second, added, *items, now);
 }
 
 CFeedCatalog::FileStamp CFeedCatalog::Stamp(const CString& path) {
@@ -220,38 +223,55 @@ bool CFeedCatalog::HasProvider(const CString& providerID) const {
 }
 
 long CFeedCatalog::LatestDate(const CString& providerID) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
-  const Feed* feed = FindFeed(providerID);
-  if (!feed || feed->store.Items().empty()) return 0;
-  return DateValue(feed->store.Items().front().time, ZoneLocked());
+  UtcSeconds newest = 0;
+  bool any = false;
+  RecordZone zone;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const Feed* feed = FindFeed(providerID);
+    if (!feed) return 0;
+    zone = ZoneLocked();
+    if (!feed->store.Items().empty()) {
+      newest = feed->store.Items().front().time;
+      any = true;
+    }
+  }
+  UtcSeconds archived = 0;
+  if (m_pArchive && m_pArchive->Newest(providerID.str(), archived) && archived != 0 && (!any || archived > newest)) {
+    newest = archived;
+    any = true;
+  }
+  return any ? DateValue(newest, zone) : 0;
 }
 
 int CFeedCatalog::GetHeadlines(const CString& providerIDs, const HeadlineFilter& filter,
                                std::vector<NewsHeadline>& list) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
-  const RecordZone zone = ZoneLocked();
   bool anyKnown = false;
   for (const std::string& id : SplitList(providerIDs.str())) {
     const CString providerID(id);
-    const Feed* feed = FindFeed(providerID);
-    if (!feed) continue;
+    std::vector<StoredItem> items;
+    RecordZone zone;
+    if (!CollectHeadlines(providerID, filter, items, zone)) continue;
     anyKnown = true;
-    for (const StoredItem& item : feed->store.Items()) {
-      if (filter.date > 0 && DateValue(item.time, zone) != filter.date) continue;
-      if (!filter.symbols.empty() && !HasAnySymbol(item, filter.symbols)) continue;
-      list.push_back(MakeHeadline(providerID, item, zone));
-    }
+    for (const StoredItem& item : items) list.push_back(MakeHeadline(providerID, item, zone));
   }
   return anyKnown ? kOk : kUnknownProvider;
 }
 
 int CFeedCatalog::GetContent(const CString& providerID, long key1, CString& content) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
-  const Feed* feed = FindFeed(providerID);
-  if (!feed) return kUnknownProvider;
-  const StoredItem* item = feed->store.Find(key1);
-  if (!item) return kNoSuchItem;
-  content = ItemContent(*item);
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const Feed* feed = FindFeed(providerID);
+    if (!feed) return kUnknownProvider;
+    const StoredItem* item = feed->store.Find(key1);
+    if (item) {
+      content = ItemContent(*item);
+      return kOk;
+    }
+  }
+  StoredItem archived;
+  if (!FindArchived(providerID, key1, archived)) return kNoSuchItem;
+  content = ItemContent(archived);
   return kOk;
 }
 

@@ -2,6 +2,10 @@
 // disk (the configuration file and each feed, judged by modification time and size) and reports the new
 // items; the queries answer from what was read last. Poll runs on one thread at a time and reads files
 // without holding the catalog's lock, so queries are never held up by parsing.
+//
+// With an archive attached, new items are committed to it before Poll returns (so before the session
+// reports them), items an earlier session archived are not new again, and the queries answer from the
+// archive plus what is not yet written; when the archive cannot be read or written, from memory.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +19,8 @@
 #include "libs/newssvc/ItemStore.h"
 #include "libs/newssvc/NewsHeadline.h"
 #include "libs/newssvc/ServiceConfig.h"
+#include "libs/newssvc/archive/FeedState.h"
+#include "libs/newssvc/archive/NewsArchive.h"
 #include "port/CString.h"
 
 namespace newssvc {
@@ -59,6 +65,14 @@ class CFeedCatalog {
 
   // Reads the configuration; false when it cannot be read.
   bool LoadConfig();
+  // The archive to keep items in (not owned; it outlives the catalog). Attach before the first poll.
+  void AttachArchive(CNewsArchive* archive);
+  // The configuration's archive folder as written (empty: the Config folder) and retention in days.
+  CString ArchiveFolder() const;
+  int ArchiveDays() const;
+  // A feed's state; a state set here is written to the archive with the next poll's items.
+  FeedState GetFeedState(const CString& providerID) const;
+  void SetFeedState(const CString& providerID, const FeedState& state);
   // Re-reads what changed since the last poll (everything when `force`); `now` dates items without a date.
   PollResult Poll(bool force, UtcSeconds now);
 
@@ -91,12 +105,18 @@ class CFeedCatalog {
     CItemStore store;
     FileStamp stamp;
     bool everRead = false;
+    bool archiveSynced = false;           // serials and state taken over from the archive
+    long archivedSerial = 0;              // the store's items up to this serial are in the archive
+    std::vector<ArchiveItem> unarchived;  // new items waiting to be written, oldest first
+    FeedState state;
+    bool stateDirty = false;  // state changed since it was last written
   };
   struct Source {
     CString providerID;
     CString path;
     FileStamp stamp;
     bool everRead;
+    bool archiveSynced;
   };
 
   static FileStamp Stamp(const CString& path);
@@ -110,6 +130,19 @@ class CFeedCatalog {
   RecordZone ZoneLocked() const;
   const Feed* FindFeed(const CString& providerID) const;
 
+  // The archive's part (FeedCatalogArchive.cpp).
+  void SyncWithArchive(const CString& providerID);
+  void DropArchived(const CString& providerID, std::vector<FeedItem>& items) const;
+  static void KeepForArchive(Feed& feed, const std::vector<long>& added, const std::vector<FeedItem>& items,
+                             UtcSeconds now);
+  static void NoteFileState(Feed& feed, const FileStamp& stamp, bool readable);
+  void FlushToArchive();
+  bool CollectHeadlines(const CString& providerID, const HeadlineFilter& filter, std::vector<StoredItem>& items,
+                        RecordZone& zone) const;
+  bool QueryArchive(const CString& providerID, const HeadlineFilter& filter, const RecordZone& zone,
+                    std::vector<StoredItem>& items) const;
+  bool FindArchived(const CString& providerID, long serial, StoredItem& item) const;
+
   const CString m_strConfigPath;
   mutable std::mutex m_mtx;  // guards everything below
   CString m_strFeedsFolder;
@@ -118,6 +151,8 @@ class CFeedCatalog {
   bool m_bZoneOverride = false;
   int m_nZoneOverride = 0;
   std::map<CString, Feed> m_feeds;
+  CNewsArchive* m_pArchive = nullptr;
+  std::map<std::string, FeedState> m_archivedStates;  // as the archive held them when attached
 };
 
 }  // namespace newssvc

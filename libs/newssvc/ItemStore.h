@@ -34,6 +34,10 @@ class CItemStore {
   // Newest first; equal times keep the later-seen item first.
   const std::vector<StoredItem>& Items() const { return m_items; }
   const StoredItem* Find(long serial) const;
+  // New items are numbered after `serial` (the highest number an earlier session gave).
+  void ContinueAfter(long serial) {
+    if (serial >= m_nextSerial) m_nextSerial = serial + 1;
+  }
 
  private:
   void DropOldest();

@@ -34,7 +34,8 @@ bool ListHas(const std::vector<std::string>& list, const std::string& id) {
 }  // namespace
 
 CRssNewsSession::CRssNewsSession(const CString& configFolder, const CString& configFile, const CString& zone)
-    : m_catalog(port::JoinPath(configFolder, configFile.IsEmpty() ? CString(kDefaultConfigFile) : configFile),
+    : m_strConfigFolder(configFolder),
+      m_catalog(port::JoinPath(configFolder, configFile.IsEmpty() ? CString(kDefaultConfigFile) : configFile),
                 configFolder) {
   int offset = 0;
   if (ParseZoneOffset(zone.str(), offset)) m_catalog.SetZoneOverride(offset);
@@ -42,7 +43,18 @@ CRssNewsSession::CRssNewsSession(const CString& configFolder, const CString& con
 
 CRssNewsSession::~CRssNewsSession() { m_thread.Stop(); }
 
-bool CRssNewsSession::Open() { return m_catalog.LoadConfig(); }
+bool CRssNewsSession::Open() {
+  if (!m_catalog.LoadConfig()) return false;
+  const CString folder = m_catalog.ArchiveFolder();
+  const bool absolute = folder.str().find_first_of("/\\") == 0 || (folder.GetLength() > 1 && folder.str()[1] == ':');
+  const CString archiveFolder = folder.IsEmpty() ? m_strConfigFolder
+                                : absolute       ? folder
+                                                 : port::JoinPath(m_strConfigFolder, folder);
+  m_archive = std::make_unique<CNewsArchive>(archiveFolder.str(), m_catalog.ArchiveDays());
+  m_archive->Open();  // when it fails, writes try again and queries answer from memory
+  m_catalog.AttachArchive(m_archive.get());
+  return true;
+}
 
 int CRssNewsSession::Login(IWTRSSNewsSvcEvent* pSink) {
   std::lock_guard<std::mutex> lock(m_mtx);

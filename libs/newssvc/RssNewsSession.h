@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -31,7 +32,8 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   CRssNewsSession(const CRssNewsSession&) = delete;
   CRssNewsSession& operator=(const CRssNewsSession&) = delete;
 
-  // Reads the configuration; false when it cannot be read (the factory then fails).
+  // Reads the configuration and opens the archive; false when the configuration cannot be read (the
+  // factory then fails). A session whose archive cannot be opened serves from memory.
   bool Open();
 
   int Login(IWTRSSNewsSvcEvent* pSink) override;
@@ -79,6 +81,8 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   static int AddBooking(std::map<CString, int>& bookings, const CString& text);
   static void DropBooking(std::map<CString, int>& bookings, const CString& text);
 
+  const CString m_strConfigFolder;
+  std::unique_ptr<CNewsArchive> m_archive;  // outlives the catalog, which uses it
   CFeedCatalog m_catalog;
   CEventThread m_thread;
 

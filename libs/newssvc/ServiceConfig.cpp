@@ -72,6 +72,9 @@ bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {
         std::clamp<long>(std::strtol(poll.c_str(), nullptr, 10), kMinPollMilliseconds, kMaxPollMilliseconds));
   }
   loaded.hasZone = ParseZoneOffset(Attribute(root, "timeZone"), loaded.zoneOffsetSeconds);
+  loaded.archiveFolder = port::Big5FromUtf8(Attribute(root, "archiveFolder"));
+  loaded.archiveDays = static_cast<int>(
+      std::clamp<long>(std::strtol(Attribute(root, "archiveDays").c_str(), nullptr, 10), 0, 100 * 365));
   for (const auto& child : root.children) {
     if (child->localName == "Category") {
       loaded.groups.push_back(ReadGroup(*child));

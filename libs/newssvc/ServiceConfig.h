@@ -1,7 +1,7 @@
 // The service's configuration file, "RSSNewsSvc.xml" in the Config folder (another name may be given to
 // the factory). XML in any encoding the declaration names:
 //
-//   <RSSNewsService pollMilliseconds="5000" timeZone="+08:00">
+//   <RSSNewsService pollMilliseconds="5000" timeZone="+08:00" archiveFolder="archive" archiveDays="90">
 //     <Category name="Taiwan market">
 //       <Provider id="TWSTK" name="Stock news" source="feeds/twstock.xml"/>
 //     </Category>
@@ -12,6 +12,10 @@
 // Config folder unless the session names another). timeZone is a numeric offset ("+08:00", "-0500", "UTC+8")
 // for the records' dates and times; without it the machine's zone is used. A Symbol element's words tag an
 // item with that symbol when its title or description contains one of them.
+//
+// Every item read is kept in the archive RSSNewsArchive.db (SQLite) in archiveFolder, relative to the Config
+// folder unless absolute (default: the Config folder itself), for archiveDays days after its publication
+// (default 90); the archive also keeps each feed's validators and last error across restarts.
 #pragma once
 
 #include <string>
@@ -47,6 +51,8 @@ struct ServiceConfig {
   int pollMilliseconds = kDefaultPollMilliseconds;
   bool hasZone = false;
   int zoneOffsetSeconds = 0;  // meaningful when hasZone
+  CString archiveFolder;      // as written; empty: the Config folder
+  int archiveDays = 0;        // 0: the archive's default
 
   // Reads the file; false when it is missing, unreadable or not a service configuration.
   static bool Load(const CString& path, ServiceConfig& config);

@@ -1,0 +1,250 @@
+// CFeedCatalog's part that works with the archive: taking over serials and feed states from it, keeping new
+// items until they are written, and answering queries from it together with what is not yet written.
+#include <algorithm>
+#include <limits>
+#include <set>
+
+#include "libs/newssvc/FeedCatalog.h"
+#include "port/CodePage.h"
+
+namespace newssvc {
+
+namespace {
+
+// New items waiting for the archive, per feed, beyond which the oldest are no longer kept for it.
+constexpr std::size_t kMaxUnarchived = 5 * CItemStore::kMaxItems;
+
+bool HasAnySymbol(const StoredItem& item, const std::vector<std::string>& symbols) {
+  for (const std::string& symbol : item.symbols)
+    if (std::find(symbols.begin(), symbols.end(), symbol) != symbols.end()) return true;
+  return false;
+}
+
+bool Passes(const StoredItem& item, const HeadlineFilter& filter, const RecordZone& zone) {
+  if (filter.date > 0 && DateValue(item.time, zone) != filter.date) return false;
+  return filter.symbols.empty() || HasAnySymbol(item, filter.symbols);
+}
+
+StoredItem FromArchive(const ArchiveItem& archived) {
+  StoredItem item;
+  item.key = archived.key;
+  item.serial = archived.serial;
+  item.time = archived.published;
+  item.title = port::Big5FromUtf8(archived.title);
+  item.link = port::Big5FromUtf8(archived.link);
+  item.description = port::Big5FromUtf8(archived.description);
+  item.symbols = archived.symbols;
+  return item;
+}
+
+// The UTC instants [from, to) of a date value (YYYYMMDD) in the zone; all time for 0.
+void DayRange(long date, const RecordZone& zone, UtcSeconds& from, UtcSeconds& to) {
+  if (date <= 0) {
+    from = std::numeric_limits<UtcSeconds>::min();
+    to = std::numeric_limits<UtcSeconds>::max();
+    return;
+  }
+  const UtcSeconds midnight = FromCivil(static_cast<int>(date / 10000), static_cast<int>(date / 100 % 100),
+                                        static_cast<int>(date % 100), 0, 0, 0);
+  // The zone's offset near that midnight; a wider window is then cut by the exact date test.
+  from = midnight - zone.OffsetAt(midnight) - 3600;
+  to = midnight + 86400 - zone.OffsetAt(midnight + 86400) + 3600;
+}
+
+void NewestFirst(std::vector<StoredItem>& items) {
+  std::sort(items.begin(), items.end(), [](const StoredItem& a, const StoredItem& b) {
+    return a.time != b.time ? a.time > b.time : a.serial > b.serial;
+  });
+}
+
+}  // namespace
+
+void CFeedCatalog::AttachArchive(CNewsArchive* archive) {
+  std::map<std::string, FeedState> states;
+  if (archive) archive->LoadFeedStates(states);
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_pArchive = archive;
+  m_archivedStates = std::move(states);
+}
+
+CString CFeedCatalog::ArchiveFolder() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_config.archiveFolder;
+}
+
+int CFeedCatalog::ArchiveDays() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_config.archiveDays;
+}
+
+FeedState CFeedCatalog::GetFeedState(const CString& providerID) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const Feed* feed = FindFeed(providerID);
+  return feed ? feed->state : FeedState();
+}
+
+void CFeedCatalog::SetFeedState(const CString& providerID, const FeedState& state) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const auto feed = m_feeds.find(providerID);
+  if (feed == m_feeds.end() || feed->second.state == state) return;
+  feed->second.state = state;
+  feed->second.stateDirty = true;
+}
+
+// Numbers new items after the archive's, and takes over the state the feed had in the last session.
+void CFeedCatalog::SyncWithArchive(const CString& providerID) {
+  long lastSerial = 0;
+  if (!m_pArchive->LastSerial(providerID.str(), lastSerial)) return;  // tried again at the next poll
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const auto feed = m_feeds.find(providerID);
+  if (feed == m_feeds.end()) return;
+  feed->second.store.ContinueAfter(lastSerial);
+  feed->second.archivedSerial = std::max(feed->second.archivedSerial, lastSerial);
+  const auto state = m_archivedStates.find(providerID.str());
+  if (state != m_archivedStates.end() && !feed->second.stateDirty) feed->second.state = state->second;
+  feed->second.archiveSynced = true;
+}
+
+// Items an earlier session archived are not new.
+void CFeedCatalog::DropArchived(const CString& providerID, std::vector<FeedItem>& items) const {
+  if (!m_pArchive || items.empty()) return;
+  std::vector<std::string> keys;
+  for (const FeedItem& item : items) keys.push_back(item.IdentityKey());
+  std::vector<std::string> known;
+  if (!m_pArchive->KnownKeys(providerID.str(), keys, known) || known.empty()) return;
+  const std::set<std::string> archived(known.begin(), known.end());
+  items.erase(std::remove_if(items.begin(), items.end(),
+                             [&](const FeedItem& item) { return archived.count(item.IdentityKey()) != 0; }),
+              items.end());
+}
+
+void CFeedCatalog::KeepForArchive(Feed& feed, const std::vector<long>& added, const std::vector<FeedItem>& items,
+                                  UtcSeconds now) {
+  for (const long serial : added) {
+    const StoredItem* stored = feed.store.Find(serial);
+    if (!stored) continue;
+    const auto source = std::find_if(items.begin(), items.end(),
+                                     [&](const FeedItem& item) { return item.IdentityKey() == stored->key; });
+    if (source == items.end()) continue;
+    ArchiveItem item;
+    item.serial = serial;
+    item.key = stored->key;
+    item.published = stored->time;
+    item.firstSeen = now;
+    item.title = source->title;
+    item.link = source->link;
+    item.description = source->description;
+    item.symbols = source->symbols;
+    feed.unarchived.push_back(std::move(item));
+  }
+  if (feed.unarchived.size() > kMaxUnarchived)
+    feed.unarchived.erase(
+        feed.unarchived.begin(),
+        feed.unarchived.begin() + static_cast<std::ptrdiff_t>(feed.unarchived.size() - kMaxUnarchived));
+}
+
+// A file feed's validators are its size and modification time.
+void CFeedCatalog::NoteFileState(Feed& feed, const FileStamp& stamp, bool readable) {
+  FeedState state = feed.state;
+  state.etag = stamp.exists ? std::to_string(stamp.size) : std::string();
+  state.lastModified = stamp.exists ? std::to_string(stamp.modified.time_since_epoch().count()) : std::string();
+  state.lastError = readable ? std::string() : stamp.exists ? "cannot read the feed" : "the feed file is missing";
+  if (state == feed.state) return;
+  feed.state = state;
+  feed.stateDirty = true;
+}
+
+void CFeedCatalog::FlushToArchive() {
+  if (!m_pArchive) return;
+  std::vector<ArchiveBatch> batches;
+  std::map<std::string, FeedState> states;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    for (const auto& entry : m_feeds) {
+      if (!entry.second.unarchived.empty()) batches.push_back({entry.first.str(), entry.second.unarchived});
+      if (entry.second.stateDirty) states[entry.first.str()] = entry.second.state;
+    }
+  }
+  if (batches.empty() && states.empty()) return;
+  if (!m_pArchive->Store(batches, states)) return;  // kept, and written with the next poll
+  std::lock_guard<std::mutex> lock(m_mtx);
+  for (const ArchiveBatch& batch : batches) {
+    const auto feed = m_feeds.find(CString(batch.provider));
+    if (feed == m_feeds.end()) continue;
+    const long written = batch.items.back().serial;
+    auto& waiting = feed->second.unarchived;
+    waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(batch.items.size()));
+    feed->second.archivedSerial = std::max(feed->second.archivedSerial, written);
+  }
+  for (const auto& entry : states) {
+    const auto feed = m_feeds.find(CString(entry.first));
+    if (feed != m_feeds.end() && feed->second.state == entry.second) feed->second.stateDirty = false;
+  }
+}
+
+// The provider's items that pass the filter, newest first, at most kMaxItems: from the archive and the
+// items not yet written to it, or from memory alone when the archive cannot be read.
+bool CFeedCatalog::CollectHeadlines(const CString& providerID, const HeadlineFilter& filter,
+                                    std::vector<StoredItem>& items, RecordZone& zone) const {
+  // Memory items the archive holds already are left out, unless the archive cannot be read.
+  const auto fromMemory = [&](bool all) {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const Feed* feed = FindFeed(providerID);
+    if (!feed) return false;
+    zone = ZoneLocked();
+    for (const StoredItem& item : feed->store.Items())
+      if ((all || item.serial > feed->archivedSerial) && Passes(item, filter, zone)) items.push_back(item);
+    return true;
+  };
+  if (!fromMemory(!m_pArchive)) return false;
+  if (m_pArchive) {
+    std::vector<StoredItem> archived;
+    if (QueryArchive(providerID, filter, zone, archived)) {
+      std::set<long> pending;
+      for (const StoredItem& item : items) pending.insert(item.serial);
+      for (StoredItem& item : archived)
+        if (pending.count(item.serial) == 0) items.push_back(std::move(item));
+    } else {
+      items.clear();
+      fromMemory(true);
+    }
+  }
+  NewestFirst(items);
+  if (items.size() > CItemStore::kMaxItems) items.resize(CItemStore::kMaxItems);
+  return true;
+}
+
+bool CFeedCatalog::QueryArchive(const CString& providerID, const HeadlineFilter& filter, const RecordZone& zone,
+                                std::vector<StoredItem>& items) const {
+  ArchiveQuery query;
+  query.provider = providerID.str();
+  query.limit = static_cast<int>(CItemStore::kMaxItems);
+  DayRange(filter.date, zone, query.from, query.to);
+  std::vector<ArchiveItem> rows;
+  if (filter.symbols.empty()) {
+    if (!m_pArchive->Query(query, rows)) return false;
+  } else {
+    for (const std::string& symbol : filter.symbols) {
+      query.symbol = symbol;
+      if (!m_pArchive->Query(query, rows)) return false;
+    }
+  }
+  std::set<long> seen;  // an item tagged with two of the symbols comes once
+  for (const ArchiveItem& row : rows) {
+    if (!seen.insert(row.serial).second) continue;
+    StoredItem item = FromArchive(row);
+    if (filter.date > 0 && DateValue(item.time, zone) != filter.date) continue;
+    items.push_back(std::move(item));
+  }
+  return true;
+}
+
+bool CFeedCatalog::FindArchived(const CString& providerID, long serial, StoredItem& item) const {
+  ArchiveItem archived;
+  bool found = false;
+  if (!m_pArchive || !m_pArchive->Find(providerID.str(), serial, archived, found) || !found) return false;
+  item = FromArchive(archived);
+  return true;
+}
+
+}  // namespace newssvc

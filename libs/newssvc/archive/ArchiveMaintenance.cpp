@@ -1,0 +1,170 @@
+#include "libs/newssvc/archive/ArchiveMaintenance.h"
+
+#include <sqlite3.h>
+
+#include <vector>
+
+#include "libs/newssvc/archive/Sqlite.h"
+
+namespace newssvc {
+
+namespace {
+
+UtcSeconds NowUtc() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+// One batch of at most kBatchItems old items of one provider, with their symbol rows; the number deleted,
+// or -1 on failure.
+int DeleteBatch(CSqliteDb& db, const std::string& provider, UtcSeconds cutoff) {
+  CSqliteStatement select(db,
+                          "SELECT rowid, serial, published, symbols FROM items WHERE provider = ?1 AND published < ?2 "
+                          "ORDER BY published LIMIT ?3");
+  CSqliteStatement deleteItem(db, "DELETE FROM items WHERE rowid = ?1");
+  CSqliteStatement deleteSymbol(
+      db, "DELETE FROM item_symbols WHERE symbol = ?1 AND provider = ?2 AND published = ?3 AND serial = ?4");
+  if (!select.IsReady() || !deleteItem.IsReady() || !deleteSymbol.IsReady()) return -1;
+  if (db.Exec("BEGIN IMMEDIATE") != SQLITE_OK) return -1;
+  select.Bind(1, provider).Bind(2, cutoff).Bind(3, std::int64_t{CArchiveMaintenance::kBatchItems});
+  int deleted = 0;
+  bool ok = true;
+  int rc = SQLITE_ROW;
+  while (ok && (rc = select.Step()) == SQLITE_ROW) {
+    ok = deleteItem.Bind(1, select.Int(0)).Run() == SQLITE_DONE;
+    for (const std::string& symbol : SplitLines(select.Text(3)))
+      ok = ok && deleteSymbol.Bind(1, symbol).Bind(2, provider).Bind(3, select.Int(2)).Bind(4, select.Int(1)).Run() ==
+                     SQLITE_DONE;
+    ++deleted;
+  }
+  select.Reset();
+  if (!ok || rc != SQLITE_DONE || db.Exec("COMMIT") != SQLITE_OK) {
+    db.Exec("ROLLBACK");
+    return -1;
+  }
+  return deleted;
+}
+
+}  // namespace
+
+void CArchiveMaintenance::Start(Settings settings) {
+  Stop();
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_settings = std::move(settings);
+  m_bStop = false;
+  m_thread = std::thread(&CArchiveMaintenance::Run, this);
+}
+
+void CArchiveMaintenance::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bStop = true;
+    if (m_pWorking) sqlite3_interrupt(m_pWorking);
+  }
+  m_cv.notify_all();
+  if (m_thread.joinable()) m_thread.join();
+}
+
+void CArchiveMaintenance::RequestCheckpoint() {
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bCheckpoint = true;
+  }
+  m_cv.notify_all();
+}
+
+bool CArchiveMaintenance::Wait(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(m_mtx);
+  m_cv.wait_for(lock, timeout, [this] { return m_bStop || m_bCheckpoint; });
+  return !m_bStop;
+}
+
+// Providers are walked with one index seek each, so that a large archive is not scanned.
+bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing) {
+  CSqliteStatement next(db, "SELECT provider FROM items WHERE provider > ?1 ORDER BY provider LIMIT 1");
+  if (!next.IsReady()) return false;
+  std::string provider;
+  for (;;) {
+    const int rc = next.Bind(1, provider).Step();
+    if (rc != SQLITE_ROW) {
+      next.Reset();
+      return rc == SQLITE_DONE;
+    }
+    provider = next.Text(0);
+    next.Reset();
+    int deleted = kBatchItems;
+    while (deleted == kBatchItems) {
+      if (!keepGoing()) return true;
+      deleted = DeleteBatch(db, provider, cutoff);
+      if (deleted < 0) return false;
+    }
+  }
+}
+
+void CArchiveMaintenance::Run() {
+  CSqliteDb db;
+  if (!db.Open(m_settings.path, false)) return;
+  db.SetBusyTimeout(1000);
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (m_bStop) return;
+    m_pWorking = db.Handle();
+  }
+  struct Release {
+    CArchiveMaintenance& self;
+    ~Release() {
+      std::lock_guard<std::mutex> lock(self.m_mtx);
+      self.m_pWorking = nullptr;
+    }
+  } release{*this};
+  std::string check;
+  // An interrupted check yields no row; only a finished one that found damage counts.
+  if (db.QueryText("PRAGMA quick_check", check) && check != "ok") {
+    {
+      std::lock_guard<std::mutex> lock(m_mtx);
+      m_pWorking = nullptr;
+    }
+    db.Close();  // the file is to be moved aside: no connection may stay open on it
+    m_settings.onDamage(check);
+    return;
+  }
+  const auto keepGoing = [this] {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return !m_bStop;
+  };
+  auto nextRetention = std::chrono::steady_clock::now();
+  bool retentionFailed = false;
+  for (;;) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= nextRetention) {
+      const UtcSeconds cutoff = NowUtc() - static_cast<UtcSeconds>(m_settings.retentionDays) * 86400;
+      const bool ok = DeleteBefore(db, cutoff, keepGoing);
+      if (!ok && !retentionFailed) m_settings.onError("retention: " + db.ErrorText());
+      retentionFailed = !ok;
+      nextRetention = now + m_settings.retentionEvery;
+    }
+    bool checkpoint = false;
+    {
+      std::lock_guard<std::mutex> lock(m_mtx);
+      checkpoint = m_bCheckpoint;
+      m_bCheckpoint = false;
+    }
+    if (checkpoint) db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+    if (!Wait(std::chrono::duration_cast<std::chrono::milliseconds>(nextRetention - std::chrono::steady_clock::now())))
+      break;
+  }
+  db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+}
+
+}  // namespace newssvc

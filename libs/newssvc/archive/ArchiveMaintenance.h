@@ -1,0 +1,66 @@
+// CArchiveMaintenance: the archive's own thread for the work that may take long, so that it never runs on
+// the service's event thread: the integrity check of a file just opened, deleting items past the
+// retention period in small batches, and checkpoints of the write-ahead log. It works on a connection of
+// its own.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "libs/newssvc/FeedDate.h"
+
+struct sqlite3;
+
+namespace newssvc {
+
+class CSqliteDb;
+
+class CArchiveMaintenance {
+ public:
+  // Items deleted per transaction: short enough that the ingest never waits long for the write lock.
+  static constexpr int kBatchItems = 500;
+
+  struct Settings {
+    std::string path;
+    int retentionDays = 90;
+    std::chrono::milliseconds retentionEvery = std::chrono::hours(1);
+    // Called on the maintenance thread when the integrity check fails, with SQLite's report; the thread
+    // then ends.
+    std::function<void(const std::string&)> onDamage;
+    // Called with a failure to report (the archive logs it).
+    std::function<void(const std::string&)> onError;
+  };
+
+  CArchiveMaintenance() = default;
+  ~CArchiveMaintenance() { Stop(); }
+  CArchiveMaintenance(const CArchiveMaintenance&) = delete;
+  CArchiveMaintenance& operator=(const CArchiveMaintenance&) = delete;
+
+  void Start(Settings settings);
+  void Stop();
+  bool IsStarted() const { return m_thread.joinable(); }
+  // Asks for a checkpoint of the write-ahead log soon.
+  void RequestCheckpoint();
+
+  // Deletes the items published before `cutoff`, in batches; false when a batch failed. Public so that the
+  // retention can be driven directly.
+  static bool DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing);
+
+ private:
+  void Run();
+  bool Wait(std::chrono::milliseconds timeout);  // false when asked to stop
+
+  Settings m_settings;
+  std::mutex m_mtx;
+  std::condition_variable m_cv;
+  bool m_bStop = false;
+  bool m_bCheckpoint = false;
+  sqlite3* m_pWorking = nullptr;  // the thread's connection, interrupted by Stop (a long check must not hold it)
+  std::thread m_thread;
+};
+
+}  // namespace newssvc

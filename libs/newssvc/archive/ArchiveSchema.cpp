@@ -1,0 +1,64 @@
+#include "libs/newssvc/archive/ArchiveSchema.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+
+namespace newssvc {
+
+namespace {
+
+// Step n takes a file from layout n to layout n + 1.
+//
+// items: one row per item of a provider; serial numbers the provider's items in the order they were first
+// seen (the records' first key). published and first_seen are UTC seconds. symbols are joined with '\n'.
+// Indexes: (provider, published, serial) answers a provider's dates newest first; (provider, key) finds
+// an item seen before; (provider, serial) finds an item's content.
+// item_symbols: one row per item and symbol; its key answers a symbol's dates newest first.
+// feeds: per-feed state (see FeedState).
+const char* const kSteps[] = {
+    "CREATE TABLE items("
+    "  provider TEXT NOT NULL, serial INTEGER NOT NULL, key TEXT NOT NULL,"
+    "  published INTEGER NOT NULL, first_seen INTEGER NOT NULL,"
+    "  title TEXT NOT NULL, link TEXT NOT NULL, description TEXT NOT NULL, symbols TEXT NOT NULL);"
+    "CREATE UNIQUE INDEX items_by_serial ON items(provider, serial);"
+    "CREATE UNIQUE INDEX items_by_key ON items(provider, key);"
+    "CREATE INDEX items_by_date ON items(provider, published, serial);"
+    "CREATE TABLE item_symbols("
+    "  symbol TEXT NOT NULL, provider TEXT NOT NULL, published INTEGER NOT NULL, serial INTEGER NOT NULL,"
+    "  PRIMARY KEY(symbol, provider, published, serial)) WITHOUT ROWID;"
+    "CREATE TABLE feeds("
+    "  provider TEXT PRIMARY KEY, etag TEXT NOT NULL, last_modified TEXT NOT NULL, url TEXT NOT NULL,"
+    "  next_poll INTEGER NOT NULL, last_error TEXT NOT NULL);",
+};
+constexpr int kStepCount = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
+static_assert(kStepCount == kArchiveSchemaVersion, "one step per layout");
+
+bool RunStep(CSqliteDb& db, int from) {
+  if (db.Exec("BEGIN IMMEDIATE") != SQLITE_OK) return false;
+  std::int64_t version = 0;
+  // Another connection may have migrated meanwhile: the version is read again under the write lock.
+  if (db.QueryInt("PRAGMA user_version", version) && version != from) return db.Exec("ROLLBACK") == SQLITE_OK;
+  const std::string setVersion = "PRAGMA user_version = " + std::to_string(from + 1);
+  if (db.Exec(kSteps[from]) != SQLITE_OK || db.Exec(setVersion.c_str()) != SQLITE_OK ||
+      db.Exec("COMMIT") != SQLITE_OK) {
+    db.Exec("ROLLBACK");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SchemaResult MigrateSchema(CSqliteDb& db) {
+  for (;;) {
+    std::int64_t version = 0;
+    if (!db.QueryInt("PRAGMA user_version", version)) return SchemaResult::kFailed;
+    if (version == kArchiveSchemaVersion) return SchemaResult::kCurrent;
+    if (version > kArchiveSchemaVersion || version < 0) return SchemaResult::kNewer;
+    if (!RunStep(db, static_cast<int>(version))) return SchemaResult::kFailed;
+  }
+}
+
+}  // namespace newssvc

@@ -1,0 +1,126 @@
+// CNewsArchive: the service's items and per-feed state in one SQLite file, kept across restarts.
+//
+// One writer: Store and SaveFeedStates run on the ingest thread only, each call one transaction, so an
+// item is durable once Store returns true. Queries run on any thread, each on a read connection of a small
+// pool (the file is in WAL mode, so readers never wait for the writer). Long work (the integrity check of
+// a file just opened, retention, checkpoints) runs on CArchiveMaintenance's thread.
+//
+// Faults never stop the service: a write that fails (locked, disk full, read-only file) returns false and
+// is logged once; the caller keeps its items and calls again, and the archive logs once more when writing
+// works again. A file that is not a database, or fails the integrity check, is renamed with a timestamp
+// and a new archive started; it is never truncated. The log is RSSNewsSvc_archive.log beside the file.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/archive/ArchiveMaintenance.h"
+#include "libs/newssvc/archive/FeedState.h"
+#include "libs/newssvc/archive/Sqlite.h"
+#include "libs/vxlog/VXLog.h"
+
+namespace newssvc {
+
+// One item as the archive keeps it; text in UTF-8 as the feed gave it.
+struct ArchiveItem {
+  long serial = 0;  // the provider's item number, 1, 2, ... in the order first seen
+  std::string key;  // identity within the provider
+  UtcSeconds published = 0;
+  UtcSeconds firstSeen = 0;
+  std::string title;
+  std::string link;
+  std::string description;
+  std::vector<std::string> symbols;
+};
+
+struct ArchiveBatch {
+  std::string provider;
+  std::vector<ArchiveItem> items;
+};
+
+// A query: one provider's items published in [from, to), optionally only those tagged with `symbol`,
+// newest first (equal times: higher serial first), at most `limit`.
+struct ArchiveQuery {
+  std::string provider;
+  std::string symbol;
+  UtcSeconds from = 0;
+  UtcSeconds to = 0;
+  int limit = 0;
+};
+
+class CNewsArchive {
+ public:
+  static constexpr const char* kFileName = "RSSNewsArchive.db";
+  static constexpr int kDefaultRetentionDays = 90;
+  // How long the writer waits for a lock held by another connection before it gives up for this time.
+  static constexpr int kWriterBusyMilliseconds = 50;
+
+  CNewsArchive(std::string folder, int retentionDays);
+  ~CNewsArchive();
+  CNewsArchive(const CNewsArchive&) = delete;
+  CNewsArchive& operator=(const CNewsArchive&) = delete;
+
+  // Opens the archive, creating it when missing and moving a damaged file aside. False when it cannot be
+  // used now; Store tries again.
+  bool Open();
+  const std::string& Path() const { return m_strPath; }
+
+  // The ingest thread. Items whose (provider, key) or (provider, serial) the archive holds already are
+  // skipped.
+  bool Store(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states);
+
+  // Any thread; false when the archive cannot be read (the caller answers from memory).
+  bool Query(const ArchiveQuery& query, std::vector<ArchiveItem>& items) const;
+  bool Find(const std::string& provider, long serial, ArchiveItem& item, bool& found) const;
+  // Which of `keys` the provider has archived.
+  bool KnownKeys(const std::string& provider, const std::vector<std::string>& keys,
+                 std::vector<std::string>& known) const;
+  // The provider's highest serial (0: none) and its newest publication time (0: none).
+  bool LastSerial(const std::string& provider, long& serial) const;
+  bool Newest(const std::string& provider, UtcSeconds& published) const;
+  bool LoadFeedStates(std::map<std::string, FeedState>& states) const;
+
+ private:
+  struct Reader;
+  class ReaderLease;
+  struct Writer;
+
+  enum class OpenResult { kReady, kDamaged, kFailed };
+  OpenResult OpenWriter();
+  void MoveAside(const std::string& reason);
+  void Recover(const std::string& reason);
+  void LogLine(const std::string& text);
+  bool WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states);
+  void NoteFailure(const std::string& what);
+  void NoteSuccess();
+  void StartMaintenance();
+  std::unique_ptr<Reader> TakeReader() const;
+  void ReturnReader(std::unique_ptr<Reader> reader) const;
+
+  const std::string m_strFolder;
+  const std::string m_strPath;
+  const int m_nRetentionDays;
+  std::once_flag m_logOpened;
+  CVXLog m_log;
+
+  std::unique_ptr<Writer> m_writer;  // the ingest thread's
+  bool m_bFaulted = false;           // the ingest thread's: a failure was logged and no write succeeded since
+  std::string m_strLastError;        // the ingest thread's: why the last write failed
+  std::atomic<bool> m_bDamaged{false};
+  std::mutex m_damageMtx;
+  std::string m_strDamage;  // guarded by m_damageMtx: why the file is to be moved aside
+
+  // Shared by every query, exclusive while the file is moved aside.
+  mutable std::shared_mutex m_fileLock;
+  mutable std::mutex m_poolMtx;
+  mutable std::vector<std::unique_ptr<Reader>> m_idleReaders;
+  CArchiveMaintenance m_maintenance;
+};
+
+}  // namespace newssvc

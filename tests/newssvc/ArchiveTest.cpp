@@ -1,0 +1,204 @@
+// The archive: items and feed state across restarts, retention, and the faults the service rides out (a
+// write lock held elsewhere, a file that is not a sound database).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "libs/newssvc/FeedCatalog.h"
+#include "libs/newssvc/HeadlineRecord.h"
+#include "libs/newssvc/archive/NewsArchive.h"
+#include "tests/newssvc/ArchiveSupport.h"
+
+namespace newssvc_test {
+namespace {
+
+namespace fs = std::filesystem;
+using newssvc::CNewsArchive;
+
+TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotNewThere) {
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a0", "older", "Fri, 04 Dec 2026 10:00:00 +0800", {"2330"}},
+                                            {"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  ASSERT_TRUE(Eventually([&] { return Titles("A", 20261204) == std::vector<std::string>{"older"}; }));
+  Restart();
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  EXPECT_EQ(Titles("A", 20261204), std::vector<std::string>{"older"});
+  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "first", "older"}));
+
+  std::vector<NewsHeadline> list;
+  ASSERT_EQ(m_session->GetSymbolHeadline_Date("A", "2330", 20261204, list), 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_STREQ(list[0].szReserved, "2330");
+  CString content;
+  ASSERT_EQ(m_session->GetNewsContent("A", list[0].lKey1, list[0].lKey2, content), 0);
+  EXPECT_EQ(content.str(), "<a href='http://news.example/a0'>older</a>body of a0");
+  newssvc::FreeHeadlines(list);
+  ASSERT_EQ(m_session->GetProviderHeadline_Date("A", 20261206, list), 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].lKey1, 3);  // numbered after the two items of the first session
+  newssvc::FreeHeadlines(list);
+
+  // Every item of the feed was archived before: nothing to report after another restart.
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}},
+                                            {"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  Restart();
+  SettleDown();
+  EXPECT_EQ(m_sink.Count("provider A 20261206"), 1);
+  EXPECT_EQ(m_sink.Count("provider A 20261205"), 0);
+  EXPECT_EQ(Titles("A", 0).size(), 3u);
+  m_session->UpdateProviderCache();  // reports the provider's newest date, which only the archive knows now
+  EXPECT_TRUE(Eventually([&] { return m_sink.Count("provider A 20261206") == 2; }));
+}
+
+TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
+  TearDown();  // the catalogs below are the archive's only users
+  const CString config((m_folder.Path() + "/RSSNewsSvc.xml").c_str());
+  newssvc::FeedState state;
+  {
+    CNewsArchive archive(m_folder.Path(), 0);
+    ASSERT_TRUE(archive.Open());
+    newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
+    ASSERT_TRUE(catalog.LoadConfig());
+    catalog.AttachArchive(&archive);
+    catalog.Poll(true, 0);
+    state = catalog.GetFeedState("A");
+    EXPECT_EQ(state.etag, std::to_string(fs::file_size(m_folder.Path() + "/a.xml")));
+    state.url = "https://moved.example/a";
+    state.nextPoll = 1796500000;
+    catalog.SetFeedState("A", state);
+    catalog.Poll(false, 0);  // written with this poll
+    catalog.Poll(false, 0);
+    EXPECT_TRUE(catalog.GetFeedState("A") == state);
+  }
+  CNewsArchive archive(m_folder.Path(), 0);
+  ASSERT_TRUE(archive.Open());
+  std::map<std::string, newssvc::FeedState> states;
+  ASSERT_TRUE(archive.LoadFeedStates(states));
+  EXPECT_TRUE(states["A"] == state);
+  EXPECT_EQ(states["C"].lastError, "the feed file is missing");
+  newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
+  ASSERT_TRUE(catalog.LoadConfig());
+  catalog.AttachArchive(&archive);
+  catalog.Poll(true, 0);
+  EXPECT_TRUE(catalog.GetFeedState("A") == state);
+}
+
+TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
+  TempDir dir;
+  const auto now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  constexpr int kOld = newssvc::CArchiveMaintenance::kBatchItems * 2 + 7;  // several batches
+  newssvc::ArchiveBatch batch{"P", {}};
+  for (long serial = 1; serial <= kOld + 3; ++serial) {
+    newssvc::ArchiveItem item;
+    item.serial = serial;
+    item.key = "k" + std::to_string(serial);
+    item.published = serial <= kOld ? now - 91 * 86400 : now - 89 * 86400;
+    item.firstSeen = item.published + serial;
+    item.symbols = {"2330", "2317"};
+    batch.items.push_back(item);
+  }
+  {
+    CNewsArchive archive(dir.path().string(), 0);
+    ASSERT_TRUE(archive.Open());
+    ASSERT_TRUE(archive.Store({batch}, {}));
+  }
+  // The maintenance thread deletes what is past the retention period (90 days) when the archive opens.
+  CNewsArchive archive(dir.path().string(), 0);
+  ASSERT_TRUE(archive.Open());
+  newssvc::CSqliteDb db;
+  ASSERT_TRUE(db.Open(archive.Path(), false));
+  std::int64_t items = 0, symbols = 0;
+  EXPECT_TRUE(Eventually([&] { return db.QueryInt("SELECT count(*) FROM items", items) && items == 3; }));
+  ASSERT_TRUE(db.QueryInt("SELECT count(*) FROM item_symbols", symbols));
+  EXPECT_EQ(symbols, 6);
+  std::vector<newssvc::ArchiveItem> found;
+  ASSERT_TRUE(archive.Query({"P", "2317", now - 100 * 86400, now, 10}, found));
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(found.front().serial, kOld + 3);  // newest first
+  EXPECT_EQ(found.front().firstSeen, found.front().published + kOld + 3);
+}
+
+TEST_F(ArchiveTest, AWriteLockHeldElsewhereDelaysWritingButNeitherReportsNorQueries) {
+  newssvc::CSqliteDb other;
+  ASSERT_TRUE(other.Open(ArchivePath(), false));
+  ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), 0);
+  m_session->BookProviderNews("A");
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
+                                            {"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});  // from memory
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261207"));
+  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "second", "first"}));
+  EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});
+  EXPECT_EQ(LogLines("cannot write"), 1);
+
+  ASSERT_EQ(other.Exec("COMMIT"), 0);
+  EXPECT_TRUE(Eventually([&] { return ArchivedKeys() == std::vector<std::string>{"a1", "a2", "a3"}; }));
+  EXPECT_TRUE(Eventually([&] { return LogLines("is written again") == 1; }));
+}
+
+TEST_F(ArchiveTest, AnArchiveThatCannotBeOpenedLeavesEverythingToMemory) {
+  TearDown();
+  fs::remove(ArchivePath());
+  fs::create_directory(ArchivePath());  // a folder where the file should be
+  Restart();
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
+                                            {"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"second", "first"}));
+  EXPECT_EQ(LogLines("cannot open"), 1);
+}
+
+// A file that is no archive at all, and an archive with a damaged page: each is renamed with a timestamp
+// (never truncated) and the items go into a new, sound archive.
+struct Damage {
+  const char* name;
+  bool wholeFile;  // replace the whole file, else overwrite one page in the middle
+};
+
+class DamagedArchive : public ArchiveTest, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedArchive, IsMovedAsideAndANewArchiveTakesTheItems) {
+  m_folder.Write("a.xml", NumberedFeed(1, 400, 300));
+  ASSERT_TRUE(Eventually([&] { return ArchivedKeys().size() == 401u; }));  // with a1
+  TearDown();
+  std::string bytes;
+  {
+    std::ifstream in(ArchivePath(), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 16384u);
+  if (GetParam().wholeFile)
+    bytes = std::string(20000, 'z');
+  else
+    bytes.replace(bytes.size() / 2 / 4096 * 4096, 4096, std::string(4096, '\x55'));
+  {
+    std::ofstream out(ArchivePath(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  Restart();
+  m_folder.Write("a.xml", NumberedFeed(401, 401));
+  ASSERT_TRUE(Eventually([&] {
+    const std::vector<std::string> keys = ArchivedKeys();
+    return std::find(keys.begin(), keys.end(), "g401") != keys.end();
+  }));
+  std::vector<fs::path> aside;
+  for (const auto& entry : fs::directory_iterator(m_folder.Path()))
+    if (entry.path().filename().string().rfind("RSSNewsArchive.db.damaged-", 0) == 0) aside.push_back(entry.path());
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(fs::file_size(aside[0]), bytes.size());
+  EXPECT_EQ(IntegrityCheck(ArchivePath()), "ok");
+  EXPECT_EQ(LogLines("is damaged"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedArchive,
+                         ::testing::Values(Damage{"NotADatabase", true}, Damage{"DamagedPage", false}),
+                         [](const ::testing::TestParamInfo<Damage>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace newssvc_test

@@ -1,5 +1,6 @@
 #include "libs/newssvc/FeedBytes.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "port/FileRead.h"
@@ -26,8 +27,14 @@ const NamedReference kHtmlReferences[] = {
 
 // The numeric reference for the named reference at `at` ("&name;"), with its length; false when unknown.
 bool NumericFor(const std::string& bytes, std::size_t at, std::string& numeric, std::size_t& length) {
-  const std::size_t end = bytes.find(';', at + 1);
-  if (end == std::string::npos || end - at > 10) return false;
+  // The ';' is looked for only as far as the longest name reaches, so a feed of many '&' without one costs
+  // linear time.
+  constexpr std::size_t kLongestName = 10;
+  const std::size_t stop = std::min(bytes.size(), at + 2 + kLongestName);
+  const auto semicolon = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                                   bytes.begin() + static_cast<std::ptrdiff_t>(stop), ';');
+  if (semicolon == bytes.begin() + static_cast<std::ptrdiff_t>(stop)) return false;
+  const std::size_t end = static_cast<std::size_t>(semicolon - bytes.begin());
   const std::string name = bytes.substr(at + 1, end - at - 1);
   for (const NamedReference& reference : kHtmlReferences) {
     if (name == reference.name) {
@@ -58,7 +65,7 @@ void RepairFeedBytes(std::string& bytes) {
                           : bytes.compare(at, 4, "<!--") == 0    ? "-->"
                                                                  : nullptr;
     if (skipEnd) {
-      const std::size_t end = bytes.find(skipEnd, at);
+      const std::size_t end = bytes.find(skipEnd, at + 4);  // past the opening: "<!-->" opens a comment
       const std::size_t stop = end == std::string::npos ? bytes.size() : end + std::strlen(skipEnd);
       out.append(bytes, at, stop - at);
       at = stop;

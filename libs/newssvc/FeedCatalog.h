@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -56,6 +57,10 @@ class CFeedCatalog {
   void SetFeedsFolder(const CString& folder);
   // A fixed zone for the records, overriding the configuration's.
   void SetZoneOverride(int offsetSeconds);
+
+  // Where the catalog writes what went wrong with a feed, one line a call (from the polling thread); standard
+  // error when none is set.
+  void SetLog(std::function<void(const std::string&)> log);
 
   // Reads the configuration; false when it cannot be read.
   bool LoadConfig();
@@ -108,6 +113,7 @@ class CFeedCatalog {
   void Merge(const CString& providerID, const FileStamp& stamp, const std::vector<FeedItem>* items, UtcSeconds now,
              FeedChange& change);
   RecordZone ZoneLocked() const;
+  void Log(const std::string& line) const;
   const Feed* FindFeed(const CString& providerID) const;
 
   const CString m_strConfigPath;
@@ -118,6 +124,7 @@ class CFeedCatalog {
   bool m_bZoneOverride = false;
   int m_nZoneOverride = 0;
   std::map<CString, Feed> m_feeds;
+  std::function<void(const std::string&)> m_log;
 };
 
 }  // namespace newssvc

@@ -75,10 +75,13 @@ std::size_t SkipOpaque(const std::string& text, std::size_t at) {
     const std::size_t close = text.find(text[at], at + 1);
     return close == std::string::npos ? close : close + 1;
   }
-  const char* closer = StartsWith(text, at, "<!--") ? "-->" : StartsWith(text, at, "<?") ? "?>" : nullptr;
-  if (closer == nullptr) return at;
-  const std::size_t close = text.find(closer, at + 2);
-  return close == std::string::npos ? close : close + 2 + (closer[0] == '-');
+  // A comment's "-->" is looked for after its opening "<!--", so "<!-->" and "<!--->" open a comment rather
+  // than make one; the shortest comment is "<!---->".
+  const bool comment = StartsWith(text, at, "<!--");
+  if (!comment && !StartsWith(text, at, "<?")) return at;
+  const char* const closer = comment ? "-->" : "?>";
+  const std::size_t close = text.find(closer, at + (comment ? 4 : 2));
+  return close == std::string::npos ? close : close + std::char_traits<char>::length(closer);
 }
 
 // True when the document type declaration's internal subset declares an entity, or when the prolog holds

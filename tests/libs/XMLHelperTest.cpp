@@ -104,6 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "<?xml version='1.0'?><!-- c -->\n<!DOCTYPE r [<!-- ]> --><!ENTITY x 'y'>]><r/>",
                     "<!DOCTYPE r [<!ATTLIST r a CDATA \"]>\"><!ENTITY x 'y'>]><r/>",
                     "<!DOCTYPE r [<![IGNORE[ ]]><!ENTITY x 'y'>]><r>&x;</r>",
+                    // "<!-->" opens a comment that runs to the next "-->"; it is not a whole comment.
+                    "<!--> <r> --><!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>",
                     // A second byte-order mark, which a prolog scan must not take for the document element.
                     "\xEF\xBB\xBF\xEF\xBB\xBF<!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>", "<r>&nbsp;</r>", "<r><s></r>",
                     "<?xml version='1.0'?>", "<?xml version='1.0' encoding='x-none'?><r/>", "<r a='\xC3\x28'/>",

@@ -75,11 +75,13 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
     // unreadable one.
     try {
       std::vector<FeedItem> items;
+      bool illFormed = false;
       // A missing, oversized or unreadable feed keeps the items read from it before.
-      const bool readable =
-          stamp.exists && stamp.size <= CXMLHelper::kMaxFileSize && CFeedReader::ReadFile(source.path, items);
+      const bool readable = stamp.exists && stamp.size <= CXMLHelper::kMaxFileSize &&
+                            CFeedReader::ReadFile(source.path, items, &illFormed);
       if (readable) TagSymbols(items);
       if (!readable && stamp.exists) Log("feed " + source.path.str() + " cannot be read; its last items are kept");
+      if (readable && illFormed) Log("feed " + source.path.str() + " is ill-formed; its readable items are read");
       Merge(source.providerID, stamp, readable ? &items : nullptr, now, change);
     } catch (const std::exception& error) {
       Log("feed " + source.path.str() + " skipped: " + error.what());

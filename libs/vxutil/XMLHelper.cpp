@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "libs/vxutil/XMLBackend.h"
+#include "libs/vxutil/XMLRepair.h"
 #include "port/CodePage.h"
 #include "port/FileRead.h"
 
@@ -58,6 +59,18 @@ std::string DetectEncoding(const std::string& bytes, std::size_t& bodyStart) {
   std::size_t start = 0;
   std::size_t length = 0;
   return FindDeclaredEncoding(bytes, start, length) ? bytes.substr(start, length) : "utf-8";
+}
+
+// Decodes as the byte-order mark or declaration says; when that fails (an unknown name, bytes invalid in
+// it), as UTF-8, and when the bytes are not UTF-8 either, as windows-1252, the encoding undeclared feeds
+// most often turn out to be in (it maps every byte that ISO-8859-1 does, and more).
+bool DecodeGuessing(const std::string& bytes, std::string& utf8) {
+  std::size_t bodyStart = 0;
+  const std::string encoding = DetectEncoding(bytes, bodyStart);
+  const std::string body = bytes.substr(bodyStart);
+  for (const std::string& guess : {encoding, std::string("utf-8"), std::string("windows-1252")})
+    if (port::DecodeToUtf8(body, guess, utf8)) return true;
+  return false;
 }
 
 // After decoding, the declaration must no longer name the original encoding, or a parser that honours it
@@ -133,6 +146,26 @@ int CXMLHelper::ParseXMLBuffer(const std::string& bytes, CXMLDocument& doc) {
   std::string utf8;
   if (!port::DecodeToUtf8(bytes.substr(bodyStart), encoding, utf8)) return 0;
   NeutraliseDeclaredEncoding(utf8);
+  return ParseScreened(utf8, doc);
+}
+
+int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& doc, bool& repaired) {
+  repaired = false;
+  if (ParseXMLBuffer(bytes, doc) != 0) return 1;
+  if (bytes.size() > kMaxFileSize) return 0;
+  std::string utf8;
+  if (!DecodeGuessing(bytes, utf8)) return 0;
+  NeutraliseDeclaredEncoding(utf8);
+  // The repair drops the document type declaration, so the screen runs on the text as it came: a document
+  // refused as hostile is refused here too.
+  std::string fixed;
+  if (DeclaresEntities(utf8) || !vxutil::RepairXml(utf8, fixed)) return 0;
+  repaired = true;
+  return ParseScreened(fixed, doc);
+}
+
+int CXMLHelper::ParseScreened(const std::string& utf8, CXMLDocument& doc) {
+  doc.root.reset();
   if (DeclaresEntities(utf8)) return 0;
   if (!vxutil::ParseUtf8Document(utf8, doc) || !doc.root) {
     doc.root.reset();

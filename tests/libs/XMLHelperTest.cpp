@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "libs/vxutil/XMLHelper.h"
+#include "libs/vxutil/XMLRepair.h"
 #include "tests/libs/TempDir.h"
 
 namespace {
@@ -65,14 +66,23 @@ TEST(XMLHelperDom, KeepsNamesNamespacesAttributesAndTextInDocumentOrder) {
   EXPECT_EQ(item->AllText(), "2024a<b>&cdef&A");
 }
 
-// Documents a hostile or careless sender could supply. Each must be refused, and fast.
-class XMLHelperHostile : public testing::TestWithParam<std::string> {};
+// Documents a hostile or careless sender could supply. Each must be refused by the strict parse, and fast;
+// the hostile ones by the forgiving parse too, which reads the merely malformed ones.
+struct RefusedCase {
+  std::string doc;
+  bool readWhenRepaired;
+};
 
-TEST_P(XMLHelperHostile, IsRefused) {
+class XMLHelperRefused : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(XMLHelperRefused, ByTheStrictParseAndTheForgivingOneWhenHostile) {
   const auto start = std::chrono::steady_clock::now();
   CXMLDocument doc;
-  EXPECT_EQ(CXMLHelper::ParseXMLBuffer(GetParam(), doc), 0);
+  EXPECT_EQ(CXMLHelper::ParseXMLBuffer(GetParam().doc, doc), 0);
   EXPECT_EQ(doc.root, nullptr);
+  bool repaired = false;
+  EXPECT_EQ(CXMLHelper::ParseXMLBufferTolerant(GetParam().doc, doc, repaired) != 0, GetParam().readWhenRepaired);
+  EXPECT_EQ(doc.root != nullptr, GetParam().readWhenRepaired);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
@@ -96,20 +106,60 @@ std::string Nested(int depth) {
   return open + close;
 }
 
+RefusedCase Hostile(std::string doc) { return {std::move(doc), false}; }
+RefusedCase Malformed(std::string doc) { return {std::move(doc), true}; }
+
 INSTANTIATE_TEST_SUITE_P(
-    Documents, XMLHelperHostile,
-    testing::Values(BillionLaughs(), "<!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><r>&x;</r>",
-                    "<!DOCTYPE r [<!ENTITY % p SYSTEM 'http://127.0.0.1:9/x'> %p;]><r/>",
+    Documents, XMLHelperRefused,
+    testing::Values(Hostile(BillionLaughs()),
+                    Hostile("<!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><r>&x;</r>"),
+                    Hostile("<!DOCTYPE r [<!ENTITY % p SYSTEM 'http://127.0.0.1:9/x'> %p;]><r/>"),
                     // Entity declarations hidden behind what a careless scan would take for the subset's end.
-                    "<?xml version='1.0'?><!-- c -->\n<!DOCTYPE r [<!-- ]> --><!ENTITY x 'y'>]><r/>",
-                    "<!DOCTYPE r [<!ATTLIST r a CDATA \"]>\"><!ENTITY x 'y'>]><r/>",
-                    "<!DOCTYPE r [<![IGNORE[ ]]><!ENTITY x 'y'>]><r>&x;</r>",
+                    Hostile("<?xml version='1.0'?><!-- c -->\n<!DOCTYPE r [<!-- ]> --><!ENTITY x 'y'>]><r/>"),
+                    Hostile("<!DOCTYPE r [<!ATTLIST r a CDATA \"]>\"><!ENTITY x 'y'>]><r/>"),
+                    Hostile("<!DOCTYPE r [<![IGNORE[ ]]><!ENTITY x 'y'>]><r>&x;</r>"),
                     // "<!-->" opens a comment that runs to the next "-->"; it is not a whole comment.
-                    "<!--> <r> --><!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>",
+                    Hostile("<!--> <r> --><!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>"),
                     // A second byte-order mark, which a prolog scan must not take for the document element.
-                    "\xEF\xBB\xBF\xEF\xBB\xBF<!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>", "<r>&nbsp;</r>", "<r><s></r>",
-                    "<?xml version='1.0'?>", "<?xml version='1.0' encoding='x-none'?><r/>", "<r a='\xC3\x28'/>",
-                    Nested(20000)));
+                    Hostile("\xEF\xBB\xBF\xEF\xBB\xBF<!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>"),
+                    // Broken as well as hostile: the repair must not drop the declarations and read on.
+                    Hostile("<!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><r>&x; & <b></r>"),
+                    Hostile("<r>" + std::string(CXMLHelper::kMaxFileSize, '&') + "</r>"),
+                    Hostile("<?xml version='1.0'?>"), Hostile(Nested(20000)), Malformed("<r>&nbsp;</r>"),
+                    Malformed("<r><s></r>"), Malformed("<?xml version='1.0' encoding='x-none'?><r/>"),
+                    Malformed("<r a='\xC3\x28'/>")));
+
+// The repair of malformed text, case by case: what it writes, or false when no document element remains.
+TEST(XMLRepair, WritesAWellFormedDocument) {
+  const struct {
+    const char* in;
+    const char* out;  // null: refused
+  } cases[] = {
+      {"<r>a & b &amp; &#38; &#x26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#x26; &amp;nbsp; &amp;#x;</r>"},
+      {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F600;</r>", "<r a=\"xy\">tu&#x1F600;</r>"},
+      {"<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST r a CDATA '>'>]><!-- c --><r><?pi x?><![CDATA[a\x01<b]]>a < b > "
+       "c</r>",
+       "<r><![CDATA[a<b]]>a &lt; b &gt; c</r>"},
+      {"<rss><channel><item><title>t</TITLE><br><p>x</item></nothing><item><link>l</lin",
+       "<rss><channel><item><title>t</title><br><p>x</p></br></item><item><link>l</link></item></channel></rss>"},
+      {"<r a=1 b='x\"y' c=\"<&\" d a='2' :e='3' p:q='z'/>",
+       "<r xmlns:p=\"urn:x-undeclared:p\" a=\"1\" b=\"x&quot;y\" c=\"&lt;&amp;\" d=\"d\" p:q=\"z\"/>"},
+      {"<a:b xmlns:a='u'><a:c/><m:t>x</m:t></a:b>",
+       "<a:b xmlns:a=\"u\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t></a:b>"},
+      {"x<r/><s/>text", "<r/>"},
+      {"<r><![CDATA[abc", "<r><![CDATA[abc]]></r>"},
+      {"<r><s a='b", "<r></r>"},
+      {"text only", nullptr},
+      {"<r", nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(vxutil::RepairXml(c.in, out), c.out != nullptr) << c.in;
+    if (c.out) {
+      EXPECT_EQ(out, c.out) << c.in;
+    }
+  }
+}
 
 TEST(XMLHelperDtd, ExternalDtdIsNeverReadAndEntityTextElsewhereIsHarmless) {
   TempDir dir;

@@ -1,0 +1,27 @@
+// The forgiving reading of a document that is not well-formed: a pass over its decoded text that writes a
+// well-formed document keeping everything readable, which the strict parser then reads.
+//
+// The repair is a pass over the text rather than a parser's own recovery mode because the Windows parser
+// (MSXML) has none: one pass serves both backends, so a broken document reads the same on every platform,
+// and what the strict parser accepts is never read any other way.
+#pragma once
+
+#include <string>
+
+namespace vxutil {
+
+// Rewrites `utf8` (valid UTF-8, with no entity declarations) as a well-formed document:
+//   - a '&' that starts no XML or numeric reference is text ("&amp;"); a '<' that starts no markup too;
+//   - characters XML forbids (control characters other than tab and line ends, U+FFFE, U+FFFF) are dropped,
+//     as are numeric references to them;
+//   - comments, processing instructions (the XML declaration at the start excepted) and the document type
+//     declaration are dropped; an unclosed CDATA section ends at the end of the text;
+//   - attributes are written quoted and escaped, duplicates and broken ones dropped;
+//   - an end tag closes the open elements up to the one it names (its case ignored when no name matches
+//     exactly), one that names no open element is dropped, elements still open at the end are closed, a tag
+//     cut off by the end of the text is dropped, and whatever follows the document element is dropped;
+//   - a namespace prefix that is never declared gets a declaration of its own.
+// False when no document element remains.
+bool RepairXml(const std::string& utf8, std::string& repaired);
+
+}  // namespace vxutil

@@ -5,8 +5,9 @@
 //   3. one worker pass delivering 10,000 changes to 10 views, per view call, against plain virtual calls;
 //   4. the host thread's AddNotify, RemoveNotify (of another view) and GetNewsProviderName while a view
 //      spends 200 ms in each worker callback: the 99th percentile latency;
-//   5. the heap bytes one booking costs at 100,000 bookings.
-// The program prints the table of the five figures with their bounds and exits with 1 when one is out.
+//   5. the heap bytes one booking costs at 100,000 bookings;
+//   6. the feed reader, bytes to headline records, against a bare libxml2 parse of the same bytes.
+// The program prints the table of the figures with their bounds and exits with 1 when one is out.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "bench/AllocationCounter.h"
 #include "bench/BenchViews.h"
 #include "bench/CollectingReporter.h"
+#include "bench/ReaderBench.h"
 #include "bench/RssNewsMgrTestAccess.h"
 #include "news/RssNewsMgr.h"
 
@@ -181,6 +183,15 @@ std::string Format(const char* format, double a, double b) {
   return text;
 }
 
+void RegisterReaderBenchmarks(const bench::CReaderFixture& feeds) {
+  benchmark::RegisterBenchmark("reader/feed_to_records", [&feeds](benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(feeds.ReadToRecords());
+  })->Repetitions(kRepetitions);
+  benchmark::RegisterBenchmark("reader/bare_libxml2", [&feeds](benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(feeds.ParseWithLibxml2());
+  })->Repetitions(kRepetitions);
+}
+
 void RegisterBenchmarks(CBookingFixture& smallBookings, CBookingFixture& largeBookings, CPendingFixture& smallPending,
                         CPendingFixture& largePending, CDeliveryFixture& delivery) {
   auto events = [](auto& fixture) {
@@ -230,6 +241,8 @@ int main(int argc, char** argv) {
   CPendingFixture smallPending(kSmall), largePending(kLarge);
   CDeliveryFixture delivery;
   RegisterBenchmarks(smallBookings, largeBookings, smallPending, largePending, delivery);
+  const bench::CReaderFixture feeds(VXRSS_FEEDS_DIR);
+  RegisterReaderBenchmarks(feeds);
   CCollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -243,6 +256,9 @@ int main(int argc, char** argv) {
   const double perDirect = r.MedianSeconds("delivery/direct_calls") / calls;
   const double idleP99 = r.MedianCounter("host_latency/worker_idle", "p99_us");
   const double busyP99 = r.MedianCounter("host_latency/worker_in_slow_view", "p99_us");
+  const double readerSeconds = r.MedianSeconds("reader/feed_to_records");
+  const double libxml2Seconds = r.MedianSeconds("reader/bare_libxml2");
+  const double megabytes = static_cast<double>(feeds.Bytes()) / 1e6;
 
   const Figure figures[] = {
       {"symbol event, 100,000 vs 100 bookings", symbolLarge / symbolSmall, 2, "x",
@@ -255,6 +271,10 @@ int main(int argc, char** argv) {
        Format("idle worker: %.2f us; busy: %.2f us", idleP99, busyP99)},
       {"heap bytes per booking at 100,000", largeBookings.BytesPerBooking(), 256, "B",
        Format("at 100: %.0f B; at 100,000: %.0f B", smallBookings.BytesPerBooking(), largeBookings.BytesPerBooking())},
+      {"feed reader vs bare libxml2 parse, same bytes", readerSeconds / libxml2Seconds, 3, "x",
+       Format("%.1f MB/s vs %.1f MB/s", megabytes / readerSeconds, megabytes / libxml2Seconds) +
+           Format(" (%.0f records/s over %.0f files)", static_cast<double>(feeds.ReadToRecords()) / readerSeconds,
+                  static_cast<double>(feeds.Files()))},
   };
   bool bAllWithin = true;
   std::printf("\n| # | figure | measured | bound | | example (this machine) |\n|---|---|---|---|---|---|\n");

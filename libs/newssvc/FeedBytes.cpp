@@ -46,29 +46,32 @@ void RepairFeedBytes(std::string& bytes) {
   const std::size_t first = bytes.find_first_not_of(" \t\r\n");
   if (first != std::string::npos && first > 0 && bytes.compare(first, 5, "<?xml") == 0) bytes.erase(0, first);
 
+  // Only the stretches before a replaced reference are copied, and only when there is one.
   std::string out;
-  out.reserve(bytes.size());
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    const char* skipEnd = bytes.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
-                          : bytes.compare(at, 4, "<!--") == 0    ? "-->"
-                                                                 : nullptr;
-    if (skipEnd) {
-      const std::size_t end = bytes.find(skipEnd, at + 4);  // past the opening: "<!-->" opens a comment
-      const std::size_t stop = end == std::string::npos ? bytes.size() : end + std::strlen(skipEnd);
-      out.append(bytes, at, stop - at);
-      at = stop;
+  std::size_t copied = 0;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const char c = bytes[at];
+    if (c == '<') {
+      const char* skipEnd = bytes.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
+                            : bytes.compare(at, 4, "<!--") == 0    ? "-->"
+                                                                   : nullptr;
+      const std::size_t end = skipEnd ? bytes.find(skipEnd, at + 4) : at;  // "<!-->" opens a comment
+      at = end == std::string::npos ? bytes.size() : skipEnd ? end + std::strlen(skipEnd) : at + 1;
       continue;
     }
     const char* numeric = nullptr;
     std::size_t length = 0;
-    if (bytes[at] == '&' && NumericFor(bytes, at, numeric, length)) {
+    if (c == '&' && NumericFor(bytes, at, numeric, length)) {
+      out.append(bytes, copied, at - copied);
       out += numeric;
       at += length;
+      copied = at;
       continue;
     }
-    out += bytes[at++];
+    ++at;
   }
+  if (copied == 0) return;
+  out.append(bytes, copied, std::string::npos);
   bytes.swap(out);
 }
 

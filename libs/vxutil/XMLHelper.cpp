@@ -160,6 +160,9 @@ int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& d
   // refused as hostile is refused here too.
   std::string fixed;
   if (DeclaresEntities(utf8) || !vxutil::RepairXml(utf8, fixed)) return 0;
+  // Escaping can make the text up to five times longer; a document that grows past twice the size bound is
+  // mostly junk, and the bound on what is parsed holds for repaired text too.
+  if (fixed.size() > 2 * kMaxFileSize) return 0;
   repaired = true;
   return ParseScreened(fixed, doc);
 }

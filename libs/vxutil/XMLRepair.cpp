@@ -103,18 +103,27 @@ class Repairer {
     }
   }
 
+  // A CDATA section is written as escaped text: dropping a forbidden character from its content could
+  // make a "]]>" that ends it early.
   void Cdata() {
     const std::size_t start = m_pos + 9;
     const std::size_t close = m_in.find("]]>", start);
     const std::size_t end = close == std::string::npos ? m_in.size() : close;
-    if (!m_open.empty()) {
-      m_out += "<![CDATA[";
-      for (std::size_t at = start; at < end;) {
-        const std::size_t forbidden = ForbiddenLength(m_in, at);
-        if (forbidden == 0) m_out += m_in[at];
-        at += std::max<std::size_t>(forbidden, 1);
+    for (std::size_t at = start; at < end && !m_open.empty();) {
+      const std::size_t forbidden = ForbiddenLength(m_in, at);
+      const char c = m_in[at];
+      if (forbidden == 0) {
+        if (c == '&') {
+          m_out += "&amp;";
+        } else if (c == '<') {
+          m_out += "&lt;";
+        } else if (c == '>') {
+          m_out += "&gt;";
+        } else {
+          m_out += c;
+        }
       }
-      m_out += "]]>";
+      at += std::max<std::size_t>(forbidden, 1);
     }
     m_pos = close == std::string::npos ? m_in.size() : close + 3;
   }

@@ -14,8 +14,8 @@ namespace vxutil {
 //   - a '&' that starts no XML or numeric reference is text ("&amp;"); a '<' that starts no markup too;
 //   - characters XML forbids (control characters other than tab and line ends, U+FFFE, U+FFFF) are dropped,
 //     as are numeric references to them;
-//   - comments, processing instructions (the XML declaration at the start excepted) and the document type
-//     declaration are dropped; an unclosed CDATA section ends at the end of the text;
+//   - comments, processing instructions (the XML declaration too: the text is UTF-8) and the document type
+//     declaration are dropped; CDATA sections become escaped text, an unclosed one ending with the text;
 //   - attributes are written quoted and escaped, duplicates and broken ones dropped;
 //   - an end tag closes the open elements up to the one it names (its case ignored when no name matches
 //     exactly), one that names no open element is dropped, elements still open at the end are closed, a tag

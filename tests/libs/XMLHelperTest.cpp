@@ -136,17 +136,19 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
     const char* out;  // null: refused
   } cases[] = {
       {"<r>a & b &amp; &#38; &#x26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#x26; &amp;nbsp; &amp;#x;</r>"},
-      {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F600;</r>", "<r a=\"xy\">tu&#x1F600;</r>"},
+      {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>",
+       "<r a=\"xy\">tu&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>"},
       {"<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST r a CDATA '>'>]><!-- c --><r><?pi x?><![CDATA[a\x01<b&]]>a < b > "
        "c</r>",
        "<r>a&lt;b&amp;a &lt; b &gt; c</r>"},
       {"<rss><channel><item><title>t</TITLE><br><p>x</item></nothing><item><link>l</lin",
        "<rss><channel><item><title>t</title><br><p>x</p></br></item><item><link>l</link></item></channel></rss>"},
-      {"<r a=1 b='x\"y' c=\"<&\" d a='2' :e='3' p:q='z'/>",
+      {"<r a =1 b='x\"y' c=\"<&\" d a='2' :e='3' p:q='z'/>",
        "<r xmlns:p=\"urn:x-undeclared:p\" a=\"1\" b=\"x&quot;y\" c=\"&lt;&amp;\" d=\"d\" p:q=\"z\"/>"},
       {"<a:b xmlns:a='u'><a:c/><m:t>x</m:t></a:b>",
        "<a:b xmlns:a=\"u\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t></a:b>"},
-      {"x<r/><s/>text", "<r/>"},
+      {"x<A/><s/>text", "<A/>"},
+      {"<r><!DOCTYPE x 'a>b' [<q/>]>y</r>", "<r>y</r>"},
       {"<r><![CDATA[ab]\xEF\xBF\xBF]>c", "<r>ab]]&gt;c</r>"},
       {"<r><s a='b", "<r></r>"},
       {"text only", nullptr},

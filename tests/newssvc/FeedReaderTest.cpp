@@ -57,10 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Atom 0.3: issued before modified, content in base64 or escaped.
         ReaderCase{"Atom03",
                    "<feed version='0.3' xmlns='http://purl.org/atom/ns#'><entry><title>T</title>"
-                   "<link rel='alternate' type='text/html' href='http://a.example/1'/><id>i1</id>"
+                   "<link rel='self' href='http://a.example/s'/><link rel='alternate' href='http://a.example/1'/>"
                    "<modified>2005-01-02T03:04:05Z</modified><issued>2004-01-02T03:04:05Z</issued>"
-                   "<content mode='base64'>aGVs\nbG8=</content></entry></feed>",
-                   false, "T", "http://a.example/1", "hello", k2004},
+                   "<content mode='base64'>M1Z7IWA9\nbztaIXt0</content></entry></feed>",
+                   false, "T", "http://a.example/1", "3V{!`=o;Z!{t", k2004},
         ReaderCase{"Atom03Escaped",
                    "<feed version='0.3' xmlns='http://purl.org/atom/ns#'><entry><title>T</title><id>i</id>"
                    "<created>2004-01-02T03:04:05Z</created><modified>2005-01-02T03:04:05Z</modified>"

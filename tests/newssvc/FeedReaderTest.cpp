@@ -124,12 +124,23 @@ TEST(FeedUrl, ResolvesAsRfc3986Says) {
   const struct {
     const char* reference;
     const char* expected;
-  } cases[] = {{"g", "http://a/b/c/g"},      {"./g/", "http://a/b/c/g/"},
-               {"/g", "http://a/g"},         {"//g", "http://g"},
-               {"?y", "http://a/b/c/d;p?y"}, {"#s", "http://a/b/c/d;p?q#s"},
-               {"", "http://a/b/c/d;p?q"},   {"../../g", "http://a/g"},
-               {"../../../g", "http://a/g"}, {"g/./h/../i", "http://a/b/c/g/i"},
-               {"https:x", "https:x"}};
+  } cases[] = {{"g", "http://a/b/c/g"},
+               {"./g/", "http://a/b/c/g/"},
+               {"/g", "http://a/g"},
+               {"//g", "http://g"},
+               {"?y", "http://a/b/c/d;p?y"},
+               {"#s", "http://a/b/c/d;p?q#s"},
+               {"", "http://a/b/c/d;p?q"},
+               {"../../g", "http://a/g"},
+               {"../../../g", "http://a/g"},
+               {"g/./h/../i", "http://a/b/c/g/i"},
+               {"https:x", "https:x"},
+               {"..", "http://a/b/"},
+               {".", "http://a/b/c/"},
+               {"//g/x/../y", "http://g/y"},
+               {"a0:x", "a0:x"},
+               {"A+.-:x", "A+.-:x"},
+               {"0a:x", "http://a/b/c/0a:x"}};
   for (const auto& c : cases) EXPECT_EQ(newssvc::ResolveUrl(base, c.reference), c.expected) << c.reference;
   EXPECT_EQ(newssvc::ResolveUrl("", "g"), "g");
 }

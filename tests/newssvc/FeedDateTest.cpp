@@ -35,6 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"Sat, 21 Mar 20 10:29:51 UT", kBase},          // two-digit year
                       DateCase{"Sat, 21 Mar 2020 03:29:51 PDT", kBase},       // named zone
                       DateCase{"Sat, 21 Mar 2020 18:29:51 +08:00", kBase},    // offset with a colon
+                      DateCase{"Sat, 21 Mar 2020 18:29:51 +08", kBase},       // hours only
                       DateCase{"sam, 21 mars 2020 10:29:51 Z", kBase},        // weekday and month in French
                       DateCase{"Sat, Mar 21 2020 06:29:51 AM -0400", kBase},  // month first, 12-hour clock
                       DateCase{"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},     // no seconds

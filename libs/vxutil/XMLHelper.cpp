@@ -68,7 +68,9 @@ bool DecodeGuessing(const std::string& bytes, std::string& utf8) {
   std::size_t bodyStart = 0;
   const std::string encoding = DetectEncoding(bytes, bodyStart);
   const std::string body = bytes.substr(bodyStart);
-  for (const std::string& guess : {encoding, std::string("utf-8"), std::string("windows-1252")})
+  // ISO-8859-1 last: it takes the five bytes windows-1252 leaves undefined (and iconv refuses).
+  for (const std::string& guess :
+       {encoding, std::string("utf-8"), std::string("windows-1252"), std::string("iso-8859-1")})
     if (port::DecodeToUtf8(body, guess, utf8)) return true;
   return false;
 }

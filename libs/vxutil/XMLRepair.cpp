@@ -49,6 +49,20 @@ bool IsQualifiedName(const std::string& name) {
          (colon > 0 && colon + 1 < name.size() && name.find(':', colon + 1) == std::string::npos);
 }
 
+// The namespace a prefix that a document uses without declaring it stands for: feeds leave out the
+// declarations of the common modules, whose prefixes everybody writes alike.
+std::string NamespaceFor(const std::string& prefix) {
+  static const struct {
+    const char* prefix;
+    const char* uri;
+  } kKnown[] = {{"atom", "http://www.w3.org/2005/Atom"},    {"content", "http://purl.org/rss/1.0/modules/content/"},
+                {"dc", "http://purl.org/dc/elements/1.1/"}, {"dcterms", "http://purl.org/dc/terms/"},
+                {"media", "http://search.yahoo.com/mrss/"}, {"rdf", "http://www.w3.org/1999/02/22-rdf-syntax-ns#"}};
+  for (const auto& known : kKnown)
+    if (prefix == known.prefix) return known.uri;
+  return "urn:x-undeclared:" + prefix;
+}
+
 class Repairer {
  public:
   explicit Repairer(const std::string& in) : m_in(in) {}
@@ -296,7 +310,7 @@ class Repairer {
           std::find(element.prefixes.begin(), element.prefixes.end(), prefix) != element.prefixes.end())
         continue;
       element.prefixes.push_back(prefix);
-      m_out += " xmlns:" + prefix + "=\"urn:x-undeclared:" + prefix + "\"";
+      m_out += " xmlns:" + prefix + "=\"" + NamespaceFor(prefix) + "\"";
     }
     for (const auto& attribute : attributes) WriteAttribute(attribute.first, attribute.second);
     if (empty) {

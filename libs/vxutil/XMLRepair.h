@@ -20,7 +20,8 @@ namespace vxutil {
 //   - an end tag closes the open elements up to the one it names (its case ignored when no name matches
 //     exactly), one that names no open element is dropped, elements still open at the end are closed, a tag
 //     cut off by the end of the text is dropped, and whatever follows the document element is dropped;
-//   - a namespace prefix that is never declared gets a declaration of its own.
+//   - a namespace prefix used where it is not declared gets a declaration: the usual namespace of the
+//     common feed modules' prefixes (atom, content, dc, dcterms, media, rdf), else one of its own.
 // False when no document element remains.
 bool RepairXml(const std::string& utf8, std::string& repaired);
 

@@ -104,6 +104,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Broken feeds are repaired and read.
         ReaderCase{"BareAmpersands", Rss("<item><title>A & B</title><link>http://x.example/?a=1&b=2</link></item>"),
                    true, "A & B", "http://x.example/?a=1&b=2", "", 0},
+        ReaderCase{"UndeclaredPrefixes",
+                   "<rss><channel><item><media:title>m</media:title><title>t</title>"
+                   "<dc:date>2004-01-02T03:04:05Z</dc:date></item></channel></rss>",
+                   true, "t", "", "", k2004},
         ReaderCase{"ControlCharacter", Rss("<item><title>a\x08z</title></item>"), true, "az", "", "", 0},
         ReaderCase{"UndeclaredLatin1", Rss("<item><title>caf\xE9</title></item>"), true, "caf\xC3\xA9", "", "", 0},
         ReaderCase{"CutShort", kRss + std::string("<item><title>one</title></item><item><title>two</ti"), true, "one",

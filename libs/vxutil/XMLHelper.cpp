@@ -1,6 +1,7 @@
 #include "libs/vxutil/XMLHelper.h"
 
 #include <memory>
+#include <vector>
 
 #include "libs/vxutil/XMLBackend.h"
 #include "libs/vxutil/XMLRepair.h"
@@ -132,6 +133,19 @@ bool DeclaresEntities(const std::string& text) {
   return false;
 }
 
+// An element whose name has a prefix but no namespace: one that nobody declared. Some parsers (Wine's
+// MSXML) accept it; it is refused here so that every backend reads such a document alike, repaired.
+bool HasUndeclaredPrefix(const CXMLElement& root) {
+  std::vector<const CXMLElement*> pending{&root};
+  while (!pending.empty()) {
+    const CXMLElement* element = pending.back();
+    pending.pop_back();
+    if (element->nsUri.empty() && element->name.find(':') != std::string::npos) return true;
+    for (const auto& child : element->children) pending.push_back(child.get());
+  }
+  return false;
+}
+
 }  // namespace
 
 int CXMLHelper::ParseXMLFile(const CString& path, CXMLDocument& doc) {
@@ -172,7 +186,7 @@ int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& d
 int CXMLHelper::ParseScreened(const std::string& utf8, CXMLDocument& doc) {
   doc.root.reset();
   if (DeclaresEntities(utf8)) return 0;
-  if (!vxutil::ParseUtf8Document(utf8, doc) || !doc.root) {
+  if (!vxutil::ParseUtf8Document(utf8, doc) || !doc.root || HasUndeclaredPrefix(*doc.root)) {
     doc.root.reset();
     return 0;
   }

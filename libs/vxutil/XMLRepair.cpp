@@ -42,11 +42,66 @@ std::string PrefixOf(const std::string& name) {
   return colon == std::string::npos ? std::string() : name.substr(0, colon);
 }
 
-// A name that namespaces allow: at most one colon, not at either end.
+// A name that namespaces allow: at most one colon, and each part starting with a letter or '_'.
 bool IsQualifiedName(const std::string& name) {
   const std::size_t colon = name.find(':');
-  return colon == std::string::npos ||
-         (colon > 0 && colon + 1 < name.size() && name.find(':', colon + 1) == std::string::npos);
+  const auto startsPart = [&](std::size_t at) {
+    return at < name.size() && name[at] != ':' && !IsDigit(name[at]) && name[at] != '-' && name[at] != '.';
+  };
+  if (colon == std::string::npos) return startsPart(0);
+  return startsPart(0) && startsPart(colon + 1) && name.find(':', colon + 1) == std::string::npos;
+}
+
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+bool HasScheme(const std::string& uri) {
+  const std::size_t colon = uri.find(':');
+  if (colon == std::string::npos || colon == 0 || !IsAsciiLetter(uri[0])) return false;
+  for (std::size_t i = 1; i < colon; ++i)
+    if (!IsAsciiLetter(uri[i]) && !IsDigit(uri[i]) && uri[i] != '+' && uri[i] != '-' && uri[i] != '.') return false;
+  return true;
+}
+
+bool IsUnreserved(char c) { return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
+
+// A URI of the plain form namespace names take: a scheme, then only characters URIs allow, escapes complete,
+// and a plain host and port.
+bool IsPlainUri(const std::string& uri) {
+  if (!HasScheme(uri)) return false;
+  for (std::size_t i = 0; i < uri.size(); ++i) {
+    const char c = uri[i];
+    if (c == '%' && !(i + 2 < uri.size() && IsHexDigit(uri[i + 1]) && IsHexDigit(uri[i + 2]))) return false;
+    if (!IsUnreserved(c) && std::char_traits<char>::find(":/?#@!$()*+,;=%", 15, c) == nullptr) return false;
+  }
+  const std::size_t slashes = uri.find("://");
+  if (slashes == std::string::npos) return true;
+  const std::size_t hostStart = slashes + 3;
+  const std::size_t hostEnd = std::min(uri.find_first_of("/?#", hostStart), uri.size());
+  // The authority: a host of unreserved characters and escapes, and an optional port of digits.
+  const std::size_t portColon = std::min(uri.find(':', hostStart), hostEnd);
+  for (std::size_t i = hostStart; i < portColon; ++i)
+    if (!IsUnreserved(uri[i]) && uri[i] != '%') return false;
+  for (std::size_t i = portColon + 1; i < hostEnd; ++i)
+    if (!IsDigit(uri[i])) return false;
+  return portColon == hostEnd || portColon + 1 < hostEnd;
+}
+
+// A namespace name a URI parser takes: kept when it is a plain URI (or empty), else made a URN of its own
+// with every byte but the unreserved ones percent-encoded.
+std::string NamespaceName(const std::string& text) {
+  if (text.empty() || IsPlainUri(text)) return text;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out = "urn:x-invalid:";
+  for (const char c : text) {
+    if (IsUnreserved(c)) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[static_cast<unsigned char>(c) >> 4];
+      out += kHex[static_cast<unsigned char>(c) & 0xF];
+    }
+  }
+  return out;
 }
 
 // The namespace a prefix that a document uses without declaring it stands for: feeds leave out the
@@ -296,7 +351,7 @@ class Repairer {
       return;
     }
     m_pos = at;
-    if (!IsQualifiedName(name)) return;
+    if (!IsQualifiedName(name) || PrefixOf(name) == "xmlns") return;
     m_rootSeen = true;
 
     OpenElement element{name, {}};
@@ -322,8 +377,10 @@ class Repairer {
     }
   }
 
-  void WriteAttribute(const std::string& name, const std::string& value) {
+  void WriteAttribute(const std::string& name, const std::string& rawValue) {
     m_out += ' ' + name + "=\"";
+    const bool declaration = name == "xmlns" || name.rfind("xmlns:", 0) == 0;
+    const std::string value = declaration ? NamespaceName(rawValue) : rawValue;
     // The value is escaped by the text rules, read from its own copy.
     Repairer inner(value);
     while (inner.m_pos < value.size()) inner.Character('"');

@@ -145,9 +145,12 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
        "<rss><channel><item><title>t</title><br><p>x</p></br></item><item><link>l</link></item></channel></rss>"},
       {"<r a =1 b='x\"y' c=\"<&\" d a='2' :e='3' p:q='z'/>",
        "<r xmlns:p=\"urn:x-undeclared:p\" a=\"1\" b=\"x&quot;y\" c=\"&lt;&amp;\" d=\"d\" p:q=\"z\"/>"},
-      {"<a:b xmlns:a='u'><a:c/><m:t>x</m:t><dc:date/></a:b>",
-       "<a:b xmlns:a=\"u\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t>"
+      {"<a:b xmlns:a='urn:a'><a:c/><m:t>x</m:t><dc:date/></a:b>",
+       "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t>"
        "<dc:date xmlns:dc=\"http://purl.org/dc/elements/1.1/\"/></a:b>"},
+      {"<r xmlns:a='http://x y/' xmlns:b='http://h:80/p' xmlns:c='http://h:/' xmlns:d='u:v'><xmlns:e/><f:1/></r>",
+       "<r xmlns:a=\"urn:x-invalid:http%3A%2F%2Fx%20y%2F\" xmlns:b=\"http://h:80/p\" "
+       "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\"></r>"},
       {"x<A/><s/>text", "<A/>"},
       {"<r><!DOCTYPE x 'a>b' [<q/>]>y</r>", "<r>y</r>"},
       {"<r><![CDATA[ab]\xEF\xBF\xBF]>c", "<r>ab]]&gt;c</r>"},

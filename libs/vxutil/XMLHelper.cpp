@@ -1,7 +1,7 @@
 #include "libs/vxutil/XMLHelper.h"
 
 #include <memory>
-#include <vector>
+#include <set>
 
 #include "libs/vxutil/XMLBackend.h"
 #include "libs/vxutil/XMLRepair.h"
@@ -133,15 +133,37 @@ bool DeclaresEntities(const std::string& text) {
   return false;
 }
 
-// An element whose name has a prefix but no namespace: one that nobody declared. Some parsers (Wine's
-// MSXML) accept it; it is refused here so that every backend reads such a document alike, repaired.
-bool HasUndeclaredPrefix(const CXMLElement& root) {
-  std::vector<const CXMLElement*> pending{&root};
-  while (!pending.empty()) {
-    const CXMLElement* element = pending.back();
-    pending.pop_back();
-    if (element->nsUri.empty() && element->name.find(':') != std::string::npos) return true;
-    for (const auto& child : element->children) pending.push_back(child.get());
+bool IsNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+         c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string NameAt(const std::string& text, std::size_t at) {
+  std::size_t end = at;
+  while (end < text.size() && IsNameByte(text[end])) ++end;
+  return text.substr(at, end - at);
+}
+
+// True when an element's name has a prefix that no "xmlns:" in the document declares. Parsers differ here
+// (MSXML refuses such a document, Wine's MSXML reads it with the prefix dropped, libxml2 without a
+// namespace), so it is judged here, the same on every backend, and such a document is read repaired.
+// Declarations count wherever they stand: a prefix used outside its declaration's scope is rare enough.
+bool UsesUndeclaredPrefix(const std::string& text) {
+  std::set<std::string> declared{"xml"};
+  for (std::size_t at = text.find("xmlns:"); at != std::string::npos; at = text.find("xmlns:", at + 6))
+    declared.insert(NameAt(text, at + 6));
+  for (std::size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+    const char* const closer = StartsWith(text, at, "<![CDATA[") ? "]]>"
+                               : StartsWith(text, at, "<!--")    ? "-->"
+                                                                 : nullptr;
+    if (closer) {
+      at = text.find(closer, at + 4);
+      if (at == std::string::npos) break;
+      continue;
+    }
+    const std::string name = NameAt(text, at + 1);
+    const std::size_t colon = name.find(':');
+    if (colon != std::string::npos && declared.count(name.substr(0, colon)) == 0) return true;
   }
   return false;
 }
@@ -185,8 +207,8 @@ int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& d
 
 int CXMLHelper::ParseScreened(const std::string& utf8, CXMLDocument& doc) {
   doc.root.reset();
-  if (DeclaresEntities(utf8)) return 0;
-  if (!vxutil::ParseUtf8Document(utf8, doc) || !doc.root || HasUndeclaredPrefix(*doc.root)) {
+  if (DeclaresEntities(utf8) || UsesUndeclaredPrefix(utf8)) return 0;
+  if (!vxutil::ParseUtf8Document(utf8, doc) || !doc.root) {
     doc.root.reset();
     return 0;
   }

@@ -52,6 +52,10 @@ void RepairFeedBytes(std::string& bytes) {
   for (std::size_t at = 0; at < bytes.size();) {
     const char c = bytes[at];
     if (c == '<') {
+      if (at + 1 < bytes.size() && bytes[at + 1] != '!') {  // the common case, a tag: no compare needed
+        ++at;
+        continue;
+      }
       const char* skipEnd = bytes.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
                             : bytes.compare(at, 4, "<!--") == 0    ? "-->"
                                                                    : nullptr;

@@ -1,5 +1,6 @@
 #include "libs/vxutil/XMLHelper.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -62,6 +63,40 @@ std::string DetectEncoding(const std::string& bytes, std::size_t& bodyStart) {
   return FindDeclaredEncoding(bytes, start, length) ? bytes.substr(start, length) : "utf-8";
 }
 
+// Well-formed UTF-8 as the Unicode standard defines it: no overlong forms, no surrogates, nothing past
+// U+10FFFF.
+bool IsUtf8(const std::string& text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = byte(i);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((byte(i + k) & 0xC0) != 0x80) return false;
+    const unsigned char second = byte(i + 1);
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
+        (c == 0xF4 && second > 0x8F))
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+// Decodes `body` from `encoding` into UTF-8. Text already in UTF-8, the most common case, is only checked,
+// not converted.
+bool Decode(const std::string& body, const std::string& encoding, std::string& utf8) {
+  std::string lower = encoding;
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (lower != "utf-8" && lower != "utf8") return port::DecodeToUtf8(body, encoding, utf8);
+  if (!IsUtf8(body)) return false;
+  utf8 = body;
+  return true;
+}
+
 // Decodes as the byte-order mark or declaration says; when that fails (an unknown name, bytes invalid in
 // it), as UTF-8, and when the bytes are not UTF-8 either, as windows-1252, the encoding undeclared feeds
 // most often turn out to be in (it maps every byte that ISO-8859-1 does, and more).
@@ -72,7 +107,7 @@ bool DecodeGuessing(const std::string& bytes, std::string& utf8) {
   // ISO-8859-1 last: it takes the five bytes windows-1252 leaves undefined (and iconv refuses).
   for (const std::string& guess :
        {encoding, std::string("utf-8"), std::string("windows-1252"), std::string("iso-8859-1")})
-    if (port::DecodeToUtf8(body, guess, utf8)) return true;
+    if (Decode(body, guess, utf8)) return true;
   return false;
 }
 
@@ -138,10 +173,10 @@ bool IsNameByte(char c) {
          c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-std::string NameAt(const std::string& text, std::size_t at) {
-  std::size_t end = at;
-  while (end < text.size() && IsNameByte(text[end])) ++end;
-  return text.substr(at, end - at);
+// The end of the name that starts at `at`.
+std::size_t NameEnd(const std::string& text, std::size_t at) {
+  while (at < text.size() && IsNameByte(text[at])) ++at;
+  return at;
 }
 
 // True when an element's name has a prefix that no "xmlns:" in the document declares. Parsers differ here
@@ -151,19 +186,18 @@ std::string NameAt(const std::string& text, std::size_t at) {
 bool UsesUndeclaredPrefix(const std::string& text) {
   std::set<std::string> declared{"xml"};
   for (std::size_t at = text.find("xmlns:"); at != std::string::npos; at = text.find("xmlns:", at + 6))
-    declared.insert(NameAt(text, at + 6));
+    declared.insert(text.substr(at + 6, NameEnd(text, at + 6) - at - 6));
   for (std::size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
-    const char* const closer = StartsWith(text, at, "<![CDATA[") ? "]]>"
-                               : StartsWith(text, at, "<!--")    ? "-->"
-                                                                 : nullptr;
-    if (closer) {
-      at = text.find(closer, at + 4);
-      if (at == std::string::npos) break;
+    if (at + 1 < text.size() && text[at + 1] == '!') {  // a comment or CDATA section is skipped whole
+      const char* const closer = StartsWith(text, at, "<![CDATA[") ? "]]>"
+                                 : StartsWith(text, at, "<!--")    ? "-->"
+                                                                   : nullptr;
+      if (closer && (at = text.find(closer, at + 4)) == std::string::npos) break;
       continue;
     }
-    const std::string name = NameAt(text, at + 1);
-    const std::size_t colon = name.find(':');
-    if (colon != std::string::npos && declared.count(name.substr(0, colon)) == 0) return true;
+    const std::size_t end = NameEnd(text, at + 1);
+    const std::size_t colon = static_cast<std::size_t>(std::find(&text[at + 1], text.data() + end, ':') - text.data());
+    if (colon < end && declared.count(text.substr(at + 1, colon - at - 1)) == 0) return true;
   }
   return false;
 }
@@ -182,7 +216,7 @@ int CXMLHelper::ParseXMLBuffer(const std::string& bytes, CXMLDocument& doc) {
   std::size_t bodyStart = 0;
   const std::string encoding = DetectEncoding(bytes, bodyStart);
   std::string utf8;
-  if (!port::DecodeToUtf8(bytes.substr(bodyStart), encoding, utf8)) return 0;
+  if (!Decode(bytes.substr(bodyStart), encoding, utf8)) return 0;
   NeutraliseDeclaredEncoding(utf8);
   return ParseScreened(utf8, doc);
 }

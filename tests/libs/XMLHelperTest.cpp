@@ -129,6 +129,23 @@ INSTANTIATE_TEST_SUITE_P(
                     Malformed("<r><s></r>"), Malformed("<?xml version='1.0' encoding='x-none'?><r/>"),
                     Malformed("<r a='\xC3\x28'/>")));
 
+TEST(XMLHelperUtf8, OnlyWellFormedSequencesAreText) {
+  const struct {
+    const char* bytes;
+    bool valid;
+  } cases[] = {{"\xF0\x9F\x98\x80", true},  {"\xF4\x8F\xBF\xBF", true},
+               {"\xED\x9F\xBF", true},      {"\xE0\xA0\x80", true},
+               {"\xC2\x80", true},          {"\xC1\xBF", false},
+               {"\xE0\x9F\xBF", false},     {"\xED\xA0\x80", false},
+               {"\xF0\x8F\xBF\xBF", false}, {"\xF4\x90\x80\x80", false},
+               {"\xF5\x80\x80\x80", false}, {"\xE6\x96", false},
+               {"\xE6\x28\x80", false},     {"\x80", false}};
+  for (const auto& c : cases) {
+    CXMLDocument doc;
+    EXPECT_EQ(CXMLHelper::ParseXMLBuffer(std::string("<r>") + c.bytes + "</r>", doc) != 0, c.valid) << c.bytes;
+  }
+}
+
 // The repair of malformed text, case by case: what it writes, or false when no document element remains.
 TEST(XMLRepair, WritesAWellFormedDocument) {
   const struct {

@@ -152,7 +152,7 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
     const char* in;
     const char* out;  // null: refused
   } cases[] = {
-      {"<r>a & b &amp; &#38; &#x26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#x26; &amp;nbsp; &amp;#x;</r>"},
+      {"<r>a & b &amp; &#38; &#X26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#X26; &amp;nbsp; &amp;#x;</r>"},
       {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>",
        "<r a=\"xy\">tu&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>"},
       {"<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST r a CDATA '>'>]><!-- c --><r><?pi x?><![CDATA[a\x01<b&]]>a < b > "
@@ -165,9 +165,11 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
       {"<a:b xmlns:a='urn:a'><a:c/><m:t>x</m:t><dc:date/></a:b>",
        "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t>"
        "<dc:date xmlns:dc=\"http://purl.org/dc/elements/1.1/\"/></a:b>"},
-      {"<r xmlns:a='http://x y/' xmlns:b='http://h:80/p' xmlns:c='http://h:/' xmlns:d='u:v'><xmlns:e/><f:1/></r>",
-       "<r xmlns:a=\"urn:x-invalid:http%3A%2F%2Fx%20y%2F\" xmlns:b=\"http://h:80/p\" "
-       "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\"></r>"},
+      {"<r xmlns:a='http://x y/' xmlns:b='http://h:80/%4F' xmlns:c='http://h:/' xmlns:d='u:v' xmlns:e='a "
+       "b:c'><xmlns:e/><f:1/></r>",
+       "<r xmlns:a=\"urn:x-invalid:http%3A%2F%2Fx%20y%2F\" xmlns:b=\"http://h:80/%4F\" "
+       "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\" xmlns:e=\"urn:x-invalid:a%20b%3Ac\"></r>"},
+      {"<r><a b='1' <c/></r>", "<r><a b=\"1\"><c/></a></r>"},
       {"x<A/><s/>text", "<A/>"},
       {"<r><!DOCTYPE x 'a>b' [<q/>]>y</r>", "<r>y</r>"},
       {"<r><![CDATA[ab]\xEF\xBF\xBF]>c", "<r>ab]]&gt;c</r>"},

@@ -395,12 +395,17 @@ class Repairer {
       m_pos = at;
       return;
     }
-    m_pos = m_in[at] == '>' ? at + 1 : at;
+    const bool closed = m_in[at] == '>';
+    m_pos = closed ? at + 1 : at;
     auto match = std::find_if(m_open.rbegin(), m_open.rend(), [&](const OpenElement& e) { return e.name == name; });
     if (match == m_open.rend()) {
       const std::string lower = Lower(name);
       match =
           std::find_if(m_open.rbegin(), m_open.rend(), [&](const OpenElement& e) { return Lower(e.name) == lower; });
+    }
+    if (match == m_open.rend() && !closed && !name.empty()) {  // cut short ("</titl <link>"): the start of a name
+      match = std::find_if(m_open.rbegin(), m_open.rend(),
+                           [&](const OpenElement& e) { return e.name.compare(0, name.size(), name) == 0; });
     }
     if (match == m_open.rend()) return;  // closes nothing that is open
     const std::size_t keep = static_cast<std::size_t>(m_open.rend() - match) - 1;

@@ -18,8 +18,9 @@ namespace vxutil {
 //     declaration are dropped; CDATA sections become escaped text, an unclosed one ending with the text;
 //   - attributes are written quoted and escaped, duplicates and broken ones dropped;
 //   - an end tag closes the open elements up to the one it names (its case ignored when no name matches
-//     exactly), one that names no open element is dropped, elements still open at the end are closed, a tag
-//     cut off by the end of the text is dropped, and whatever follows the document element is dropped;
+//     exactly; an end tag cut short by the next tag may name its start), one that names no open element is
+//     dropped, elements still open at the end are closed, a tag cut off by the end of the text is dropped,
+//     and whatever follows the document element is dropped;
 //   - a namespace prefix used where it is not declared gets a declaration: the usual namespace of the
 //     common feed modules' prefixes (atom, content, dc, dcterms, media, rdf), else one of its own.
 // False when no document element remains.

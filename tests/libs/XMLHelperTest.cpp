@@ -169,6 +169,7 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
        "b:c'><xmlns:e/><f:1/></r>",
        "<r xmlns:a=\"urn:x-invalid:http%3A%2F%2Fx%20y%2F\" xmlns:b=\"http://h:80/%4F\" "
        "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\" xmlns:e=\"urn:x-invalid:a%20b%3Ac\"></r>"},
+      {"<i><title>a</titl <l>b</l></ti></i>", "<i><title>a</title><l>b</l></i>"},
       {"<r><a b='1' <c/></r>", "<r><a b=\"1\"><c/></a></r>"},
       {"x<A/><s/>text", "<A/>"},
       {"<r><!DOCTYPE x 'a>b' [<q/>]>y</r>", "<r>y</r>"},

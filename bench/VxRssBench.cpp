@@ -6,8 +6,9 @@
 //   4. the host thread's AddNotify, RemoveNotify (of another view) and GetNewsProviderName while a view
 //      spends 200 ms in each worker callback: the 99th percentile latency;
 //   5. the heap bytes one booking costs at 100,000 bookings;
-//   6. RemoveNotify of a view with 100,000 bookings against one with 100 bookings.
-// The program prints the table of the six figures with their bounds and exits with 1 when one is out.
+//   6. RemoveNotify of a view with 100,000 bookings against one with 100 bookings;
+//   7. the feed reader, bytes to headline records, against a bare libxml2 parse of the same bytes.
+// The program prints the table of the figures with their bounds and exits with 1 when one is out.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "bench/AllocationCounter.h"
 #include "bench/BenchViews.h"
 #include "bench/CollectingReporter.h"
+#include "bench/ReaderBench.h"
 #include "bench/RssNewsMgrTestAccess.h"
 #include "news/RssNewsMgr.h"
 
@@ -193,6 +195,15 @@ std::string Format(const char* format, double a, double b) {
   return text;
 }
 
+void RegisterReaderBenchmarks(const bench::CReaderFixture& feeds) {
+  benchmark::RegisterBenchmark("reader/feed_to_records", [&feeds](benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(feeds.ReadToRecords());
+  })->Repetitions(kRepetitions);
+  benchmark::RegisterBenchmark("reader/bare_libxml2", [&feeds](benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(feeds.ParseWithLibxml2());
+  })->Repetitions(kRepetitions);
+}
+
 void RegisterBenchmarks(CBookingFixture& smallBookings, CBookingFixture& largeBookings, CPendingFixture& smallPending,
                         CPendingFixture& largePending, CDeliveryFixture& delivery) {
   auto events = [](auto& fixture) {
@@ -254,6 +265,8 @@ int main(int argc, char** argv) {
   CPendingFixture smallPending(kSmall), largePending(kLarge);
   CDeliveryFixture delivery;
   RegisterBenchmarks(smallBookings, largeBookings, smallPending, largePending, delivery);
+  const bench::CReaderFixture feeds(VXRSS_FEEDS_DIR);
+  RegisterReaderBenchmarks(feeds);
   CCollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -269,6 +282,9 @@ int main(int argc, char** argv) {
   const double perDirect = r.MedianSeconds("delivery/direct_calls") / calls;
   const double idleP99 = r.MedianCounter("host_latency/worker_idle", "p99_us");
   const double busyP99 = r.MedianCounter("host_latency/worker_in_slow_view", "p99_us");
+  const double readerSeconds = r.MedianSeconds("reader/feed_to_records");
+  const double libxml2Seconds = r.MedianSeconds("reader/bare_libxml2");
+  const double megabytes = static_cast<double>(feeds.Bytes()) / 1e6;
 
   const Figure figures[] = {
       {"symbol event, 100,000 vs 100 bookings", symbolLarge / symbolSmall, 2, "x",
@@ -283,6 +299,10 @@ int main(int argc, char** argv) {
        Format("at 100: %.0f B; at 100,000: %.0f B", smallBookings.BytesPerBooking(), largeBookings.BytesPerBooking())},
       {"RemoveNotify, 100,000 vs 100 bookings", removeLarge / removeSmall, 2, "x",
        Format("%.2f us vs %.2f us", removeLarge * 1e6, removeSmall * 1e6)},
+      {"feed reader vs bare libxml2 parse, same bytes", readerSeconds / libxml2Seconds, 3, "x",
+       Format("%.1f MB/s vs %.1f MB/s", megabytes / readerSeconds, megabytes / libxml2Seconds) +
+           Format(" (%.0f records/s over %.0f files)", static_cast<double>(feeds.ReadToRecords()) / readerSeconds,
+                  static_cast<double>(feeds.Files()))},
   };
   bool bAllWithin = true;
   std::printf("\n| # | figure | measured | bound | | example (this machine) |\n|---|---|---|---|---|---|\n");

@@ -1,5 +1,6 @@
 #include "libs/newssvc/FeedBytes.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "port/FileRead.h"
@@ -8,35 +9,30 @@ namespace newssvc {
 
 namespace {
 
-struct NamedReference {
+struct HtmlReference {
   const char* name;
-  int codePoint;
+  const char* numeric;  // the same characters as numeric references, e.g. "&#226;"
 };
 
-// HTML references that feeds use most; XML's own five need no help.
-const NamedReference kHtmlReferences[] = {
-    {"nbsp", 160},   {"iexcl", 161},  {"cent", 162},   {"pound", 163},   {"yen", 165},    {"sect", 167},
-    {"copy", 169},   {"laquo", 171},  {"reg", 174},    {"deg", 176},     {"plusmn", 177}, {"middot", 183},
-    {"raquo", 187},  {"frac12", 189}, {"Auml", 196},   {"Ouml", 214},    {"times", 215},  {"Uuml", 220},
-    {"szlig", 223},  {"agrave", 224}, {"aacute", 225}, {"auml", 228},    {"ccedil", 231}, {"egrave", 232},
-    {"eacute", 233}, {"ecirc", 234},  {"iacute", 237}, {"ntilde", 241},  {"oacute", 243}, {"ouml", 246},
-    {"uacute", 250}, {"uuml", 252},   {"ndash", 8211}, {"mdash", 8212},  {"lsquo", 8216}, {"rsquo", 8217},
-    {"ldquo", 8220}, {"rdquo", 8221}, {"bull", 8226},  {"hellip", 8230}, {"euro", 8364},  {"trade", 8482},
-};
+// Every named reference of HTML, sorted by name (generated at build time).
+#include "HtmlEntities.inc"
 
-// The numeric reference for the named reference at `at` ("&name;"), with its length; false when unknown.
-bool NumericFor(const std::string& bytes, std::size_t at, std::string& numeric, std::size_t& length) {
-  const std::size_t end = bytes.find(';', at + 1);
-  if (end == std::string::npos || end - at > 10) return false;
-  const std::string name = bytes.substr(at + 1, end - at - 1);
-  for (const NamedReference& reference : kHtmlReferences) {
-    if (name == reference.name) {
-      numeric = "&#" + std::to_string(reference.codePoint) + ";";
-      length = end - at + 1;
-      return true;
-    }
-  }
-  return false;
+// The numeric references for the named reference at `at` ("&name;"), with its length; false when unknown.
+bool NumericFor(const std::string& bytes, std::size_t at, const char*& numeric, std::size_t& length) {
+  // The ';' is looked for only as far as the longest name reaches, so a feed of many '&' without one costs
+  // linear time.
+  const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(at) + 1;
+  const auto stop = bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + 2 + kLongestHtmlReference));
+  const auto semicolon = std::find(first, stop, ';');
+  if (semicolon == stop || semicolon == first) return false;
+  const std::string name(first, semicolon);
+  const auto found =
+      std::lower_bound(std::begin(kHtmlReferences), std::end(kHtmlReferences), name,
+                       [](const HtmlReference& entry, const std::string& key) { return key.compare(entry.name) > 0; });
+  if (found == std::end(kHtmlReferences) || name != found->name) return false;
+  numeric = found->numeric;
+  length = name.size() + 2;
+  return true;
 }
 
 }  // namespace
@@ -50,29 +46,36 @@ void RepairFeedBytes(std::string& bytes) {
   const std::size_t first = bytes.find_first_not_of(" \t\r\n");
   if (first != std::string::npos && first > 0 && bytes.compare(first, 5, "<?xml") == 0) bytes.erase(0, first);
 
+  // Only the stretches before a replaced reference are copied, and only when there is one.
   std::string out;
-  out.reserve(bytes.size());
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    const char* skipEnd = bytes.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
-                          : bytes.compare(at, 4, "<!--") == 0    ? "-->"
-                                                                 : nullptr;
-    if (skipEnd) {
-      const std::size_t end = bytes.find(skipEnd, at);
-      const std::size_t stop = end == std::string::npos ? bytes.size() : end + std::strlen(skipEnd);
-      out.append(bytes, at, stop - at);
-      at = stop;
+  std::size_t copied = 0;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const char c = bytes[at];
+    if (c == '<') {
+      if (at + 1 < bytes.size() && bytes[at + 1] != '!') {  // the common case, a tag: no compare needed
+        ++at;
+        continue;
+      }
+      const char* skipEnd = bytes.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
+                            : bytes.compare(at, 4, "<!--") == 0    ? "-->"
+                                                                   : nullptr;
+      const std::size_t end = skipEnd ? bytes.find(skipEnd, at + 4) : at;  // "<!-->" opens a comment
+      at = end == std::string::npos ? bytes.size() : skipEnd ? end + std::strlen(skipEnd) : at + 1;
       continue;
     }
-    std::string numeric;
+    const char* numeric = nullptr;
     std::size_t length = 0;
-    if (bytes[at] == '&' && NumericFor(bytes, at, numeric, length)) {
+    if (c == '&' && NumericFor(bytes, at, numeric, length)) {
+      out.append(bytes, copied, at - copied);
       out += numeric;
       at += length;
+      copied = at;
       continue;
     }
-    out += bytes[at++];
+    ++at;
   }
+  if (copied == 0) return;
+  out.append(bytes, copied, std::string::npos);
   bytes.swap(out);
 }
 

@@ -1,5 +1,6 @@
 // Repairs that real feeds need before an XML parser accepts them: white space before the XML declaration,
-// and HTML's named character references (&nbsp;, &eacute;, ...), which feeds use without declaring them.
+// and HTML's named character references (&nbsp;, &acirc;, &hearts;, ...: all of HTML's), which feeds use
+// without declaring them.
 #pragma once
 
 #include <string>

@@ -1,6 +1,8 @@
 #include "libs/newssvc/FeedCatalog.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <system_error>
 
 #include "libs/newssvc/FeedReader.h"
@@ -64,19 +66,47 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
     if (!force && source.everRead && stamp == source.stamp) continue;
     FeedChange change;
     change.providerID = source.providerID;
-    std::vector<FeedItem> items;
-    // A missing, oversized or unreadable feed keeps the items read from it before.
-    const bool readable =
-        stamp.exists && stamp.size <= CXMLHelper::kMaxFileSize && CFeedReader::ReadFile(source.path, items);
-    if (readable) {
-      TagSymbols(items);
-      DropArchived(source.providerID, items);
+    // Nothing a feed holds may end the polling thread: a feed that fails in any way is skipped like an
+    // unreadable one.
+    try {
+      std::vector<FeedItem> items;
+      bool illFormed = false;
+      // A missing, oversized or unreadable feed keeps the items read from it before.
+      const bool readable = stamp.exists && stamp.size <= CXMLHelper::kMaxFileSize &&
+                            CFeedReader::ReadFile(source.path, items, &illFormed);
+      if (readable) {
+        TagSymbols(items);
+        DropArchived(source.providerID, items);
+      }
+      if (!readable && stamp.exists) Log("feed " + source.path.str() + " cannot be read; its last items are kept");
+      if (readable && illFormed) Log("feed " + source.path.str() + " is ill-formed; its readable items are read");
+      Merge(source.providerID, stamp, readable ? &items : nullptr, now, change);
+    } catch (const std::exception& error) {
+      Log("feed " + source.path.str() + " skipped: " + error.what());
+      Merge(source.providerID, stamp, nullptr, now, change);
     }
-    Merge(source.providerID, stamp, readable ? &items : nullptr, now, change);
     if (!change.items.empty()) result.changes.push_back(std::move(change));
   }
   FlushToArchive();  // before the caller reports any change
   return result;
+}
+
+void CFeedCatalog::SetLog(std::function<void(const std::string&)> log) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_log = std::move(log);
+}
+
+void CFeedCatalog::Log(const std::string& line) const {
+  std::function<void(const std::string&)> log;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    log = m_log;
+  }
+  if (log) {
+    log(line);
+  } else {
+    std::fprintf(stderr, "newssvc: %s\n", line.c_str());
+  }
 }
 
 bool CFeedCatalog::ReloadConfigIfChanged(bool force) {

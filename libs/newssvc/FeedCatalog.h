@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -62,6 +63,10 @@ class CFeedCatalog {
   void SetFeedsFolder(const CString& folder);
   // A fixed zone for the records, overriding the configuration's.
   void SetZoneOverride(int offsetSeconds);
+
+  // Where the catalog writes what went wrong with a feed, one line a call (from the polling thread); standard
+  // error when none is set.
+  void SetLog(std::function<void(const std::string&)> log);
 
   // Reads the configuration; false when it cannot be read.
   bool LoadConfig();
@@ -128,6 +133,7 @@ class CFeedCatalog {
   void Merge(const CString& providerID, const FileStamp& stamp, const std::vector<FeedItem>* items, UtcSeconds now,
              FeedChange& change);
   RecordZone ZoneLocked() const;
+  void Log(const std::string& line) const;
   const Feed* FindFeed(const CString& providerID) const;
 
   // The archive's part (FeedCatalogArchive.cpp).
@@ -153,6 +159,7 @@ class CFeedCatalog {
   std::map<CString, Feed> m_feeds;
   CNewsArchive* m_pArchive = nullptr;
   std::map<std::string, FeedState> m_archivedStates;  // as the archive held them when attached
+  std::function<void(const std::string&)> m_log;
 };
 
 }  // namespace newssvc

@@ -1,6 +1,7 @@
 #include "libs/newssvc/FeedDate.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -39,6 +40,14 @@ std::vector<std::string> Tokens(const std::string& text) {
   return tokens;
 }
 
+// The whole text as a decimal number; false when it is empty, holds anything else or overflows. Feeds are
+// hostile input, so nothing here may throw.
+bool ToInt(const std::string& text, int& value) {
+  const char* const end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
 bool AllDigits(const std::string& text) {
   if (text.empty()) return false;
   for (const char c : text)
@@ -62,8 +71,9 @@ bool AllLetters(const std::string& text) {
   return !text.empty();
 }
 
-// "+0800", "-05:00", "+8": offset in seconds.
-bool NumericZone(const std::string& text, int& offset) {
+}  // namespace
+
+bool ParseNumericZone(const std::string& text, int& offset) {
   if (text.size() < 2 || (text[0] != '+' && text[0] != '-')) return false;
   std::string digits;
   for (std::size_t i = 1; i < text.size(); ++i) {
@@ -72,18 +82,17 @@ bool NumericZone(const std::string& text, int& offset) {
     digits += text[i];
   }
   int hours = 0, minutes = 0;
-  if (digits.size() <= 2) {
-    hours = std::stoi(digits);
-  } else if (digits.size() == 4) {
-    hours = std::stoi(digits.substr(0, 2));
-    minutes = std::stoi(digits.substr(2));
-  } else {
+  if (digits.size() == 4) {
+    if (!ToInt(digits.substr(0, 2), hours) || !ToInt(digits.substr(2), minutes)) return false;
+  } else if (digits.size() > 2 || !ToInt(digits, hours)) {
     return false;
   }
   if (hours > 23 || minutes > 59) return false;
   offset = (text[0] == '-' ? -1 : 1) * (hours * 3600 + minutes * 60);
   return true;
 }
+
+namespace {
 
 // Zone names of RFC 822 and the ones feeds use besides them.
 bool NamedZone(const std::string& text, int& offset) {
@@ -103,7 +112,7 @@ bool NamedZone(const std::string& text, int& offset) {
   }
   // "GMT+8", "UTC-05:00"
   if ((lower.rfind("gmt", 0) == 0 || lower.rfind("utc", 0) == 0) && lower.size() > 3)
-    return NumericZone(lower.substr(3), offset);
+    return ParseNumericZone(lower.substr(3), offset);
   return false;
 }
 
@@ -113,8 +122,8 @@ bool ParseClock(const std::string& text, int& hour, int& minute, int& second) {
   std::string digits;
   for (std::size_t i = 0; i <= text.size(); ++i) {
     if (i == text.size() || text[i] == ':') {
-      if (digits.empty() || digits.size() > 2 || count == 3) return false;
-      parts[count++] = std::stoi(digits);
+      if (digits.size() > 2 || count == 3 || !ToInt(digits, parts[count])) return false;
+      ++count;
       digits.clear();
     } else if (std::isdigit(static_cast<unsigned char>(text[i]))) {
       digits += text[i];
@@ -143,14 +152,14 @@ bool ParseRfc822(const std::string& text, UtcSeconds& utc) {
   if (tokens.size() < 3) return false;
   int day = 0, month = 0;
   if (AllDigits(tokens[0]) && (month = MonthFromName(tokens[1])) != 0) {
-    day = std::stoi(tokens[0]);
+    if (!ToInt(tokens[0], day)) return false;
   } else if ((month = MonthFromName(tokens[0])) != 0 && AllDigits(tokens[1])) {
-    day = std::stoi(tokens[1]);
+    if (!ToInt(tokens[1], day)) return false;
   } else {
     return false;
   }
-  if (!AllDigits(tokens[2]) || tokens[2].size() > 4) return false;
-  int year = std::stoi(tokens[2]);
+  int year = 0;
+  if (!AllDigits(tokens[2]) || tokens[2].size() > 4 || !ToInt(tokens[2], year)) return false;
   if (tokens[2].size() <= 2) year += year < 50 ? 2000 : 1900;  // two-digit years, as RFC 2822 reads them
   int hour = 0, minute = 0, second = 0, offset = 0;
   if (tokens.size() > 3 && !ParseClock(tokens[3], hour, minute, second)) return false;
@@ -159,7 +168,7 @@ bool ParseRfc822(const std::string& text, UtcSeconds& utc) {
     hour = hour % 12 + (Lower(tokens[4]) == "pm" ? 12 : 0);
     tokens.erase(tokens.begin() + 4);
   }
-  if (tokens.size() > 4 && !NumericZone(tokens[4], offset) && !NamedZone(tokens[4], offset)) {
+  if (tokens.size() > 4 && !ParseNumericZone(tokens[4], offset) && !NamedZone(tokens[4], offset)) {
     // An unknown military or local zone name is read as UTC, as RFC 2822 asks for unknown zones.
     offset = 0;
   }
@@ -201,7 +210,7 @@ bool ParseRfc3339(const std::string& raw, UtcSeconds& utc) {
     if (Expect(raw, pos, ".,"))
       while (pos < raw.size() && std::isdigit(static_cast<unsigned char>(raw[pos]))) ++pos;
     if (pos < raw.size() && !Expect(raw, pos, "Zz")) {
-      if (!NumericZone(raw.substr(pos), offset)) return false;
+      if (!ParseNumericZone(raw.substr(pos), offset)) return false;
       pos = raw.size();
     }
   }

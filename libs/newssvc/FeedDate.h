@@ -15,6 +15,9 @@ using UtcSeconds = std::int64_t;
 // Parses an RFC 822 or RFC 3339 date; false when the text is neither.
 bool ParseFeedDate(const std::string& text, UtcSeconds& utc);
 
+// A numeric zone ("+0800", "-05:00", "+8") as its offset from UTC in seconds; false for anything else.
+bool ParseNumericZone(const std::string& text, int& offsetSeconds);
+
 // Civil date and time of a UTC instant shifted by `offsetSeconds` (the zone's offset from UTC).
 struct CivilTime {
   int year, month, day, hour, minute, second;

@@ -3,13 +3,17 @@
 #include <string>
 
 #include "libs/newssvc/FeedBytes.h"
+#include "libs/newssvc/FeedUrl.h"
 
 namespace newssvc {
 
 namespace {
 
 const char kAtomNs[] = "http://www.w3.org/2005/Atom";
+const char kAtom03Ns[] = "http://purl.org/atom/ns#";
 const char kDublinCoreNs[] = "http://purl.org/dc/elements/1.1/";
+const char kDcTermsNs[] = "http://purl.org/dc/terms/";
+const char kContentNs[] = "http://purl.org/rss/1.0/modules/content/";
 const char kRdfNs[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 
 std::string Trim(const std::string& text) {
@@ -18,14 +22,56 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// Text of the first child with this local name (any namespace unless one is given), trimmed.
-std::string ChildText(const CXMLElement& parent, const char* localName, const char* nsUri = nullptr) {
-  const CXMLElement* child = parent.FirstChild(localName, nsUri);
+std::string Attribute(const CXMLElement& element, const char* name) {
+  std::string value;
+  element.GetAttribute(name, value);
+  return value;
+}
+
+// Text of the first child with this local name in this namespace (empty: none), trimmed.
+std::string ChildText(const CXMLElement& parent, const char* localName, const std::string& nsUri) {
+  const CXMLElement* child = parent.FirstChild(localName, nsUri.c_str());
   return child ? Trim(child->AllText()) : std::string();
 }
 
-void ReadDate(const std::string& text, FeedItem& item) {
-  if (!item.hasDate && !text.empty()) item.hasDate = ParseFeedDate(text, item.published);
+// The base URL inside `element`: its xml:base resolved against the one around it.
+std::string BaseOf(const CXMLElement& element, const std::string& outerBase) {
+  std::string base;
+  return element.GetAttribute("xml:base", base) ? ResolveUrl(outerBase, Trim(base)) : outerBase;
+}
+
+std::string DecodeBase64(const std::string& text) {
+  std::string out;
+  unsigned bits = 0;
+  int count = 0;
+  for (const char c : text) {
+    int value = -1;
+    if (c >= 'A' && c <= 'Z') value = c - 'A';
+    if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
+    if (c >= '0' && c <= '9') value = c - '0' + 52;
+    if (c == '+') value = 62;
+    if (c == '/') value = 63;
+    if (value < 0) continue;  // padding and line breaks
+    bits = (bits << 6) | static_cast<unsigned>(value);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return out;
+}
+
+// The dates a feed may give, in order of preference; the first that reads is taken.
+void ReadDates(const CXMLElement& element, const std::initializer_list<std::pair<const char*, std::string>>& fields,
+               FeedItem& item) {
+  for (const auto& field : fields) {
+    const std::string text = ChildText(element, field.first, field.second);
+    if (!text.empty() && ParseFeedDate(text, item.published)) {
+      item.hasDate = true;
+      return;
+    }
+  }
 }
 
 void AddSymbol(const std::string& symbol, FeedItem& item) {
@@ -33,60 +79,85 @@ void AddSymbol(const std::string& symbol, FeedItem& item) {
   if (!trimmed.empty()) item.symbols.push_back(trimmed);
 }
 
-// RSS 0.9x, 1.0 and 2.0 share their item elements; 1.0 adds rdf:about and Dublin Core dates.
-FeedItem ReadRssItem(const CXMLElement& element) {
+// The href of an entry's alternate link (a link without rel is one), else of its first link; resolved.
+std::string AtomLink(const CXMLElement& entry, const std::string& nsUri, const std::string& base) {
+  std::string fallback;
+  for (const auto& child : entry.children) {
+    if (child->localName != "link" || child->nsUri != nsUri) continue;
+    std::string rel;
+    const std::string href = ResolveUrl(BaseOf(*child, base), Trim(Attribute(*child, "href")));
+    if (!child->GetAttribute("rel", rel) || rel == "alternate") return href;
+    if (fallback.empty()) fallback = href;
+  }
+  return fallback;
+}
+
+// RSS 0.9x, 1.0 and 2.0 share their item elements, in the item's own namespace (none, or RSS 1.0's);
+// 1.0 adds rdf:about, and modules add Dublin Core, content and Atom elements.
+FeedItem ReadRssItem(const CXMLElement& element, const std::string& outerBase) {
+  const std::string& ns = element.nsUri;
+  const std::string base = BaseOf(element, outerBase);
   FeedItem item;
-  item.title = ChildText(element, "title");
-  item.link = ChildText(element, "link");
-  item.description = ChildText(element, "description");
-  if (item.description.empty()) item.description = ChildText(element, "encoded");  // content:encoded
-  item.id = ChildText(element, "guid");
+  item.title = ChildText(element, "title", ns);
+  if (item.title.empty()) item.title = ChildText(element, "title", kDublinCoreNs);
+  item.description = ChildText(element, "description", ns);
+  if (item.description.empty()) item.description = ChildText(element, "encoded", kContentNs);
+  const CXMLElement* guid = element.FirstChild("guid", ns.c_str());
+  if (guid) item.id = Trim(guid->AllText());
   if (item.id.empty()) element.GetAttribute("rdf:about", item.id);
-  ReadDate(ChildText(element, "pubDate"), item);
-  ReadDate(ChildText(element, "date", kDublinCoreNs), item);
+  if (const CXMLElement* link = element.FirstChild("link", ns.c_str()))
+    item.link = ResolveUrl(BaseOf(*link, base), Trim(link->AllText()));
+  if (item.link.empty()) item.link = AtomLink(element, kAtomNs, base);
+  if (item.link.empty() && guid && Attribute(*guid, "isPermaLink") != "false") item.link = ResolveUrl(base, item.id);
+  ReadDates(element,
+            {{"pubDate", ns},
+             {"date", kDublinCoreNs},
+             {"published", kAtomNs},
+             {"issued", kDcTermsNs},
+             {"updated", kAtomNs},
+             {"modified", kDcTermsNs}},
+            item);
   for (const auto& child : element.children) {
-    std::string domain;
-    if (child->localName == "category" && child->GetAttribute("domain", domain) && domain == "symbol")
+    if (child->localName == "category" && child->nsUri == ns && Attribute(*child, "domain") == "symbol")
       AddSymbol(child->AllText(), item);
   }
   return item;
 }
 
-std::string AtomLink(const CXMLElement& entry) {
-  std::string fallback;
-  for (const auto& child : entry.children) {
-    if (child->localName != "link") continue;
-    std::string rel, href;
-    child->GetAttribute("href", href);
-    if (!child->GetAttribute("rel", rel) || rel == "alternate") return Trim(href);
-    if (fallback.empty()) fallback = Trim(href);
-  }
-  return fallback;
+// Atom 0.3 content may be base64 ("mode"); escaped and inline XML both read as their text.
+std::string AtomText(const CXMLElement* element) {
+  if (!element) return std::string();
+  const std::string text = element->AllText();
+  return Trim(Attribute(*element, "mode") == "base64" ? DecodeBase64(text) : text);
 }
 
-// Atom documents without the Atom namespace exist; the entry's own namespace is used for its children.
-FeedItem ReadAtomEntry(const CXMLElement& entry) {
-  const char* const ns = entry.nsUri.c_str();
+// Atom 1.0, Atom 0.3 and Atom without a namespace: the entry's children are read in the entry's namespace.
+FeedItem ReadAtomEntry(const CXMLElement& entry, const std::string& outerBase) {
+  const std::string& ns = entry.nsUri;
+  const std::string base = BaseOf(entry, outerBase);
   FeedItem item;
-  item.title = ChildText(entry, "title", ns);
-  item.link = AtomLink(entry);
+  item.title = AtomText(entry.FirstChild("title", ns.c_str()));
+  item.link = AtomLink(entry, ns, base);
   item.id = ChildText(entry, "id", ns);
-  item.description = ChildText(entry, "summary", ns);
-  if (item.description.empty()) item.description = ChildText(entry, "content", ns);
-  ReadDate(ChildText(entry, "published", ns), item);
-  ReadDate(ChildText(entry, "updated", ns), item);
+  item.description = AtomText(entry.FirstChild("summary", ns.c_str()));
+  if (item.description.empty()) item.description = AtomText(entry.FirstChild("content", ns.c_str()));
+  ReadDates(entry, {{"published", ns}, {"issued", ns}, {"created", ns}, {"updated", ns}, {"modified", ns}}, item);
   for (const auto& child : entry.children) {
-    std::string scheme, term;
-    if (child->localName == "category" && child->GetAttribute("scheme", scheme) && scheme == "symbol" &&
+    std::string term;
+    if (child->localName == "category" && child->nsUri == ns && Attribute(*child, "scheme") == "symbol" &&
         child->GetAttribute("term", term))
       AddSymbol(term, item);
   }
   return item;
 }
 
-void ReadItemsOf(const CXMLElement& parent, std::vector<FeedItem>& items) {
+void ReadItemsOf(const CXMLElement& parent, const std::string& base, std::vector<FeedItem>& items) {
   for (const auto& child : parent.children)
-    if (child->localName == "item") items.push_back(ReadRssItem(*child));
+    if (child->localName == "item") items.push_back(ReadRssItem(*child, base));
+}
+
+bool IsAtom(const CXMLElement& element) {
+  return element.nsUri == kAtomNs || element.nsUri == kAtom03Ns || element.nsUri.empty();
 }
 
 }  // namespace
@@ -95,36 +166,46 @@ bool CFeedReader::ReadDocument(const CXMLDocument& doc, std::vector<FeedItem>& i
   items.clear();
   if (!doc.root) return false;
   const CXMLElement& root = *doc.root;
-  if (root.localName == "feed" && (root.nsUri == kAtomNs || root.nsUri.empty())) {
+  const std::string base = BaseOf(root, std::string());
+  if (root.localName == "feed" && IsAtom(root)) {
     for (const auto& child : root.children)
-      if (child->localName == "entry") items.push_back(ReadAtomEntry(*child));
+      if (child->localName == "entry" && child->nsUri == root.nsUri) items.push_back(ReadAtomEntry(*child, base));
     return true;
   }
-  if (root.localName == "entry" && (root.nsUri == kAtomNs || root.nsUri.empty())) {  // an Atom entry document: one item
-    items.push_back(ReadAtomEntry(root));
+  if (root.localName == "entry" && IsAtom(root)) {  // an Atom entry document: one item
+    items.push_back(ReadAtomEntry(root, std::string()));
     return true;
   }
   if (root.localName == "rss") {
     const CXMLElement* channel = root.FirstChild("channel");
     if (!channel) return false;
-    ReadItemsOf(*channel, items);
+    ReadItemsOf(*channel, BaseOf(*channel, base), items);
     return true;
   }
   if (root.localName == "RDF" && root.nsUri == kRdfNs) {
-    ReadItemsOf(root, items);  // RSS 1.0 items are siblings of the channel
-    if (const CXMLElement* channel = root.FirstChild("channel")) ReadItemsOf(*channel, items);
+    ReadItemsOf(root, base, items);  // RSS 1.0 items are siblings of the channel
+    if (const CXMLElement* channel = root.FirstChild("channel")) ReadItemsOf(*channel, BaseOf(*channel, base), items);
     return true;
   }
   return false;
 }
 
-bool CFeedReader::ReadFile(const CString& path, std::vector<FeedItem>& items) {
+bool CFeedReader::ReadFile(const CString& path, std::vector<FeedItem>& items, bool* illFormed) {
   items.clear();
+  if (illFormed) *illFormed = false;
   std::string bytes;
-  if (!ReadFeedBytes(path, CXMLHelper::kMaxFileSize, bytes)) return false;
+  return ReadFeedBytes(path, CXMLHelper::kMaxFileSize, bytes) && ReadBytes(std::move(bytes), items, illFormed);
+}
+
+bool CFeedReader::ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed) {
+  items.clear();
   RepairFeedBytes(bytes);
   CXMLDocument doc;
-  return CXMLHelper::ParseXMLBuffer(bytes, doc) != 0 && ReadDocument(doc, items);
+  bool repaired = false;
+  if (CXMLHelper::ParseXMLBufferTolerant(bytes, doc, repaired) == 0 || !ReadDocument(doc, items)) return false;
+  if (illFormed) *illFormed = repaired;
+  // A broken document that yields nothing is no newer version of the feed: the items read before stay.
+  return !repaired || !items.empty();
 }
 
 }  // namespace newssvc

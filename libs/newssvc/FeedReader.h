@@ -1,6 +1,14 @@
-// Reads the items of an RSS 0.9x, RSS 1.0 (RDF), RSS 2.0 or Atom 1.0 document. The file is loaded through
-// CXMLHelper, which decodes whatever encoding the declaration names and refuses oversized, malformed and
-// hostile documents (external entities, entity expansion bombs).
+// Reads the items of an RSS 0.9x, RSS 1.0 (RDF), RSS 2.0, Atom 0.3 or Atom 1.0 document. The file is loaded
+// through CXMLHelper, which decodes whatever encoding the declaration names and refuses oversized and
+// hostile documents (external entities, entity expansion bombs). A document that is not well-formed is
+// repaired and read as far as it can be, as feed readers do; the items of a document that needed repair
+// are kept only when there are any.
+//
+// Fields are found by namespace: an item's title, link, description and guid are the children in the item's
+// own namespace (a <media:title> is no title). Dates are taken in this order of preference, the first that
+// reads: RSS pubDate, dc:date, atom:published, dcterms:issued, atom:updated, dcterms:modified; Atom
+// published (0.3: issued, created), then updated (0.3: modified). An RSS item without a link links to its
+// guid unless isPermaLink is "false". Links are resolved against xml:base.
 #pragma once
 
 #include <vector>
@@ -15,8 +23,11 @@ class CFeedReader {
  public:
   // Items in document order. False when the document is not a feed of a known kind.
   static bool ReadDocument(const CXMLDocument& doc, std::vector<FeedItem>& items);
-  // Loads and reads a feed file; false when the file cannot be loaded or is not a feed.
-  static bool ReadFile(const CString& path, std::vector<FeedItem>& items);
+  // Loads and reads a feed file; false when the file cannot be loaded or is not a feed. `illFormed` (when
+  // given) tells whether the document had to be repaired.
+  static bool ReadFile(const CString& path, std::vector<FeedItem>& items, bool* illFormed = nullptr);
+  // The same for a feed's bytes in memory.
+  static bool ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed = nullptr);
 };
 
 }  // namespace newssvc

@@ -52,13 +52,9 @@ bool ParseZoneOffset(const std::string& text, int& offsetSeconds) {
     offsetSeconds = 0;
     return true;
   }
-  // Reuse the date parser's zone rules on a fixed date: the offset is what it subtracts.
-  UtcSeconds utc = 0;
+  // The date parser's rules for numeric zones, so the configuration and the feeds agree.
   const std::string zone = text.rfind("UTC", 0) == 0 || text.rfind("GMT", 0) == 0 ? text.substr(3) : text;
-  if (zone.empty() || (zone[0] != '+' && zone[0] != '-')) return false;
-  if (!ParseFeedDate("1 Jan 2000 00:00:00 " + zone, utc)) return false;
-  offsetSeconds = static_cast<int>(FromCivil(2000, 1, 1, 0, 0, 0) - utc);
-  return true;
+  return ParseNumericZone(zone, offsetSeconds);
 }
 
 bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {

@@ -1,8 +1,11 @@
 #include "libs/vxutil/XMLHelper.h"
 
+#include <algorithm>
 #include <memory>
+#include <set>
 
 #include "libs/vxutil/XMLBackend.h"
+#include "libs/vxutil/XMLRepair.h"
 #include "port/CodePage.h"
 #include "port/FileRead.h"
 
@@ -60,6 +63,54 @@ std::string DetectEncoding(const std::string& bytes, std::size_t& bodyStart) {
   return FindDeclaredEncoding(bytes, start, length) ? bytes.substr(start, length) : "utf-8";
 }
 
+// Well-formed UTF-8 as the Unicode standard defines it: no overlong forms, no surrogates, nothing past
+// U+10FFFF.
+bool IsUtf8(const std::string& text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = byte(i);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((byte(i + k) & 0xC0) != 0x80) return false;
+    const unsigned char second = byte(i + 1);
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
+        (c == 0xF4 && second > 0x8F))
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+// Decodes `body` from `encoding` into UTF-8. Text already in UTF-8, the most common case, is only checked,
+// not converted.
+bool Decode(const std::string& body, const std::string& encoding, std::string& utf8) {
+  std::string lower = encoding;
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (lower != "utf-8" && lower != "utf8") return port::DecodeToUtf8(body, encoding, utf8);
+  if (!IsUtf8(body)) return false;
+  utf8 = body;
+  return true;
+}
+
+// Decodes as the byte-order mark or declaration says; when that fails (an unknown name, bytes invalid in
+// it), as UTF-8, and when the bytes are not UTF-8 either, as windows-1252, the encoding undeclared feeds
+// most often turn out to be in (it maps every byte that ISO-8859-1 does, and more).
+bool DecodeGuessing(const std::string& bytes, std::string& utf8) {
+  std::size_t bodyStart = 0;
+  const std::string encoding = DetectEncoding(bytes, bodyStart);
+  const std::string body = bytes.substr(bodyStart);
+  // ISO-8859-1 last: it takes the five bytes windows-1252 leaves undefined (and iconv refuses).
+  for (const std::string& guess :
+       {encoding, std::string("utf-8"), std::string("windows-1252"), std::string("iso-8859-1")})
+    if (Decode(body, guess, utf8)) return true;
+  return false;
+}
+
 // After decoding, the declaration must no longer name the original encoding, or a parser that honours it
 // would decode the text a second time.
 void NeutraliseDeclaredEncoding(std::string& utf8) {
@@ -75,10 +126,13 @@ std::size_t SkipOpaque(const std::string& text, std::size_t at) {
     const std::size_t close = text.find(text[at], at + 1);
     return close == std::string::npos ? close : close + 1;
   }
-  const char* closer = StartsWith(text, at, "<!--") ? "-->" : StartsWith(text, at, "<?") ? "?>" : nullptr;
-  if (closer == nullptr) return at;
-  const std::size_t close = text.find(closer, at + 2);
-  return close == std::string::npos ? close : close + 2 + (closer[0] == '-');
+  // A comment's "-->" is looked for after its opening "<!--", so "<!-->" and "<!--->" open a comment rather
+  // than make one; the shortest comment is "<!---->".
+  const bool comment = StartsWith(text, at, "<!--");
+  if (!comment && !StartsWith(text, at, "<?")) return at;
+  const char* const closer = comment ? "-->" : "?>";
+  const std::size_t close = text.find(closer, at + (comment ? 4 : 2));
+  return close == std::string::npos ? close : close + std::char_traits<char>::length(closer);
 }
 
 // True when the document type declaration's internal subset declares an entity, or when the prolog holds
@@ -114,6 +168,40 @@ bool DeclaresEntities(const std::string& text) {
   return false;
 }
 
+bool IsNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+         c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The end of the name that starts at `at`.
+std::size_t NameEnd(const std::string& text, std::size_t at) {
+  while (at < text.size() && IsNameByte(text[at])) ++at;
+  return at;
+}
+
+// True when an element's name has a prefix that no "xmlns:" in the document declares. Parsers differ here
+// (MSXML refuses such a document, Wine's MSXML reads it with the prefix dropped, libxml2 without a
+// namespace), so it is judged here, the same on every backend, and such a document is read repaired.
+// Declarations count wherever they stand: a prefix used outside its declaration's scope is rare enough.
+bool UsesUndeclaredPrefix(const std::string& text) {
+  std::set<std::string> declared{"xml"};
+  for (std::size_t at = text.find("xmlns:"); at != std::string::npos; at = text.find("xmlns:", at + 6))
+    declared.insert(text.substr(at + 6, NameEnd(text, at + 6) - at - 6));
+  for (std::size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+    if (at + 1 < text.size() && text[at + 1] == '!') {  // a comment or CDATA section is skipped whole
+      const char* const closer = StartsWith(text, at, "<![CDATA[") ? "]]>"
+                                 : StartsWith(text, at, "<!--")    ? "-->"
+                                                                   : nullptr;
+      if (closer && (at = text.find(closer, at + 4)) == std::string::npos) break;
+      continue;
+    }
+    const std::size_t end = NameEnd(text, at + 1);
+    const std::size_t colon = static_cast<std::size_t>(std::find(&text[at + 1], text.data() + end, ':') - text.data());
+    if (colon < end && declared.count(text.substr(at + 1, colon - at - 1)) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int CXMLHelper::ParseXMLFile(const CString& path, CXMLDocument& doc) {
@@ -128,9 +216,32 @@ int CXMLHelper::ParseXMLBuffer(const std::string& bytes, CXMLDocument& doc) {
   std::size_t bodyStart = 0;
   const std::string encoding = DetectEncoding(bytes, bodyStart);
   std::string utf8;
-  if (!port::DecodeToUtf8(bytes.substr(bodyStart), encoding, utf8)) return 0;
+  if (!Decode(bytes.substr(bodyStart), encoding, utf8)) return 0;
   NeutraliseDeclaredEncoding(utf8);
-  if (DeclaresEntities(utf8)) return 0;
+  return ParseScreened(utf8, doc);
+}
+
+int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& doc, bool& repaired) {
+  repaired = false;
+  if (ParseXMLBuffer(bytes, doc) != 0) return 1;
+  if (bytes.size() > kMaxFileSize) return 0;
+  std::string utf8;
+  if (!DecodeGuessing(bytes, utf8)) return 0;
+  NeutraliseDeclaredEncoding(utf8);
+  // The repair drops the document type declaration, so the screen runs on the text as it came: a document
+  // refused as hostile is refused here too.
+  std::string fixed;
+  if (DeclaresEntities(utf8) || !vxutil::RepairXml(utf8, fixed)) return 0;
+  // Escaping can make the text up to five times longer; a document that grows past twice the size bound is
+  // mostly junk, and the bound on what is parsed holds for repaired text too.
+  if (fixed.size() > 2 * kMaxFileSize) return 0;
+  repaired = true;
+  return ParseScreened(fixed, doc);
+}
+
+int CXMLHelper::ParseScreened(const std::string& utf8, CXMLDocument& doc) {
+  doc.root.reset();
+  if (DeclaresEntities(utf8) || UsesUndeclaredPrefix(utf8)) return 0;
   if (!vxutil::ParseUtf8Document(utf8, doc) || !doc.root) {
     doc.root.reset();
     return 0;

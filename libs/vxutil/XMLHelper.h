@@ -58,4 +58,13 @@ class CXMLHelper {
   static int ParseXMLFile(const CString& path, CXMLDocument& doc);
   // The same for bytes already in memory.
   static int ParseXMLBuffer(const std::string& bytes, CXMLDocument& doc);
+  // The same, but a document that is not well-formed is repaired and read again, the way feed readers read
+  // what publishers write (libs/vxutil/XMLRepair.h): an undeclared or wrong encoding is guessed (UTF-8, then
+  // windows-1252, then ISO-8859-1). `repaired` tells whether that happened. Oversized documents and documents that
+  // declare entities are refused all the same.
+  static int ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& doc, bool& repaired);
+
+ private:
+  // Parses decoded, declaration-neutralised text, refusing documents that declare entities.
+  static int ParseScreened(const std::string& utf8, CXMLDocument& doc);
 };

@@ -70,7 +70,9 @@ bool ParseUtf8Document(const std::string& utf8, CXMLDocument& doc) {
   xmlParseChunk(context.get(), nullptr, 0, 1);
   const std::unique_ptr<xmlDoc, DocFreer> parsed(context->myDoc);
   context->myDoc = nullptr;
-  if (!parsed || !context->wellFormed) return false;
+  // A document with an undeclared namespace prefix is refused as MSXML refuses it, so that both platforms
+  // read it the same way: repaired.
+  if (!parsed || !context->wellFormed || !context->nsWellFormed) return false;
   const xmlNode* root = xmlDocGetRootElement(parsed.get());
   if (root == nullptr) return false;
   doc.root = BuildElement(root);

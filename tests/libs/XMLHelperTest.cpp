@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "libs/vxutil/XMLHelper.h"
+#include "libs/vxutil/XMLRepair.h"
 #include "tests/libs/TempDir.h"
 
 namespace {
@@ -65,14 +66,23 @@ TEST(XMLHelperDom, KeepsNamesNamespacesAttributesAndTextInDocumentOrder) {
   EXPECT_EQ(item->AllText(), "2024a<b>&cdef&A");
 }
 
-// Documents a hostile or careless sender could supply. Each must be refused, and fast.
-class XMLHelperHostile : public testing::TestWithParam<std::string> {};
+// Documents a hostile or careless sender could supply. Each must be refused by the strict parse, and fast;
+// the hostile ones by the forgiving parse too, which reads the merely malformed ones.
+struct RefusedCase {
+  std::string doc;
+  bool readWhenRepaired;
+};
 
-TEST_P(XMLHelperHostile, IsRefused) {
+class XMLHelperRefused : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(XMLHelperRefused, ByTheStrictParseAndTheForgivingOneWhenHostile) {
   const auto start = std::chrono::steady_clock::now();
   CXMLDocument doc;
-  EXPECT_EQ(CXMLHelper::ParseXMLBuffer(GetParam(), doc), 0);
+  EXPECT_EQ(CXMLHelper::ParseXMLBuffer(GetParam().doc, doc), 0);
   EXPECT_EQ(doc.root, nullptr);
+  bool repaired = false;
+  EXPECT_EQ(CXMLHelper::ParseXMLBufferTolerant(GetParam().doc, doc, repaired) != 0, GetParam().readWhenRepaired);
+  EXPECT_EQ(doc.root != nullptr, GetParam().readWhenRepaired);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
@@ -96,18 +106,86 @@ std::string Nested(int depth) {
   return open + close;
 }
 
+RefusedCase Hostile(std::string doc) { return {std::move(doc), false}; }
+RefusedCase Malformed(std::string doc) { return {std::move(doc), true}; }
+
 INSTANTIATE_TEST_SUITE_P(
-    Documents, XMLHelperHostile,
-    testing::Values(BillionLaughs(), "<!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><r>&x;</r>",
-                    "<!DOCTYPE r [<!ENTITY % p SYSTEM 'http://127.0.0.1:9/x'> %p;]><r/>",
+    Documents, XMLHelperRefused,
+    testing::Values(Hostile(BillionLaughs()),
+                    Hostile("<!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><r>&x;</r>"),
+                    Hostile("<!DOCTYPE r [<!ENTITY % p SYSTEM 'http://127.0.0.1:9/x'> %p;]><r/>"),
                     // Entity declarations hidden behind what a careless scan would take for the subset's end.
-                    "<?xml version='1.0'?><!-- c -->\n<!DOCTYPE r [<!-- ]> --><!ENTITY x 'y'>]><r/>",
-                    "<!DOCTYPE r [<!ATTLIST r a CDATA \"]>\"><!ENTITY x 'y'>]><r/>",
-                    "<!DOCTYPE r [<![IGNORE[ ]]><!ENTITY x 'y'>]><r>&x;</r>",
+                    Hostile("<?xml version='1.0'?><!-- c -->\n<!DOCTYPE r [<!-- ]> --><!ENTITY x 'y'>]><r/>"),
+                    Hostile("<!DOCTYPE r [<!ATTLIST r a CDATA \"]>\"><!ENTITY x 'y'>]><r/>"),
+                    Hostile("<!DOCTYPE r [<![IGNORE[ ]]><!ENTITY x 'y'>]><r>&x;</r>"),
+                    // "<!-->" opens a comment that runs to the next "-->"; it is not a whole comment.
+                    Hostile("<!--> <r> --><!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>"),
                     // A second byte-order mark, which a prolog scan must not take for the document element.
-                    "\xEF\xBB\xBF\xEF\xBB\xBF<!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>", "<r>&nbsp;</r>", "<r><s></r>",
-                    "<?xml version='1.0'?>", "<?xml version='1.0' encoding='x-none'?><r/>", "<r a='\xC3\x28'/>",
-                    Nested(20000)));
+                    Hostile("\xEF\xBB\xBF\xEF\xBB\xBF<!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>"),
+                    // Broken as well as hostile: the repair must not drop the declarations and read on.
+                    Hostile("<!DOCTYPE r [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><r>&x; & <b></r>"),
+                    Hostile("<r>" + std::string(CXMLHelper::kMaxFileSize, '&') + "</r>"),
+                    Hostile("<?xml version='1.0'?>"), Hostile(Nested(20000)), Malformed("<r>&nbsp;</r>"),
+                    Malformed("<r><s></r>"), Malformed("<?xml version='1.0' encoding='x-none'?><r/>"),
+                    Malformed("<r a='\xC3\x28'/>")));
+
+TEST(XMLHelperUtf8, OnlyWellFormedSequencesAreText) {
+  const struct {
+    const char* bytes;
+    bool valid;
+  } cases[] = {{"\xF0\x9F\x98\x80", true},  {"\xF4\x8F\xBF\xBF", true},
+               {"\xED\x9F\xBF", true},      {"\xE0\xA0\x80", true},
+               {"\xC2\x80", true},          {"\xC1\xBF", false},
+               {"\xE0\x9F\xBF", false},     {"\xED\xA0\x80", false},
+               {"\xF0\x8F\xBF\xBF", false}, {"\xF4\x90\x80\x80", false},
+               {"\xF5\x80\x80\x80", false}, {"\xE6\x96", false},
+               {"\xE6\x28\x80", false},     {"\x80", false}};
+  for (const auto& c : cases) {
+    CXMLDocument doc;
+    EXPECT_EQ(CXMLHelper::ParseXMLBuffer(std::string("<r>") + c.bytes + "</r>", doc) != 0, c.valid) << c.bytes;
+  }
+}
+
+// The repair of malformed text, case by case: what it writes, or false when no document element remains.
+TEST(XMLRepair, WritesAWellFormedDocument) {
+  const struct {
+    const char* in;
+    const char* out;  // null: refused
+  } cases[] = {
+      {"<r>a & b &amp; &#38; &#X26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#X26; &amp;nbsp; &amp;#x;</r>"},
+      {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>",
+       "<r a=\"xy\">tu&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>"},
+      {"<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST r a CDATA '>'>]><!-- c --><r><?pi x?><![CDATA[a\x01<b&]]>a < b > "
+       "c</r>",
+       "<r>a&lt;b&amp;a &lt; b &gt; c</r>"},
+      {"<rss><channel><item><title>t</TITLE><br><p>x</item></nothing><item><link>l</lin",
+       "<rss><channel><item><title>t</title><br><p>x</p></br></item><item><link>l</link></item></channel></rss>"},
+      {"<r a =1 b='x\"y' c=\"<&\" d a='2' :e='3' p:q='z'/>",
+       "<r xmlns:p=\"urn:x-undeclared:p\" a=\"1\" b=\"x&quot;y\" c=\"&lt;&amp;\" d=\"d\" p:q=\"z\"/>"},
+      {"<a:b xmlns:a='urn:a'><a:c/><m:t>x</m:t><dc:date/></a:b>",
+       "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t>"
+       "<dc:date xmlns:dc=\"http://purl.org/dc/elements/1.1/\"/></a:b>"},
+      {"<r xmlns:a='http://x y/' xmlns:b='http://h:80/%4F' xmlns:c='http://h:/' xmlns:d='u:v' xmlns:e='a "
+       "b:c'><xmlns:e/><f:1/></r>",
+       "<r xmlns:a=\"urn:x-invalid:http%3A%2F%2Fx%20y%2F\" xmlns:b=\"http://h:80/%4F\" "
+       "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\" xmlns:e=\"urn:x-invalid:a%20b%3Ac\"></r>"},
+      {"<i><title>a</titl <l>b</l></ti></i>", "<i><title>a</title><l>b</l></i>"},
+      {"<r><a b='1' <c/></r>", "<r><a b=\"1\"><c/></a></r>"},
+      {"x<A/><s/>text", "<A/>"},
+      {"<r><!DOCTYPE x 'a>b' [<q/>]>y</r>", "<r>y</r>"},
+      {"<r><![CDATA[ab]\xEF\xBF\xBF]>c", "<r>ab]]&gt;c</r>"},
+      {"<r><s a='b", "<r></r>"},
+      {"text only", nullptr},
+      {"<r", nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(vxutil::RepairXml(c.in, out), c.out != nullptr) << c.in;
+    if (c.out) {
+      EXPECT_EQ(out, c.out) << c.in;
+    }
+  }
+}
 
 TEST(XMLHelperDtd, ExternalDtdIsNeverReadAndEntityTextElsewhereIsHarmless) {
   TempDir dir;

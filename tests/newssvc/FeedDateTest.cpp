@@ -35,10 +35,12 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"Sat, 21 Mar 20 10:29:51 UT", kBase},          // two-digit year
                       DateCase{"Sat, 21 Mar 2020 03:29:51 PDT", kBase},       // named zone
                       DateCase{"Sat, 21 Mar 2020 18:29:51 +08:00", kBase},    // offset with a colon
+                      DateCase{"Sat, 21 Mar 2020 18:29:51 +08", kBase},       // hours only
                       DateCase{"sam, 21 mars 2020 10:29:51 Z", kBase},        // weekday and month in French
                       DateCase{"Sat, Mar 21 2020 06:29:51 AM -0400", kBase},  // month first, 12-hour clock
                       DateCase{"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},     // no seconds
                       DateCase{"Sat, 21 Mar 2020 10:29:51", kBase},           // no zone: UTC
+                      DateCase{"Sat, 21 Mar 2020 10:29:51 +:", kBase},        // a zone without digits: UTC
                       DateCase{"Sat,  1 Mar 1999 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},  // 1-digit day
                       DateCase{"1 Mar 99 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},          // 99: 1999
                       DateCase{"2020-03-21T10:29:51Z", kBase}, DateCase{"2020-03-21T18:29:51+08:00", kBase},
@@ -50,7 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FeedDate, RejectsWhatIsNoDate) {
   for (const char* text :
        {"", "yesterday", "32 Mar 2020 10:00:00 GMT", "21 Foo 2020 10:00:00 GMT", "2020-13-01T00:00:00Z",
-        "2020-03-21T25:00:00Z", "2020-03-21T10:29:51+0x:00", "Sat, 21 Mar 2020 13:00:00 PM", "21 Mar 2020 10:61 GMT"}) {
+        "2020-03-21T25:00:00Z", "2020-03-21T10:29:51+0x:00", "Sat, 21 Mar 2020 13:00:00 PM", "21 Mar 2020 10:61 GMT",
+        // Numbers too long for an int, and a sign with no digits.
+        "Sat, 12345678901 Dec 2026 01:00:00 GMT", "Dec 99999999999999999999 2026", "2020-03-21T10:29:51+:"}) {
     UtcSeconds utc = 0;
     EXPECT_FALSE(ParseFeedDate(text, utc)) << text;
   }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "libs/newssvc/FeedCatalog.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "tests/newssvc/ServiceFixture.h"
 
@@ -26,9 +27,10 @@ std::string EntityBomb() {
   return doc + "]>\n<rss version=\"2.0\"><channel><item><title>&k;</title><guid>bomb</guid></item></channel></rss>";
 }
 
+// Cut off before its first item: nothing in it can be read, so it is no newer version of the feed.
 std::string Truncated() {
   const std::string whole = RssFeed("utf-8", {{"t1", "cut short", "", {}}});
-  return whole.substr(0, whole.size() / 2);
+  return whole.substr(0, whole.find("<item>"));
 }
 
 std::string Oversized() { return RssFeed("utf-8", {{"big", std::string(CXMLHelper::kMaxFileSize, 'x'), "", {}}}); }
@@ -54,6 +56,34 @@ INSTANTIATE_TEST_SUITE_P(Feeds, HostileFeed,
                          ::testing::Values(HostileCase{"EntityBomb", EntityBomb}, HostileCase{"Truncated", Truncated},
                                            HostileCase{"Oversized", Oversized}),
                          [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+// Dates whose numbers overflow, or whose zone has no digits, are no dates; their items are still read.
+using HostileDates = SessionTest;
+
+TEST_F(HostileDates, LeaveTheItemsWithoutADate) {
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
+                                            {"a2", "huge day", "Sat, 12345678901 Dec 2026 01:00:00 GMT", {}},
+                                            {"a3", "bare sign", "2026-12-06T01:00:00+:", {}}}));
+  EXPECT_TRUE(Eventually([&] { return CountHeadlines("A") == 3; }));
+}
+
+// What the catalog logs of a feed it repaired, and of one it could not read.
+TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
+  FeedFolder folder;
+  folder.WriteConfig();
+  folder.Write("a.xml", RssFeed("utf-8", {{"a1", "A & B", "", {}}}));
+  folder.Write("b.xml", "<rss><channel><title>nothing</title></rss>");
+  newssvc::CFeedCatalog catalog(CString((folder.Path() + "/RSSNewsSvc.xml").c_str()), CString(folder.Path().c_str()));
+  std::vector<std::string> lines;
+  catalog.SetLog([&](const std::string& line) { lines.push_back(line); });
+  ASSERT_TRUE(catalog.LoadConfig());
+  const newssvc::PollResult result = catalog.Poll(true, 0);
+  ASSERT_EQ(result.changes.size(), 1u);
+  EXPECT_EQ(result.changes[0].providerID, "A");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("a.xml is ill-formed"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("b.xml cannot be read"), std::string::npos) << lines[1];
+}
 
 }  // namespace
 }  // namespace newssvc_test

@@ -38,5 +38,25 @@ TEST(ServiceConfig, ReadsABig5FileInListingOrderAndRefusesOtherFiles) {
   EXPECT_FALSE(ServiceConfig::Load((folder.Path() + "/missing.xml").c_str(), config));
 }
 
+TEST(ServiceConfig, ZoneOffsets) {
+  const struct {
+    const char* text;
+    bool valid;
+    int offset;
+  } cases[] = {{"+08:00", true, 8 * 3600},
+               {"GMT-0530", true, -(5 * 3600 + 1800)},
+               {"Z", true, 0},
+               {"+:", false, 0},
+               {"+99999999999", false, 0},
+               {"0800", false, 0}};
+  for (const auto& c : cases) {
+    int offset = 0;
+    EXPECT_EQ(newssvc::ParseZoneOffset(c.text, offset), c.valid) << c.text;
+    if (c.valid) {
+      EXPECT_EQ(offset, c.offset) << c.text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace newssvc_test

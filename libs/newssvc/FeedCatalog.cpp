@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <system_error>
 
+#include "libs/newssvc/FeedCharset.h"
 #include "libs/newssvc/FeedReader.h"
+#include "libs/newssvc/http/HeaderRules.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
 #include "port/Path.h"
@@ -51,6 +53,26 @@ void CFeedCatalog::SetZoneOverride(int offsetSeconds) {
   m_nZoneOverride = offsetSeconds;
 }
 
+void CFeedCatalog::SetHttpLimits(const HttpLimits& limits) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_httpLimits = limits;
+}
+
+void CFeedCatalog::SetFetchLog(CFeedFetcher::Log log) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_fetchLog = std::move(log);
+}
+
+void CFeedCatalog::SetOnFetched(std::function<void()> onFetched) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_onFetched = std::move(onFetched);
+}
+
+void CFeedCatalog::SetIntervalOverride(int milliseconds) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_nIntervalOverride = milliseconds;
+}
+
 bool CFeedCatalog::LoadConfig() {
   const FileStamp stamp = Stamp(m_strConfigPath);
   ServiceConfig config;
@@ -64,7 +86,19 @@ bool CFeedCatalog::LoadConfig() {
 PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
   PollResult result;
   result.categoriesChanged = ReloadConfigIfChanged(force);
+  std::vector<CString> fetchedIDs;
   for (const Source& source : Sources()) {
+    if (IsHttpUrl(source.path.str())) {
+      FetchSchedule schedule;
+      {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        schedule.intervalMs = m_nIntervalOverride > 0 ? m_nIntervalOverride : m_config.pollMilliseconds;
+      }
+      schedule.minPollSeconds = source.minPollSeconds;
+      Fetcher().PollFeed(source.providerID, source.path.str(), schedule);
+      fetchedIDs.push_back(source.providerID);
+      continue;
+    }
     const FileStamp stamp = Stamp(source.path);
     if (!force && source.everRead && stamp == source.stamp) continue;
     FeedChange change;
@@ -77,7 +111,50 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
     Merge(source.providerID, stamp, readable ? &items : nullptr, now, change);
     if (!change.items.empty()) result.changes.push_back(std::move(change));
   }
+  if (m_fetcher) {
+    m_fetcher->Retain(fetchedIDs);
+    ReadFetched(m_fetcher->TakeFetched(), now, result);
+  }
   return result;
+}
+
+PollResult CFeedCatalog::TakeFetched(UtcSeconds now) {
+  PollResult result;
+  if (m_fetcher) ReadFetched(m_fetcher->TakeFetched(), now, result);
+  return result;
+}
+
+void CFeedCatalog::ReadFetched(std::vector<FetchedFeed> fetched, UtcSeconds now, PollResult& result) {
+  for (FetchedFeed& feed : fetched) {
+    FeedChange change;
+    change.providerID = feed.providerID;
+    std::vector<FeedItem> items;
+    const bool readable = ReadFetchedFeed(feed.body, feed.charset, items);
+    m_fetcher->ReportRead(feed.providerID, readable);
+    if (readable) TagSymbols(items);
+    Merge(feed.providerID, FileStamp(), readable ? &items : nullptr, now, change);
+    if (!change.items.empty()) result.changes.push_back(std::move(change));
+  }
+}
+
+// Made on the polling thread; other threads only read the pointer under the lock.
+CFeedFetcher& CFeedCatalog::Fetcher() {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  if (!m_fetcher) {
+    m_fetcher = std::make_unique<CFeedFetcher>(MakeHttpClient(m_httpLimits), m_fetchLog, m_onFetched);
+  }
+  m_fetcher->SetLogEveryFetch(m_config.logFetches);
+  return *m_fetcher;
+}
+
+bool CFeedCatalog::GetFeedState(const CString& providerID, FeedState& state) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_fetcher && m_fetcher->GetState(providerID, state);
+}
+
+FetchTraffic CFeedCatalog::Traffic() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_fetcher ? m_fetcher->Traffic() : FetchTraffic();
 }
 
 bool CFeedCatalog::ReloadConfigIfChanged(bool force) {
@@ -118,13 +195,14 @@ std::vector<CFeedCatalog::Source> CFeedCatalog::Sources() const {
     if (feed == m_feeds.end()) continue;
     if (std::any_of(sources.begin(), sources.end(), [&](const Source& s) { return s.providerID == provider.id; }))
       continue;
-    sources.push_back({provider.id, ResolvePath(provider.source), feed->second.stamp, feed->second.everRead});
+    sources.push_back({provider.id, ResolvePath(provider.source), feed->second.stamp, feed->second.everRead,
+                       provider.minPollSeconds});
   }
   return sources;
 }
 
 CString CFeedCatalog::ResolvePath(const CString& source) const {
-  if (IsAbsolute(source.str()) || m_strFeedsFolder.IsEmpty()) return source;
+  if (IsAbsolute(source.str()) || IsHttpUrl(source.str()) || m_strFeedsFolder.IsEmpty()) return source;
   return port::JoinPath(m_strFeedsFolder, source);
 }
 

@@ -1,16 +1,21 @@
 // CFeedCatalog: the configuration and the items of every configured feed. Poll re-reads what changed on
 // disk (the configuration file and each feed, judged by modification time and size) and reports the new
 // items; the queries answer from what was read last. Poll runs on one thread at a time and reads files
-// without holding the catalog's lock, so queries are never held up by parsing.
+// without holding the catalog's lock, so queries are never held up by parsing. Feeds whose source is an
+// http(s) URL are fetched by a CFeedFetcher on its own thread: Poll only starts the fetches that are due,
+// and TakeFetched (on the polling thread, after the fetcher's signal) reads what arrived.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "libs/newssvc/FeedFetcher.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/ItemStore.h"
 #include "libs/newssvc/NewsHeadline.h"
@@ -57,10 +62,24 @@ class CFeedCatalog {
   // A fixed zone for the records, overriding the configuration's.
   void SetZoneOverride(int offsetSeconds);
 
+  // Fetching over HTTP, set before the first poll: the transfer limits, the log of fetch failures, and
+  // the signal (on the fetch thread) that fetched feeds wait for TakeFetched.
+  void SetHttpLimits(const HttpLimits& limits);
+  void SetFetchLog(CFeedFetcher::Log log);
+  void SetOnFetched(std::function<void()> onFetched);
+  // A poll interval overriding the configuration's (0: the configuration's).
+  void SetIntervalOverride(int milliseconds);
+
   // Reads the configuration; false when it cannot be read.
   bool LoadConfig();
-  // Re-reads what changed since the last poll (everything when `force`); `now` dates items without a date.
+  // Re-reads what changed since the last poll (everything when `force`) and starts the fetches that are due;
+  // `now` dates items without a date.
   PollResult Poll(bool force, UtcSeconds now);
+  // Reads the feeds fetched since the last call.
+  PollResult TakeFetched(UtcSeconds now);
+  // The HTTP state of a provider fetched from a URL; false for other providers.
+  bool GetFeedState(const CString& providerID, FeedState& state) const;
+  FetchTraffic Traffic() const;
 
   int PollMilliseconds() const;
   RecordZone Zone() const;
@@ -97,12 +116,15 @@ class CFeedCatalog {
     CString path;
     FileStamp stamp;
     bool everRead;
+    int minPollSeconds;
   };
 
   static FileStamp Stamp(const CString& path);
   bool ReloadConfigIfChanged(bool force);
   void AdoptConfig(ServiceConfig config);
   std::vector<Source> Sources() const;
+  CFeedFetcher& Fetcher();
+  void ReadFetched(std::vector<FetchedFeed> fetched, UtcSeconds now, PollResult& result);
   CString ResolvePath(const CString& source) const;
   void TagSymbols(std::vector<FeedItem>& items) const;
   void Merge(const CString& providerID, const FileStamp& stamp, const std::vector<FeedItem>* items, UtcSeconds now,
@@ -118,6 +140,11 @@ class CFeedCatalog {
   bool m_bZoneOverride = false;
   int m_nZoneOverride = 0;
   std::map<CString, Feed> m_feeds;
+  int m_nIntervalOverride = 0;
+  HttpLimits m_httpLimits;
+  CFeedFetcher::Log m_fetchLog;
+  std::function<void()> m_onFetched;
+  std::unique_ptr<CFeedFetcher> m_fetcher;  // made with the first URL source; lives as long as the catalog
 };
 
 }  // namespace newssvc

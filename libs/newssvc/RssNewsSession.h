@@ -17,6 +17,7 @@
 #include "libs/newssvc/EventThread.h"
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
+#include "libs/vxlog/VXLog.h"
 
 namespace newssvc {
 
@@ -66,10 +67,15 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   // own are dated by it from now on. Values that are no date and time are ignored.
   void SetServerTime(long lDate, long lTime);
 
+  // Transfer limits for the feeds fetched over HTTP (time-outs, stall, body size); before Connect.
+  void SetHttpLimits(const HttpLimits& limits) { m_catalog.SetHttpLimits(limits); }
+  const CFeedCatalog& Catalog() const { return m_catalog; }
+
  private:
   using Event = std::function<void(IWTRSSNewsSvcEvent&)>;
 
   void Poll(bool force);
+  void ReportFetched();
   void Report(const std::vector<FeedChange>& changes);
   void Deliver(const Event& event);
   std::chrono::milliseconds PollInterval() const;
@@ -79,8 +85,9 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   static int AddBooking(std::map<CString, int>& bookings, const CString& text);
   static void DropBooking(std::map<CString, int>& bookings, const CString& text);
 
+  CVXLog m_log;           // the service's own log: fetch and read failures, once per change of state
+  CEventThread m_thread;  // before the catalog: the catalog's fetch thread posts to it until it ends
   CFeedCatalog m_catalog;
-  CEventThread m_thread;
 
   mutable std::mutex m_mtx;  // guards the members below
   std::condition_variable m_cvIdle;

@@ -40,6 +40,9 @@ CategoryGroup ReadGroup(const CXMLElement& element) {
     provider.id = port::Big5FromUtf8(Attribute(*child, "id"));
     provider.name = port::Big5FromUtf8(Attribute(*child, "name"));
     provider.source = port::Big5FromUtf8(Attribute(*child, "source"));
+    const std::string minPoll = Attribute(*child, "minPollSeconds");
+    if (!minPoll.empty())
+      provider.minPollSeconds = static_cast<int>(std::clamp<long>(std::strtol(minPoll.c_str(), nullptr, 10), 0, 86400));
     if (!provider.id.IsEmpty()) group.providers.push_back(provider);
   }
   return group;
@@ -72,6 +75,7 @@ bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {
         std::clamp<long>(std::strtol(poll.c_str(), nullptr, 10), kMinPollMilliseconds, kMaxPollMilliseconds));
   }
   loaded.hasZone = ParseZoneOffset(Attribute(root, "timeZone"), loaded.zoneOffsetSeconds);
+  loaded.logFetches = Attribute(root, "logFetches") == "1";
   for (const auto& child : root.children) {
     if (child->localName == "Category") {
       loaded.groups.push_back(ReadGroup(*child));

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/OpmlFeedList.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
 
@@ -83,6 +84,13 @@ bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {
       SymbolWords symbol{Attribute(*child, "id"), SplitWords(Attribute(*child, "words"))};
       if (!symbol.symbol.empty()) loaded.symbolWords.push_back(symbol);
     }
+  }
+  const std::string opml = Attribute(root, "opml");
+  if (!opml.empty()) {
+    // A feed list that cannot be read adds nothing; the configuration's own groups still hold.
+    const std::string folder = path.str().substr(0, path.str().find_last_of("/\\") + 1);
+    const bool absolute = opml[0] == '/' || opml[0] == '\\' || (opml.size() > 1 && opml[1] == ':');
+    ReadOpmlFile(CString(absolute ? opml : folder + opml), loaded.groups);
   }
   config = std::move(loaded);
   return true;

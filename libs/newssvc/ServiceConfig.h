@@ -19,7 +19,8 @@
 // the next poll. minPollSeconds lowers that floor for a provider whose publisher allows polling more
 // often than its cache headers say: the next poll is then at most minPollSeconds away (never sooner than
 // the interval). logFetches="1" on the root writes every exchange to the service's log, not only a
-// feed's changes of state.
+// feed's changes of state. opml="feeds.opml" on the root adds the groups of an OPML feed list (see
+// OpmlFeedList.h), read whenever the configuration is.
 #pragma once
 
 #include <string>

@@ -23,6 +23,11 @@ class Workspace {
   const std::string& UserRoot() const { return m_userRoot; }      // holds Data/
   // The working copy of the bundled Big5 feed; empty when the user's own feeds are shown.
   const std::string& LiveFeedPath() const { return m_liveFeed; }
+  // The working copy's feeds folder (Config/feeds).
+  std::string FeedsFolder() const;
+  // Points the working copy's configuration at `baseUrl` instead of its feed files, with every exchange
+  // logged; false when the configuration cannot be rewritten.
+  bool ReadFeedsFrom(const std::string& baseUrl);
 
  private:
   std::string m_configRoot;

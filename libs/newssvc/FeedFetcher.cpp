@@ -145,7 +145,8 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
     if (!follow && !bodyWaiting) NoteState(exchange.providerID, entry);
     lines.swap(m_pendingLog);
   }
-  for (const std::string& line : lines) m_log(line);
+  if (m_log)
+    for (const std::string& line : lines) m_log(line);
   if (follow) Request(std::move(exchange), followState);
   if (fetched && m_onFetched) m_onFetched();
 }
@@ -208,7 +209,8 @@ void CFeedFetcher::ReportRead(const CString& providerID, bool readable) {
     NoteState(providerID, it->second);
     lines.swap(m_pendingLog);
   }
-  for (const std::string& line : lines) m_log(line);
+  if (m_log)
+    for (const std::string& line : lines) m_log(line);
 }
 
 void CFeedFetcher::Retain(const std::vector<CString>& providerIDs) {

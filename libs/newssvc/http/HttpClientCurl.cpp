@@ -89,12 +89,15 @@ class CCurlHttpClient final : public IHttpClient {
     curl_global_cleanup();
   }
 
+  // The fetch thread drains the queue whenever it runs, so only a request into an empty queue wakes it.
   void Start(HttpRequest request, Callback done) override {
+    bool wasEmpty = false;
     {
       std::lock_guard<std::mutex> lock(m_mtx);
+      wasEmpty = m_queue.empty();
       m_queue.emplace_back(std::move(request), std::move(done));
     }
-    curl_multi_wakeup(m_multi);
+    if (wasEmpty) curl_multi_wakeup(m_multi);
   }
 
  private:

@@ -22,12 +22,13 @@ class OpmlTest : public ::testing::Test {
 };
 
 TEST_F(OpmlTest, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackTheSame) {
-  Write("feeds.opml",
-        "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>"
-        "<outline text=\"Markets\"><outline text=\"Nested\">"
-        "<outline text=\"CNA &amp; more\" xmlUrl=\"https://a.example/cna.xml\" providerId=\"CNA\" minPollSeconds=\"60\"/>"
-        "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\"/></outline>"
-        "<outline text=\"Loose\" xmlUrl=\"https://b.example/x.xml\"/></body></opml>");
+  Write(
+      "feeds.opml",
+      "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>"
+      "<outline text=\"Markets\"><outline text=\"Nested\">"
+      "<outline text=\"CNA &amp; more\" xmlUrl=\"https://a.example/cna.xml\" providerId=\"CNA\" minPollSeconds=\"60\"/>"
+      "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\"/></outline>"
+      "<outline text=\"Loose\" xmlUrl=\"https://b.example/x.xml\"/></body></opml>");
   Write("RSSNewsSvc.xml",
         "<RSSNewsService opml=\"feeds.opml\"><Category name=\"Own\">"
         "<Provider id=\"F\" name=\"F\" source=\"f.xml\"/></Category></RSSNewsService>");

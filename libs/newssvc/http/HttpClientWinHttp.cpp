@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -226,7 +228,7 @@ class CWinHttpClient final : public IHttpClient {
                                                                          : "transfer closed before the body ended");
         return false;
       }
-      if (read == 0) return true;
+      if (read == 0) return Complete(response);
       if (response.body.size() + read > m_limits.maxBody) {
         response.error = "body over the size limit";
         return false;
@@ -248,6 +250,18 @@ class CWinHttpClient final : public IHttpClient {
         windowBytes = 0;
       }
     }
+  }
+
+  // A body shorter than its Content-Length was cut off by a closed connection.
+  static bool Complete(HttpResponse& response) {
+    for (const auto& header : response.headers) {
+      if (_stricmp(header.first.c_str(), "Content-Length") != 0) continue;
+      if (std::strtoull(header.second.c_str(), nullptr, 10) > response.body.size()) {
+        response.error = "transfer closed before the body ended";
+        return false;
+      }
+    }
+    return true;
   }
 
   const HttpLimits m_limits;

@@ -45,6 +45,12 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+// WinHTTP's time-out; Wine's WinHTTP passes the socket's own (WSAETIMEDOUT) through.
+bool TimedOut() {
+  const DWORD error = GetLastError();
+  return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
+}
+
 std::string Failure(const char* what) {
   return std::string(what) + " (WinHTTP error " + std::to_string(GetLastError()) + ")";
 }
@@ -176,7 +182,7 @@ class CWinHttpClient final : public IHttpClient {
     if (!WinHttpSendRequest(handle, headers.c_str(), static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0,
                             0) ||
         !WinHttpReceiveResponse(handle, nullptr)) {
-      response.error = Failure(GetLastError() == ERROR_WINHTTP_TIMEOUT ? "timed out" : "the exchange failed");
+      response.error = Failure(TimedOut() ? "timed out" : "the exchange failed");
       return;
     }
     DWORD status = 0, size = sizeof status;
@@ -224,8 +230,7 @@ class CWinHttpClient final : public IHttpClient {
     for (;;) {
       DWORD read = 0;
       if (!WinHttpReadData(handle, buffer, sizeof buffer, &read)) {
-        response.error = Failure(GetLastError() == ERROR_WINHTTP_TIMEOUT ? "transfer too slow, timed out"
-                                                                         : "transfer closed before the body ended");
+        response.error = Failure(TimedOut() ? "transfer too slow, timed out" : "transfer closed before the body ended");
         return false;
       }
       if (read == 0) return Complete(response);

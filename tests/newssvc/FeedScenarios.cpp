@@ -154,6 +154,7 @@ void AnswerScenario(const std::string& name, int index, const Request& request, 
     return;
   }
   if (name.rfind("cached", 0) == 0) response.set_header("Cache-Control", "max-age=3600");
+  if (name == "stall.xml") return static_cast<void>(AnswerFailure("drip.xml", response, stopping));
   if (index > 0 && AnswerFailure(name, response, stopping)) return;
   if (AnswerCharset(name, response)) return;
   Good(response);

@@ -13,6 +13,7 @@
 
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/RssNewsSession.h"
+#include "port/Path.h"
 #include "tests/libs/TempDir.h"
 #include "tests/newssvc/ServiceFixture.h"
 #include "tests/newssvc/TestServer.h"
@@ -37,12 +38,17 @@ class HttpFeedTest : public ::testing::Test {
     m_session.reset();
   }
 
-  // A session polling every 100 ms whose provider H reads scenario `name` from the server.
-  void Connect(const std::string& name, const std::string& providerAttributes = "") {
-    std::ofstream(m_dir.path() / "RSSNewsSvc.xml")
+  // A session polling every 100 ms whose provider H reads scenario `name` from the server (and provider G
+  // scenario `other`, when given).
+  void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "") {
+    std::ofstream config(m_dir.path() / "RSSNewsSvc.xml");
+    config
         << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" timeZone=\"+08:00\">"
         << "<Category name=\"Web\"><Provider id=\"H\" name=\"H\" source=\"" << m_server.Url(name) << "\" "
-        << providerAttributes << "/></Category></RSSNewsService>";
+        << providerAttributes << "/>";
+    if (!other.empty()) config << "<Provider id=\"G\" name=\"G\" source=\"" << m_server.Url(other) << "\"/>";
+    config << "</Category></RSSNewsService>";
+    config.close();
     m_session = std::make_unique<newssvc::CRssNewsSession>(m_dir.path().string().c_str(), "", "");
     newssvc::HttpLimits limits;
     limits.connect = seconds(2);
@@ -55,9 +61,9 @@ class HttpFeedTest : public ::testing::Test {
     m_session->Connect();
   }
 
-  int Headlines() {
+  int Headlines(const char* provider = "H") {
     std::vector<NewsHeadline> list;
-    if (m_session->GetTotalHeadline("H", list) != 0) return -1;
+    if (m_session->GetTotalHeadline(provider, list) != 0) return -1;
     const int count = static_cast<int>(list.size());
     newssvc::FreeHeadlines(list);
     return count;
@@ -151,6 +157,26 @@ INSTANTIATE_TEST_SUITE_P(
       const std::string name = info.param.scenario;
       return name.substr(0, name.find('.'));
     });
+
+TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
+  Connect("stall.xml", "", "etag.xml");
+  ASSERT_TRUE(m_server.WaitForCount(3, "etag.xml"));
+  EXPECT_EQ(Headlines("G"), 1);
+  EXPECT_TRUE(State().lastError.empty());  // H's first fetch is still hanging meanwhile
+  EXPECT_EQ(Headlines("H"), 0);
+}
+
+// The service's log hears of a failing feed once, not once per failed poll.
+TEST_F(HttpFeedTest, AFailureIsLoggedOncePerChangeOfState) {
+  Connect("unavailable.xml");
+  ASSERT_TRUE(m_server.WaitForCount(4, "", seconds(15)));  // one good answer, then three 503s
+  Close();
+  std::ifstream log(port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str());
+  int lines = 0;
+  for (std::string line; std::getline(log, line);)
+    if (line.find(m_server.Url("unavailable.xml")) != std::string::npos) ++lines;
+  EXPECT_EQ(lines, 1);
+}
 
 TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {
   Connect("backoff.xml");  // six answers 500, then the feed

@@ -18,7 +18,7 @@ TEST(HeaderRules, FreshnessFromCacheControlOrExpires) {
     std::int64_t seconds;
   } cases[] = {
       {{}, -1},
-      {{{"cache-control", "public, max-age=600"}}, 600},
+      {{{"cache-control", "max-age=600, public"}}, 600},
       {{{"Cache-Control", "max-age=600, no-cache"}}, 0},
       {{{"Cache-Control", "no-store"}, {"Expires", "Sun, 06 Dec 2026 09:00:00 GMT"}}, 0},
       {{{"Expires", "Sun, 06 Dec 2026 09:00:00 GMT"}, {"Date", "Sun, 06 Dec 2026 08:30:00 GMT"}}, 1800},

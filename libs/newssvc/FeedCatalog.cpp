@@ -152,6 +152,18 @@ bool CFeedCatalog::GetFeedState(const CString& providerID, FeedState& state) con
   return m_fetcher && m_fetcher->GetState(providerID, state);
 }
 
+bool CFeedCatalog::RestoreFeedState(const CString& providerID, const FeedState& state) {
+  std::string url;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const Feed* feed = FindFeed(providerID);
+    if (!feed || !IsHttpUrl(feed->config.source.str())) return false;
+    url = feed->config.source.str();
+  }
+  Fetcher().SetState(providerID, url, state);
+  return true;
+}
+
 FetchTraffic CFeedCatalog::Traffic() const {
   std::lock_guard<std::mutex> lock(m_mtx);
   return m_fetcher ? m_fetcher->Traffic() : FetchTraffic();

@@ -79,6 +79,9 @@ class CFeedCatalog {
   PollResult TakeFetched(UtcSeconds now);
   // The HTTP state of a provider fetched from a URL; false for other providers.
   bool GetFeedState(const CString& providerID, FeedState& state) const;
+  // Puts back a state saved earlier (validators, moved URL, next poll, failures, gone), after LoadConfig;
+  // false unless the provider's source is a URL. The caller restores only what it saved for that source.
+  bool RestoreFeedState(const CString& providerID, const FeedState& state);
   FetchTraffic Traffic() const;
 
   int PollMilliseconds() const;

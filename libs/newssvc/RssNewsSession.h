@@ -69,7 +69,7 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
 
   // Transfer limits for the feeds fetched over HTTP (time-outs, stall, body size); before Connect.
   void SetHttpLimits(const HttpLimits& limits) { m_catalog.SetHttpLimits(limits); }
-  const CFeedCatalog& Catalog() const { return m_catalog; }
+  CFeedCatalog& Catalog() { return m_catalog; }
 
  private:
   using Event = std::function<void(IWTRSSNewsSvcEvent&)>;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,6 +57,9 @@ class HttpFeedTest : public ::testing::Test {
     limits.stall = seconds(2);
     m_session->SetHttpLimits(limits);
     ASSERT_TRUE(m_session->Open());
+    if (m_restore.has_value()) {
+      ASSERT_TRUE(m_session->Catalog().RestoreFeedState("H", *m_restore));
+    }
     m_session->Login(&m_sink);
     m_session->BookProviderNews("H");
     m_session->Connect();
@@ -92,6 +96,7 @@ class HttpFeedTest : public ::testing::Test {
     return true;
   }
 
+  std::optional<newssvc::FeedState> m_restore;  // put back before the session connects
   TestServer m_server;
   TempDir m_dir;
   RecordingSink m_sink;
@@ -124,6 +129,24 @@ INSTANTIATE_TEST_SUITE_P(HttpFeed, ConditionalGet,
                          ::testing::Values(ValidatorCase{"etag.xml", "if-none-match", "\"v1\""},
                                            ValidatorCase{"lastmod.xml", "if-modified-since",
                                                          "Sat, 05 Dec 2026 01:00:00 GMT"}));
+
+TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
+  m_restore = newssvc::FeedState();
+  m_restore->etag = "\"v1\"";
+  m_restore->url = m_server.Url("etag.xml");
+  Connect("moved-away.xml");
+  ASSERT_TRUE(m_server.WaitForCount(2));
+  EXPECT_EQ(m_server.Count("moved-away.xml"), 0);
+  EXPECT_EQ(m_server.Received()[0].Header("if-none-match"), "\"v1\"");
+  EXPECT_EQ(Headlines(), 0);  // 304: nothing read
+
+  Close();
+  const int before = m_server.Count();
+  m_restore->gone = true;
+  Connect("etag.xml");
+  std::this_thread::sleep_for(milliseconds(500));
+  EXPECT_EQ(m_server.Count(), before);
+}
 
 TEST_F(HttpFeedTest, GzipBodyIsInflatedAndANewItemIsReportedLive) {
   Connect("gzip.xml");

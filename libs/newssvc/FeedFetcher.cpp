@@ -14,7 +14,7 @@ namespace newssvc {
 
 namespace {
 
-const char kUserAgent[] = "vxRSS/" VXRSS_VERSION " (feed reader; +https://github.com/vxrss)";
+const char kUserAgent[] = "vxRSS/" VXRSS_VERSION " (feed reader)";
 const char kAccept[] =
     "application/rss+xml, application/atom+xml, application/rdf+xml;q=0.9, application/xml;q=0.9, "
     "text/xml;q=0.9, */*;q=0.5";

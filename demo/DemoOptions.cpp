@@ -8,6 +8,10 @@ bool DemoOptions::Parse(int argc, char** argv, DemoOptions& options, std::string
     const bool hasValue = i + 1 < argc;
     if (arg == "settings" && i == 1) {
       options.settingsMode = true;
+    } else if (arg == "--web") {
+      options.web = true;
+    } else if (arg == "--export-opml") {
+      options.exportOpml = true;
     } else if (arg == "--seconds" && hasValue) {
       char* end = nullptr;
       const long seconds = std::strtol(argv[++i], &end, 10);
@@ -27,12 +31,19 @@ bool DemoOptions::Parse(int argc, char** argv, DemoOptions& options, std::string
       return false;
     }
   }
+  if (options.web && !options.UsesBundledFeeds()) {
+    error = "--web serves the bundled feeds; with --config the configuration's own sources are read";
+    return false;
+  }
   return true;
 }
 
 const char* DemoOptions::Usage() {
-  return "usage: vxrss-demo [settings] [--seconds N] [--config DIR --user DIR] [--work DIR]\n"
+  return "usage: vxrss-demo [settings] [--web] [--seconds N] [--config DIR --user DIR] [--work DIR]\n"
+         "       vxrss-demo --export-opml [--config DIR]\n"
          "  (no arguments)  show the bundled sample news, then add live items for 30 seconds\n"
+         "  --web           the same, with the feeds served over HTTP from a server on 127.0.0.1\n"
+         "  --export-opml   print the news service's feed list as OPML\n"
          "  settings        the RSS news settings dialog in the terminal\n"
          "  --seconds N     run the live part for N seconds\n"
          "  --config DIR    a folder holding Config/RSSNewsSvc.xml and its feeds\n"

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "demo/Console.h"
+#include "demo/FeedWebServer.h"
 #include "demo/HeadlineView.h"
 #include "demo/LiveFeed.h"
 #include "demo/Workspace.h"
@@ -111,9 +113,41 @@ void PrintSymbolHistory(CRssNewsMgr& manager, const char* symbol) {
   FreeBlocks(list);
 }
 
+// Fetches run in the background: the tour waits (a few seconds at most) until the selection has news.
+void WaitForFirstFetch(CRssNewsMgr& manager) {
+  const Clock::time_point end = Clock::now() + std::chrono::seconds(5);
+  for (;;) {
+    std::vector<NewsHeadline> list;
+    manager.PullProviderNewsHeadline_Date(manager.GetProviderIDs(), 0, list);
+    const bool any = !list.empty();
+    FreeBlocks(list);
+    if (any || Clock::now() >= end) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+void PrintWebCounts(const FeedWebServer& web) {
+  const WebCounts counts = web.Counts();
+  PrintLine("web server: " + std::to_string(counts.full) + " x 200 (feed sent), " + std::to_string(counts.notModified) +
+            " x 304 Not Modified, " + std::to_string(counts.other) + " other");
+}
+
+// The last exchanges of the news service's own log, where --web has it write every one.
+void PrintServiceLog(std::size_t lines) {
+  const std::string path = port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str();
+  std::ifstream in(path);
+  std::vector<std::string> tail;
+  for (std::string line; std::getline(in, line);) {
+    tail.push_back(line);
+    if (tail.size() > lines) tail.erase(tail.begin());
+  }
+  Heading("新聞服務日誌 the news service's log (" + path + "), last lines");
+  for (const std::string& line : tail) PrintLine(line);
+}
+
 // Adds an item to the bundled feed every few seconds until the time is up; the views print what the
 // worker delivers meanwhile.
-void GoLive(const Workspace& workspace, int seconds) {
+void GoLive(const Workspace& workspace, int seconds, const FeedWebServer* web) {
   Heading("即時 live for " + std::to_string(seconds) + " seconds");
   std::unique_ptr<LiveFeed> feed;
   if (!workspace.LiveFeedPath().empty()) feed = std::make_unique<LiveFeed>(workspace.LiveFeedPath());
@@ -123,6 +157,7 @@ void GoLive(const Workspace& workspace, int seconds) {
     if (feed && Clock::now() >= nextItem) {
       std::string title;
       PrintLine(feed->AddItem(title) ? "publisher adds: " + title : "publisher cannot write the feed");
+      if (web) PrintWebCounts(*web);
       nextItem += kLiveItemEvery;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -138,6 +173,14 @@ int RunNewsTour(const DemoOptions& options) {
     PrintLine(error);
     return 1;
   }
+  FeedWebServer web;
+  if (options.web) {
+    if (!web.Start(workspace.FeedsFolder()) || !workspace.ReadFeedsFrom(web.BaseUrl())) {
+      PrintLine("the demo cannot serve the feeds over HTTP in this build");
+      return 1;
+    }
+    Heading("網路 the feeds come from a web server at " + web.BaseUrl());
+  }
   const CString configRoot(workspace.ConfigRoot());
   PrintCategoryGroups(configRoot);
 
@@ -147,6 +190,7 @@ int RunNewsTour(const DemoOptions& options) {
     PrintLine("the news manager cannot start: is " + workspace.ConfigRoot() + "/Config/RSSNewsSvc.xml there?");
     return 1;
   }
+  if (options.web) WaitForFirstFetch(manager);
   if (workspace.LoadsHistory()) {
     // The service read the week of earlier news with the first poll of Init and archived it; the feed
     // now lists only its latest items, as a publisher's feed does.
@@ -166,14 +210,19 @@ int RunNewsTour(const DemoOptions& options) {
   PrintHeadlinesAndNewestContent(manager);
   PrintSymbolNews(manager);
   PrintSymbolHistory(manager, kSymbols[0]);
-  GoLive(workspace, options.seconds);
+  GoLive(workspace, options.seconds, options.web ? &web : nullptr);
 
   manager.RemoveNotify(&providerView, "");
   for (HeadlineView& view : symbolViews) manager.RemoveNotify(&view, "");
   manager.Finit();
 
   const int updates = providerView.DatedUpdates();
-  PrintLine("\n" + std::to_string(updates) + " live update(s) delivered by the worker");
+  if (options.web) {
+    PrintServiceLog(8);
+    PrintWebCounts(web);
+  }
+  PrintLine("\n" + std::to_string(updates) + " live update(s) delivered by the worker" +
+            (options.web ? ", fetched over HTTP" : ""));
   return options.UsesBundledFeeds() && updates == 0 ? 1 : 0;
 }
 

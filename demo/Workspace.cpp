@@ -93,4 +93,28 @@ bool Workspace::RestoreLiveFeed() const {
   return Replace(m_liveFeed, ReadWhole(fs::path(VXRSS_DEMO_DATA) / "Config" / "feeds" / kLiveFeed));
 }
 
+std::string Workspace::FeedsFolder() const { return (fs::path(m_configRoot) / "Config" / "feeds").string(); }
+
+// The sources are ASCII, so the Big5 file is edited as bytes.
+bool Workspace::ReadFeedsFrom(const std::string& baseUrl) {
+  const std::string path = (fs::path(m_configRoot) / "Config" / "RSSNewsSvc.xml").string();
+  std::stringstream buffer;
+  {
+    std::ifstream in(path, std::ios::binary);
+    buffer << in.rdbuf();
+    if (!in) return false;
+  }
+  std::string config = buffer.str();
+  const std::string fileSource = "source=\"feeds/";
+  for (std::size_t at = config.find(fileSource); at != std::string::npos; at = config.find(fileSource, at))
+    config.replace(at, fileSource.size(), "source=\"" + baseUrl);
+  const std::string root = "<RSSNewsService ";
+  const std::size_t rootAt = config.find(root);
+  if (rootAt == std::string::npos) return false;
+  config.insert(rootAt + root.size(), "logFetches=\"1\" ");
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << config;
+  return static_cast<bool>(out);
+}
+
 }  // namespace demo

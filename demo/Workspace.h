@@ -30,6 +30,11 @@ class Workspace {
   bool LoadsHistory() const { return m_bLoadsHistory; }
   // Puts the working feed back to the bundled one, without the earlier news; false when it cannot.
   bool RestoreLiveFeed() const;
+  // The working copy's feeds folder (Config/feeds).
+  std::string FeedsFolder() const;
+  // Points the working copy's configuration at `baseUrl` instead of its feed files, with every exchange
+  // logged; false when the configuration cannot be rewritten.
+  bool ReadFeedsFrom(const std::string& baseUrl);
 
  private:
   std::string m_configRoot;

@@ -4,6 +4,7 @@
 
 #include "demo/DemoOptions.h"
 #include "demo/NewsTour.h"
+#include "demo/OpmlExport.h"
 #include "demo/SettingsMode.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     std::cerr << error << "\n" << DemoOptions::Usage();
     return 2;
   }
+  if (options.exportOpml) return demo::ExportOpml(options);
   return options.settingsMode ? demo::RunSettings(options) : demo::RunNewsTour(options);
 }

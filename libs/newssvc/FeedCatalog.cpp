@@ -5,7 +5,9 @@
 #include <exception>
 #include <system_error>
 
+#include "libs/newssvc/FeedCharset.h"
 #include "libs/newssvc/FeedReader.h"
+#include "libs/newssvc/http/HeaderRules.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
 #include "port/Path.h"
@@ -47,6 +49,21 @@ void CFeedCatalog::SetZoneOverride(int offsetSeconds) {
   m_nZoneOverride = offsetSeconds;
 }
 
+void CFeedCatalog::SetHttpLimits(const HttpLimits& limits) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_httpLimits = limits;
+}
+
+void CFeedCatalog::SetOnFetched(std::function<void()> onFetched) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_onFetched = std::move(onFetched);
+}
+
+void CFeedCatalog::SetIntervalOverride(int milliseconds) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_nIntervalOverride = milliseconds;
+}
+
 bool CFeedCatalog::LoadConfig() {
   const FileStamp stamp = Stamp(m_strConfigPath);
   ServiceConfig config;
@@ -60,8 +77,21 @@ bool CFeedCatalog::LoadConfig() {
 PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
   PollResult result;
   result.categoriesChanged = ReloadConfigIfChanged(force);
+  std::vector<CString> fetchedIDs;
   for (const Source& source : Sources()) {
-    if (!source.archiveSynced) SyncWithArchive(source.providerID);
+    if (!source.archiveSynced) SyncWithArchive(source.providerID, source.path);
+    if (IsHttpUrl(source.path.str())) {
+      FetchSchedule schedule;
+      {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        schedule.intervalMs = m_nIntervalOverride > 0 ? m_nIntervalOverride : m_config.pollMilliseconds;
+      }
+      schedule.minPollSeconds = source.minPollSeconds;
+      NoteFetchState(source.providerID);  // failures since the last poll, which delivered no body
+      Fetcher().PollFeed(source.providerID, source.path.str(), schedule);
+      fetchedIDs.push_back(source.providerID);
+      continue;
+    }
     const FileStamp stamp = Stamp(source.path);
     if (!force && source.everRead && stamp == source.stamp) continue;
     FeedChange change;
@@ -80,12 +110,16 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
       }
       if (!readable && stamp.exists) Log("feed " + source.path.str() + " cannot be read; its last items are kept");
       if (readable && illFormed) Log("feed " + source.path.str() + " is ill-formed; its readable items are read");
-      Merge(source.providerID, stamp, readable ? &items : nullptr, now, change);
+      Merge(source.providerID, &stamp, readable ? &items : nullptr, now, change);
     } catch (const std::exception& error) {
       Log("feed " + source.path.str() + " skipped: " + error.what());
-      Merge(source.providerID, stamp, nullptr, now, change);
+      Merge(source.providerID, &stamp, nullptr, now, change);
     }
     if (!change.items.empty()) result.changes.push_back(std::move(change));
+  }
+  if (m_fetcher) {
+    m_fetcher->Retain(fetchedIDs);
+    ReadFetched(m_fetcher->TakeFetched(), now, result);
   }
   FlushToArchive();  // before the caller reports any change
   return result;
@@ -107,6 +141,76 @@ void CFeedCatalog::Log(const std::string& line) const {
   } else {
     std::fprintf(stderr, "newssvc: %s\n", line.c_str());
   }
+}
+
+PollResult CFeedCatalog::TakeFetched(UtcSeconds now) {
+  PollResult result;
+  if (m_fetcher) ReadFetched(m_fetcher->TakeFetched(), now, result);
+  FlushToArchive();  // before the caller reports any change
+  return result;
+}
+
+void CFeedCatalog::ReadFetched(std::vector<FetchedFeed> fetched, UtcSeconds now, PollResult& result) {
+  for (FetchedFeed& feed : fetched) {
+    FeedChange change;
+    change.providerID = feed.providerID;
+    std::vector<FeedItem> items;
+    const bool readable = ReadFetchedFeed(feed.body, feed.charset, items);
+    m_fetcher->ReportRead(feed.providerID, readable);
+    if (readable) {
+      TagSymbols(items);
+      DropArchived(feed.providerID, items);
+    }
+    Merge(feed.providerID, nullptr, readable ? &items : nullptr, now, change);
+    NoteFetchState(feed.providerID);
+    if (!change.items.empty()) result.changes.push_back(std::move(change));
+  }
+}
+
+// The fetcher's state of a feed, kept for the archive: written when more than its schedule changed.
+void CFeedCatalog::NoteFetchState(const CString& providerID) {
+  FeedState state;
+  if (!GetFetchState(providerID, state)) return;
+  std::lock_guard<std::mutex> lock(m_mtx);
+  const auto feed = m_feeds.find(providerID);
+  if (feed == m_feeds.end()) return;
+  state.source = feed->second.config.source.str();
+  if (state.SameButSchedule(feed->second.state)) return;
+  feed->second.state = state;
+  feed->second.stateDirty = true;
+}
+
+// Made on the polling thread; other threads only read the pointer under the lock.
+CFeedFetcher& CFeedCatalog::Fetcher() {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  if (!m_fetcher) {
+    m_fetcher = std::make_unique<CFeedFetcher>(
+        MakeHttpClient(m_httpLimits), [this](const std::string& line) { Log(line); }, m_onFetched);
+  }
+  m_fetcher->SetLogEveryFetch(m_config.logFetches);
+  return *m_fetcher;
+}
+
+bool CFeedCatalog::GetFetchState(const CString& providerID, FeedState& state) const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_fetcher && m_fetcher->GetState(providerID, state);
+}
+
+bool CFeedCatalog::RestoreFeedState(const CString& providerID, const FeedState& state) {
+  std::string url;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const Feed* feed = FindFeed(providerID);
+    if (!feed || !IsHttpUrl(feed->config.source.str())) return false;
+    url = feed->config.source.str();
+  }
+  Fetcher().SetState(providerID, url, state);
+  return true;
+}
+
+FetchTraffic CFeedCatalog::Traffic() const {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_fetcher ? m_fetcher->Traffic() : FetchTraffic();
 }
 
 bool CFeedCatalog::ReloadConfigIfChanged(bool force) {
@@ -148,13 +252,13 @@ std::vector<CFeedCatalog::Source> CFeedCatalog::Sources() const {
     if (std::any_of(sources.begin(), sources.end(), [&](const Source& s) { return s.providerID == provider.id; }))
       continue;
     sources.push_back({provider.id, ResolvePath(provider.source), feed->second.stamp, feed->second.everRead,
-                       !m_pArchive || feed->second.archiveSynced});
+                       !m_pArchive || feed->second.archiveSynced, provider.minPollSeconds});
   }
   return sources;
 }
 
 CString CFeedCatalog::ResolvePath(const CString& source) const {
-  if (IsAbsolute(source.str()) || m_strFeedsFolder.IsEmpty()) return source;
+  if (IsAbsolute(source.str()) || IsHttpUrl(source.str()) || m_strFeedsFolder.IsEmpty()) return source;
   return port::JoinPath(m_strFeedsFolder, source);
 }
 
@@ -175,14 +279,16 @@ void CFeedCatalog::TagSymbols(std::vector<FeedItem>& items) const {
   }
 }
 
-void CFeedCatalog::Merge(const CString& providerID, const FileStamp& stamp, const std::vector<FeedItem>* items,
+void CFeedCatalog::Merge(const CString& providerID, const FileStamp* stamp, const std::vector<FeedItem>* items,
                          UtcSeconds now, FeedChange& change) {
   std::lock_guard<std::mutex> lock(m_mtx);
   const auto feed = m_feeds.find(providerID);
   if (feed == m_feeds.end()) return;  // the configuration dropped it meanwhile
-  feed->second.stamp = stamp;
   feed->second.everRead = true;
-  NoteFileState(feed->second, stamp, items != nullptr);
+  if (stamp) {
+    feed->second.stamp = *stamp;
+    NoteFileState(feed->second, *stamp, items != nullptr);
+  }
   if (!items) return;
   const RecordZone zone = ZoneLocked();
   const std::vector<long> added = feed->second.store.Merge(*items, now);

@@ -1,26 +1,32 @@
 // CFeedCatalog: the configuration and the items of every configured feed. Poll re-reads what changed on
 // disk (the configuration file and each feed, judged by modification time and size) and reports the new
 // items; the queries answer from what was read last. Poll runs on one thread at a time and reads files
-// without holding the catalog's lock, so queries are never held up by parsing.
+// without holding the catalog's lock, so queries are never held up by parsing. Feeds whose source is an
+// http(s) URL are fetched by a CFeedFetcher on its own thread: Poll only starts the fetches that are due,
+// and TakeFetched (on the polling thread, after the fetcher's signal) reads what arrived.
 //
-// With an archive attached, new items are committed to it before Poll returns (so before the session
-// reports them), items an earlier session archived are not new again, and the queries answer from the
-// archive plus what is not yet written; when the archive cannot be read or written, from memory.
+// With an archive attached, new items are committed to it before Poll and TakeFetched return (so before
+// the session reports them), items an earlier session archived are not new again, and the queries answer
+// from the archive plus what is not yet written; when the archive cannot be read or written, from memory.
+// The archive also keeps each feed's state (validators, moved URL, failures), which the fetcher gets back
+// at the first poll after a restart.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "libs/newssvc/FeedFetcher.h"
+#include "libs/newssvc/FeedState.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/ItemStore.h"
 #include "libs/newssvc/NewsHeadline.h"
 #include "libs/newssvc/ServiceConfig.h"
-#include "libs/newssvc/archive/FeedState.h"
 #include "libs/newssvc/archive/NewsArchive.h"
 #include "port/CString.h"
 
@@ -64,9 +70,15 @@ class CFeedCatalog {
   // A fixed zone for the records, overriding the configuration's.
   void SetZoneOverride(int offsetSeconds);
 
-  // Where the catalog writes what went wrong with a feed, one line a call (from the polling thread); standard
-  // error when none is set.
+  // Where the catalog writes what went wrong with a feed (fetch, read), one line a call; standard error
+  // when none is set. Set before the first poll.
   void SetLog(std::function<void(const std::string&)> log);
+  // Fetching over HTTP, set before the first poll: the transfer limits and the signal (on the fetch thread)
+  // that fetched feeds wait for TakeFetched.
+  void SetHttpLimits(const HttpLimits& limits);
+  void SetOnFetched(std::function<void()> onFetched);
+  // A poll interval overriding the configuration's (0: the configuration's).
+  void SetIntervalOverride(int milliseconds);
 
   // Reads the configuration; false when it cannot be read.
   bool LoadConfig();
@@ -75,11 +87,21 @@ class CFeedCatalog {
   // The configuration's archive folder as written (empty: the Config folder) and retention in days.
   CString ArchiveFolder() const;
   int ArchiveDays() const;
-  // A feed's state; a state set here is written to the archive with the next poll's items.
+  // A feed's state as the archive keeps it; a state set here is written to the archive with the next
+  // poll's items.
   FeedState GetFeedState(const CString& providerID) const;
   void SetFeedState(const CString& providerID, const FeedState& state);
-  // Re-reads what changed since the last poll (everything when `force`); `now` dates items without a date.
+  // Re-reads what changed since the last poll (everything when `force`) and starts the fetches that are due;
+  // `now` dates items without a date.
   PollResult Poll(bool force, UtcSeconds now);
+  // Reads the feeds fetched since the last call.
+  PollResult TakeFetched(UtcSeconds now);
+  // The fetcher's state of a provider fetched from a URL; false for other providers.
+  bool GetFetchState(const CString& providerID, FeedState& state) const;
+  // Puts back a state saved earlier (validators, moved URL, next poll, failures, gone), after LoadConfig;
+  // false unless the provider's source is a URL. The caller restores only what it saved for that source.
+  bool RestoreFeedState(const CString& providerID, const FeedState& state);
+  FetchTraffic Traffic() const;
 
   int PollMilliseconds() const;
   RecordZone Zone() const;
@@ -122,22 +144,27 @@ class CFeedCatalog {
     FileStamp stamp;
     bool everRead;
     bool archiveSynced;
+    int minPollSeconds;
   };
 
   static FileStamp Stamp(const CString& path);
   bool ReloadConfigIfChanged(bool force);
   void AdoptConfig(ServiceConfig config);
   std::vector<Source> Sources() const;
+  CFeedFetcher& Fetcher();
+  void ReadFetched(std::vector<FetchedFeed> fetched, UtcSeconds now, PollResult& result);
+  void NoteFetchState(const CString& providerID);
   CString ResolvePath(const CString& source) const;
   void TagSymbols(std::vector<FeedItem>& items) const;
-  void Merge(const CString& providerID, const FileStamp& stamp, const std::vector<FeedItem>* items, UtcSeconds now,
+  // `stamp` is the file's, or null for a fetched feed, whose state the fetcher keeps.
+  void Merge(const CString& providerID, const FileStamp* stamp, const std::vector<FeedItem>* items, UtcSeconds now,
              FeedChange& change);
   RecordZone ZoneLocked() const;
   void Log(const std::string& line) const;
   const Feed* FindFeed(const CString& providerID) const;
 
   // The archive's part (FeedCatalogArchive.cpp).
-  void SyncWithArchive(const CString& providerID);
+  void SyncWithArchive(const CString& providerID, const CString& source);
   void DropArchived(const CString& providerID, std::vector<FeedItem>& items) const;
   static void KeepForArchive(Feed& feed, const std::vector<long>& added, const std::vector<FeedItem>& items,
                              UtcSeconds now);
@@ -160,6 +187,10 @@ class CFeedCatalog {
   CNewsArchive* m_pArchive = nullptr;
   std::map<std::string, FeedState> m_archivedStates;  // as the archive held them when attached
   std::function<void(const std::string&)> m_log;
+  int m_nIntervalOverride = 0;
+  HttpLimits m_httpLimits;
+  std::function<void()> m_onFetched;
+  std::unique_ptr<CFeedFetcher> m_fetcher;  // made with the first URL source; lives as long as the catalog
 };
 
 }  // namespace newssvc

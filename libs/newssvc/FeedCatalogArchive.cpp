@@ -5,6 +5,7 @@
 #include <set>
 
 #include "libs/newssvc/FeedCatalog.h"
+#include "libs/newssvc/http/HeaderRules.h"
 #include "port/CodePage.h"
 
 namespace newssvc {
@@ -91,18 +92,25 @@ void CFeedCatalog::SetFeedState(const CString& providerID, const FeedState& stat
   feed->second.stateDirty = true;
 }
 
-// Numbers new items after the archive's, and takes over the state the feed had in the last session.
-void CFeedCatalog::SyncWithArchive(const CString& providerID) {
+// Numbers new items after the archive's, and takes over the state the feed had in the last session; a
+// fetched feed's state goes back to the fetcher when it belongs to the source configured now.
+void CFeedCatalog::SyncWithArchive(const CString& providerID, const CString& source) {
   long lastSerial = 0;
   if (!m_pArchive->LastSerial(providerID.str(), lastSerial)) return;  // tried again at the next poll
-  std::lock_guard<std::mutex> lock(m_mtx);
-  const auto feed = m_feeds.find(providerID);
-  if (feed == m_feeds.end()) return;
-  feed->second.store.ContinueAfter(lastSerial);
-  feed->second.archivedSerial = std::max(feed->second.archivedSerial, lastSerial);
-  const auto state = m_archivedStates.find(providerID.str());
-  if (state != m_archivedStates.end() && !feed->second.stateDirty) feed->second.state = state->second;
-  feed->second.archiveSynced = true;
+  FeedState restored;
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const auto feed = m_feeds.find(providerID);
+    if (feed == m_feeds.end()) return;
+    feed->second.store.ContinueAfter(lastSerial);
+    feed->second.archivedSerial = std::max(feed->second.archivedSerial, lastSerial);
+    feed->second.archiveSynced = true;
+    const auto state = m_archivedStates.find(providerID.str());
+    if (state == m_archivedStates.end() || feed->second.stateDirty) return;
+    feed->second.state = state->second;
+    restored = state->second;
+  }
+  if (IsHttpUrl(source.str()) && restored.source == source.str()) RestoreFeedState(providerID, restored);
 }
 
 // Items an earlier session archived are not new.

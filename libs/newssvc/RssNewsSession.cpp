@@ -37,6 +37,12 @@ CRssNewsSession::CRssNewsSession(const CString& configFolder, const CString& con
     : m_strConfigFolder(configFolder),
       m_catalog(port::JoinPath(configFolder, configFile.IsEmpty() ? CString(kDefaultConfigFile) : configFile),
                 configFolder) {
+  const CString exeFolder = port::ExecutableFolder();
+  if (!exeFolder.IsEmpty())
+    m_log.storage(port::JoinPath(exeFolder, "LOG").GetString(), "VX", "RSSNewsSvc", true, false);
+  m_catalog.SetLog([this](const std::string& line) { m_log(0x100).Write("%s", line.c_str()); });
+  // Fetched feeds are read on the event thread, as soon as they arrive.
+  m_catalog.SetOnFetched([this] { m_thread.Post([this] { ReportFetched(); }); });
   int offset = 0;
   if (ParseZoneOffset(zone.str(), offset)) m_catalog.SetZoneOverride(offset);
 }
@@ -80,6 +86,7 @@ int CRssNewsSession::SetSessionInfo(const CString& strFeedsFolder, const CString
   m_nPollOverride = poll > 0 ? static_cast<int>(std::clamp<long>(poll, ServiceConfig::kMinPollMilliseconds,
                                                                  ServiceConfig::kMaxPollMilliseconds))
                              : 0;
+  m_catalog.SetIntervalOverride(m_nPollOverride);
   return 1;
 }
 
@@ -236,6 +243,8 @@ void CRssNewsSession::Poll(bool force) {
   if (result.categoriesChanged) Deliver([](IWTRSSNewsSvcEvent& sink) { sink.OnCategoryChange(); });
   Report(result.changes);
 }
+
+void CRssNewsSession::ReportFetched() { Report(m_catalog.TakeFetched(Now()).changes); }
 
 // One provider event per date with new items, for providers inside a booked provider list; one symbol
 // event per booked symbol text and date whose new items carry one of its symbols.

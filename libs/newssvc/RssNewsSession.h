@@ -18,6 +18,7 @@
 #include "libs/newssvc/EventThread.h"
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
+#include "libs/vxlog/VXLog.h"
 
 namespace newssvc {
 
@@ -68,10 +69,15 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   // own are dated by it from now on. Values that are no date and time are ignored.
   void SetServerTime(long lDate, long lTime);
 
+  // Transfer limits for the feeds fetched over HTTP (time-outs, stall, body size); before Connect.
+  void SetHttpLimits(const HttpLimits& limits) { m_catalog.SetHttpLimits(limits); }
+  CFeedCatalog& Catalog() { return m_catalog; }
+
  private:
   using Event = std::function<void(IWTRSSNewsSvcEvent&)>;
 
   void Poll(bool force);
+  void ReportFetched();
   void Report(const std::vector<FeedChange>& changes);
   void Deliver(const Event& event);
   std::chrono::milliseconds PollInterval() const;
@@ -82,9 +88,10 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   static void DropBooking(std::map<CString, int>& bookings, const CString& text);
 
   const CString m_strConfigFolder;
+  CVXLog m_log;                             // the service's own log: fetch and read failures, once per change of state
   std::unique_ptr<CNewsArchive> m_archive;  // outlives the catalog, which uses it
+  CEventThread m_thread;                    // before the catalog: the catalog's fetch thread posts to it until it ends
   CFeedCatalog m_catalog;
-  CEventThread m_thread;
 
   mutable std::mutex m_mtx;  // guards the members below
   std::condition_variable m_cvIdle;

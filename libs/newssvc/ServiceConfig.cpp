@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/OpmlFeedList.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
 
@@ -40,6 +41,9 @@ CategoryGroup ReadGroup(const CXMLElement& element) {
     provider.id = port::Big5FromUtf8(Attribute(*child, "id"));
     provider.name = port::Big5FromUtf8(Attribute(*child, "name"));
     provider.source = port::Big5FromUtf8(Attribute(*child, "source"));
+    const std::string minPoll = Attribute(*child, "minPollSeconds");
+    if (!minPoll.empty())
+      provider.minPollSeconds = static_cast<int>(std::clamp<long>(std::strtol(minPoll.c_str(), nullptr, 10), 0, 86400));
     if (!provider.id.IsEmpty()) group.providers.push_back(provider);
   }
   return group;
@@ -71,6 +75,7 @@ bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {
   loaded.archiveFolder = port::Big5FromUtf8(Attribute(root, "archiveFolder"));
   loaded.archiveDays = static_cast<int>(
       std::clamp<long>(std::strtol(Attribute(root, "archiveDays").c_str(), nullptr, 10), 0, 100 * 365));
+  loaded.logFetches = Attribute(root, "logFetches") == "1";
   for (const auto& child : root.children) {
     if (child->localName == "Category") {
       loaded.groups.push_back(ReadGroup(*child));
@@ -78,6 +83,13 @@ bool ServiceConfig::Load(const CString& path, ServiceConfig& config) {
       SymbolWords symbol{Attribute(*child, "id"), SplitWords(Attribute(*child, "words"))};
       if (!symbol.symbol.empty()) loaded.symbolWords.push_back(symbol);
     }
+  }
+  const std::string opml = Attribute(root, "opml");
+  if (!opml.empty()) {
+    // A feed list that cannot be read adds nothing; the configuration's own groups still hold.
+    const std::string folder = path.str().substr(0, path.str().find_last_of("/\\") + 1);
+    const bool absolute = opml[0] == '/' || opml[0] == '\\' || (opml.size() > 1 && opml[1] == ':');
+    ReadOpmlFile(CString(absolute ? opml : folder + opml), loaded.groups);
   }
   config = std::move(loaded);
   return true;

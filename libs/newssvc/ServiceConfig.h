@@ -4,6 +4,7 @@
 //   <RSSNewsService pollMilliseconds="5000" timeZone="+08:00" archiveFolder="archive" archiveDays="90">
 //     <Category name="Taiwan market">
 //       <Provider id="TWSTK" name="Stock news" source="feeds/twstock.xml"/>
+//       <Provider id="CNA" name="CNA" source="https://example.com/rss/cna.xml" minPollSeconds="60"/>
 //     </Category>
 //     <Symbol id="2330" words="TSMC,Taiwan Semiconductor"/>
 //   </RSSNewsService>
@@ -12,6 +13,14 @@
 // Config folder unless the session names another). timeZone is a numeric offset ("+08:00", "-0500", "UTC+8")
 // for the records' dates and times; without it the machine's zone is used. A Symbol element's words tag an
 // item with that symbol when its title or description contains one of them.
+//
+// A source that starts with http:// or https:// is fetched over the network, every pollMilliseconds unless
+// the publisher asks for less: its Cache-Control max-age or Expires, when longer than the interval, sets
+// the next poll. minPollSeconds lowers that floor for a provider whose publisher allows polling more
+// often than its cache headers say: the next poll is then at most minPollSeconds away (never sooner than
+// the interval). logFetches="1" on the root writes every exchange to the service's log, not only a
+// feed's changes of state. opml="feeds.opml" on the root adds the groups of an OPML feed list (see
+// OpmlFeedList.h), read whenever the configuration is.
 //
 // Every item read is kept in the archive RSSNewsArchive.db (SQLite) in archiveFolder, relative to the Config
 // folder unless absolute (default: the Config folder itself), for archiveDays days after its publication
@@ -26,9 +35,10 @@
 namespace newssvc {
 
 struct ProviderConfig {
-  CString id;      // Big5
-  CString name;    // Big5
-  CString source;  // path of the feed file as written in the configuration
+  CString id;               // Big5
+  CString name;             // Big5
+  CString source;           // path of the feed file or http(s) URL, as written in the configuration
+  int minPollSeconds = -1;  // -1: not given
 };
 
 struct CategoryGroup {
@@ -53,6 +63,7 @@ struct ServiceConfig {
   int zoneOffsetSeconds = 0;  // meaningful when hasZone
   CString archiveFolder;      // as written; empty: the Config folder
   int archiveDays = 0;        // 0: the archive's default
+  bool logFetches = false;
 
   // Reads the file; false when it is missing, unreadable or not a service configuration.
   static bool Load(const CString& path, ServiceConfig& config);

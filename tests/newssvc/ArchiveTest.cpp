@@ -67,7 +67,7 @@ TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
     state = catalog.GetFeedState("A");
     EXPECT_EQ(state.etag, std::to_string(fs::file_size(m_folder.Path() + "/a.xml")));
     state.url = "https://moved.example/a";
-    state.nextPoll = 1796500000;
+    state.nextPollMs = 1796500000000;
     catalog.SetFeedState("A", state);
     catalog.Poll(false, 0);  // written with this poll
     catalog.Poll(false, 0);

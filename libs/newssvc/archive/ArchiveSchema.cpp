@@ -16,7 +16,7 @@ namespace {
 // Indexes: (provider, published, serial) answers a provider's dates newest first; (provider, key) finds
 // an item seen before; (provider, serial) finds an item's content.
 // item_symbols: one row per item and symbol; its key answers a symbol's dates newest first.
-// feeds: per-feed state (see FeedState).
+// feeds: per-feed state (see FeedState); next_poll in milliseconds since 1970.
 const char* const kSteps[] = {
     "CREATE TABLE items("
     "  provider TEXT NOT NULL, serial INTEGER NOT NULL, key TEXT NOT NULL,"
@@ -30,7 +30,8 @@ const char* const kSteps[] = {
     "  PRIMARY KEY(symbol, provider, published, serial)) WITHOUT ROWID;"
     "CREATE TABLE feeds("
     "  provider TEXT PRIMARY KEY, etag TEXT NOT NULL, last_modified TEXT NOT NULL, url TEXT NOT NULL,"
-    "  next_poll INTEGER NOT NULL, last_error TEXT NOT NULL);",
+    "  next_poll INTEGER NOT NULL, last_error TEXT NOT NULL, source TEXT NOT NULL, failures INTEGER NOT NULL,"
+    "  gone INTEGER NOT NULL);",
 };
 constexpr int kStepCount = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
 static_assert(kStepCount == kArchiveSchemaVersion, "one step per layout");

@@ -159,8 +159,8 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
       db, "INSERT OR IGNORE INTO item_symbols(symbol, provider, published, serial) VALUES(?1, ?2, ?3, ?4)");
   writer->saveState =
       CSqliteStatement(db,
-                       "INSERT OR REPLACE INTO feeds(provider, etag, last_modified, url, next_poll, last_error) "
-                       "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+                       "INSERT OR REPLACE INTO feeds(provider, etag, last_modified, url, next_poll, last_error, "
+                       "source, failures, gone) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
   if (!writer->insertItem.IsReady() || !writer->insertSymbol.IsReady() || !writer->saveState.IsReady()) {
     NoteFailure("cannot prepare " + m_strPath + ": " + db.ErrorText());
     return OpenResult::kFailed;
@@ -272,8 +272,11 @@ bool CNewsArchive::WriteAll(const std::vector<ArchiveBatch>& batches, const std:
              .Bind(2, state.etag)
              .Bind(3, state.lastModified)
              .Bind(4, state.url)
-             .Bind(5, state.nextPoll)
+             .Bind(5, state.nextPollMs)
              .Bind(6, state.lastError)
+             .Bind(7, state.source)
+             .Bind(8, std::int64_t{state.failures})
+             .Bind(9, std::int64_t{state.gone ? 1 : 0})
              .Run() == SQLITE_DONE;
   }
   if (ok && w.db.Exec("COMMIT") == SQLITE_OK) return true;
@@ -400,7 +403,9 @@ bool CNewsArchive::Newest(const std::string& provider, UtcSeconds& published) co
 bool CNewsArchive::LoadFeedStates(std::map<std::string, FeedState>& states) const {
   ReaderLease reader(*this);
   if (!reader) return false;
-  CSqliteStatement statement(reader->db, "SELECT provider, etag, last_modified, url, next_poll, last_error FROM feeds");
+  CSqliteStatement statement(
+      reader->db,
+      "SELECT provider, etag, last_modified, url, next_poll, last_error, source, failures, gone FROM feeds");
   if (!statement.IsReady()) return false;
   int rc = SQLITE_ROW;
   while ((rc = statement.Step()) == SQLITE_ROW) {
@@ -408,8 +413,11 @@ bool CNewsArchive::LoadFeedStates(std::map<std::string, FeedState>& states) cons
     state.etag = statement.Text(1);
     state.lastModified = statement.Text(2);
     state.url = statement.Text(3);
-    state.nextPoll = statement.Int(4);
+    state.nextPollMs = statement.Int(4);
     state.lastError = statement.Text(5);
+    state.source = statement.Text(6);
+    state.failures = static_cast<int>(statement.Int(7));
+    state.gone = statement.Int(8) != 0;
   }
   return rc == SQLITE_DONE;
 }

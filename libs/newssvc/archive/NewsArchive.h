@@ -21,7 +21,7 @@
 
 #include "libs/newssvc/FeedDate.h"
 #include "libs/newssvc/archive/ArchiveMaintenance.h"
-#include "libs/newssvc/archive/FeedState.h"
+#include "libs/newssvc/FeedState.h"
 #include "libs/newssvc/archive/Sqlite.h"
 #include "libs/vxlog/VXLog.h"
 

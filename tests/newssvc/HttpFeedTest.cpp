@@ -1,0 +1,273 @@
+// Feeds fetched over HTTP from the scripted test server on 127.0.0.1 (TestServer.h), through a real
+// session: the manners the server sees (validators, compression, User-Agent, redirects, Retry-After,
+// back-off, cache lifetimes), the bounds that refuse hostile answers, the character set rules, and what the
+// service then holds and reports. The server's scenarios are in FeedScenarios.cpp, named by file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "libs/newssvc/HeadlineRecord.h"
+#include "libs/newssvc/RssNewsSession.h"
+#include "port/Path.h"
+#include "tests/libs/TempDir.h"
+#include "tests/newssvc/ServiceFixture.h"
+#include "tests/newssvc/TestServer.h"
+
+namespace newssvc_test {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+const std::string kBig5Title = "\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69";  // 台積電許可
+
+class HttpFeedTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_server.Ready()) << "no HTTP test server"; }
+  void TearDown() override { Close(); }
+
+  void Close() {
+    if (!m_session) return;
+    m_session->Disconnect();
+    m_session->Logout(&m_sink);
+    m_session.reset();
+  }
+
+  // A session polling every 100 ms whose provider H reads scenario `name` from the server (and provider G
+  // scenario `other`, when given).
+  void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "") {
+    std::ofstream config(m_dir.path() / "RSSNewsSvc.xml");
+    config
+        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" timeZone=\"+08:00\">"
+        << "<Category name=\"Web\"><Provider id=\"H\" name=\"H\" source=\"" << m_server.Url(name) << "\" "
+        << providerAttributes << "/>";
+    if (!other.empty()) config << "<Provider id=\"G\" name=\"G\" source=\"" << m_server.Url(other) << "\"/>";
+    config << "</Category></RSSNewsService>";
+    config.close();
+    m_session = std::make_unique<newssvc::CRssNewsSession>(m_dir.path().string().c_str(), "", "");
+    newssvc::HttpLimits limits;
+    limits.connect = seconds(2);
+    limits.transfer = seconds(8);
+    limits.stall = seconds(2);
+    m_session->SetHttpLimits(limits);
+    ASSERT_TRUE(m_session->Open());
+    if (m_restore.has_value()) {
+      ASSERT_TRUE(m_session->Catalog().RestoreFeedState("H", *m_restore));
+    }
+    m_session->Login(&m_sink);
+    m_session->BookProviderNews("H");
+    m_session->Connect();
+  }
+
+  int Headlines(const char* provider = "H") {
+    std::vector<NewsHeadline> list;
+    if (m_session->GetTotalHeadline(provider, list) != 0) return -1;
+    const int count = static_cast<int>(list.size());
+    newssvc::FreeHeadlines(list);
+    return count;
+  }
+
+  std::string FirstTitle() {
+    std::vector<NewsHeadline> list;
+    m_session->GetTotalHeadline("H", list);
+    const std::string title = list.empty() ? std::string() : newssvc::BlockTitle(list[0]).str();
+    newssvc::FreeHeadlines(list);
+    return title;
+  }
+
+  newssvc::FeedState State() {
+    newssvc::FeedState state;
+    m_session->Catalog().GetFetchState("H", state);
+    return state;
+  }
+
+  static bool Eventually(const std::function<bool()>& condition, seconds timeout = seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(milliseconds(20));
+    }
+    return true;
+  }
+
+  std::optional<newssvc::FeedState> m_restore;  // put back before the session connects
+  TestServer m_server;
+  TempDir m_dir;
+  RecordingSink m_sink;
+  std::unique_ptr<newssvc::CRssNewsSession> m_session;
+};
+
+// Conditional GET: the validator of the first answer comes back on every later request, 304 costs nothing.
+struct ValidatorCase {
+  const char* scenario;
+  const char* requestHeader;  // lower case
+  const char* value;
+};
+
+class ConditionalGet : public HttpFeedTest, public ::testing::WithParamInterface<ValidatorCase> {};
+
+TEST_P(ConditionalGet, ValidatorIsSentBackAnd304ReportsNothing) {
+  const ValidatorCase c = GetParam();
+  Connect(c.scenario);
+  ASSERT_TRUE(m_server.WaitForCount(4));
+  const auto received = m_server.Received();
+  EXPECT_TRUE(received[0].Header(c.requestHeader).empty());
+  for (std::size_t i = 1; i < received.size(); ++i) EXPECT_EQ(received[i].Header(c.requestHeader), c.value) << i;
+  EXPECT_EQ(received[0].Header("user-agent").rfind("vxRSS/", 0), 0u) << received[0].Header("user-agent");
+  EXPECT_NE(received[0].Header("accept-encoding").find("gzip"), std::string::npos);
+  EXPECT_EQ(Headlines(), 1);
+  EXPECT_EQ(m_sink.Count("provider H 20261205"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(HttpFeed, ConditionalGet,
+                         ::testing::Values(ValidatorCase{"etag.xml", "if-none-match", "\"v1\""},
+                                           ValidatorCase{"lastmod.xml", "if-modified-since",
+                                                         "Sat, 05 Dec 2026 01:00:00 GMT"}));
+
+TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
+  m_restore = newssvc::FeedState();
+  m_restore->etag = "\"v1\"";
+  m_restore->url = m_server.Url("etag.xml");
+  Connect("moved-away.xml");
+  ASSERT_TRUE(m_server.WaitForCount(2));
+  EXPECT_EQ(m_server.Count("moved-away.xml"), 0);
+  EXPECT_EQ(m_server.Received()[0].Header("if-none-match"), "\"v1\"");
+  EXPECT_EQ(Headlines(), 0);  // 304: nothing read
+
+  Close();
+  const int before = m_server.Count();
+  m_restore->gone = true;
+  Connect("etag.xml");
+  std::this_thread::sleep_for(milliseconds(500));
+  EXPECT_EQ(m_server.Count(), before);
+}
+
+TEST_F(HttpFeedTest, GzipBodyIsInflatedAndANewItemIsReportedLive) {
+  Connect("gzip.xml");
+  ASSERT_TRUE(m_sink.WaitFor("provider H 20261206"));
+  EXPECT_EQ(Headlines(), 2);
+}
+
+// Answers that turn bad after a good one: the feed keeps its items and says why it failed.
+struct FailureCase {
+  const char* scenario;
+  const char* errorHas;
+};
+
+class FetchFailure : public HttpFeedTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FetchFailure, KeepsTheLastGoodItemsAndNamesTheFault) {
+  Connect(GetParam().scenario);
+  ASSERT_TRUE(Eventually([&] { return !State().lastError.empty(); }, seconds(15)));
+  EXPECT_NE(State().lastError.find(GetParam().errorHas), std::string::npos) << State().lastError;
+  EXPECT_EQ(Headlines(), 1);
+  EXPECT_FALSE(State().gone);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HttpFeed, FetchFailure,
+    ::testing::Values(FailureCase{"bomb.xml", "decoded body over the size limit"}, FailureCase{"big.xml", "size limit"},
+                      FailureCase{"reset.xml", "transfer closed"}, FailureCase{"drip.xml", "too slow"},
+                      FailureCase{"loop.xml", "more than 5 redirects"}, FailureCase{"unavailable.xml", "HTTP 503"},
+                      FailureCase{"notfeed.xml", "not a feed"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) {
+      const std::string name = info.param.scenario;
+      return name.substr(0, name.find('.'));
+    });
+
+TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
+  Connect("stall.xml", "", "etag.xml");
+  ASSERT_TRUE(m_server.WaitForCount(3, "etag.xml"));
+  EXPECT_EQ(Headlines("G"), 1);
+  EXPECT_TRUE(State().lastError.empty());  // H's first fetch is still hanging meanwhile
+  EXPECT_EQ(Headlines("H"), 0);
+}
+
+// The service's log hears of a failing feed once, not once per failed poll.
+TEST_F(HttpFeedTest, AFailureIsLoggedOncePerChangeOfState) {
+  Connect("unavailable.xml");
+  ASSERT_TRUE(m_server.WaitForCount(4, "", seconds(15)));  // one good answer, then three 503s
+  Close();
+  std::ifstream log(port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str());
+  int lines = 0;
+  for (std::string line; std::getline(log, line);)
+    if (line.find(m_server.Url("unavailable.xml")) != std::string::npos) ++lines;
+  EXPECT_EQ(lines, 1);
+}
+
+TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {
+  Connect("backoff.xml");  // six answers 500, then the feed
+  // 100, 200, 400, 800, 1600 ms less jitter: six failures take well over a second at a 100 ms interval.
+  ASSERT_TRUE(m_server.WaitForCount(7, "", seconds(15)));
+  const auto received = m_server.Received();
+  EXPECT_GE(received[5].atMs - received[0].atMs, 1500);
+  ASSERT_TRUE(Eventually([&] { return Headlines() == 1 && State().failures == 0; }));
+  EXPECT_TRUE(State().lastError.empty());
+}
+
+TEST_F(HttpFeedTest, RedirectChainIsFollowedAndOnlyAPermanentOneMovesThePolledUrl) {
+  Connect("temp");  // 302 to old, 301 to new, 308 to chained.xml
+  ASSERT_TRUE(Eventually([&] { return Headlines() == 1; }));
+  EXPECT_EQ(State().url, m_server.Url("temp"));  // the chain began with a temporary redirect
+
+  Close();
+  Connect("old");
+  ASSERT_TRUE(Eventually([&] { return Headlines() == 1 && m_server.Count("chained.xml") >= 4; }));
+  EXPECT_EQ(State().url, m_server.Url("chained.xml"));
+  EXPECT_EQ(m_server.Count("old"), 2);  // once per session: later polls go to the new URL
+}
+
+TEST_F(HttpFeedTest, GoneStopsPollingAndKeepsTheItems) {
+  Connect("gone.xml");
+  ASSERT_TRUE(Eventually([&] { return State().gone; }));
+  const int requests = m_server.Count();
+  std::this_thread::sleep_for(seconds(1));
+  EXPECT_EQ(m_server.Count(), requests);
+  EXPECT_EQ(Headlines(), 1);
+}
+
+// Retry-After in its two forms (2 seconds; a date 3 seconds ahead): the next request waits, though the
+// interval is 100 ms.
+class RetryAfter : public HttpFeedTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RetryAfter, NextRequestWaitsAtLeastThatLong) {
+  Connect(GetParam());
+  ASSERT_TRUE(m_server.WaitForCount(2));
+  const auto received = m_server.Received();
+  EXPECT_GE(received[1].atMs - received[0].atMs, 1500);
+}
+
+INSTANTIATE_TEST_SUITE_P(HttpFeed, RetryAfter, ::testing::Values("retry-seconds.xml", "retry-date.xml"));
+
+TEST_F(HttpFeedTest, LongCacheLifetimeDefersPollsUnlessMinPollSecondsAllowsSooner) {
+  Connect("cached-allowed.xml", "minPollSeconds=\"0\"");  // max-age=3600
+  ASSERT_TRUE(m_server.WaitForCount(3));
+
+  Close();
+  Connect("cached.xml");
+  ASSERT_TRUE(m_server.WaitForCount(1, "cached.xml"));
+  std::this_thread::sleep_for(seconds(1));
+  EXPECT_EQ(m_server.Count("cached.xml"), 1);
+}
+
+// Character sets: a BOM wins, else the HTTP charset, else the declaration; a charset that fails falls back.
+class HttpCharset : public HttpFeedTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HttpCharset, TitleReachesTheRecordsInBig5) {
+  Connect(std::string("charset-") + GetParam());
+  ASSERT_TRUE(Eventually([&] { return Headlines() == 1; })) << State().lastError;
+  EXPECT_EQ(FirstTitle(), kBig5Title);
+}
+
+INSTANTIATE_TEST_SUITE_P(HttpFeed, HttpCharset,
+                         ::testing::Values("Big5AsTextXml", "HeaderOnly", "HeaderWinsOverDeclaration",
+                                           "WrongHeaderFallsBack", "ByteOrderMarkWins", "DeclarationWithoutHeader"));
+
+}  // namespace
+}  // namespace newssvc_test

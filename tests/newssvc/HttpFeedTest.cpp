@@ -148,6 +148,18 @@ TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
   EXPECT_EQ(m_server.Count(), before);
 }
 
+// The archive keeps the validators, so the first request after a restart is already conditional.
+TEST_F(HttpFeedTest, TheFirstPollAfterARestartSendsTheArchivedValidator) {
+  Connect("etag.xml");
+  ASSERT_TRUE(m_server.WaitForCount(2));
+  Close();
+  const int before = m_server.Count();
+  Connect("etag.xml");
+  ASSERT_TRUE(m_server.WaitForCount(before + 1));
+  EXPECT_EQ(m_server.Received()[static_cast<std::size_t>(before)].Header("if-none-match"), "\"v1\"");
+  EXPECT_EQ(Headlines(), 1);  // from the archive: the 304 read nothing
+}
+
 TEST_F(HttpFeedTest, GzipBodyIsInflatedAndANewItemIsReportedLive) {
   Connect("gzip.xml");
   ASSERT_TRUE(m_sink.WaitFor("provider H 20261206"));

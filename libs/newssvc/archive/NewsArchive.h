@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "libs/newssvc/FeedDate.h"
-#include "libs/newssvc/archive/ArchiveMaintenance.h"
 #include "libs/newssvc/FeedState.h"
+#include "libs/newssvc/archive/ArchiveMaintenance.h"
 #include "libs/newssvc/archive/Sqlite.h"
 #include "libs/vxlog/VXLog.h"
 

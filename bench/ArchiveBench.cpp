@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/CollectingReporter.h"
+#include "bench/FigureTable.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/RssNewsSession.h"
 #include "libs/newssvc/archive/NewsArchive.h"
@@ -195,12 +196,6 @@ class IngestFixture {
   long m_serial = 0;
 };
 
-std::string Format(const char* format, double a, double b) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, a, b);
-  return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -248,28 +243,14 @@ int main(int argc, char** argv) {
     const double ingestBare = reporter.MedianSeconds("ingest/bare_insert_loop");
     const double startEmpty = reporter.MedianSeconds("start/empty_archive");
     const double startLarge = reporter.MedianSeconds("start/items:1000000");
-    struct Figure {
-      const char* what;
-      double value;
-      std::string detail;
+    const std::vector<bench::Figure> figures = {
+        {"date query, 1,000,000 vs 1,000 archived items", queryLarge / querySmall, 2, "x",
+         bench::Format("%.1f us vs %.1f us", queryLarge * 1e6, querySmall * 1e6)},
+        {"ingest of a 50-item poll vs bare insert loop", ingestArchive / ingestBare, 2, "x",
+         bench::Format("%.0f items/s vs %.0f items/s", kBatch / ingestArchive, kBatch / ingestBare)},
+        {"service start, 1,000,000 vs empty archive", startLarge / startEmpty, 2, "x",
+         bench::Format("%.2f ms vs %.2f ms", startLarge * 1e3, startEmpty * 1e3)},
     };
-    const Figure figures[] = {
-        {"date query, 1,000,000 vs 1,000 archived items", queryLarge / querySmall,
-         Format("%.1f us vs %.1f us", queryLarge * 1e6, querySmall * 1e6)},
-        {"ingest of a 50-item poll vs bare insert loop", ingestArchive / ingestBare,
-         Format("%.0f items/s vs %.0f items/s", kBatch / ingestArchive, kBatch / ingestBare)},
-        {"service start, 1,000,000 vs empty archive", startLarge / startEmpty,
-         Format("%.2f ms vs %.2f ms", startLarge * 1e3, startEmpty * 1e3)},
-    };
-    bool allWithin = true;
-    std::printf("\n| # | figure | measured | bound | | example (this machine) |\n|---|---|---|---|---|---|\n");
-    int n = 8;  // after vxrss_bench's figures
-    for (const Figure& f : figures) {
-      const bool within = f.value <= 2;
-      allWithin = allWithin && within;
-      std::printf("| %d | %s | %.2f x | <= 2 x | %s | %s |\n", n++, f.what, f.value, within ? "ok" : "OUT",
-                  f.detail.c_str());
-    }
-    return allWithin ? 0 : 1;
+    return bench::PrintFigures(8, figures) ? 0 : 1;  // after vxrss_bench's figures
   }
 }

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/FigureTable.h"
 #include "libs/newssvc/FeedCatalog.h"
 
 namespace {
@@ -124,14 +125,6 @@ class CServiceRounds {
   newssvc::CFeedCatalog m_catalog;
 };
 
-struct Figure {
-  const char* what;
-  double value;
-  double bound;
-  const char* unit;
-  std::string detail;
-};
-
 }  // namespace
 
 int main() {
@@ -191,19 +184,10 @@ int main() {
   std::snprintf(detail[1], sizeof detail[1], "%.1f ms CPU per round; %.0f bytes sent + received per feed",
                 Median(cpu) * 1e3, bytesPerFeed);
   std::snprintf(detail[2], sizeof detail[2], "%.0f B per feed at %d feeds", idleBytes, kFeeds);
-  const Figure figures[] = {
+  const std::vector<bench::Figure> figures = {
       {"poll round, 1,000 feeds all 304, vs curl --parallel-max 64", serviceWall / curlWall, 1.5, "x", detail[0]},
       {"service CPU per unchanged feed", cpuPerFeed, 100, "us", detail[1]},
       {"heap bytes per idle feed", idleBytes, 16384, "B", detail[2]},
   };
-  bool allWithin = true;
-  std::printf("\n| # | figure | measured | bound | | example (this machine) |\n|---|---|---|---|---|---|\n");
-  int n = 11;  // after the manager's, the reader's and the archive's figures
-  for (const Figure& f : figures) {
-    const bool within = f.value <= f.bound;
-    allWithin = allWithin && within;
-    std::printf("| %d | %s | %.2f %s | <= %g %s | %s | %s |\n", n++, f.what, f.value, f.unit, f.bound, f.unit,
-                within ? "ok" : "OUT", f.detail.c_str());
-  }
-  return allWithin ? 0 : 1;
+  return bench::PrintFigures(11, figures) ? 0 : 1;  // after the manager's, the reader's and the archive's
 }

@@ -23,6 +23,7 @@
 #include "bench/AllocationCounter.h"
 #include "bench/BenchViews.h"
 #include "bench/CollectingReporter.h"
+#include "bench/FigureTable.h"
 #include "bench/ReaderBench.h"
 #include "bench/RssNewsMgrTestAccess.h"
 #include "news/RssNewsMgr.h"
@@ -181,20 +182,6 @@ double HostLatencyP99Micros(bool bBusyWorker) {
   return micros[at];
 }
 
-struct Figure {
-  const char* what;
-  double value;
-  double bound;
-  const char* unit;
-  std::string detail;
-};
-
-std::string Format(const char* format, double a, double b) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, a, b);
-  return text;
-}
-
 void RegisterReaderBenchmarks(const bench::CReaderFixture& feeds) {
   benchmark::RegisterBenchmark("reader/feed_to_records", [&feeds](benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(feeds.ReadToRecords());
@@ -286,32 +273,25 @@ int main(int argc, char** argv) {
   const double libxml2Seconds = r.MedianSeconds("reader/bare_libxml2");
   const double megabytes = static_cast<double>(feeds.Bytes()) / 1e6;
 
-  const Figure figures[] = {
+  const std::vector<bench::Figure> figures = {
       {"symbol event, 100,000 vs 100 bookings", symbolLarge / symbolSmall, 2, "x",
-       Format("%.2f us vs %.2f us", symbolLarge * 1e6, symbolSmall * 1e6)},
+       bench::Format("%.2f us vs %.2f us", symbolLarge * 1e6, symbolSmall * 1e6)},
       {"provider event, 100,000 vs 100 pending", pendingLarge / pendingSmall, 2, "x",
-       Format("%.2f us vs %.2f us", pendingLarge * 1e6, pendingSmall * 1e6)},
+       bench::Format("%.2f us vs %.2f us", pendingLarge * 1e6, pendingSmall * 1e6)},
       {"worker delivery vs direct virtual call", perDelivered / perDirect, 5, "x",
-       Format("%.1f ns vs %.1f ns per call", perDelivered * 1e9, perDirect * 1e9)},
+       bench::Format("%.1f ns vs %.1f ns per call", perDelivered * 1e9, perDirect * 1e9)},
       {"host call p99, worker in 200 ms callback", busyP99, 1000, "us",
-       Format("idle worker: %.2f us; busy: %.2f us", idleP99, busyP99)},
+       bench::Format("idle worker: %.2f us; busy: %.2f us", idleP99, busyP99)},
       {"heap bytes per booking at 100,000", largeBookings.BytesPerBooking(), 256, "B",
-       Format("at 100: %.0f B; at 100,000: %.0f B", smallBookings.BytesPerBooking(), largeBookings.BytesPerBooking())},
+       bench::Format("at 100: %.0f B; at 100,000: %.0f B", smallBookings.BytesPerBooking(),
+                     largeBookings.BytesPerBooking())},
       {"RemoveNotify, 100,000 vs 100 bookings", removeLarge / removeSmall, 2, "x",
-       Format("%.2f us vs %.2f us", removeLarge * 1e6, removeSmall * 1e6)},
+       bench::Format("%.2f us vs %.2f us", removeLarge * 1e6, removeSmall * 1e6)},
       {"feed reader vs bare libxml2 parse, same bytes", readerSeconds / libxml2Seconds, 3, "x",
-       Format("%.1f MB/s vs %.1f MB/s", megabytes / readerSeconds, megabytes / libxml2Seconds) +
-           Format(" (%.0f records/s over %.0f files)", static_cast<double>(feeds.ReadToRecords()) / readerSeconds,
-                  static_cast<double>(feeds.Files()))},
+       bench::Format("%.1f MB/s vs %.1f MB/s", megabytes / readerSeconds, megabytes / libxml2Seconds) +
+           bench::Format(" (%.0f records/s over %.0f files)",
+                         static_cast<double>(feeds.ReadToRecords()) / readerSeconds,
+                         static_cast<double>(feeds.Files()))},
   };
-  bool bAllWithin = true;
-  std::printf("\n| # | figure | measured | bound | | example (this machine) |\n|---|---|---|---|---|---|\n");
-  int n = 1;
-  for (const Figure& f : figures) {
-    const bool bWithin = f.value <= f.bound;
-    bAllWithin = bAllWithin && bWithin;
-    std::printf("| %d | %s | %.2f %s | <= %g %s | %s | %s |\n", n++, f.what, f.value, f.unit, f.bound, f.unit,
-                bWithin ? "ok" : "OUT", f.detail.c_str());
-  }
-  return bAllWithin ? 0 : 1;
+  return bench::PrintFigures(1, figures) ? 0 : 1;
 }

@@ -118,7 +118,8 @@ bool CReferenceModel::AddNotify(IRSSNewsObjEvent* pObj, const CString& strID, lo
     ++m_nRefCount;
     if (m_svc.BookSymbolNews_Date(strID, lDate, m_strProviderIDs) == 0) return false;
   }
-  if (pObj && CallView(pObj, SymbolChangeCall(pObj, m_strProviderIDs, strID, 0), true)) {
+  if (pObj &&
+      CallView(pObj, ViewCall(pObj, "OnSymbolHeadlineChange", {m_strProviderIDs.str(), strID.str(), "0"}), true)) {
     RemoveNotify(pObj);
     return false;
   }
@@ -200,7 +201,7 @@ void CReferenceModel::NotifyClear(const CString& strText, EventType eEvent) {
   }
   for (const auto& [v, removals] : planned) {
     if (m_removals[v] != removals || m_closed.count(v) != 0) continue;
-    CallView(v, ClearCall(v, strText), false);
+    CallView(v, ViewCall(v, "OnHeadlineClear", {strText.str()}), false);
     if (ViewReenters(v)) {
       RemoveNotify(v);
       AddNotify(v);
@@ -215,9 +216,10 @@ void CReferenceModel::NotifyChange() {
     for (IRSSNewsObjEvent* v : views) {
       if (!v) continue;
       if (bProvider) {
-        CallView(v, ProviderChangeCall(v, key.strBookingID, 0), false);
+        CallView(v, ViewCall(v, "OnProviderHeadlineChange", {key.strBookingID.str(), "0"}), false);
       } else {
-        for (const CString& p : providers) CallView(v, SymbolChangeCall(v, p, key.strBookingID, 0), false);
+        for (const CString& p : providers)
+          CallView(v, ViewCall(v, "OnSymbolHeadlineChange", {p.str(), key.strBookingID.str(), "0"}), false);
       }
     }
   }
@@ -325,7 +327,7 @@ void CReferenceModel::OnCategoryChange() {
   }
   for (const auto& [key, views] : m_mapObj)
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, CategoryReadyCall(v), false);
+      if (v) CallView(v, ViewCall(v, "OnCategoryReady", {}), false);
 }
 
 void CReferenceModel::AddChange(const NewsChange& change) {
@@ -371,8 +373,10 @@ void CReferenceModel::OnGetTotalHeadLineReq(const CString& strProviderID, int nT
   task.vecIDs.erase(std::remove(task.vecIDs.begin(), task.vecIDs.end(), strProviderID), task.vecIDs.end());
   if (!task.vecIDs.empty()) return;
   IRSSNewsObjEvent* const pObj = task.pObj;
-  const bool bFailed = !pObj || CallView(pObj, TotalHeadlineCall(pObj, task.vecHeadline), true);
-  // The view frees the blocks it receives (TotalHeadlineCall stands in for it); without a view, the model does.
+  const bool bFailed =
+      !pObj || CallView(pObj, ViewCall(pObj, "OnTotalHeadline", {fakes::TakeTags(task.vecHeadline)}), true);
+  // The view frees the blocks it receives (the tags taken for the trace stand in for it); without a view, the model
+  // does.
   FreeHeadlines(task.vecHeadline);
   m_mapTask.erase(it);
   m_bTaskFree[nTaskID] = true;
@@ -387,7 +391,11 @@ void CReferenceModel::OnNewsContentChange(const CString& strProviderID, long lKe
   for (const auto& [booking, views] : m_mapObj) {
     if (booking.strBookingID.CompareNoCase(key) != 0) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, ContentCall(v, strProviderID, lKey1, lKey2, content), false);
+      if (v)
+        CallView(v,
+                 ViewCall(v, "OnNewsContentArrive",
+                          {strProviderID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()}),
+                 false);
   }
 }
 
@@ -399,7 +407,12 @@ void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, co
   for (const auto& [booking, views] : m_mapObj) {
     if (booking.strBookingID.CompareNoCase(strSymbolID) != 0) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, SymbolContentCall(v, strProviderID, strSymbolID, lKey1, lKey2, content), false);
+      if (v)
+        CallView(v,
+                 ViewCall(v, "OnSymbolNewsContentArrive",
+                          {strProviderID.str(), strSymbolID.str(), std::to_string(lKey1), std::to_string(lKey2),
+                           content.str()}),
+                 false);
   }
 }
 
@@ -427,8 +440,10 @@ bool CReferenceModel::DeliverChangeSet() {
       failed.emplace_back(text, v);
       continue;
     }
-    const std::string call = c.strSubID.IsEmpty() ? ProviderChangeCall(v, c.strID, c.lDate)
-                                                  : SymbolChangeCall(v, c.strID, c.strSubID, c.lDate);
+    const std::string call =
+        c.strSubID.IsEmpty()
+            ? ViewCall(v, "OnProviderHeadlineChange", {c.strID.str(), std::to_string(c.lDate)})
+            : ViewCall(v, "OnSymbolHeadlineChange", {c.strID.str(), c.strSubID.str(), std::to_string(c.lDate)});
     const bool bCalled = m_closed.count(v) == 0;
     if (bCalled && ViewRemovesItself(v)) {
       m_trace.Add(call);

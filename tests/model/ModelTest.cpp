@@ -192,7 +192,7 @@ std::string ModelRun::RunRandomOperation() {
     const auto b = m_model->GetNewsHeadline(view);
     Result("GetNewsHeadline " + Outcome(a, b.first) + " " + std::to_string(out.size()) + "/" +
            std::to_string(b.second));
-    FreeHeadlines(out);
+    fakes::TakeTags(out);
     return "GetNewsHeadline(" + ViewName(view) + ")";
   }
   if (roll < 51) {

@@ -58,7 +58,7 @@ CReferenceModel::CReferenceModel(fakes::FakeNewsSvc& service, bool bCategoryRead
 }
 
 CReferenceModel::~CReferenceModel() {
-  for (auto& [id, task] : m_mapTask) FreeHeadlines(task.vecHeadline);
+  for (auto& [id, task] : m_mapTask) fakes::TakeTags(task.vecHeadline);
 }
 
 std::string CReferenceModel::Describe() const {
@@ -162,7 +162,7 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
       continue;
     }
     if (m_svc.CancelTotalHeadline(it->first) != 0) return false;
-    FreeHeadlines(it->second.vecHeadline);
+    fakes::TakeTags(it->second.vecHeadline);
     m_bTaskFree[it->first] = true;
     it = m_mapTask.erase(it);
   }
@@ -299,7 +299,7 @@ std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* 
     std::vector<NewsHeadline> list;
     if (m_svc.GetSymbolHeadline(provider, text, list) != 0) bResult = false;
     nCount += list.size();
-    FreeHeadlines(list);
+    fakes::TakeTags(list);
   }
   return {bResult, nCount};
 }
@@ -348,7 +348,7 @@ void CReferenceModel::OnProviderHeadLineChange_Date(const CString& strProviderID
   const CString key = Contained(strProviderID) ? m_strProviderIDs : strProviderID;
   if (FindFirstByID(key) != m_mapObj.end()) AddChange(NewsChange{strProviderID, CString(), lDate});
   ClearRefreshMark(key);
-  FreeHeadlines(list);
+  fakes::TakeTags(list);
 }
 
 void CReferenceModel::OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID,
@@ -359,7 +359,7 @@ void CReferenceModel::OnSymbolNewsHeadLineChange_Date(const CString& strProvider
   if (list.empty()) NotifyClear(strProviderID, EVENT_SYMBOL);
   AddChange(NewsChange{strProviderID, strSymbolID, lDate});
   ClearRefreshMark(strSymbolID);
-  FreeHeadlines(list);
+  fakes::TakeTags(list);
 }
 
 void CReferenceModel::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) {
@@ -377,7 +377,7 @@ void CReferenceModel::OnGetTotalHeadLineReq(const CString& strProviderID, int nT
       !pObj || CallView(pObj, ViewCall(pObj, "OnTotalHeadline", {fakes::TakeTags(task.vecHeadline)}), true);
   // The view frees the blocks it receives (the tags taken for the trace stand in for it); without a view, the model
   // does.
-  FreeHeadlines(task.vecHeadline);
+  fakes::TakeTags(task.vecHeadline);
   m_mapTask.erase(it);
   m_bTaskFree[nTaskID] = true;
   if (bFailed) RemoveNotify(pObj);

@@ -77,8 +77,6 @@ class ManagerTest : public ::testing::Test {
     log.Clear();
   }
 
-  void Pass() { CRssNewsMgrTestAccess::DeliverPass(mgr); }
-
   fakes::FakeNewsSvc svc;
   CallLog& log = svc.Log();
   fakes::RecordingView v1{"v1", log};

@@ -41,14 +41,19 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
   std::vector<NewsHeadline> out;
   EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out));
   EXPECT_EQ(fakes::TakeTags(out), "a,b");
+  out.assign(2, NewsHeadline{});  // dropped, not freed: the caller's blocks stay the caller's
   EXPECT_TRUE(mgr.PullSymbolNewsHeadline_Date("", "2330", -3, out));
+  EXPECT_EQ(out.size(), 1u);
   EXPECT_EQ(fakes::TakeTags(out), "s");
   EXPECT_THAT(log.Matching("GetSymbolHeadline("),
               ElementsAre("GetSymbolHeadline(11;2330)", "GetSymbolHeadline(12;2330)"));
 
   svc.SetResultFor("GetTotalHeadline", "A", 2);
+  svc.SetResultFor("GetSymbolHeadline", "11;2330", 2);
   EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out)) << "one failed provider fails the whole";
   EXPECT_EQ(fakes::TakeTags(out), "b");
+  EXPECT_FALSE(mgr.PullSymbolNewsHeadline_Date("", "2330", 0, out));
+  EXPECT_EQ(fakes::TakeTags(out), "s");
 
   // A dated pull asks for that date alone; status 0 means the list was filled.
   svc.SetHeadlines("GetProviderHeadline_Date", "11;5", {{"5", "1", "d"}});

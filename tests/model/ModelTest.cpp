@@ -214,8 +214,9 @@ std::string ModelRun::RunRandomOperation() {
     return "OnSymbolNewsHeadLineChange_Date('" + id.str() + "','" + symbol.str() + "'," + std::to_string(date) + ")";
   }
   if (roll < 84) {
-    const CString id = Pick(kReported);
-    const int task = Chance(95) ? static_cast<int>(m_rng() % 4) : 99;
+    CString id = Pick(kReported);
+    int task = Chance(95) ? static_cast<int>(m_rng() % 4) : 99;
+    if (Chance(60)) m_model->AwaitedAnswer(m_rng(), id, task);  // most answers are for a task that waits
     ArmSome(15);
     m_mgr->OnGetTotalHeadLineReq(id, task);
     m_model->OnGetTotalHeadLineReq(id, task);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include "tests/model/ModelView.h"
 
@@ -459,4 +460,13 @@ bool CReferenceModel::DeliverChangeSet() {
   }
   for (const auto& [text, view] : failed) RemoveNotify(view);
   return bResult;
+}
+
+bool CReferenceModel::AwaitedAnswer(uint64_t roll, CString& strProviderID, int& nTaskID) const {
+  std::vector<std::pair<CString, int>> awaited;
+  for (const auto& [id, task] : m_mapTask)
+    for (const CString& provider : task.vecIDs) awaited.emplace_back(provider, id);
+  if (awaited.empty()) return false;
+  std::tie(strProviderID, nTaskID) = awaited[roll % awaited.size()];
+  return true;
 }

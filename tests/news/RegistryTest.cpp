@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(Lists, SplitIDsTest,
 // Category tree and the registrations that wait for it.
 
 TEST_F(ManagerTest, CategoriesOfOneNameAreMergedAndNamesFoundIgnoringCase) {
-  svc.AddCategory("Group", {{"13", "Item 13"}, {"ab", "Item ab"}});
+  svc.AddCategory("Group", {{"13", "Item 13"}, {"ab", "Item ab"}, {"", "Item without an ID"}});
   svc.AddNullCategory();
   svc.AddCategory("Alpha", {{"AB", "Item AB"}});
   Open();

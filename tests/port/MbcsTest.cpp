@@ -47,6 +47,7 @@ TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
   EXPECT_EQ(CString("a\\b\xB3\x5C").ReverseFind('\\'), 1);
   EXPECT_EQ(CString("11,12").Find("12", 1), 3);
   EXPECT_EQ(CString("abc").Find("abcd"), -1);
+  EXPECT_EQ(CString("abc").Find("", 3), 3);  // the empty text is found at the very end
 }
 
 // The helpers below CString at the ends of a text: no character at the end, an empty needle found there, and

@@ -100,6 +100,13 @@ TEST_F(CheckTreeTest, SpaceTogglesTheCaretItemAndNeverReachesTheTree) {
   tree.KeyDown(VK_UP);
   EXPECT_EQ(tree.GetSelectedItem(), items.at("b"));
   EXPECT_EQ(DefaultProcessedKeys(VK_UP), 1);
+
+  // Attached to another tree, the control no longer takes this one's keys.
+  CMemoryTree other;
+  ctrl.Attach(other);
+  tree.KeyDown(VK_SPACE);
+  EXPECT_EQ(DefaultProcessedKeys(VK_SPACE), 1);
+  ctrl.Attach(tree);  // before `other` goes
 }
 
 TEST_F(CheckTreeTest, RemovingABoxAndSpaceOnAnItemWithoutOneChangeNoOtherItem) {

@@ -75,6 +75,8 @@ TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirst) {
               ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()",
                           "QMGetWTRSSNewsSvc(g1;g2;" + port::JoinPath("root", "Config").str() + ")"));
   EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 0u);
+  std::vector<NewsHeadline> out;
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out)) << "the first session's views are gone";
   EXPECT_TRUE(VXRSS::ModuleLogExists());
 }
 

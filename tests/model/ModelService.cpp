@@ -1,15 +1,5 @@
 #include "tests/model/ModelService.h"
 
-#include <new>
-
-void FreeHeadlines(std::vector<NewsHeadline>& vecList) {
-  for (NewsHeadline& h : vecList) {
-    ::operator delete(h.pBlock);
-    h.pBlock = nullptr;
-  }
-  vecList.clear();
-}
-
 CModelService::CModelService(const CModelScript& script) : m_script(script) {
   // One category with one item, enough for the manager to rebuild its tree.
   m_svc.AddCategory("Market", {{"P1", "Provider one"}});

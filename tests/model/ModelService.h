@@ -36,6 +36,3 @@ class CModelService {
   std::map<std::string, int> m_net;
   fakes::FakeNewsSvc m_svc;
 };
-
-// Frees the block of every record and empties the list.
-void FreeHeadlines(std::vector<NewsHeadline>& vecList);

@@ -1,7 +1,7 @@
 // CModelView: a recording view whose calls land in the trace. While armed it throws from the
 // headline callbacks, whose exceptions the manager catches and answers by removing the view.
 //
-// The *Call functions spell each callback as the trace holds it; the reference model writes the same
+// ViewCall spells each callback as the trace holds it; the reference model writes the same
 // strings for the calls it expects.
 #pragma once
 
@@ -42,14 +42,5 @@ bool ViewArmed(const IRSSNewsObjEvent* pObj);
 bool ViewRemovesItself(const IRSSNewsObjEvent* pObj);
 bool ViewReenters(const IRSSNewsObjEvent* pObj);
 
-std::string ProviderChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lDate);
-std::string SymbolChangeCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, const CString& strSymbolID,
-                             long lDate);
-std::string ContentCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, long lKey1, long lKey2,
-                        const CString& strContent);
-std::string SymbolContentCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID, const CString& strSymbolID,
-                              long lKey1, long lKey2, const CString& strContent);
-std::string ClearCall(const IRSSNewsObjEvent* pObj, const CString& strProviderID);
-// The records' blocks are freed, as the receiving view would.
-std::string TotalHeadlineCall(const IRSSNewsObjEvent* pObj, std::vector<NewsHeadline>& vecHeadline);
-std::string CategoryReadyCall(const IRSSNewsObjEvent* pObj);
+// A view call spelled as the recording view writes it: "view.Operation(arg;arg)".
+std::string ViewCall(const IRSSNewsObjEvent* pObj, const char* op, const std::vector<std::string>& args);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include "tests/model/ModelView.h"
 
@@ -58,7 +59,7 @@ CReferenceModel::CReferenceModel(fakes::FakeNewsSvc& service, bool bCategoryRead
 }
 
 CReferenceModel::~CReferenceModel() {
-  for (auto& [id, task] : m_mapTask) FreeHeadlines(task.vecHeadline);
+  for (auto& [id, task] : m_mapTask) fakes::TakeTags(task.vecHeadline);
 }
 
 std::string CReferenceModel::Describe() const {
@@ -118,7 +119,8 @@ bool CReferenceModel::AddNotify(IRSSNewsObjEvent* pObj, const CString& strID, lo
     ++m_nRefCount;
     if (m_svc.BookSymbolNews_Date(strID, lDate, m_strProviderIDs) == 0) return false;
   }
-  if (pObj && CallView(pObj, SymbolChangeCall(pObj, m_strProviderIDs, strID, 0), true)) {
+  if (pObj &&
+      CallView(pObj, ViewCall(pObj, "OnSymbolHeadlineChange", {m_strProviderIDs.str(), strID.str(), "0"}), true)) {
     RemoveNotify(pObj);
     return false;
   }
@@ -161,7 +163,7 @@ bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
       continue;
     }
     if (m_svc.CancelTotalHeadline(it->first) != 0) return false;
-    FreeHeadlines(it->second.vecHeadline);
+    fakes::TakeTags(it->second.vecHeadline);
     m_bTaskFree[it->first] = true;
     it = m_mapTask.erase(it);
   }
@@ -200,7 +202,7 @@ void CReferenceModel::NotifyClear(const CString& strText, EventType eEvent) {
   }
   for (const auto& [v, removals] : planned) {
     if (m_removals[v] != removals || m_closed.count(v) != 0) continue;
-    CallView(v, ClearCall(v, strText), false);
+    CallView(v, ViewCall(v, "OnHeadlineClear", {strText.str()}), false);
     if (ViewReenters(v)) {
       RemoveNotify(v);
       AddNotify(v);
@@ -215,9 +217,10 @@ void CReferenceModel::NotifyChange() {
     for (IRSSNewsObjEvent* v : views) {
       if (!v) continue;
       if (bProvider) {
-        CallView(v, ProviderChangeCall(v, key.strBookingID, 0), false);
+        CallView(v, ViewCall(v, "OnProviderHeadlineChange", {key.strBookingID.str(), "0"}), false);
       } else {
-        for (const CString& p : providers) CallView(v, SymbolChangeCall(v, p, key.strBookingID, 0), false);
+        for (const CString& p : providers)
+          CallView(v, ViewCall(v, "OnSymbolHeadlineChange", {p.str(), key.strBookingID.str(), "0"}), false);
       }
     }
   }
@@ -297,7 +300,7 @@ std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* 
     std::vector<NewsHeadline> list;
     if (m_svc.GetSymbolHeadline(provider, text, list) != 0) bResult = false;
     nCount += list.size();
-    FreeHeadlines(list);
+    fakes::TakeTags(list);
   }
   return {bResult, nCount};
 }
@@ -325,7 +328,7 @@ void CReferenceModel::OnCategoryChange() {
   }
   for (const auto& [key, views] : m_mapObj)
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, CategoryReadyCall(v), false);
+      if (v) CallView(v, ViewCall(v, "OnCategoryReady", {}), false);
 }
 
 void CReferenceModel::AddChange(const NewsChange& change) {
@@ -346,7 +349,7 @@ void CReferenceModel::OnProviderHeadLineChange_Date(const CString& strProviderID
   const CString key = Contained(strProviderID) ? m_strProviderIDs : strProviderID;
   if (FindFirstByID(key) != m_mapObj.end()) AddChange(NewsChange{strProviderID, CString(), lDate});
   ClearRefreshMark(key);
-  FreeHeadlines(list);
+  fakes::TakeTags(list);
 }
 
 void CReferenceModel::OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID,
@@ -357,7 +360,7 @@ void CReferenceModel::OnSymbolNewsHeadLineChange_Date(const CString& strProvider
   if (list.empty()) NotifyClear(strProviderID, EVENT_SYMBOL);
   AddChange(NewsChange{strProviderID, strSymbolID, lDate});
   ClearRefreshMark(strSymbolID);
-  FreeHeadlines(list);
+  fakes::TakeTags(list);
 }
 
 void CReferenceModel::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) {
@@ -371,9 +374,11 @@ void CReferenceModel::OnGetTotalHeadLineReq(const CString& strProviderID, int nT
   task.vecIDs.erase(std::remove(task.vecIDs.begin(), task.vecIDs.end(), strProviderID), task.vecIDs.end());
   if (!task.vecIDs.empty()) return;
   IRSSNewsObjEvent* const pObj = task.pObj;
-  const bool bFailed = !pObj || CallView(pObj, TotalHeadlineCall(pObj, task.vecHeadline), true);
-  // The view frees the blocks it receives (TotalHeadlineCall stands in for it); without a view, the model does.
-  FreeHeadlines(task.vecHeadline);
+  const bool bFailed =
+      !pObj || CallView(pObj, ViewCall(pObj, "OnTotalHeadline", {fakes::TakeTags(task.vecHeadline)}), true);
+  // The view frees the blocks it receives (the tags taken for the trace stand in for it); without a view, the model
+  // does.
+  fakes::TakeTags(task.vecHeadline);
   m_mapTask.erase(it);
   m_bTaskFree[nTaskID] = true;
   if (bFailed) RemoveNotify(pObj);
@@ -387,7 +392,11 @@ void CReferenceModel::OnNewsContentChange(const CString& strProviderID, long lKe
   for (const auto& [booking, views] : m_mapObj) {
     if (booking.strBookingID.CompareNoCase(key) != 0) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, ContentCall(v, strProviderID, lKey1, lKey2, content), false);
+      if (v)
+        CallView(v,
+                 ViewCall(v, "OnNewsContentArrive",
+                          {strProviderID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()}),
+                 false);
   }
 }
 
@@ -399,7 +408,12 @@ void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, co
   for (const auto& [booking, views] : m_mapObj) {
     if (booking.strBookingID.CompareNoCase(strSymbolID) != 0) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v) CallView(v, SymbolContentCall(v, strProviderID, strSymbolID, lKey1, lKey2, content), false);
+      if (v)
+        CallView(v,
+                 ViewCall(v, "OnSymbolNewsContentArrive",
+                          {strProviderID.str(), strSymbolID.str(), std::to_string(lKey1), std::to_string(lKey2),
+                           content.str()}),
+                 false);
   }
 }
 
@@ -427,8 +441,10 @@ bool CReferenceModel::DeliverChangeSet() {
       failed.emplace_back(text, v);
       continue;
     }
-    const std::string call = c.strSubID.IsEmpty() ? ProviderChangeCall(v, c.strID, c.lDate)
-                                                  : SymbolChangeCall(v, c.strID, c.strSubID, c.lDate);
+    const std::string call =
+        c.strSubID.IsEmpty()
+            ? ViewCall(v, "OnProviderHeadlineChange", {c.strID.str(), std::to_string(c.lDate)})
+            : ViewCall(v, "OnSymbolHeadlineChange", {c.strID.str(), c.strSubID.str(), std::to_string(c.lDate)});
     const bool bCalled = m_closed.count(v) == 0;
     if (bCalled && ViewRemovesItself(v)) {
       m_trace.Add(call);
@@ -444,4 +460,13 @@ bool CReferenceModel::DeliverChangeSet() {
   }
   for (const auto& [text, view] : failed) RemoveNotify(view);
   return bResult;
+}
+
+bool CReferenceModel::AwaitedAnswer(uint64_t roll, CString& strProviderID, int& nTaskID) const {
+  std::vector<std::pair<CString, int>> awaited;
+  for (const auto& [id, task] : m_mapTask)
+    for (const CString& provider : task.vecIDs) awaited.emplace_back(provider, id);
+  if (awaited.empty()) return false;
+  std::tie(strProviderID, nTaskID) = awaited[roll % awaited.size()];
+  return true;
 }

@@ -6,6 +6,7 @@
 // The model test drives a CRssNewsMgr and this model with the same operations and compares what both did.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -63,6 +64,8 @@ class CReferenceModel {
   void OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2);
   // One pass of the worker.
   bool DeliverChangeSet();
+  // A provider answer some task awaits, picked by `roll`; false (nothing changed) when no task awaits one.
+  bool AwaitedAnswer(uint64_t roll, CString& strProviderID, int& nTaskID) const;
 
  private:
   using Registry = std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>;

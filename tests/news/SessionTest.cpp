@@ -2,31 +2,15 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "news/ModuleLog.h"
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"
+#include "tests/fakes/ModuleLogLines.h"
 #include "tests/news/ManagerTestSupport.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-namespace {
-
-// How many lines of the log folder beside the executable hold `text`.
-int LogLinesWith(const std::string& text) {
-  const std::filesystem::path folder = std::filesystem::path(port::ExecutableFolder().str()) / "LOG";
-  if (!std::filesystem::exists(folder)) return 0;
-  int count = 0;
-  for (const auto& file : std::filesystem::directory_iterator(folder)) {
-    std::ifstream in(file.path());
-    for (std::string line; std::getline(in, line);) count += line.find(text) != std::string::npos;
-  }
-  return count;
-}
-
-}  // namespace
 
 TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlaces) {
   CRSSNewsDataMgr& store = VXRSS::GetRSSNewsDataMgr();
@@ -91,6 +75,8 @@ TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirst) {
               ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()",
                           "QMGetWTRSSNewsSvc(g1;g2;" + port::JoinPath("root", "Config").str() + ")"));
   EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 0u);
+  std::vector<NewsHeadline> out;
+  EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out)) << "the first session's views are gone";
   EXPECT_TRUE(VXRSS::ModuleLogExists());
 }
 
@@ -112,20 +98,20 @@ TEST_F(ManagerTest, WithoutSessionNothingReachesTheServiceAndFinitTwiceCallsNoth
 
 TEST_F(ManagerTest, TwoManagersShareOneLoggerThatWritesItsLineOnceAndEitherFinitDestroys) {
   mgr.Finit();  // no logger left over from another test
-  const int before = LogLinesWith("CVRSSMgr::Init Log init");
+  const int before = fakes::ModuleLogLinesWith("CVRSSMgr::Init Log init");
   Open();
   CRssNewsMgr second;
   ASSERT_TRUE(second.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
   EXPECT_TRUE(VXRSS::ModuleLogExists());
   second.Finit();
   EXPECT_FALSE(VXRSS::ModuleLogExists());
-  EXPECT_EQ(LogLinesWith("CVRSSMgr::Init Log init"), before + 1);
+  EXPECT_EQ(fakes::ModuleLogLinesWith("CVRSSMgr::Init Log init"), before + 1);
 }
 
 TEST_F(ManagerTest, WithoutAFrontEndTheSettingsDialogFailsAndTheLogSaysWhy) {
   Open();
   const std::string strWhy = "no modal front end";
-  const int before = LogLinesWith(strWhy);
+  const int before = fakes::ModuleLogLinesWith(strWhy);
   EXPECT_FALSE(mgr.ShowRSSNewsSettingDlg(nullptr, "user"));
-  EXPECT_EQ(LogLinesWith(strWhy), before + 1);
+  EXPECT_EQ(fakes::ModuleLogLinesWith(strWhy), before + 1);
 }

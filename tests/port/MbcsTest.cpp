@@ -2,6 +2,7 @@
 
 #include "port/CString.h"
 #include "port/CodePage.h"
+#include "port/Mbcs.h"
 #include "port/Path.h"
 
 namespace {
@@ -46,6 +47,17 @@ TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
   EXPECT_EQ(CString("a\\b\xB3\x5C").ReverseFind('\\'), 1);
   EXPECT_EQ(CString("11,12").Find("12", 1), 3);
   EXPECT_EQ(CString("abc").Find("abcd"), -1);
+  EXPECT_EQ(CString("abc").Find("", 3), 3);  // the empty text is found at the very end
+}
+
+// The helpers below CString at the ends of a text: no character at the end, an empty needle found there, and
+// folding that steps over double-byte characters.
+TEST(Mbcs, EndsOfTheText) {
+  EXPECT_EQ(port::CharLength("a\xA4\x41", 3), 0u);
+  EXPECT_EQ(port::CharLength("a\xA4\x41", 1), 2u);
+  EXPECT_EQ(port::MbsFind("abc", "", 3), 3u);
+  EXPECT_EQ(port::MbsFind("abc", "c", 3), std::string::npos);
+  EXPECT_EQ(port::MbsFoldCase("AbC\xA4\x41Z"), "abc\xA4\x41z");
 }
 
 TEST(CStringSubstrings, ClampLikeMfc) {

@@ -91,8 +91,6 @@ class FileCalls {
   }
 };
 
-std::size_t FilesIn(const fs::path& folder) { return std::distance(fs::directory_iterator(folder), {}); }
-
 fs::perms PermissionsOf(const fs::path& path) { return fs::status(path).permissions(); }
 
 // Lowers the soft file-size limit for its lifetime; writes beyond it fail with EFBIG instead of raising
@@ -118,16 +116,6 @@ class FileSizeLimit {
   void (*m_savedHandler)(int) = nullptr;
 };
 
-// A store that has saved "old" and holds "new", not yet saved.
-class SavedOld : public StoreInTempDir {
- public:
-  SavedOld() {
-    EXPECT_EQ(store.SetRSSNewsSels({"old"}), 1);
-    EXPECT_EQ(store.Save(), 1);
-    EXPECT_EQ(store.SetRSSNewsSels({"new"}), 1);
-  }
-};
-
 TEST(SettingsAtomicSave, WriteFailureLeavesTheOldFileWhole) {
   SavedOld s;
   ASSERT_EQ(s.store.SetRSSNewsSels(std::vector<CString>(2000, "ABCDEFGH")), 1);
@@ -136,7 +124,7 @@ TEST(SettingsAtomicSave, WriteFailureLeavesTheOldFileWhole) {
     EXPECT_EQ(s.store.Save(), 0);
   }
   EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));
-  EXPECT_EQ(FilesIn(s.Folder()), 1u);  // no temporary left
+  EXPECT_EQ(s.FilesInFolder(), 1u);  // no temporary left
 }
 
 TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
@@ -156,7 +144,7 @@ TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
   ASSERT_EQ(first.store.Load(), 1);
   const CString loaded = first.store.GetRSSNewsSels();
   EXPECT_TRUE(loaded == firstText || loaded == secondText) << loaded.str();
-  EXPECT_EQ(FilesIn(first.Folder()), 1u);
+  EXPECT_EQ(first.FilesInFolder(), 1u);
 }
 
 TEST(SettingsDurableSave, SyncsTheNewFileBeforeTheMoveAndTheFolderAfterIt) {
@@ -184,7 +172,7 @@ TEST(SettingsDurableSave, AFailedSyncOfTheFileOrOfTheFolderFailsTheSave) {
     if (!folderFails) {
       EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));  // the new file was not moved
     }
-    EXPECT_EQ(FilesIn(s.Folder()), 1u);
+    EXPECT_EQ(s.FilesInFolder(), 1u);
   }
 }
 
@@ -194,7 +182,7 @@ TEST(SettingsSaveTarget, ReadOnlyFileIsRefusedAndLeftAsItWas) {
   EXPECT_EQ(s.store.Save(), 0);  // even for a user who could write it anyway
   EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));
   EXPECT_EQ(PermissionsOf(s.SettingsPath()), fs::perms::owner_read | fs::perms::group_read);
-  EXPECT_EQ(FilesIn(s.Folder()), 1u);
+  EXPECT_EQ(s.FilesInFolder(), 1u);
 }
 
 TEST(SettingsSaveTarget, KeepsThePermissionsOfTheFile) {

@@ -2,6 +2,9 @@
 // the file's exact layout and whole-file I/O.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,9 +33,22 @@ class StoreInTempDir {
 
   std::filesystem::path SettingsPath() const { return m_dir.path() / CRSSNewsDataMgr::kFileName; }
   const std::filesystem::path& Folder() const { return m_dir.path(); }
+  std::size_t FilesInFolder() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}));
+  }
 
   CRSSNewsDataMgr store;
 
  private:
   TempDir m_dir;
+};
+
+// A store that has saved "old" and holds "new", not yet saved.
+class SavedOld : public StoreInTempDir {
+ public:
+  SavedOld() {
+    EXPECT_EQ(store.SetRSSNewsSels({"old"}), 1);
+    EXPECT_EQ(store.Save(), 1);
+    EXPECT_EQ(store.SetRSSNewsSels({"new"}), 1);
+  }
 };

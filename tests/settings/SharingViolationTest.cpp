@@ -32,29 +32,19 @@ class UnsharedOpen {
   std::thread m_closer;
 };
 
-class SettingsSharingViolation : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(s.store.SetRSSNewsSels({"old"}), 1);
-    ASSERT_EQ(s.store.Save(), 1);
-    ASSERT_EQ(s.store.SetRSSNewsSels({"new"}), 1);
-  }
-  std::size_t FilesInFolder() const { return std::distance(std::filesystem::directory_iterator(s.Folder()), {}); }
-
-  StoreInTempDir s;
-};
-
-TEST_F(SettingsSharingViolation, SaveWaitsForAFileHeldOpenForAMoment) {
+TEST(SettingsSharingViolation, SaveWaitsForAFileHeldOpenForAMoment) {
+  SavedOld s;
   {
     const UnsharedOpen scanner(s.SettingsPath(), milliseconds(300));
     ASSERT_TRUE(scanner.IsOpen());
     EXPECT_EQ(s.store.Save(), 1);
   }
   EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("new"));
-  EXPECT_EQ(FilesInFolder(), 1u);
+  EXPECT_EQ(s.FilesInFolder(), 1u);
 }
 
-TEST_F(SettingsSharingViolation, SaveGivesUpAfterAboutASecondAndAReadOnlyFileAtOnce) {
+TEST(SettingsSharingViolation, SaveGivesUpAfterAboutASecondAndAReadOnlyFileAtOnce) {
+  SavedOld s;
   {
     const UnsharedOpen scanner(s.SettingsPath(), milliseconds(4000));
     ASSERT_TRUE(scanner.IsOpen());
@@ -65,7 +55,7 @@ TEST_F(SettingsSharingViolation, SaveGivesUpAfterAboutASecondAndAReadOnlyFileAtO
     EXPECT_LT(waited, milliseconds(3000));
   }
   EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));
-  EXPECT_EQ(FilesInFolder(), 1u);
+  EXPECT_EQ(s.FilesInFolder(), 1u);
 
   ASSERT_TRUE(SetFileAttributesW(s.SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(s.store.Save(), 0);

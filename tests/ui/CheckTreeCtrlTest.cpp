@@ -100,6 +100,13 @@ TEST_F(CheckTreeTest, SpaceTogglesTheCaretItemAndNeverReachesTheTree) {
   tree.KeyDown(VK_UP);
   EXPECT_EQ(tree.GetSelectedItem(), items.at("b"));
   EXPECT_EQ(DefaultProcessedKeys(VK_UP), 1);
+
+  // Attached to another tree, the control no longer takes this one's keys.
+  CMemoryTree other;
+  ctrl.Attach(other);
+  tree.KeyDown(VK_SPACE);
+  EXPECT_EQ(DefaultProcessedKeys(VK_SPACE), 1);
+  ctrl.Attach(tree);  // before `other` goes
 }
 
 TEST_F(CheckTreeTest, RemovingABoxAndSpaceOnAnItemWithoutOneChangeNoOtherItem) {
@@ -128,16 +135,12 @@ TEST_F(CheckTreeTest, SetItemStateWithoutSearchLeavesDescendantsButRecomputesAnc
   EXPECT_EQ(States(), "root=1 p=1 x=1 y=1");
 }
 
-TEST_F(CheckTreeTest, ItemsWithoutBoxAreIgnoredWhenAParentIsDecided) {
-  Build({{0, "G", 1}, {1, "before", 0}, {1, "a", 1}, {1, "after", 0}});
-  ClickStateIcon("a");
-  EXPECT_EQ(States(), "G=3 before=0 a=3 after=0");
-}
-
-TEST_F(CheckTreeTest, CheckingPassesThroughItemsWithoutBoxToTheirChildren) {
-  Build({{0, "G", 1}, {1, "folder", 0}, {2, "deep", 1}, {1, "a", 1}});
+TEST_F(CheckTreeTest, ItemsWithoutBoxArePassedThroughToTheirChildrenAndIgnoredWhenAParentIsDecided) {
+  Build({{0, "G", 1}, {1, "before", 0}, {1, "folder", 0}, {2, "deep", 1}, {1, "a", 1}, {1, "after", 0}});
   ClickStateIcon("G");
-  EXPECT_EQ(States(), "G=3 folder=0 deep=3 a=3");
+  EXPECT_EQ(States(), "G=3 before=0 folder=0 deep=3 a=3 after=0");
+  ClickStateIcon("a");
+  EXPECT_EQ(States(), "G=1 before=0 folder=0 deep=3 a=1 after=0");
 }
 
 }  // namespace

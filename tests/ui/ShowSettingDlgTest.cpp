@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "libs/vxcommon/VxCommon.h"
 #include "news/RssNewsMgr.h"
-#include "port/Path.h"
 #include "tests/fakes/FakeNewsSvc.h"
+#include "tests/fakes/ModuleLogLines.h"
 #include "tests/settings/SettingsFileTest.h"
 #include "ui/ScriptedFrontEnd.h"
 
@@ -20,17 +19,6 @@ namespace {
 using Lines = std::vector<std::string>;
 using A = UserAction;
 namespace fs = std::filesystem;
-
-// How many lines of the module's log (in the folder beside the executable) hold `text`.
-int LogLinesWith(const std::string& text) {
-  const fs::path folder = fs::path(port::ExecutableFolder().str()) / "LOG";
-  int count = 0;
-  for (const auto& file : fs::directory_iterator(folder)) {
-    std::ifstream in(file.path());
-    for (std::string line; std::getline(in, line);) count += line.find(text) != std::string::npos ? 1 : 0;
-  }
-  return count;
-}
 
 // The rows of one group as the tree showed them: the group's own row and those of its shown items.
 Lines GroupRows(const Lines& rows, const std::string& group) {
@@ -108,11 +96,11 @@ TEST_F(ShowSettingDlgTest, OkWhoseSaveFailsIsReportedAndLogged) {
   const fs::path file = dir.path() / "Data" / CRSSNewsDataMgr::kFileName;
   fs::permissions(file, fs::perms::owner_read);
   Open();
-  const int logged = LogLinesWith("could not be saved");
+  const int logged = fakes::ModuleLogLinesWith("could not be saved");
   CScriptedFrontEnd ok({A::ClickStateIcon({"Locked"}), A::OK()});
   EXPECT_FALSE(Show(ok));
   EXPECT_EQ(Selection(), "");
-  EXPECT_EQ(LogLinesWith("could not be saved"), logged + 1);
+  EXPECT_EQ(fakes::ModuleLogLinesWith("could not be saved"), logged + 1);
   EXPECT_EQ(ReadBytes(file), SettingsXml(""));
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);  // so that the folder can go
 }

@@ -10,7 +10,7 @@
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/archive/NewsArchive.h"
-#include "tests/newssvc/ArchiveSupport.h"
+#include "tests/newssvc/ServiceFixture.h"
 
 namespace newssvc_test {
 namespace {

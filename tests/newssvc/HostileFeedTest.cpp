@@ -57,16 +57,6 @@ INSTANTIATE_TEST_SUITE_P(Feeds, HostileFeed,
                                            HostileCase{"Oversized", Oversized}),
                          [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
-// Dates whose numbers overflow, or whose zone has no digits, are no dates; their items are still read.
-using HostileDates = SessionTest;
-
-TEST_F(HostileDates, LeaveTheItemsWithoutADate) {
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
-                                            {"a2", "huge day", "Sat, 12345678901 Dec 2026 01:00:00 GMT", {}},
-                                            {"a3", "bare sign", "2026-12-06T01:00:00+:", {}}}));
-  EXPECT_TRUE(Eventually([&] { return CountHeadlines("A") == 3; }));
-}
-
 // What the catalog logs of a feed it repaired, and of one it could not read.
 TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
   FeedFolder folder;

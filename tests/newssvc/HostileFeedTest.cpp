@@ -45,8 +45,7 @@ TEST_P(HostileFeed, IsSkippedWithTheLastGoodItemsKept) {
   EXPECT_TRUE(m_sink.Events().empty());
 
   const auto start = std::chrono::steady_clock::now();
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
-                                            {"a2", "next", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, {"a2", "next", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
   EXPECT_TRUE(m_sink.WaitFor("provider A 20261206"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(CountHeadlines("A"), 2);

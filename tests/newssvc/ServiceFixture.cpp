@@ -133,7 +133,7 @@ void RecordingSink::Record(const std::string& event) {
 
 void SessionTest::SetUp() {
   m_folder.WriteConfig();
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1}));
   m_folder.Write("b.xml", RssFeed("utf-8", {}));
   m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
   ASSERT_TRUE(m_session->Open());

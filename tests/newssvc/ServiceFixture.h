@@ -28,6 +28,11 @@ struct TestItem {
   std::vector<std::string> symbols;
 };
 
+// Provider A's items on three successive mornings, Taipei time.
+inline const TestItem kA1{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}};
+inline const TestItem kA2{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}};
+inline const TestItem kA3{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}};
+
 // An RSS 2.0 document in `encoding`; the caller gives titles already in that encoding.
 std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& items);
 

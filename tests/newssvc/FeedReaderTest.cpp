@@ -90,6 +90,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"DateModifiedLast",
                    Rss("<item><title>t</title><dcterms:modified>2004-01-02T03:04:05Z</dcterms:modified></item>"), false,
                    "t", "", "", k2004},
+        // RSS 1.0: the items are siblings of the channel.
+        ReaderCase{"Rss10",
+                   "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#' xmlns='http://purl.org/rss/1.0/'>"
+                   "<channel/><item><title>t</title><link>http://r.example/1</link></item></rdf:RDF>",
+                   false, "t", "http://r.example/1", "", 0},
         // The guid is the link when there is none, unless it says it is no permalink; links are resolved.
         ReaderCase{"GuidAsLink", Rss("<item><title>t</title><guid>http://g.example/1</guid></item>"), false, "t",
                    "http://g.example/1", "", 0},

@@ -139,7 +139,7 @@ TEST(FeedReader, ABrokenDocumentWithNoItemIsNoFeed) {
 // Bare ampersands are escaped in one pass, never by rescanning the rest of the document for a semicolon.
 TEST(FeedBytes, RepairTimeGrowsLinearlyWithManyAmpersandsAndNoSemicolon) {
   std::string bytes = "<r>";
-  for (int i = 0; i < 1 << 21; ++i) bytes += "&a";
+  for (int i = 0; i < 1 << 20; ++i) bytes += "&a";  // a rescan per ampersand would take hours
   bytes += "</r>";
   const std::string original = bytes;
   const auto start = std::chrono::steady_clock::now();

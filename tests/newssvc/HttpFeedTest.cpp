@@ -47,9 +47,8 @@ class HttpFeedTest : public ::testing::Test {
     config.close();
     m_session = std::make_unique<newssvc::CRssNewsSession>(m_dir.path().string().c_str(), "", "");
     newssvc::HttpLimits limits;
-    limits.connect = seconds(2);
+    limits.connect = limits.stall = seconds(2);
     limits.transfer = seconds(8);
-    limits.stall = seconds(2);
     m_session->SetHttpLimits(limits);
     ASSERT_TRUE(m_session->Open());
     if (m_restore.has_value()) {

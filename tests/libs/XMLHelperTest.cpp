@@ -49,7 +49,9 @@ TEST(XMLHelperDom, KeepsNamesNamespacesAttributesAndTextInDocumentOrder) {
       "<rss xmlns:dc='urn:dc'><channel><item id='1' dc:x='y'><dc:date>2024</dc:date>"
       "<description>a<![CDATA[<b>&c]]>d<i>e</i>f&amp;&#x41;</description></item></channel></rss>";
   CXMLDocument doc;
-  ASSERT_NE(CXMLHelper::ParseXMLBuffer(xml, doc), 0);
+  bool repaired = true;
+  ASSERT_NE(CXMLHelper::ParseXMLBufferTolerant(xml, doc, repaired), 0);
+  EXPECT_FALSE(repaired);
   const CXMLElement* item = doc.SelectSingleNode("/rss/channel/item");
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(item->attributes, (std::vector<std::pair<std::string, std::string>>{{"id", "1"}, {"dc:x", "y"}}));
@@ -64,6 +66,10 @@ TEST(XMLHelperDom, KeepsNamesNamespacesAttributesAndTextInDocumentOrder) {
   ASSERT_NE(description, nullptr);
   EXPECT_EQ(description->text, "a<b>&cdf&A");
   EXPECT_EQ(item->AllText(), "2024a<b>&cdef&A");
+
+  // Cut short in the middle of what UTF-8 would take for a sequence: the bytes are Latin-1.
+  ASSERT_NE(CXMLHelper::ParseXMLBufferTolerant("<r>caf\xE9", doc, repaired), 0);
+  EXPECT_EQ(doc.root->text, "caf\xC3\xA9");
 }
 
 // Documents a hostile or careless sender could supply. Each must be refused by the strict parse, and fast;
@@ -197,7 +203,9 @@ TEST(XMLHelperDtd, ExternalDtdIsNeverReadAndEntityTextElsewhereIsHarmless) {
     EXPECT_EQ(doc.root->AllText(), "[]");
     EXPECT_TRUE(doc.root->attributes.empty());
   }
-  EXPECT_NE(CXMLHelper::ParseXMLBuffer("<!-- <!ENTITY x 'y'> --><r>&lt;!ENTITY<!--<!ENTITY--></r>", doc), 0);
+  // Markup inside comments is text: neither a declaration nor a prefix to check.
+  EXPECT_NE(CXMLHelper::ParseXMLBuffer("<!-- <!ENTITY x 'y'> --><r>&lt;!ENTITY<!--<!ENTITY--><!-- <p:x> --></r>", doc),
+            0);
 }
 
 // A document of exactly `size` bytes, the filler spread over many elements since libxml2 bounds single text

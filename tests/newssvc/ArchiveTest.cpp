@@ -10,7 +10,7 @@
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/archive/NewsArchive.h"
-#include "tests/newssvc/ArchiveSupport.h"
+#include "tests/newssvc/ServiceFixture.h"
 
 namespace newssvc_test {
 namespace {
@@ -19,8 +19,7 @@ namespace fs = std::filesystem;
 using newssvc::CNewsArchive;
 
 TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotNewThere) {
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a0", "older", "Fri, 04 Dec 2026 10:00:00 +0800", {"2330"}},
-                                            {"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a0", "older", "Fri, 04 Dec 2026 10:00:00 +0800", {"2330"}}, kA1}));
   ASSERT_TRUE(Eventually([&] { return Titles("A", 20261204) == std::vector<std::string>{"older"}; }));
   Restart();
   m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
@@ -42,8 +41,7 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
   newssvc::FreeHeadlines(list);
 
   // Every item of the feed was archived before: nothing to report after another restart.
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}},
-                                            {"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}, kA1}));
   Restart();
   SettleDown();
   EXPECT_EQ(m_sink.Count("provider A 20261206"), 1);
@@ -127,11 +125,10 @@ TEST_F(ArchiveTest, AWriteLockHeldElsewhereDelaysWritingButNeitherReportsNorQuer
   ASSERT_TRUE(other.Open(ArchivePath(), false));
   ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), 0);
   m_session->BookProviderNews("A");
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
-                                            {"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, kA2}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
   EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});  // from memory
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA3}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261207"));
   EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "second", "first"}));
   EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});
@@ -147,8 +144,7 @@ TEST_F(ArchiveTest, AnArchiveThatCannotBeOpenedLeavesEverythingToMemory) {
   fs::remove(ArchivePath());
   fs::create_directory(ArchivePath());  // a folder where the file should be
   Restart();
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
-                                            {"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, kA2}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
   EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"second", "first"}));
   EXPECT_EQ(LogLines("cannot open"), 1);

@@ -38,9 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"Sat, 21 Mar 2020 18:29:51 +08", kBase},       // hours only
                       DateCase{"sam, 21 mars 2020 10:29:51 Z", kBase},        // weekday and month in French
                       DateCase{"Sat, Mar 21 2020 06:29:51 AM -0400", kBase},  // month first, 12-hour clock
-                      DateCase{"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},     // no seconds
-                      DateCase{"Sat, 21 Mar 2020 10:29:51", kBase},           // no zone: UTC
-                      DateCase{"Sat, 21 Mar 2020 10:29:51 +:", kBase},        // a zone without digits: UTC
+                      DateCase{"Sat, Mar 21 2020 12:29:51 PM +0200", kBase},  // noon is 12 PM
+                      DateCase{"Sat, 21 Mar 2020 24:00:00 GMT", FromCivil(2020, 3, 22, 0, 0, 0)},  // end of day
+                      DateCase{"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},                          // no seconds
+                      DateCase{"Sat, 21 Mar 2020 10:29:51", kBase},                                // no zone: UTC
+                      DateCase{"Sat, 21 Mar 2020 10:29:51 +:", kBase},  // a zone without digits: UTC
                       DateCase{"Sat,  1 Mar 1999 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},  // 1-digit day
                       DateCase{"1 Mar 99 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},          // 99: 1999
                       DateCase{"2020-03-21T10:29:51Z", kBase}, DateCase{"2020-03-21T18:29:51+08:00", kBase},
@@ -52,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FeedDate, RejectsWhatIsNoDate) {
   for (const char* text :
        {"", "yesterday", "32 Mar 2020 10:00:00 GMT", "21 Foo 2020 10:00:00 GMT", "2020-13-01T00:00:00Z",
-        "2020-03-21T25:00:00Z", "2020-03-21T10:29:51+0x:00", "Sat, 21 Mar 2020 13:00:00 PM", "21 Mar 2020 10:61 GMT",
+        "2020-03-21T25:00:00Z", "2020-03-21T10:29:51+0x:00", "2020-03-21T10:29:5Z",
+        "Sat, 21 Mar 2020 10:29:51 GMT (a zone comment that runs past sixty-four bytes)",
+        "Sat, 21 Mar 2020 13:00:00 PM", "21 Mar 2020 10:61 GMT",
         // Numbers too long for an int, and a sign with no digits.
         "Sat, 12345678901 Dec 2026 01:00:00 GMT", "Dec 99999999999999999999 2026", "2020-03-21T10:29:51+:"}) {
     UtcSeconds utc = 0;

@@ -1,9 +1,11 @@
 // The feed reader on small feeds of each kind real publishers write, well-formed or not.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "libs/newssvc/FeedBytes.h"
 #include "libs/newssvc/FeedReader.h"
 #include "libs/newssvc/FeedUrl.h"
 
@@ -88,6 +90,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"DateModifiedLast",
                    Rss("<item><title>t</title><dcterms:modified>2004-01-02T03:04:05Z</dcterms:modified></item>"), false,
                    "t", "", "", k2004},
+        // RSS 1.0: the items are siblings of the channel.
+        ReaderCase{"Rss10",
+                   "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#' xmlns='http://purl.org/rss/1.0/'>"
+                   "<channel/><item><title>t</title><link>http://r.example/1</link></item></rdf:RDF>",
+                   false, "t", "http://r.example/1", "", 0},
         // The guid is the link when there is none, unless it says it is no permalink; links are resolved.
         ReaderCase{"GuidAsLink", Rss("<item><title>t</title><guid>http://g.example/1</guid></item>"), false, "t",
                    "http://g.example/1", "", 0},
@@ -110,6 +117,12 @@ INSTANTIATE_TEST_SUITE_P(
                    true, "t", "", "", k2004},
         ReaderCase{"ControlCharacter", Rss("<item><title>a\x08z</title></item>"), true, "az", "", "", 0},
         ReaderCase{"UndeclaredLatin1", Rss("<item><title>caf\xE9</title></item>"), true, "caf\xC3\xA9", "", "", 0},
+        // Dates whose numbers overflow, or whose zone has no digits, are no dates; their items are still read.
+        ReaderCase{"HugeDay",
+                   Rss("<item><title>t</title><pubDate>Sat, 12345678901 Dec 2026 01:00:00 GMT</pubDate></item>"), false,
+                   "t", "", "", 0},
+        ReaderCase{"ZoneWithoutDigits", Rss("<item><title>t</title><pubDate>2026-12-06T01:00:00+:</pubDate></item>"),
+                   false, "t", "", "", 0},
         ReaderCase{"CutShort", kRss + std::string("<item><title>one</title></item><item><title>two</ti"), true, "one",
                    "", "", 0}),
     [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
@@ -121,6 +134,18 @@ TEST(FeedReader, ABrokenDocumentWithNoItemIsNoFeed) {
   EXPECT_TRUE(illFormed);
   EXPECT_TRUE(CFeedReader::ReadBytes(Rss(""), items, &illFormed));  // well-formed and empty: a feed
   EXPECT_FALSE(illFormed);
+}
+
+// Bare ampersands are escaped in one pass, never by rescanning the rest of the document for a semicolon.
+TEST(FeedBytes, RepairTimeGrowsLinearlyWithManyAmpersandsAndNoSemicolon) {
+  std::string bytes = "<r>";
+  for (int i = 0; i < 1 << 20; ++i) bytes += "&a";  // a rescan per ampersand would take hours
+  bytes += "</r>";
+  const std::string original = bytes;
+  const auto start = std::chrono::steady_clock::now();
+  newssvc::RepairFeedBytes(bytes);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(bytes, original);
 }
 
 TEST(FeedUrl, ResolvesAsRfc3986Says) {

@@ -5,17 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "libs/newssvc/HeadlineRecord.h"
-#include "libs/newssvc/RssNewsSession.h"
 #include "port/Path.h"
-#include "tests/libs/TempDir.h"
 #include "tests/newssvc/ServiceFixture.h"
 #include "tests/newssvc/TestServer.h"
 
@@ -52,9 +47,8 @@ class HttpFeedTest : public ::testing::Test {
     config.close();
     m_session = std::make_unique<newssvc::CRssNewsSession>(m_dir.path().string().c_str(), "", "");
     newssvc::HttpLimits limits;
-    limits.connect = seconds(2);
+    limits.connect = limits.stall = seconds(2);
     limits.transfer = seconds(8);
-    limits.stall = seconds(2);
     m_session->SetHttpLimits(limits);
     ASSERT_TRUE(m_session->Open());
     if (m_restore.has_value()) {
@@ -65,35 +59,12 @@ class HttpFeedTest : public ::testing::Test {
     m_session->Connect();
   }
 
-  int Headlines(const char* provider = "H") {
-    std::vector<NewsHeadline> list;
-    if (m_session->GetTotalHeadline(provider, list) != 0) return -1;
-    const int count = static_cast<int>(list.size());
-    newssvc::FreeHeadlines(list);
-    return count;
-  }
-
-  std::string FirstTitle() {
-    std::vector<NewsHeadline> list;
-    m_session->GetTotalHeadline("H", list);
-    const std::string title = list.empty() ? std::string() : newssvc::BlockTitle(list[0]).str();
-    newssvc::FreeHeadlines(list);
-    return title;
-  }
+  int Headlines(const char* provider = "H") { return CountHeadlines(*m_session, provider); }
 
   newssvc::FeedState State() {
     newssvc::FeedState state;
     m_session->Catalog().GetFetchState("H", state);
     return state;
-  }
-
-  static bool Eventually(const std::function<bool()>& condition, seconds timeout = seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(milliseconds(20));
-    }
-    return true;
   }
 
   std::optional<newssvc::FeedState> m_restore;  // put back before the session connects
@@ -274,7 +245,7 @@ class HttpCharset : public HttpFeedTest, public ::testing::WithParamInterface<co
 TEST_P(HttpCharset, TitleReachesTheRecordsInBig5) {
   Connect(std::string("charset-") + GetParam());
   ASSERT_TRUE(Eventually([&] { return Headlines() == 1; })) << State().lastError;
-  EXPECT_EQ(FirstTitle(), kBig5Title);
+  EXPECT_EQ(Titles(*m_session, "H"), std::vector<std::string>{kBig5Title});
 }
 
 INSTANTIATE_TEST_SUITE_P(HttpFeed, HttpCharset,

@@ -1,6 +1,7 @@
 #include "tests/newssvc/ServiceFixture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <thread>
 
 #include "libs/newssvc/HeadlineRecord.h"
@@ -20,6 +21,52 @@ std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& it
     xml += "</item>";
   }
   return xml + "</channel></rss>\n";
+}
+
+std::string NumberedFeed(int first, int last, std::size_t bodyBytes) {
+  std::vector<TestItem> items;
+  for (int i = first; i <= last; ++i)
+    items.push_back({"g" + std::to_string(i), "g" + std::to_string(i), "Sat, 05 Dec 2026 09:00:00 +0800", {"2330"}});
+  std::string feed = RssFeed("utf-8", items);
+  if (bodyBytes == 0) return feed;
+  const std::string body(bodyBytes, 'x');
+  for (std::size_t at = feed.find("body of "); at != std::string::npos;
+       at = feed.find("body of ", at + body.size() + 8))
+    feed.insert(at, body);
+  return feed;
+}
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+int CountHeadlines(newssvc::CRssNewsSession& session, const char* providerID) {
+  std::vector<NewsHeadline> list;
+  if (session.GetTotalHeadline(providerID, list) != 0) return -1;
+  const int count = static_cast<int>(list.size());
+  newssvc::FreeHeadlines(list);
+  return count;
+}
+
+std::vector<std::string> Titles(newssvc::CRssNewsSession& session, const char* providerID, long date) {
+  std::vector<NewsHeadline> list;
+  session.GetProviderHeadline_Date(providerID, date, list);
+  std::vector<std::string> titles;
+  for (const NewsHeadline& record : list) titles.push_back(newssvc::BlockTitle(record).str());
+  newssvc::FreeHeadlines(list);
+  return titles;
+}
+
+std::string IntegrityCheck(const std::string& path) {
+  newssvc::CSqliteDb db;
+  std::string result = "cannot open";
+  if (db.Open(path, false)) db.QueryText("PRAGMA integrity_check", result);
+  return result;
 }
 
 void FeedFolder::Write(const std::string& name, const std::string& bytes) const {
@@ -86,7 +133,7 @@ void RecordingSink::Record(const std::string& event) {
 
 void SessionTest::SetUp() {
   m_folder.WriteConfig();
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1}));
   m_folder.Write("b.xml", RssFeed("utf-8", {}));
   m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
   ASSERT_TRUE(m_session->Open());
@@ -101,21 +148,32 @@ void SessionTest::TearDown() {
   m_session.reset();
 }
 
-int SessionTest::CountHeadlines(const char* providerID) {
-  std::vector<NewsHeadline> list;
-  if (m_session->GetTotalHeadline(providerID, list) != 0) return -1;
-  const int count = static_cast<int>(list.size());
-  newssvc::FreeHeadlines(list);
+void ArchiveTest::Restart() {
+  TearDown();
+  m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
+  ASSERT_TRUE(m_session->Open());
+  m_session->Login(&m_sink);
+  m_session->BookProviderNews("A");
+  ASSERT_NE(m_session->Connect(), 0);
+}
+
+int ArchiveTest::LogLines(const std::string& text) const {
+  std::ifstream log(m_folder.Path() + "/RSSNewsSvc_archive.log");
+  int count = 0;
+  for (std::string line; std::getline(log, line);)
+    if (line.find(text) != std::string::npos) ++count;
   return count;
 }
 
-bool SessionTest::Eventually(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
+std::vector<std::string> ArchiveTest::ArchivedKeys(const std::string& column) const {
+  newssvc::CSqliteDb db;
+  std::vector<std::string> keys;
+  if (!db.Open(ArchivePath(), false)) return keys;
+  db.SetBusyTimeout(5000);
+  const std::string sql = "SELECT " + column + " FROM items WHERE provider = 'A' ORDER BY serial";
+  newssvc::CSqliteStatement select(db, sql.c_str());
+  while (select.Step() == 100 /* SQLITE_ROW */) keys.push_back(select.Text(0));
+  return keys;
 }
 
 }  // namespace newssvc_test

@@ -1,5 +1,6 @@
 // Test scaffolding for the news service: a folder with a configuration and feed files written the way a
-// publisher replaces them, and a sink that records every event.
+// publisher replaces them, a sink that records every event, a running session, and looks into its archive
+// file and log from outside the service.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "libs/newssvc/RssNewsSession.h"
+#include "libs/newssvc/archive/Sqlite.h"
 #include "tests/libs/TempDir.h"
 
 namespace newssvc_test {
@@ -26,8 +28,29 @@ struct TestItem {
   std::vector<std::string> symbols;
 };
 
+// Provider A's items on three successive mornings, Taipei time.
+inline const TestItem kA1{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}};
+inline const TestItem kA2{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}};
+inline const TestItem kA3{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}};
+
 // An RSS 2.0 document in `encoding`; the caller gives titles already in that encoding.
 std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& items);
+
+// RSS items g<first> ... g<last> (g<last> seen last, so listed first) of one date, tagged 2330, descriptions of
+// `bodyBytes` more bytes.
+std::string NumberedFeed(int first, int last, std::size_t bodyBytes = 0);
+
+// Polls `condition` until it holds; false after the time-out.
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Number of the provider's headlines; -1 when the service does not know it.
+int CountHeadlines(newssvc::CRssNewsSession& session, const char* providerID);
+
+// Titles of the provider's headlines for a date (0: all), newest first.
+std::vector<std::string> Titles(newssvc::CRssNewsSession& session, const char* providerID, long date = 0);
+
+// "ok" when SQLite finds the file sound.
+std::string IntegrityCheck(const std::string& path);
 
 class FeedFolder {
  public:
@@ -78,14 +101,26 @@ class SessionTest : public ::testing::Test {
   void TearDown() override;
   // Lets several poll intervals pass.
   static void SettleDown() { std::this_thread::sleep_for(std::chrono::milliseconds(400)); }
-  // Number of the provider's headlines; -1 when the service does not know it.
-  int CountHeadlines(const char* providerID);
-  // Polls `condition` until it holds; false after 10 seconds.
-  static bool Eventually(const std::function<bool()>& condition);
+  int CountHeadlines(const char* providerID) { return newssvc_test::CountHeadlines(*m_session, providerID); }
+  std::vector<std::string> Titles(const char* providerID, long date) {
+    return newssvc_test::Titles(*m_session, providerID, date);
+  }
 
   FeedFolder m_folder;
   RecordingSink m_sink;
   std::unique_ptr<newssvc::CRssNewsSession> m_session;
+};
+
+// The session's archive lives in its feed folder; the test restarts it at will.
+class ArchiveTest : public SessionTest {
+ protected:
+  std::string ArchivePath() const { return m_folder.Path() + "/RSSNewsArchive.db"; }
+  // Ends the session and opens a new one on the same folder, booked for provider A.
+  void Restart();
+  // Lines of the archive's log that contain `text`.
+  int LogLines(const std::string& text) const;
+  // Keys (or another column) of provider A's items in the archive file, read on a connection of the test's own.
+  std::vector<std::string> ArchivedKeys(const std::string& column = "key") const;
 };
 
 }  // namespace newssvc_test

@@ -53,13 +53,11 @@ TEST_F(SessionTest, ListsAreNewestFirstInTheConfiguredZone) {
 
 TEST_F(SessionTest, AChangedFeedIsReportedOnceToItsBookedProviderAndNeverToUnbookedOnes) {
   m_session->BookProviderNews("A,B");
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}},
-                                            {"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, kA2}));
   m_folder.Write("c.xml", RssFeed("utf-8", {{"c1", "unbooked", "", {}}}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
   // The same items written again (a new modification time) are no news.
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}},
-                                            {"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA2, kA1}));
   SettleDown();
   EXPECT_EQ(m_sink.Events(), std::vector<std::string>{"provider A 20261206"});
   EXPECT_EQ(CountHeadlines("A"), 2);
@@ -70,10 +68,10 @@ TEST_F(SessionTest, BookingsAreCountedPerIdText) {
   m_session->BookProviderNews("A");
   m_session->BookProviderNews("A");
   m_session->UnbookProviderNews("A");
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA2}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
   m_session->UnbookProviderNews("A");
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA3}));
   ASSERT_TRUE(Eventually([&] { return CountHeadlines("A") == 3; }));
   SettleDown();
   EXPECT_EQ(m_sink.Count("provider A 20261207"), 0);
@@ -160,14 +158,14 @@ TEST_F(SessionTest, TheSinkMayCallBackAndLogoutWaitsForARunningEvent) {
     released.wait();
   };
   m_session->BookProviderNews("A");
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA2}));
   inside.get_future().wait();
   EXPECT_EQ(fetched, 1);
   auto logout = std::async(std::launch::async, [&] { return m_session->Logout(&m_sink); });
   EXPECT_EQ(logout.wait_for(milliseconds(200)), std::future_status::timeout);
   release.set_value();
   EXPECT_EQ(logout.get(), 1);
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}}}));
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA3}));
   SettleDown();
   EXPECT_EQ(m_sink.Count("provider A 20261207"), 0);  // logged out: nothing more arrives
 }
@@ -183,7 +181,7 @@ TEST(SessionLibrary, TheFactoryNeedsAConfigurationAndCacheUpdatesAlwaysReport) {
   FeedFolder folder;
   EXPECT_EQ(QMGetWTRSSNewsSvc("", "", folder.Path().c_str()), nullptr);
   folder.WriteConfig();
-  folder.Write("a.xml", RssFeed("utf-8", {{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  folder.Write("a.xml", RssFeed("utf-8", {kA1}));
   IWTRSSNewsSvc* session = QMGetWTRSSNewsSvc("", "+00:00", folder.Path().c_str());
   ASSERT_NE(session, nullptr);
   RecordingSink sink;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "libs/newssvc/archive/Sqlite.h"
+#include "libs/newssvc/archive/SymbolList.h"
 
 namespace newssvc {
 
@@ -12,18 +13,6 @@ namespace {
 
 UtcSeconds NowUtc() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return parts;
 }
 
 // One batch of at most kBatchItems old items of one provider, with their symbol rows; the number deleted,
@@ -43,7 +32,7 @@ int DeleteBatch(CSqliteDb& db, const std::string& provider, UtcSeconds cutoff) {
   int rc = SQLITE_ROW;
   while (ok && (rc = select.Step()) == SQLITE_ROW) {
     ok = deleteItem.Bind(1, select.Int(0)).Run() == SQLITE_DONE;
-    for (const std::string& symbol : SplitLines(select.Text(3)))
+    for (const std::string& symbol : SplitSymbols(select.Text(3)))
       ok = ok && deleteSymbol.Bind(1, symbol).Bind(2, provider).Bind(3, select.Int(2)).Bind(4, select.Int(1)).Run() ==
                      SQLITE_DONE;
     ++deleted;

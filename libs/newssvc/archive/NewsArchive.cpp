@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "libs/newssvc/archive/ArchiveSchema.h"
+#include "libs/newssvc/archive/SymbolList.h"
 #include "port/FileMove.h"
 #include "port/Path.h"
 
@@ -21,24 +22,6 @@ constexpr std::size_t kIdleReaders = 4;
 constexpr int kCheckpointPages = 1000;
 
 const char kItemColumns[] = "serial, key, published, first_seen, title, link, description, symbols";
-
-std::string JoinSymbols(const std::vector<std::string>& symbols) {
-  std::string joined;
-  for (const std::string& symbol : symbols) joined += (joined.empty() ? "" : "\n") + symbol;
-  return joined;
-}
-
-std::vector<std::string> SplitSymbols(const std::string& joined) {
-  std::vector<std::string> symbols;
-  std::size_t start = 0;
-  while (start < joined.size()) {
-    const std::size_t end = joined.find('\n', start);
-    symbols.push_back(joined.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return symbols;
-}
 
 ArchiveItem ReadItem(const CSqliteStatement& row) {
   ArchiveItem item;

@@ -80,7 +80,7 @@ bool CArchiveMaintenance::Wait(std::chrono::milliseconds timeout) {
 }
 
 // Providers are walked with one index seek each, so that a large archive is not scanned.
-bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing) {
+bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing) const {
   CSqliteStatement next(db, "SELECT provider FROM items WHERE provider > ?1 ORDER BY provider LIMIT 1");
   if (!next.IsReady()) return false;
   std::string provider;
@@ -95,7 +95,10 @@ bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const s
     int deleted = kBatchItems;
     while (deleted == kBatchItems) {
       if (!keepGoing()) return true;
-      deleted = DeleteBatch(db, provider, cutoff);
+      {
+        std::lock_guard<std::mutex> lock(*m_settings.writeLock);
+        deleted = DeleteBatch(db, provider, cutoff);
+      }
       if (deleted < 0) return false;
     }
   }

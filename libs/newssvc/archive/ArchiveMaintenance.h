@@ -33,6 +33,10 @@ class CArchiveMaintenance {
     std::function<void(const std::string&)> onDamage;
     // Called with a failure to report (the archive logs it).
     std::function<void(const std::string&)> onError;
+    // Held around each retention transaction. The ingest writer holds it too, so that this process's two
+    // writers take turns instead of one of them running into SQLite's busy time-out, which is kept short
+    // for locks held by other processes.
+    std::mutex* writeLock = nullptr;
   };
 
   CArchiveMaintenance() = default;
@@ -48,7 +52,7 @@ class CArchiveMaintenance {
 
   // Deletes the items published before `cutoff`, in batches; false when a batch failed. Public so that the
   // retention can be driven directly.
-  static bool DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing);
+  bool DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing) const;
 
  private:
   void Run();

@@ -194,6 +194,7 @@ void CNewsArchive::StartMaintenance() {
     m_bDamaged = true;
   };
   settings.onError = [this](const std::string& text) { LogLine(text); };
+  settings.writeLock = &m_writeMtx;
   m_maintenance.Start(std::move(settings));
 }
 
@@ -210,7 +211,12 @@ bool CNewsArchive::Store(const std::vector<ArchiveBatch>& batches, const std::ma
   if (!m_writer) return false;
   // An archive that could not be opened at first gets its check, retention and checkpoints now.
   if (!m_maintenance.IsStarted()) StartMaintenance();
-  if (!WriteAll(batches, states)) {
+  bool written = false;
+  {
+    std::lock_guard<std::mutex> lock(m_writeMtx);
+    written = WriteAll(batches, states);
+  }
+  if (!written) {
     NoteFailure("cannot write " + m_strPath + ": " + m_strLastError);
     m_writer.reset();  // opened again at the next write: a file made writable again is then written
     return false;

@@ -109,6 +109,7 @@ class CNewsArchive {
   std::once_flag m_logOpened;
   CVXLog m_log;
 
+  std::mutex m_writeMtx;             // this process's writers (ingest, retention) take turns
   std::unique_ptr<Writer> m_writer;  // the ingest thread's
   bool m_bFaulted = false;           // the ingest thread's: a failure was logged and no write succeeded since
   std::string m_strLastError;        // the ingest thread's: why the last write failed

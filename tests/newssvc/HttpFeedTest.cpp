@@ -131,6 +131,17 @@ TEST_F(HttpFeedTest, TheFirstPollAfterARestartSendsTheArchivedValidator) {
   EXPECT_EQ(Headlines(), 1);  // from the archive: the 304 read nothing
 }
 
+// Items fetched in an earlier session are in the archive, so the same items fetched again are not new.
+TEST_F(HttpFeedTest, ItemsFetchedBeforeARestartAreNotNewAfterIt) {
+  Connect("gzip.xml");
+  ASSERT_TRUE(m_sink.WaitFor("provider H 20261206"));
+  Close();
+  Connect("gzip.xml");
+  ASSERT_TRUE(m_server.WaitForCount(m_server.Count() + 3));
+  EXPECT_EQ(m_sink.Count("provider H 20261206"), 1);
+  EXPECT_EQ(Headlines(), 2);
+}
+
 TEST_F(HttpFeedTest, GzipBodyIsInflatedAndANewItemIsReportedLive) {
   Connect("gzip.xml");
   ASSERT_TRUE(m_sink.WaitFor("provider H 20261206"));

@@ -89,17 +89,6 @@ class FileSizeLimit {
   rlimit m_saved{};
 };
 
-TEST(SettingsAtomicSave, WriteFailureLeavesTheOldFileWhole) {
-  SavedOld s;
-  ASSERT_EQ(s.store.SetRSSNewsSels(std::vector<CString>(2000, "ABCDEFGH")), 1);
-  {
-    const FileSizeLimit limit(4096);
-    EXPECT_EQ(s.store.Save(), 0);
-  }
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));
-  EXPECT_EQ(s.FilesInFolder(), 1u);  // no temporary left
-}
-
 TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
   StoreInTempDir first;
   CRSSNewsDataMgr second;
@@ -131,19 +120,25 @@ TEST(SettingsDurableSave, SyncsTheNewFileBeforeTheMoveAndTheFolderAfterIt) {
   EXPECT_EQ(log[2], "fsync " + folder.string());
 }
 
-TEST(SettingsDurableSave, AFailedSyncOfTheFileOrOfTheFolderFailsTheSave) {
-  for (const bool folderFails : {false, true}) {
+// A save that fails on the way (a write, as on a full disk, or a sync) returns 0 and leaves no temporary
+// file; until the move, the old file stays whole.
+TEST(SettingsDurableSave, AFailedWriteOrSyncFailsTheSave) {
+  enum Failing { kWrite, kFileSync, kFolderSync };
+  for (const Failing failing : {kWrite, kFileSync, kFolderSync}) {
     SavedOld s;
+    ASSERT_EQ(s.store.SetRSSNewsSels(std::vector<CString>(2000, "ABCDEFGH")), 1);  // 18 kB, written in parts
     const std::string folder = fs::canonical(s.Folder()).string();
     {
-      const FileCalls calls(
-          [&](const std::string& path) { return folderFails ? path == folder : path.rfind(folder + "/", 0) == 0; });
-      EXPECT_EQ(s.store.Save(), 0) << folderFails;
+      const FileSizeLimit limit(failing == kWrite ? 4096 : 1 << 20);
+      const FileCalls calls([&](const std::string& path) {
+        return failing == kFolderSync ? path == folder : failing == kFileSync && path.rfind(folder + "/", 0) == 0;
+      });
+      EXPECT_EQ(s.store.Save(), 0) << failing;
     }
-    if (!folderFails) {
-      EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old"));  // the new file was not moved
+    if (failing != kFolderSync) {
+      EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("old")) << failing;
     }
-    EXPECT_EQ(s.FilesInFolder(), 1u);
+    EXPECT_EQ(s.FilesInFolder(), 1u) << failing;
   }
 }
 

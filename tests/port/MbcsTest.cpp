@@ -11,7 +11,10 @@ namespace {
 const char kTrailUpper[] = "\xA4\x41";
 const char kTrailLower[] = "\xA4\x61";
 
-TEST(CStringCompare, NoCaseFoldsOnlySingleByteLetters) {
+TEST(CStringCompare, ByteOrderAndNoCaseFoldingOnlySingleByteLetters) {
+  EXPECT_LT(CString("Z").Compare("a"), 0);
+  EXPECT_LT(CString("z").Compare(kTrailUpper), 0);  // 0x7A < 0xA4: not signed char order
+  EXPECT_LT(CString("ab").Compare("abc"), 0);
   EXPECT_EQ(CString("AbC").CompareNoCase("aBc"), 0);
   EXPECT_NE(CString(kTrailUpper).CompareNoCase(kTrailLower), 0);
   EXPECT_EQ(CString(std::string("X") + kTrailUpper).CompareNoCase(CString(std::string("x") + kTrailUpper)), 0);
@@ -33,12 +36,6 @@ TEST(CStringCompare, NoCaseAgreesWithByteOrderOnTextWithoutLetters) {
   }
 }
 
-TEST(CStringCompare, CaseSensitiveIsUnsignedByteOrder) {
-  EXPECT_LT(CString("Z").Compare("a"), 0);
-  EXPECT_LT(CString("z").Compare(kTrailUpper), 0);  // 0x7A < 0xA4: not signed char order
-  EXPECT_LT(CString("ab").Compare("abc"), 0);
-}
-
 TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
   const CString text(std::string(kTrailUpper) + "A");  // bytes A4 41 41
   EXPECT_EQ(text.Find("A"), 2);
@@ -48,15 +45,14 @@ TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
   EXPECT_EQ(CString("11,12").Find("12", 1), 3);
   EXPECT_EQ(CString("abc").Find("abcd"), -1);
   EXPECT_EQ(CString("abc").Find("", 3), 3);  // the empty text is found at the very end
+  EXPECT_EQ(CString("abc").Find("c", 3), -1);
 }
 
-// The helpers below CString at the ends of a text: no character at the end, an empty needle found there, and
-// folding that steps over double-byte characters.
-TEST(Mbcs, EndsOfTheText) {
+// The helpers below CString: no character at the end of the text, and folding that steps over double-byte
+// characters.
+TEST(Mbcs, CharactersAndFolding) {
   EXPECT_EQ(port::CharLength("a\xA4\x41", 3), 0u);
   EXPECT_EQ(port::CharLength("a\xA4\x41", 1), 2u);
-  EXPECT_EQ(port::MbsFind("abc", "", 3), 3u);
-  EXPECT_EQ(port::MbsFind("abc", "c", 3), std::string::npos);
   EXPECT_EQ(port::MbsFoldCase("AbC\xA4\x41Z"), "abc\xA4\x41z");
 }
 

@@ -134,31 +134,27 @@ TEST(SettingsDurableSave, AFailedWriteOrSyncFailsTheSave) {
   }
 }
 
-// A read-only file is refused even for a user who could write it anyway; other permissions are kept.
-TEST(SettingsSaveTarget, KeepsThePermissionsOfTheFileAndRefusesAReadOnlyOne) {
+// The file the settings path leads to is replaced, through a symbolic link, and keeps its permissions; a
+// read-only one is refused even for a user who could write it anyway.
+TEST(SettingsSaveTarget, WritesThroughALinkKeepsPermissionsAndRefusesAReadOnlyFile) {
   SavedOld s;
-  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
-  fs::permissions(s.SettingsPath(), ownerOnly);
-  ASSERT_EQ(s.store.Save(), 1);
-  EXPECT_EQ(fs::status(s.SettingsPath()).permissions(), ownerOnly);
-
-  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
-  fs::permissions(s.SettingsPath(), readOnly);
-  ASSERT_EQ(s.store.SetRSSNewsSels({"newer"}), 1);
-  EXPECT_EQ(s.store.Save(), 0);
-  EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml("new"));
-  EXPECT_EQ(fs::status(s.SettingsPath()).permissions(), readOnly);
-  EXPECT_EQ(s.FilesInFolder(), 1u);
-}
-
-TEST(SettingsSaveTarget, WritesThroughASymbolicLinkToTheFileItLeadsTo) {
-  SavedOld s;
-  fs::create_directory(s.Folder() / "profile");
-  fs::rename(s.SettingsPath(), s.Folder() / "profile" / "real.xml");
+  const fs::path real = s.Folder() / "profile" / "real.xml";
+  fs::create_directory(real.parent_path());
+  fs::rename(s.SettingsPath(), real);
   fs::create_symlink(fs::path("profile") / "real.xml", s.SettingsPath());  // relative to the link's folder
+  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(real, ownerOnly);
   ASSERT_EQ(s.store.Save(), 1);
   EXPECT_TRUE(fs::is_symlink(s.SettingsPath()));
-  EXPECT_EQ(ReadBytes(s.Folder() / "profile" / "real.xml"), SettingsXml("new"));
+  EXPECT_EQ(fs::status(real).permissions(), ownerOnly);
+
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read;
+  fs::permissions(real, readOnly);
+  ASSERT_EQ(s.store.SetRSSNewsSels({"newer"}), 1);
+  EXPECT_EQ(s.store.Save(), 0);
+  EXPECT_EQ(ReadBytes(real), SettingsXml("new"));
+  EXPECT_EQ(fs::status(real).permissions(), readOnly);
+  EXPECT_EQ(std::distance(fs::directory_iterator(real.parent_path()), {}), 1);  // no temporary left
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ TEST(XMLHelperRefused, ByTheStrictParseAndTheForgivingOneWhenHostile) {
       // Entity declarations hidden behind what a careless scan would take for the subset's end.
       "<?xml version='1.0'?><!-- c -->\n<!DOCTYPE r [<!-- ]> --><!ENTITY x 'y'>]><r/>",
       "<!DOCTYPE r [<!ATTLIST r a CDATA \"]>\"><!ENTITY x 'y'>]><r/>",
+      "<!DOCTYPE r [<?pi ]><!ENTITY x 'y'>]><r>&x;</r>",  // a processing instruction never closed
       "<!DOCTYPE r [<![IGNORE[ ]]><!ENTITY x 'y'>]><r>&x;</r>",
       // "<!-->" opens a comment that runs to the next "-->"; it is not a whole comment.
       "<!--> <r> --><!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>",
@@ -141,9 +142,10 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
        "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t>"
        "<dc:date xmlns:dc=\"http://purl.org/dc/elements/1.1/\"/></a:b>"},
       {"<r xmlns:a='http://x y/' xmlns:b='http://h:80/%4F' xmlns:c='http://h:/' xmlns:d='u:v' xmlns:e='a "
-       "b:c'><xmlns:e/><f:1/></r>",
+       "b:c' xmlns:g='http://a!b/'><xmlns:e/><f:1/></r>",
        "<r xmlns:a=\"urn:x-invalid:http%3A%2F%2Fx%20y%2F\" xmlns:b=\"http://h:80/%4F\" "
-       "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\" xmlns:e=\"urn:x-invalid:a%20b%3Ac\"></r>"},
+       "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\" xmlns:e=\"urn:x-invalid:a%20b%3Ac\" "
+       "xmlns:g=\"urn:x-invalid:http%3A%2F%2Fa%21b%2F\"></r>"},
       {"<i><title>a</titl <l>b</l></ti></i>", "<i><title>a</title><l>b</l></i>"},
       {"<r><a b='1' <c/></r>", "<r><a b=\"1\"><c/></a></r>"},
       {"x<A/><s/>text", "<A/>"},

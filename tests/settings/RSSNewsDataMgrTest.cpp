@@ -50,12 +50,11 @@ TEST(SettingsFile, SavesExactBytesAndLoadsThemBack) {
 TEST(SettingsFile, ReadsAnyWellFormedLayoutFastAndConvertsToBig5) {
   StoreInTempDir s;
   constexpr int kIds = 400000;
-  std::string value = "\xE6\x96\xB0\xE8\x81\x9E,&#x41;";
-  for (int i = 2; i < kIds; ++i) value += "," + std::to_string(100000 + i);
-  WriteBytes(s.SettingsPath(),
-             "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- user's choice -->\r\n"
-             "<RSSNews other='1' RSSNewsItems='" +
-                 value + "'>\r\n<x/></RSSNews>\r\n");
+  std::string file =
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- user's choice -->\r\n"
+      "<RSSNews other='1' RSSNewsItems='\xE6\x96\xB0\xE8\x81\x9E,&#x41;";
+  for (int i = 2; i < kIds; ++i) file += "," + std::to_string(100000 + i);
+  WriteBytes(s.SettingsPath(), file + "'>\r\n<x/></RSSNews>\r\n");
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(s.store.Load(), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));

@@ -1,5 +1,7 @@
 #include "tests/win32/DialogDriver.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <utility>
 
@@ -18,7 +20,7 @@ struct Player {
 };
 Player* g_pPlayer = nullptr;
 
-// The dialog window of this thread: the enabled top-level dialog-class window it owns.
+// The dialog window of this thread: the visible top-level dialog-class window it owns.
 HWND FindThreadDialog() {
   HWND found = nullptr;
   EnumThreadWindows(
@@ -44,15 +46,14 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
   PostMessageW(hDialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-LPARAM PointParam(POINT point) { return MAKELPARAM(point.x, point.y); }
-
 void QueueClick(HWND hTree, POINT point, int nClicks) {
-  PostMessageW(hTree, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(point));
-  PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
-  if (nClicks < 2) return;
+  const LPARAM at = MAKELPARAM(point.x, point.y);
   // The second press of a double-click arrives as the double-click message, in the press's place.
-  PostMessageW(hTree, WM_LBUTTONDBLCLK, MK_LBUTTON, PointParam(point));
-  PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
+  for (const UINT press : {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONDBLCLK}}) {
+    PostMessageW(hTree, press, MK_LBUTTON, at);
+    PostMessageW(hTree, WM_LBUTTONUP, 0, at);
+    if (nClicks < 2) return;
+  }
 }
 
 std::string Box(UINT index) {
@@ -71,6 +72,28 @@ std::string ItemText(HWND hTree, HTREEITEM hItem) {
   return Utf8(buffer);
 }
 
+// The point inside the item's check box or label, found the way the control itself sees it; the state icon
+// lies left of the label.
+POINT HitPoint(HWND hTree, HTREEITEM hItem, bool onBox) {
+  const RECT label = LabelRect(hTree, hItem);
+  const LONG y = (label.top + label.bottom) / 2;
+  if (!onBox) return POINT{(label.left + label.right) / 2, y};
+  for (LONG x = label.left; x >= 0; --x) {
+    TVHITTESTINFO hit{};
+    hit.pt = POINT{x, y};
+    if (TreeView_HitTest(hTree, &hit) == hItem && (hit.flags & TVHT_ONITEMSTATEICON) != 0) return hit.pt;
+  }
+  ADD_FAILURE() << "no check box found";
+  return POINT{-1, -1};
+}
+
+Step Click(Path path, int nClicks, bool onBox) {
+  return [path = std::move(path), nClicks, onBox](HWND hDialog) {
+    const HWND hTree = TreeOf(hDialog);
+    QueueClick(hTree, HitPoint(hTree, FindItem(hDialog, path), onBox), nClicks);
+  };
+}
+
 }  // namespace
 
 int RunWithUser(const std::function<int()>& show, std::vector<Step> steps) {
@@ -80,6 +103,9 @@ int RunWithUser(const std::function<int()>& show, std::vector<Step> steps) {
   const int result = show();
   KillTimer(nullptr, timer);
   g_pPlayer = nullptr;
+  if (player.next > 0) {
+    EXPECT_EQ(player.next, player.steps.size()) << "the dialog closed before the last step";
+  }
   return result;
 }
 
@@ -94,8 +120,9 @@ RECT LabelRect(HWND hTree, HTREEITEM hItem) {
   return rect;
 }
 
-std::vector<std::string> Snapshot(HWND hTree) {
-  std::vector<std::string> lines;
+Lines Snapshot(HWND hDialog) {
+  const HWND hTree = TreeOf(hDialog);
+  Lines lines;
   for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
     const UINT state = TreeView_GetItemState(hTree, hGroup, TVIS_EXPANDED | TVIS_STATEIMAGEMASK);
     lines.push_back(std::string((state & TVIS_EXPANDED) ? "- " : "+ ") + Box(state >> 12) + " " +
@@ -108,51 +135,40 @@ std::vector<std::string> Snapshot(HWND hTree) {
   return lines;
 }
 
-HTREEITEM FindItem(HWND hTree, const std::vector<std::string>& path) {
-  HTREEITEM hLevel = TreeView_GetRoot(hTree);
+HTREEITEM FindItem(HWND hDialog, const Path& path) {
+  const HWND hTree = TreeOf(hDialog);
   HTREEITEM hFound = nullptr;
+  HTREEITEM hItem = TreeView_GetRoot(hTree);
   for (const std::string& name : path) {
-    hFound = nullptr;
-    for (HTREEITEM hItem = hLevel; hItem; hItem = TreeView_GetNextSibling(hTree, hItem)) {
-      if (ItemText(hTree, hItem) == name) {
-        hFound = hItem;
-        break;
-      }
-    }
-    if (hFound == nullptr) return nullptr;
-    hLevel = TreeView_GetChild(hTree, hFound);
+    while (hItem != nullptr && ItemText(hTree, hItem) != name) hItem = TreeView_GetNextSibling(hTree, hItem);
+    hFound = hItem;
+    if (hFound == nullptr) break;
+    hItem = TreeView_GetChild(hTree, hFound);
   }
   return hFound;
 }
 
-void ClickStateIcon(HWND hTree, HTREEITEM hItem, int nClicks) {
-  // The state icon lies left of the label; find it the way the control itself sees it.
-  const RECT label = LabelRect(hTree, hItem);
-  const LONG y = (label.top + label.bottom) / 2;
-  for (LONG x = label.left; x >= 0; --x) {
-    TVHITTESTINFO hit{};
-    hit.pt = POINT{x, y};
-    if (TreeView_HitTest(hTree, &hit) == hItem && (hit.flags & TVHT_ONITEMSTATEICON) != 0) {
-      QueueClick(hTree, hit.pt, nClicks);
-      return;
-    }
-  }
+Step ClickBox(Path path, int nClicks) { return Click(std::move(path), nClicks, true); }
+Step ClickLabel(Path path, int nClicks) { return Click(std::move(path), nClicks, false); }
+
+Step PressSpace() {
+  return [](HWND hDialog) {
+    const HWND hTree = TreeOf(hDialog);
+    SetFocus(hTree);
+    const LPARAM scan = MapVirtualKeyW(VK_SPACE, MAPVK_VK_TO_VSC) << 16;
+    PostMessageW(hTree, WM_KEYDOWN, VK_SPACE, 1 | scan);
+    PostMessageW(hTree, WM_CHAR, L' ', 1 | scan);
+    PostMessageW(hTree, WM_KEYUP, VK_SPACE, 1 | scan | (1u << 30) | (1u << 31));
+  };
 }
 
-void ClickLabel(HWND hTree, HTREEITEM hItem, int nClicks) {
-  const RECT label = LabelRect(hTree, hItem);
-  QueueClick(hTree, POINT{(label.left + label.right) / 2, (label.top + label.bottom) / 2}, nClicks);
+Step Press(int nButton) {
+  return [nButton](HWND hDialog) { PostMessageW(GetDlgItem(hDialog, nButton), BM_CLICK, 0, 0); };
 }
 
-void PressSpace(HWND hTree) {
-  SetFocus(hTree);
-  const UINT scan = MapVirtualKeyW(VK_SPACE, MAPVK_VK_TO_VSC);
-  PostMessageW(hTree, WM_KEYDOWN, VK_SPACE, 1 | (scan << 16));
-  PostMessageW(hTree, WM_CHAR, L' ', 1 | (scan << 16));
-  PostMessageW(hTree, WM_KEYUP, VK_SPACE, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+Step ExpectTree(Lines expected) {
+  return [expected = std::move(expected)](HWND hDialog) { EXPECT_EQ(Snapshot(hDialog), expected); };
 }
-
-void ClickButton(HWND hDialog, int nID) { PostMessageW(GetDlgItem(hDialog, nID), BM_CLICK, 0, 0); }
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return std::string();

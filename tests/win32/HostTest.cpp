@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -89,15 +87,11 @@ class CHostedManager {
   alignas(CRssNewsMgr) unsigned char m_storage[sizeof(CRssNewsMgr)];
 };
 
-// A host view waiting for the full headline list it asked for.
+// A host view that keeps the full headline lists it receives.
 class CWaitingView : public IRSSNewsObjEvent {
  public:
   virtual ~CWaitingView() = default;
 
-  bool WaitForTotal(std::chrono::seconds timeout) {
-    std::unique_lock<std::mutex> lock(m_mtx);
-    return m_cv.wait_for(lock, timeout, [this] { return !m_titles.empty(); });
-  }
   std::vector<std::string> Titles() {
     const std::lock_guard<std::mutex> lock(m_mtx);
     return m_titles;
@@ -110,7 +104,6 @@ class CWaitingView : public IRSSNewsObjEvent {
       operator delete(record.pBlock);  // the view owns the records' blocks
       record.pBlock = nullptr;
     }
-    m_cv.notify_all();
   }
   void OnProviderHeadlineChange(const CString&, long) override {}
   void OnSymbolHeadlineChange(const CString&, const CString&, long) override {}
@@ -121,7 +114,6 @@ class CWaitingView : public IRSSNewsObjEvent {
 
  private:
   std::mutex m_mtx;
-  std::condition_variable m_cv;
   std::vector<std::string> m_titles;
 };
 
@@ -190,7 +182,7 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
 
     // Provider news for the stored selection: the view receives the full list it asked for.
     EXPECT_TRUE(mgr.Subject().AddNotify(&view));
-    ASSERT_TRUE(view.WaitForTotal(std::chrono::seconds(10)));
+    ASSERT_TRUE(WaitUntil([&] { return !view.Titles().empty(); }));
     EXPECT_EQ(view.Titles(), (std::vector<std::string>{"20261205 TWSTK", "20261205 TWSTK"}));
 
     // The settings dialog comes from the DLL's own resources and runs as a Windows dialog, modal to the
@@ -202,28 +194,17 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
     for (CWnd* pParent : {&hostView, static_cast<CWnd*>(nullptr)}) {
       SCOPED_TRACE(pParent != nullptr ? "a view given" : "none given");
       SetForegroundWindow(pParent != nullptr ? other.Frame() : host.Frame());
-      std::vector<std::string> tree;
-      HWND hOwner = nullptr;
-      BOOL hostEnabled = TRUE;
-      bool secondShown = true;
-      bool broughtBack = false;
-      const bool confirmed =
-          win32test::RunWithUser([&] { return exports.showSettings(mgr.Get(), pParent, user) ? IDOK : IDCANCEL; },
-                                 {[&](HWND hDialog) {
-                                   hOwner = GetWindow(hDialog, GW_OWNER);
-                                   hostEnabled = IsWindowEnabled(host.Frame());
-                                   SetForegroundWindow(other.Frame());
-                                   secondShown = exports.showSettings(mgr.Get(), pParent, user);
-                                   broughtBack = GetForegroundWindow() == hDialog;
-                                   tree = win32test::Snapshot(win32test::TreeOf(hDialog));
-                                   win32test::ClickButton(hDialog, IDOK);
-                                 }}) == IDOK;
-      EXPECT_TRUE(confirmed);
-      EXPECT_EQ(hOwner, host.Frame());
-      EXPECT_FALSE(hostEnabled);
-      EXPECT_FALSE(secondShown);
-      EXPECT_TRUE(broughtBack);
-      EXPECT_EQ(tree, (std::vector<std::string>{"- [x] " + groupName, "      [x] Stocks"}));
+      const win32test::Step whileOpen = [&](HWND hDialog) {
+        EXPECT_EQ(GetWindow(hDialog, GW_OWNER), host.Frame());
+        EXPECT_FALSE(IsWindowEnabled(host.Frame()));
+        SetForegroundWindow(other.Frame());
+        EXPECT_FALSE(exports.showSettings(mgr.Get(), pParent, user));
+        EXPECT_EQ(GetForegroundWindow(), hDialog);
+      };
+      EXPECT_EQ(win32test::RunWithUser([&] { return exports.showSettings(mgr.Get(), pParent, user) ? IDOK : IDCANCEL; },
+                                       {whileOpen, win32test::ExpectTree({"- [x] " + groupName, "      [x] Stocks"}),
+                                        win32test::Press(IDOK)}),
+                IDOK);
       EXPECT_EQ(ReadBytes(settingsFile), SettingsXml("TWSTK"));
     }
 

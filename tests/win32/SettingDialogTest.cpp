@@ -1,8 +1,14 @@
 // The settings dialog as a real Windows dialog: template 26305 from the resources, the tree-view control
 // made at run time, and a user whose clicks and key strokes are queued as the system queues them. What
-// counts is what the control shows and what the settings file holds afterwards.
+// counts is what the control shows and what the settings file holds afterwards; and a screenshot of the
+// open dialog, for a person to look at.
 #include <gtest/gtest.h>
+#include <windows.h>
+// windows.h first: gdiplus.h relies on its types.
+#include <gdiplus.h>
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,8 +22,12 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-using Path = std::vector<std::string>;
+using win32test::ClickBox;
+using win32test::ClickLabel;
+using win32test::ExpectTree;
+using win32test::Lines;
+using win32test::Press;
+using win32test::PressSpace;
 using win32test::Step;
 
 const std::string kOldSettings = SettingsXml("b1,a2,a1");
@@ -25,27 +35,78 @@ const Lines kOpened{"- [x] Alpha",        "      [x] alpha one", "      [x] alph
                     "      [x] beta one", "      [ ] beta two",  "+ [ ] Gamma",         "      [ ] gamma one"};
 const Lines kBetaChecked{"- [x] Alpha",        "      [x] alpha one", "      [x] alpha two", "- [x] Beta",
                          "      [x] beta one", "      [x] beta two",  "+ [ ] Gamma",         "      [ ] gamma one"};
+const Lines kAlphaUnchecked{"- [ ] Alpha",        "      [ ] alpha one", "      [ ] alpha two", "- [x] Beta",
+                            "      [x] beta one", "      [x] beta two",  "+ [ ] Gamma",         "      [ ] gamma one"};
 
-Lines Tree(HWND hDialog) { return win32test::Snapshot(win32test::TreeOf(hDialog)); }
-HTREEITEM Item(HWND hDialog, const Path& path) { return win32test::FindItem(win32test::TreeOf(hDialog), path); }
-Step ClickBox(const Path& path, int nClicks = 1) {
-  return [path, nClicks](HWND hDialog) {
-    win32test::ClickStateIcon(win32test::TreeOf(hDialog), Item(hDialog, path), nClicks);
-  };
+std::string StoredSelection() { return VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels().str(); }
+
+// What the display shows in a window's rectangle.
+struct Screenshot {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;  // 0x??RRGGBB, rows top to bottom
+
+  std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
+};
+
+Screenshot CaptureWindow(HWND hWnd) {
+  RECT rect{};
+  GetWindowRect(hWnd, &rect);
+  Screenshot shot;
+  shot.width = rect.right - rect.left;
+  shot.height = rect.bottom - rect.top;
+  shot.pixels.resize(static_cast<std::size_t>(shot.width) * shot.height);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = shot.width;
+  info.bmiHeader.biHeight = -shot.height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width, shot.height);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, previous);
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(shot.height), shot.pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
 }
-Step ClickLabel(const Path& path, int nClicks = 1) {
-  return [path, nClicks](HWND hDialog) {
-    win32test::ClickLabel(win32test::TreeOf(hDialog), Item(hDialog, path), nClicks);
-  };
+
+// Encoded by the system's own PNG encoder (GDI+).
+bool SavePng(const Screenshot& shot, const wchar_t* path) {
+  static const CLSID kPngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
+  bool saved = false;
+  {
+    std::vector<std::uint32_t> pixels = shot.pixels;  // the bitmap wants them writable
+    Gdiplus::Bitmap image(shot.width, shot.height, shot.width * 4, PixelFormat32bppRGB,
+                          reinterpret_cast<BYTE*>(pixels.data()));
+    saved = image.Save(path, &kPngEncoder, nullptr) == Gdiplus::Ok;
+  }
+  Gdiplus::GdiplusShutdown(token);
+  return saved;
 }
-Step PressSpace() {
-  return [](HWND hDialog) { win32test::PressSpace(win32test::TreeOf(hDialog)); };
-}
-Step Capture(Lines& into) {
-  return [&into](HWND hDialog) { into = Tree(hDialog); };
-}
-Step Press(int nButton) {
-  return [nButton](HWND hDialog) { win32test::ClickButton(hDialog, nButton); };
+
+// The 13x13 box left of an item's label, as its pixels, so that two boxes compare by look.
+std::vector<std::uint32_t> BoxPixels(const Screenshot& shot, HWND hDialog, HWND hTree, HTREEITEM hItem) {
+  const RECT label = win32test::LabelRect(hTree, hItem);
+  POINT labelStart{label.left, (label.top + label.bottom) / 2};
+  MapWindowPoints(hTree, nullptr, &labelStart, 1);
+  RECT window{};
+  GetWindowRect(hDialog, &window);
+  const int top = labelStart.y - window.top - 6;
+  const int right = labelStart.x - window.left;
+  std::vector<std::uint32_t> pixels;
+  for (int y = top; y < top + 13; ++y) {
+    for (int x = right - 20; x < right; ++x) pixels.push_back(shot.At(x, y));
+  }
+  return pixels;
 }
 
 // A copy of this program, loaded as data, whose bitmap nBitmapID (under both languages) is four bytes that
@@ -105,68 +166,53 @@ class Win32SettingDlgTest : public ::testing::Test {
 };
 
 TEST_F(Win32SettingDlgTest, OpensWithTheStoredSelectionAndCancelOrTheCloseBoxSaveNothing) {
-  Lines shown;
-  std::wstring caption(64, L'\0');
-  const Step readCaption = [&](HWND hDialog) {
-    caption.resize(static_cast<std::size_t>(GetWindowTextW(hDialog, &caption[0], 64)));
+  const Step expectCaption = [](HWND hDialog) {
+    wchar_t caption[64] = {};
+    GetWindowTextW(hDialog, caption, 64);
+    EXPECT_EQ(win32test::Utf8(caption), "RSS\xE6\x96\xB0\xE8\x81\x9E\xE8\xA8\xAD\xE5\xAE\x9A");  // RSS新聞設定
   };
-  EXPECT_EQ(Show({Capture(shown), readCaption, ClickBox({"Alpha"}), Press(IDCANCEL)}), IDCANCEL);
-  EXPECT_EQ(shown, kOpened);
-  EXPECT_EQ(win32test::Utf8(caption), "RSS\xE6\x96\xB0\xE8\x81\x9E\xE8\xA8\xAD\xE5\xAE\x9A");  // RSS新聞設定
-  EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
-  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,a2,a1");
-
   const Step closeBox = [](HWND hDialog) { PostMessageW(hDialog, WM_CLOSE, 0, 0); };
-  EXPECT_EQ(Show({ClickBox({"Alpha"}), closeBox}), IDCANCEL);
-  EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
+  for (const Step& close : {Press(IDCANCEL), closeBox}) {
+    EXPECT_EQ(Show({ExpectTree(kOpened), expectCaption, ClickBox({"Alpha"}), close}), IDCANCEL);
+    EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
+    EXPECT_EQ(StoredSelection(), "b1,a2,a1");
+  }
 }
 
-TEST_F(Win32SettingDlgTest, ALabelClickOnlySelectsABoxClickPropagatesAndOkSavesTheFileByteExact) {
-  Lines afterLabel;
-  Lines afterItem;
-  Lines afterGroup;
-  bool labelSelected = false;
-  const Step readSelection = [&](HWND hDialog) {
-    labelSelected = TreeView_GetSelection(win32test::TreeOf(hDialog)) == Item(hDialog, {"Beta", "beta two"});
+// The control's own handling would step a box to its next image (a leaf partially checked) on a space or on
+// the second press of a double-click; only the module's three-state rules give checked and back.
+TEST_F(Win32SettingDlgTest, LabelClicksSelectAndSpaceBoxClicksAndDoubleClicksToggleUnderTheThreeStateRules) {
+  const Step expectBetaTwoSelected = [](HWND hDialog) {
+    EXPECT_EQ(TreeView_GetSelection(win32test::TreeOf(hDialog)), win32test::FindItem(hDialog, {"Beta", "beta two"}));
   };
-  EXPECT_EQ(Show({ClickLabel({"Beta", "beta two"}), Capture(afterLabel), readSelection, ClickBox({"Beta", "beta two"}),
-                  Capture(afterItem), ClickBox({"Alpha"}), Capture(afterGroup), Press(IDOK)}),
+  Lines gammaExpanded = kAlphaUnchecked;
+  gammaExpanded[6] = "- [ ] Gamma";
+  EXPECT_EQ(Show({ClickLabel({"Beta", "beta two"}),
+                  ExpectTree(kOpened),
+                  expectBetaTwoSelected,  //
+                  PressSpace(),
+                  ExpectTree(kBetaChecked),
+                  PressSpace(),
+                  ExpectTree(kOpened),  //
+                  ClickLabel({"Beta"}),
+                  PressSpace(),
+                  ExpectTree(kBetaChecked),  // a partial group checks all
+                  ClickBox({"Beta", "beta two"}),
+                  ExpectTree(kOpened),
+                  ClickBox({"Beta", "beta two"}),
+                  ExpectTree(kBetaChecked),
+                  ClickBox({"Alpha"}),
+                  ExpectTree(kAlphaUnchecked),  //
+                  ClickBox({"Alpha", "alpha one"}, 2),
+                  ExpectTree(kAlphaUnchecked),  // two clicks
+                  ClickBox({"Beta", "beta two"}, 2),
+                  ExpectTree(kAlphaUnchecked),  //
+                  ClickLabel({"Gamma"}, 2),
+                  ExpectTree(gammaExpanded),
+                  Press(IDOK)}),
             IDOK);
-  EXPECT_EQ(afterLabel, kOpened);
-  EXPECT_TRUE(labelSelected);
-  EXPECT_EQ(afterItem, kBetaChecked);
-  EXPECT_EQ(afterGroup, (Lines{"- [ ] Alpha", "      [ ] alpha one", "      [ ] alpha two", "- [x] Beta",
-                               "      [x] beta one", "      [x] beta two", "+ [ ] Gamma", "      [ ] gamma one"}));
-  EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("b1,b2"));
-  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,b2");
-}
-
-TEST_F(Win32SettingDlgTest, ADoubleClickOnABoxIsTwoClicksUnderTheThreeStateRulesAndOnALabelExpands) {
-  // The control's own double-click handling would step a box to its next image: a leaf partially checked.
-  Lines afterChecked;
-  Lines afterUnchecked;
-  Lines afterLabel;
-  EXPECT_EQ(Show({ClickBox({"Alpha", "alpha one"}, 2), Capture(afterChecked), ClickBox({"Beta", "beta two"}, 2),
-                  Capture(afterUnchecked), ClickLabel({"Gamma"}, 2), Capture(afterLabel), Press(IDOK)}),
-            IDOK);
-  EXPECT_EQ(afterChecked, kOpened);
-  EXPECT_EQ(afterUnchecked, kOpened);
-  EXPECT_EQ(afterLabel, (Lines{"- [x] Alpha", "      [x] alpha one", "      [x] alpha two", "- [~] Beta",
-                               "      [x] beta one", "      [ ] beta two", "- [ ] Gamma", "      [ ] gamma one"}));
-  EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("a1,a2,b1"));
-}
-
-TEST_F(Win32SettingDlgTest, SpaceTogglesTheCaretItemThroughAllThreeStatesOfItsGroup) {
-  // The control's own toggling would step the caret item to the next image (partially checked); only the
-  // module's handling gives checked and back.
-  Lines afterFirst;
-  Lines afterSecond;
-  Lines afterGroup;
-  Show({ClickLabel({"Beta", "beta two"}), PressSpace(), Capture(afterFirst), PressSpace(), Capture(afterSecond),
-        ClickLabel({"Beta"}), PressSpace(), Capture(afterGroup), Press(IDCANCEL)});
-  EXPECT_EQ(afterFirst, kBetaChecked);
-  EXPECT_EQ(afterSecond, kOpened);
-  EXPECT_EQ(afterGroup, kBetaChecked);  // a partially checked group becomes checked with all its items
+  EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("b1,b2"));  // byte-exact, in tree order
+  EXPECT_EQ(StoredSelection(), "b1,b2");
 }
 
 TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAndSavesNothing) {
@@ -180,6 +226,39 @@ TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAn
   VXRSS::DestroyModuleLog();
   EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
   EXPECT_NE(ReadBytes(logFolder.path() / "VX_vxRSSMgr.log").find("26306"), std::string::npos);
+}
+
+// Written to settings_dialog.png in the test's folder: the Chinese caption, the prompt, the two buttons and a
+// tree with a checked, a partially checked and an unchecked group. The test checks what a person would check
+// by eye: a picture that is not blank and the three distinct box states drawn from bitmap 26306.
+TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStates) {
+  Screenshot shot;
+  std::set<std::vector<std::uint32_t>> groupBoxes;
+  // Raised and repainted first. The display shows what was painted only once the modal loop has run on for
+  // a while, so the capture is taken again at each tick until the three groups' boxes are on it.
+  const Step raise = [](HWND hDialog) {
+    SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(hDialog);
+    RedrawWindow(hDialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  };
+  const Step capture = [&](HWND hDialog) {
+    if (groupBoxes.size() == 3) return;
+    const HWND hTree = win32test::TreeOf(hDialog);
+    shot = CaptureWindow(hDialog);
+    groupBoxes.clear();
+    for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
+      groupBoxes.insert(BoxPixels(shot, hDialog, hTree, hGroup));
+    }
+  };
+  std::vector<Step> steps{raise};
+  steps.insert(steps.end(), 100, capture);
+  Show(std::move(steps));
+
+  ASSERT_GT(shot.width, 0);
+  EXPECT_TRUE(SavePng(shot, L"settings_dialog.png"));
+  EXPECT_EQ(groupBoxes.size(), 3u);  // three groups, three looks: checked, partially checked, unchecked
+  const std::set<std::uint32_t> colours(shot.pixels.begin(), shot.pixels.end());
+  EXPECT_GT(colours.size(), 4u) << "the capture is blank";
 }
 
 }  // namespace

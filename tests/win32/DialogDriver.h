@@ -10,7 +10,9 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace win32test {
@@ -44,5 +46,11 @@ Step Press(int nButton);
 Step ExpectTree(Lines expected);
 
 std::string Utf8(const std::wstring& text);
+
+// A loaded module (a DLL, or a program as data), freed when it goes.
+struct ModuleFree {
+  void operator()(HMODULE hModule) const { FreeLibrary(hModule); }
+};
+using Module = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFree>;
 
 }  // namespace win32test

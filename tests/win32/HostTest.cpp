@@ -8,9 +8,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "libs/vxcommon/Wnd.h"
@@ -22,40 +24,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// vxRSS.dll, loaded for the life of the object.
-class CLibrary {
- public:
-  explicit CLibrary(const wchar_t* name) : m_hModule(LoadLibraryW(name)) {}
-  ~CLibrary() {
-    if (m_hModule != nullptr) FreeLibrary(m_hModule);
-  }
-  CLibrary(const CLibrary&) = delete;
-  CLibrary& operator=(const CLibrary&) = delete;
-
-  bool IsLoaded() const { return m_hModule != nullptr; }
-
-  // An exported function by its (mangled) name, as the type the caller gives; null when missing. On
-  // x86-64 Windows a member function is called as a plain function taking `this` first, so members that
-  // return no class by value are reached this way.
-  template <typename Fn>
-  Fn Find(const char* name) const {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m_hModule, name)));
-  }
-
- private:
-  HMODULE m_hModule;
-};
+// An exported function by its (mangled) name, as the type the caller gives; null when missing. On x86-64
+// Windows a member function is called as a plain function taking `this` first, so members that return no
+// class by value are reached this way.
+template <typename Fn>
+Fn Find(HMODULE hModule, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(hModule, name)));
+}
 
 // The exported members the host calls by name.
 struct ManagerExports {
-  explicit ManagerExports(const CLibrary& dll)
-      : construct(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgrC1Ev")),
-        destruct(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgrD1Ev")),
-        init(dll.Find<InitFn>("_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_")),
-        finit(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr5FinitEv")),
-        isCategoryReady(dll.Find<bool (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr15IsCategoryReadyEv")),
-        showSettings(dll.Find<bool (*)(CRssNewsMgr*, CWnd*, const CString&)>(
-            "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString")) {}
+  explicit ManagerExports(HMODULE dll)
+      : construct(Find<void (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgrC1Ev")),
+        destruct(Find<void (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgrD1Ev")),
+        init(Find<InitFn>(dll, "_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_")),
+        finit(Find<void (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgr5FinitEv")),
+        isCategoryReady(Find<bool (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgr15IsCategoryReadyEv")),
+        showSettings(Find<bool (*)(CRssNewsMgr*, CWnd*, const CString&)>(
+            dll, "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString")) {}
 
   bool Complete() const { return construct && destruct && init && finit && isCategoryReady && showSettings; }
 
@@ -127,25 +113,15 @@ std::string Item(const std::string& guid, const std::string& time) {
          "</link><description>body</description><pubDate>Sat, 05 Dec 2026 " + time + " +0800</pubDate></item>";
 }
 
-// A top-level window of the host, with one child window (a view) in it.
-class CHostWindow {
- public:
-  CHostWindow()
-      : m_hFrame(CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                                 nullptr, nullptr, nullptr)),
-        m_hView(CreateWindowExW(0, L"STATIC", L"view", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, m_hFrame, nullptr,
-                                nullptr, nullptr)) {}
-  ~CHostWindow() { DestroyWindow(m_hFrame); }
-  CHostWindow(const CHostWindow&) = delete;
-  CHostWindow& operator=(const CHostWindow&) = delete;
-
-  HWND Frame() const { return m_hFrame; }
-  HWND View() const { return m_hView; }
-
- private:
-  HWND m_hFrame;
-  HWND m_hView;
+// A window of the host: top-level without a parent, else a child (a view) in it.
+struct WindowDestroy {
+  void operator()(HWND hWnd) const { DestroyWindow(hWnd); }
 };
+using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy>;
+Window MakeWindow(HWND hParent) {
+  const DWORD style = (hParent != nullptr ? WS_CHILD : WS_OVERLAPPEDWINDOW) | WS_VISIBLE;
+  return Window(CreateWindowExW(0, L"STATIC", L"host", style, 0, 0, 300, 200, hParent, nullptr, nullptr, nullptr));
+}
 
 bool WaitUntil(const std::function<bool()>& ready) {
   for (int i = 0; i < 200 && !ready(); ++i) Sleep(50);
@@ -166,10 +142,10 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
   const fs::path settingsFile = dir.path() / "User" / "Data" / CRSSNewsDataMgr::kFileName;
   WriteFile(settingsFile, SettingsXml("TWSTK"));
 
-  const CLibrary dll(L"vxRSS.dll");
-  ASSERT_TRUE(dll.IsLoaded()) << "LoadLibrary failed: " << GetLastError();
+  const win32test::Module dll(LoadLibraryW(L"vxRSS.dll"));
+  ASSERT_NE(dll, nullptr) << "LoadLibrary failed: " << GetLastError();
   EXPECT_NE(GetModuleHandleW(L"QMDBRSSNews.dll"), nullptr) << "the service DLL came in with the module";
-  const ManagerExports exports(dll);
+  const ManagerExports exports(dll.get());
   ASSERT_TRUE(exports.Complete());
 
   CWaitingView view;
@@ -188,16 +164,17 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
     // The settings dialog comes from the DLL's own resources and runs as a Windows dialog, modal to the
     // host's frame: named through a view of it, or when none is named, as the active window. Meanwhile a
     // second request only brings it back to the front. OK stores what is checked.
-    const CHostWindow host;
-    const CHostWindow other;
-    CWnd hostView(host.View());
+    const Window host = MakeWindow(nullptr);
+    const Window other = MakeWindow(nullptr);
+    const Window viewWindow = MakeWindow(host.get());  // goes first
+    CWnd hostView(viewWindow.get());
     for (CWnd* pParent : {&hostView, static_cast<CWnd*>(nullptr)}) {
       SCOPED_TRACE(pParent != nullptr ? "a view given" : "none given");
-      SetForegroundWindow(pParent != nullptr ? other.Frame() : host.Frame());
+      SetForegroundWindow(pParent != nullptr ? other.get() : host.get());
       const win32test::Step whileOpen = [&](HWND hDialog) {
-        EXPECT_EQ(GetWindow(hDialog, GW_OWNER), host.Frame());
-        EXPECT_FALSE(IsWindowEnabled(host.Frame()));
-        SetForegroundWindow(other.Frame());
+        EXPECT_EQ(GetWindow(hDialog, GW_OWNER), host.get());
+        EXPECT_FALSE(IsWindowEnabled(host.get()));
+        SetForegroundWindow(other.get());
         EXPECT_FALSE(exports.showSettings(mgr.Get(), pParent, user));
         EXPECT_EQ(GetForegroundWindow(), hDialog);
       };

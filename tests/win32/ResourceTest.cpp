@@ -23,41 +23,24 @@ constexpr WORD kSimplified = 2052;
 constexpr WORD kBitmap = 2;
 constexpr WORD kDialog = 5;
 
-// vxRSS.dll loaded as data: its resources only, no code run.
-class CResourceModule {
- public:
-  CResourceModule()
-      : m_hModule(LoadLibraryExW(L"vxRSS.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-  ~CResourceModule() {
-    if (m_hModule != nullptr) FreeLibrary(m_hModule);
-  }
-  CResourceModule(const CResourceModule&) = delete;
-  CResourceModule& operator=(const CResourceModule&) = delete;
+std::vector<WORD> Languages(HMODULE hModule, WORD type, WORD id) {
+  std::vector<WORD> languages;
+  EnumResourceLanguagesW(
+      hModule, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(id),
+      [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) -> BOOL {
+        reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
+        return TRUE;
+      },
+      reinterpret_cast<LONG_PTR>(&languages));
+  return languages;
+}
 
-  HMODULE Get() const { return m_hModule; }
-
-  std::vector<WORD> Languages(WORD type, WORD id) const {
-    std::vector<WORD> languages;
-    EnumResourceLanguagesW(
-        m_hModule, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(id),
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) -> BOOL {
-          reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
-          return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&languages));
-    return languages;
-  }
-
-  std::string Bytes(WORD type, WORD id, WORD language) const {
-    const HRSRC hInfo = FindResourceExW(m_hModule, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(id), language);
-    if (hInfo == nullptr) return std::string();
-    const auto* data = static_cast<const char*>(LockResource(LoadResource(m_hModule, hInfo)));
-    return std::string(data, SizeofResource(m_hModule, hInfo));
-  }
-
- private:
-  HMODULE m_hModule;
-};
+std::string Bytes(HMODULE hModule, WORD type, WORD id, WORD language) {
+  const HRSRC hInfo = FindResourceExW(hModule, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(id), language);
+  if (hInfo == nullptr) return std::string();
+  const auto* data = static_cast<const char*>(LockResource(LoadResource(hModule, hInfo)));
+  return std::string(data, SizeofResource(hModule, hInfo));
+}
 
 std::string HexText(std::uint32_t value) {
   char text[16];
@@ -145,8 +128,10 @@ std::string DescribeBitmap(const std::string& bytes) {
 }
 
 TEST(ModuleResources, TheSettingsDialogAndItsBitmapsUnderBothChineseLanguages) {
-  const CResourceModule dll;
-  ASSERT_NE(dll.Get(), nullptr) << "vxRSS.dll not found: " << GetLastError();
+  // Loaded as data: its resources only, no code run.
+  const win32test::Module dll(
+      LoadLibraryExW(L"vxRSS.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+  ASSERT_NE(dll, nullptr) << "vxRSS.dll not found: " << GetLastError();
   // Popup, caption, system menu, modal frame, font; 206 by 150 units; the prompt and the two buttons.
   const Lines dialog{
       "version 1 signature 65535 help 0 ex 00000000 style 80C800C0 at 0,0,206,150 menu - class - "
@@ -161,15 +146,15 @@ TEST(ModuleResources, TheSettingsDialogAndItsBitmapsUnderBothChineseLanguages) {
       "\xE5\x8F\x96\xE6\xB6\x88(&C) extra 0",  // 取消(&C)
   };
   const std::vector<WORD> bothLanguages{kTraditional, kSimplified};
-  EXPECT_EQ(dll.Languages(kDialog, 26305), bothLanguages);
-  EXPECT_EQ(dll.Languages(kBitmap, 26306), bothLanguages);
-  EXPECT_EQ(dll.Languages(kBitmap, 26307), bothLanguages);
+  EXPECT_EQ(Languages(dll.get(), kDialog, 26305), bothLanguages);
+  EXPECT_EQ(Languages(dll.get(), kBitmap, 26306), bothLanguages);
+  EXPECT_EQ(Languages(dll.get(), kBitmap, 26307), bothLanguages);
   for (const WORD language : bothLanguages) {
     SCOPED_TRACE(language);
-    EXPECT_EQ(DescribeTemplate(dll.Bytes(kDialog, 26305, language)), dialog);
+    EXPECT_EQ(DescribeTemplate(Bytes(dll.get(), kDialog, 26305, language)), dialog);
     // Four 13-pixel check states; two 16-pixel folders.
-    EXPECT_EQ(DescribeBitmap(dll.Bytes(kBitmap, 26306, language)), "52x13 4 bits 16 colours 39C984E4038CC2C7");
-    EXPECT_EQ(DescribeBitmap(dll.Bytes(kBitmap, 26307, language)), "32x16 4 bits 16 colours BAB39DCC872088D5");
+    EXPECT_EQ(DescribeBitmap(Bytes(dll.get(), kBitmap, 26306, language)), "52x13 4 bits 16 colours 39C984E4038CC2C7");
+    EXPECT_EQ(DescribeBitmap(Bytes(dll.get(), kBitmap, 26307, language)), "32x16 4 bits 16 colours BAB39DCC872088D5");
   }
 }
 

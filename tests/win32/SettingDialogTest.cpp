@@ -45,24 +45,15 @@ struct Screenshot {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;  // 0x??RRGGBB, rows top to bottom
-
-  std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
 };
 
 Screenshot CaptureWindow(HWND hWnd) {
   RECT rect{};
   GetWindowRect(hWnd, &rect);
-  Screenshot shot;
-  shot.width = rect.right - rect.left;
-  shot.height = rect.bottom - rect.top;
+  Screenshot shot{rect.right - rect.left, rect.bottom - rect.top, {}};
   shot.pixels.resize(static_cast<std::size_t>(shot.width) * shot.height);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), shot.width, -shot.height /* top-down */, 1, 32, BI_RGB, 0, 0, 0, 0, 0},
+                  {}};
   const HDC screen = GetDC(nullptr);
   const HDC memory = CreateCompatibleDC(screen);
   const HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width, shot.height);
@@ -76,68 +67,52 @@ Screenshot CaptureWindow(HWND hWnd) {
   return shot;
 }
 
-// Encoded by the system's own PNG encoder (GDI+).
-bool SavePng(const Screenshot& shot, const wchar_t* path) {
+// Encoded by the system's own PNG encoder (GDI+), which wants the pixels writable.
+bool SavePng(Screenshot shot, const wchar_t* path) {
   static const CLSID kPngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
   Gdiplus::GdiplusStartupInput input;
   ULONG_PTR token = 0;
   if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
   bool saved = false;
   {
-    std::vector<std::uint32_t> pixels = shot.pixels;  // the bitmap wants them writable
     Gdiplus::Bitmap image(shot.width, shot.height, shot.width * 4, PixelFormat32bppRGB,
-                          reinterpret_cast<BYTE*>(pixels.data()));
+                          reinterpret_cast<BYTE*>(shot.pixels.data()));
     saved = image.Save(path, &kPngEncoder, nullptr) == Gdiplus::Ok;
   }
   Gdiplus::GdiplusShutdown(token);
   return saved;
 }
 
-// The 13x13 box left of an item's label, as its pixels, so that two boxes compare by look.
-std::vector<std::uint32_t> BoxPixels(const Screenshot& shot, HWND hDialog, HWND hTree, HTREEITEM hItem) {
+// The 13-pixel high strip left of an item's label, with its box, as the display shows it: two boxes compare
+// by look.
+std::vector<COLORREF> BoxPixels(HWND hTree, HTREEITEM hItem) {
   const RECT label = win32test::LabelRect(hTree, hItem);
-  POINT labelStart{label.left, (label.top + label.bottom) / 2};
-  MapWindowPoints(hTree, nullptr, &labelStart, 1);
-  RECT window{};
-  GetWindowRect(hDialog, &window);
-  const int top = labelStart.y - window.top - 6;
-  const int right = labelStart.x - window.left;
-  std::vector<std::uint32_t> pixels;
-  for (int y = top; y < top + 13; ++y) {
-    for (int x = right - 20; x < right; ++x) pixels.push_back(shot.At(x, y));
+  POINT start{label.left - 20, (label.top + label.bottom) / 2 - 6};
+  MapWindowPoints(hTree, nullptr, &start, 1);
+  const HDC screen = GetDC(nullptr);
+  std::vector<COLORREF> pixels;
+  for (int y = start.y; y < start.y + 13; ++y) {
+    for (int x = start.x; x < start.x + 20; ++x) pixels.push_back(GetPixel(screen, x, y));
   }
+  ReleaseDC(nullptr, screen);
   return pixels;
 }
 
-// A copy of this program, loaded as data, whose bitmap nBitmapID (under both languages) is four bytes that
-// no image can be made of: the dialog's template is there, that bitmap cannot be loaded.
-class CResourcesWithBrokenBitmap {
- public:
-  explicit CResourcesWithBrokenBitmap(WORD nBitmapID) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::filesystem::path copy = m_dir.path() / "resources.exe";
-    std::filesystem::copy_file(self, copy);
-    const HANDLE hUpdate = BeginUpdateResourceW(copy.c_str(), FALSE);
-    char broken[4] = {1, 2, 3, 4};
-    for (const WORD language : {1028, 2052}) {
-      UpdateResourceW(hUpdate, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(nBitmapID), language, broken, sizeof broken);
-    }
-    EndUpdateResourceW(hUpdate, FALSE);
-    m_hModule = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+// A copy of this program in `folder`, loaded as data, whose bitmap nBitmapID (under both languages) is four
+// bytes that no image can be made of: the dialog's template is there, that bitmap cannot be loaded.
+win32test::Module ResourcesWithBrokenBitmap(const std::filesystem::path& folder, WORD nBitmapID) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::filesystem::path copy = folder / "resources.exe";
+  std::filesystem::copy_file(self, copy);
+  const HANDLE hUpdate = BeginUpdateResourceW(copy.c_str(), FALSE);
+  char broken[4] = {1, 2, 3, 4};
+  for (const WORD language : {1028, 2052}) {
+    UpdateResourceW(hUpdate, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(nBitmapID), language, broken, sizeof broken);
   }
-  ~CResourcesWithBrokenBitmap() {
-    if (m_hModule != nullptr) FreeLibrary(m_hModule);
-  }
-  CResourcesWithBrokenBitmap(const CResourcesWithBrokenBitmap&) = delete;
-  CResourcesWithBrokenBitmap& operator=(const CResourcesWithBrokenBitmap&) = delete;
-
-  HINSTANCE Get() const { return m_hModule; }
-
- private:
-  TempDir m_dir;
-  HMODULE m_hModule = nullptr;
-};
+  EndUpdateResourceW(hUpdate, FALSE);
+  return win32test::Module(LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
 
 class Win32SettingDlgTest : public ::testing::Test {
  protected:
@@ -217,9 +192,10 @@ TEST_F(Win32SettingDlgTest, LabelClicksSelectAndSpaceBoxClicksAndDoubleClicksTog
 
 TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAndSavesNothing) {
   // Drawing its own two-state boxes, the tree would lose the stored selection, and OK would save it empty.
-  const CResourcesWithBrokenBitmap resources(26306);
-  ASSERT_NE(resources.Get(), nullptr);
-  vxwin32::CWin32FrontEnd withoutStateImages(resources.Get());
+  const TempDir copyFolder;
+  const win32test::Module resources = ResourcesWithBrokenBitmap(copyFolder.path(), 26306);
+  ASSERT_NE(resources, nullptr);
+  vxwin32::CWin32FrontEnd withoutStateImages(resources.get());
   const TempDir logFolder;
   ASSERT_TRUE(VXRSS::CreateModuleLog(CString(logFolder.path().string())));
   EXPECT_EQ(Show({Press(IDOK)}, withoutStateImages), IDCANCEL);
@@ -233,9 +209,10 @@ TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAn
 // by eye: a picture that is not blank and the three distinct box states drawn from bitmap 26306.
 TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStates) {
   Screenshot shot;
-  std::set<std::vector<std::uint32_t>> groupBoxes;
+  std::set<std::vector<COLORREF>> groupBoxes;
   // Raised and repainted first. The display shows what was painted only once the modal loop has run on for
-  // a while, so the capture is taken again at each tick until the three groups' boxes are on it.
+  // a while, so the boxes are looked at again at each tick until the three groups' are there; then the
+  // window is captured.
   const Step raise = [](HWND hDialog) {
     SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(hDialog);
@@ -244,11 +221,11 @@ TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStat
   const Step capture = [&](HWND hDialog) {
     if (groupBoxes.size() == 3) return;
     const HWND hTree = win32test::TreeOf(hDialog);
-    shot = CaptureWindow(hDialog);
     groupBoxes.clear();
     for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
-      groupBoxes.insert(BoxPixels(shot, hDialog, hTree, hGroup));
+      groupBoxes.insert(BoxPixels(hTree, hGroup));
     }
+    if (groupBoxes.size() == 3) shot = CaptureWindow(hDialog);
   };
   std::vector<Step> steps{raise};
   steps.insert(steps.end(), 100, capture);

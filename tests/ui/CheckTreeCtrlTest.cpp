@@ -2,6 +2,7 @@
 // which hands them to the control first, exactly as the platform's tree-view does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ struct CheckedTree {
       const HTREEITEM hItem = tree.InsertItem(row.text, parents.empty() ? nullptr : parents.back());
       tree.SetStateIndex(hItem, row.index);
       items[row.text] = hItem;
+      order.push_back(hItem);
       parents.push_back(hItem);
     }
     for (const auto& entry : items) tree.Expand(entry.second, TVE_EXPAND);
@@ -44,32 +46,27 @@ struct CheckedTree {
     }
   }
 
-  // "text=index" for every item, depth first; the caret item marked ">".
+  // "text=index" for every item in the order built; the caret item marked ">".
   std::string States() const {
     std::string out;
-    AppendStates(tree.GetRootItem(), out);
-    return out;
-  }
-  void AppendStates(HTREEITEM hItem, std::string& out) const {
-    for (; hItem != nullptr; hItem = tree.GetNextSiblingItem(hItem)) {
+    for (const HTREEITEM hItem : order) {
       out += std::string(out.empty() ? "" : " ") + (hItem == tree.GetSelectedItem() ? ">" : "") +
              tree.GetItemText(hItem).str() + "=" + std::to_string(tree.GetStateIndex(hItem));
-      AppendStates(tree.GetChildItem(hItem), out);
     }
+    return out;
   }
 
   // How many messages of this kind (and key) the tree's own processing got.
-  int DefaultProcessed(UINT message, UINT nChar = 0) const {
-    int count = 0;
-    for (const TreeMessage& seen : tree.DefaultProcessed()) {
-      count += seen.message == message && seen.nChar == nChar ? 1 : 0;
-    }
-    return count;
+  long DefaultProcessed(UINT message, UINT nChar = 0) const {
+    const std::vector<TreeMessage>& seen = tree.DefaultProcessed();
+    return std::count_if(seen.begin(), seen.end(),
+                         [&](const TreeMessage& m) { return m.message == message && m.nChar == nChar; });
   }
 
   CMemoryTree tree;
   CCheckTreeCtrl ctrl;
   std::map<std::string, HTREEITEM> items;
+  std::vector<HTREEITEM> order;
 };
 
 // A tree and what a user does to it: an action and the states after it, in order.
@@ -108,7 +105,7 @@ const UserCase kUserCases[] = {
 TEST(CheckTreeTest, UserPressesFollowTheThreeStateRulesAndSpaceNeverReachesTheTree) {
   for (const UserCase& userCase : kUserCases) {
     CheckedTree t(userCase.tree);
-    int presses = 0;
+    long presses = 0;
     for (const auto& [action, states] : userCase.steps) {
       t.Do(action);
       EXPECT_EQ(t.States(), states) << "after \"" << action << "\"";

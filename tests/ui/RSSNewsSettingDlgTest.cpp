@@ -104,22 +104,6 @@ TEST_F(SettingDlgTest, DuplicateItemNameIsShownOnceAndItsFirstIdStored) {
   EXPECT_TRUE(user.Problems().empty());
 }
 
-TEST_F(SettingDlgTest, UnknownStoredIdIsDroppedByOkAndKeptByCancelOrCloseBox) {
-  svc.AddCategory("Beta", {{"b1", "beta one"}});
-  svc.AddCategory("Alpha", {{"a1", "alpha one"}, {"a2", "alpha two"}});
-  WriteSettings("ghost,a1");
-  for (const A& close : {A::Cancel(), A::CloseBox()}) {
-    CScriptedFrontEnd user({A::ClickStateIcon({"Alpha", "alpha two"}), close});
-    EXPECT_EQ(Show(user), IDCANCEL);
-    EXPECT_EQ(StoredSelection(), "ghost,a1");
-    EXPECT_EQ(ReadSettings(), SettingsXml("ghost,a1"));
-  }
-  CScriptedFrontEnd user({A::OK()});
-  EXPECT_EQ(Show(user), IDOK);
-  EXPECT_EQ(StoredSelection(), "a1");
-  EXPECT_EQ(ReadSettings(), SettingsXml("a1"));
-}
-
 TEST_F(SettingDlgTest, WithoutTreeOrWithoutGroupsOkStoresNothing) {
   const std::string original = "<RSSNews RSSNewsItems='x1'/>";  // a save would write it in another layout
   WriteBytes(SettingsFile(), original);
@@ -136,16 +120,23 @@ TEST_F(SettingDlgTest, WithoutTreeOrWithoutGroupsOkStoresNothing) {
   EXPECT_EQ(ReadSettings(), original);
 }
 
-TEST_F(SettingDlgTest, OnlyOkChangesWhatTheManagerKeeps) {
+// An unknown stored ID is kept by Cancel and the close box, dropped by OK.
+TEST_F(SettingDlgTest, OnlyOkChangesWhatTheManagerKeepsAndWithoutSessionNothingIsShown) {
   svc.AddCategory("Keep B", {{"kb1", "b one"}, {"kb2", "b two"}});
   svc.AddCategory("Keep A", {{"ka1", "a one"}});
   WriteSettings("kb2,ghost");
+  CScriptedFrontEnd noSession({A::OK()});
+  EXPECT_FALSE(ShowByManager(noSession));
+  EXPECT_EQ(noSession.Showings(), 0);
+  EXPECT_EQ(StoredSelection(), "kb2,ghost");  // the store was reloaded all the same
+
   Open(svc);
   const CString providers = mgr.GetProviderIDs();
-
   CScriptedFrontEnd closeBox({A::ClickStateIcon({"Keep B"}), A::CloseBox()});
   EXPECT_FALSE(ShowByManager(closeBox));
   EXPECT_EQ(ManagerSelection(), "");
+  EXPECT_EQ(StoredSelection(), "kb2,ghost");
+  EXPECT_EQ(ReadSettings(), SettingsXml("kb2,ghost"));
 
   svc.Log().Clear();
   CScriptedFrontEnd ok({A::Capture(), A::ClickLabel({"Keep B", "b one"}), A::Key(VK_SPACE),
@@ -162,6 +153,7 @@ TEST_F(SettingDlgTest, OnlyOkChangesWhatTheManagerKeeps) {
   CScriptedFrontEnd cancel({A::ClickStateIcon({"Keep A"}), A::Cancel()});
   EXPECT_FALSE(ShowByManager(cancel));
   EXPECT_EQ(ManagerSelection(), "kb1");
+  EXPECT_EQ(ReadSettings(), SettingsXml("kb1"));
 }
 
 TEST_F(SettingDlgTest, ManagerReportsAndLogsAnOkWhoseSaveFails) {
@@ -176,16 +168,6 @@ TEST_F(SettingDlgTest, ManagerReportsAndLogsAnOkWhoseSaveFails) {
   EXPECT_EQ(fakes::ModuleLogLinesWith("could not be saved"), logged + 1);
   EXPECT_EQ(ReadSettings(), SettingsXml(""));
   fs::permissions(SettingsFile(), fs::perms::owner_read | fs::perms::owner_write);  // so that the folder can go
-}
-
-TEST_F(SettingDlgTest, ManagerWithoutSessionDoesNotShowTheDialog) {
-  WriteSettings("n1,n2");
-  svc.Install();
-  CScriptedFrontEnd user({A::OK()});
-  EXPECT_FALSE(ShowByManager(user));
-  EXPECT_EQ(user.Showings(), 0);
-  EXPECT_EQ(StoredSelection(), "n1,n2");  // the store was reloaded all the same
-  EXPECT_EQ(ManagerSelection(), "");
 }
 
 TEST_F(SettingDlgTest, ManagersSecondShowingListsGroupsTheServiceNoLongerReports) {

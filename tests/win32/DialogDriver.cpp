@@ -20,24 +20,18 @@ struct Player {
 };
 Player* g_pPlayer = nullptr;
 
-// The dialog window of this thread: the visible top-level dialog-class window it owns.
-HWND FindThreadDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hWnd, LPARAM param) -> BOOL {
-        wchar_t className[16] = {};
-        GetClassNameW(hWnd, className, 16);
-        if (std::wstring(className) != L"#32770" || !IsWindowVisible(hWnd)) return TRUE;
-        *reinterpret_cast<HWND*>(param) = hWnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+// The dialog being shown: the visible top-level window of the dialog class (one program at a time shows
+// dialogs on the display).
+HWND ShownDialog() {
+  HWND hWnd = nullptr;
+  do {
+    hWnd = FindWindowExW(nullptr, hWnd, L"#32770", nullptr);
+  } while (hWnd != nullptr && !IsWindowVisible(hWnd));
+  return hWnd;
 }
 
 void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
-  const HWND hDialog = FindThreadDialog();
+  const HWND hDialog = ShownDialog();
   if (g_pPlayer == nullptr || hDialog == nullptr) return;  // not shown yet
   if (g_pPlayer->next < g_pPlayer->steps.size()) {
     g_pPlayer->steps[g_pPlayer->next++](hDialog);

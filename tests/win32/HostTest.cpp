@@ -103,11 +103,6 @@ class CWaitingView : public IRSSNewsObjEvent {
   std::vector<std::string> m_titles;
 };
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  WriteBytes(path, bytes);
-}
-
 std::string Item(const std::string& guid, const std::string& time) {
   return "<item><guid>" + guid + "</guid><title>" + guid + "</title><link>http://news.example/" + guid +
          "</link><description>body</description><pubDate>Sat, 05 Dec 2026 " + time + " +0800</pubDate></item>";
@@ -131,16 +126,18 @@ bool WaitUntil(const std::function<bool()>& ready) {
 TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
   TempDir dir;
   const std::string groupName = "\xE5\x8F\xB0\xE7\x81\xA3\xE8\xB2\xA1\xE7\xB6\x93";  // 台灣財經
-  WriteFile(dir.path() / "Config" / "RSSNewsSvc.xml",
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" "
-            "timeZone=\"+08:00\"><Category name=\"" +
-                groupName +
-                "\"><Provider id=\"TWSTK\" name=\"Stocks\" source=\"tw.xml\"/></Category></RSSNewsService>");
-  WriteFile(dir.path() / "Config" / "tw.xml",
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>t</title>" +
-                Item("n1", "09:30:00") + Item("n2", "10:15:00") + "</channel></rss>\n");
   const fs::path settingsFile = dir.path() / "User" / "Data" / CRSSNewsDataMgr::kFileName;
-  WriteFile(settingsFile, SettingsXml("TWSTK"));
+  fs::create_directories(dir.path() / "Config");
+  fs::create_directories(settingsFile.parent_path());
+  WriteBytes(dir.path() / "Config" / "RSSNewsSvc.xml",
+             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" "
+             "timeZone=\"+08:00\"><Category name=\"" +
+                 groupName +
+                 "\"><Provider id=\"TWSTK\" name=\"Stocks\" source=\"tw.xml\"/></Category></RSSNewsService>");
+  WriteBytes(dir.path() / "Config" / "tw.xml",
+             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>t</title>" +
+                 Item("n1", "09:30:00") + Item("n2", "10:15:00") + "</channel></rss>\n");
+  WriteBytes(settingsFile, SettingsXml("TWSTK"));
 
   const win32test::Module dll(LoadLibraryW(L"vxRSS.dll"));
   ASSERT_NE(dll, nullptr) << "LoadLibrary failed: " << GetLastError();

@@ -117,7 +117,7 @@ TEST(CheckTreeTest, UserPressesFollowTheThreeStateRulesAndSpaceNeverReachesTheTr
   }
 }
 
-TEST(CheckTreeTest, SetItemStateRecomputesAncestorsTouchesDescendantsOnlyWhenAskedAndNeverForABoxRemoved) {
+TEST(CheckTreeTest, SetItemStateRecomputesAncestorsTouchesDescendantsOnlyWhenAskedAndReattachingReleasesTheOldTree) {
   CheckedTree t({{0, "root", 1}, {1, "p", 1}, {2, "x", 1}, {2, "y", 3}});
   const auto set = [&t](const char* text, UINT index, BOOL bSearch) {
     t.ctrl.SetItemState(t.items.at(text), INDEXTOSTATEIMAGEMASK(index), TVIS_STATEIMAGEMASK, bSearch);
@@ -126,10 +126,8 @@ TEST(CheckTreeTest, SetItemStateRecomputesAncestorsTouchesDescendantsOnlyWhenAsk
   EXPECT_EQ(set("p", 3, FALSE), "root=3 p=3 x=1 y=3");
   EXPECT_EQ(set("p", 1, TRUE), "root=1 p=1 x=1 y=1");
   EXPECT_EQ(set("p", 0, TRUE), "root=1 p=0 x=1 y=1");
-}
 
-TEST(CheckTreeTest, AttachedToAnotherTreeTheControlNoLongerTakesThisOnesKeys) {
-  CheckedTree t(kGroup);
+  // Attached to another tree, the control no longer takes this one's keys.
   CMemoryTree other;
   t.ctrl.Attach(other);
   t.tree.KeyDown(VK_SPACE);

@@ -50,11 +50,6 @@ void QueueClick(HWND hTree, POINT point, int nClicks) {
   }
 }
 
-std::string Box(UINT index) {
-  static const char* const kBoxes[] = {"   ", "[ ]", "[~]", "[x]"};
-  return index < 4 ? kBoxes[index] : "   ";
-}
-
 std::string ItemText(HWND hTree, HTREEITEM hItem) {
   wchar_t buffer[512] = {};
   TVITEMW item{};
@@ -64,6 +59,20 @@ std::string ItemText(HWND hTree, HTREEITEM hItem) {
   item.cchTextMax = 512;
   SendMessageW(hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   return Utf8(buffer);
+}
+
+// The item whose text is `path`'s last element, under the items named before it.
+HTREEITEM FindItem(HWND hDialog, const Path& path) {
+  const HWND hTree = TreeOf(hDialog);
+  HTREEITEM hFound = nullptr;
+  HTREEITEM hItem = TreeView_GetRoot(hTree);
+  for (const std::string& name : path) {
+    while (hItem != nullptr && ItemText(hTree, hItem) != name) hItem = TreeView_GetNextSibling(hTree, hItem);
+    hFound = hItem;
+    if (hFound == nullptr) break;
+    hItem = TreeView_GetChild(hTree, hFound);
+  }
+  return hFound;
 }
 
 // The point inside the item's check box or label, found the way the control itself sees it; the state icon
@@ -115,31 +124,20 @@ RECT LabelRect(HWND hTree, HTREEITEM hItem) {
 }
 
 Lines Snapshot(HWND hDialog) {
+  static const char* const kBoxes[] = {"   ", "[ ]", "[~]", "[x]"};  // by state index
+  const auto box = [](UINT index) { return std::string(index < 4 ? kBoxes[index] : "[?]"); };
   const HWND hTree = TreeOf(hDialog);
   Lines lines;
   for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
     const UINT state = TreeView_GetItemState(hTree, hGroup, TVIS_EXPANDED | TVIS_STATEIMAGEMASK);
-    lines.push_back(std::string((state & TVIS_EXPANDED) ? "- " : "+ ") + Box(state >> 12) + " " +
+    lines.push_back(std::string((state & TVIS_EXPANDED) ? "- " : "+ ") + box(state >> 12) + " " +
                     ItemText(hTree, hGroup));
     for (HTREEITEM hItem = TreeView_GetChild(hTree, hGroup); hItem; hItem = TreeView_GetNextSibling(hTree, hItem)) {
       const UINT index = TreeView_GetItemState(hTree, hItem, TVIS_STATEIMAGEMASK) >> 12;
-      lines.push_back("      " + Box(index) + " " + ItemText(hTree, hItem));
+      lines.push_back("      " + box(index) + " " + ItemText(hTree, hItem));
     }
   }
   return lines;
-}
-
-HTREEITEM FindItem(HWND hDialog, const Path& path) {
-  const HWND hTree = TreeOf(hDialog);
-  HTREEITEM hFound = nullptr;
-  HTREEITEM hItem = TreeView_GetRoot(hTree);
-  for (const std::string& name : path) {
-    while (hItem != nullptr && ItemText(hTree, hItem) != name) hItem = TreeView_GetNextSibling(hTree, hItem);
-    hFound = hItem;
-    if (hFound == nullptr) break;
-    hItem = TreeView_GetChild(hTree, hFound);
-  }
-  return hFound;
 }
 
 Step ClickBox(Path path, int nClicks) { return Click(std::move(path), nClicks, true); }

@@ -32,7 +32,6 @@ HWND TreeOf(HWND hDialog);
 // text; a child is indented by six blanks. Boxes: "[ ]" unchecked, "[~]" partially checked, "[x]" checked,
 // "   " none. Texts are UTF-8.
 Lines Snapshot(HWND hDialog);
-HTREEITEM FindItem(HWND hDialog, const Path& path);
 // The item's label, in the tree's client coordinates.
 RECT LabelRect(HWND hTree, HTREEITEM hItem);
 

@@ -76,8 +76,6 @@ class CHostedManager {
 // A host view that keeps the full headline lists it receives.
 class CWaitingView : public IRSSNewsObjEvent {
  public:
-  virtual ~CWaitingView() = default;
-
   std::vector<std::string> Titles() {
     const std::lock_guard<std::mutex> lock(m_mtx);
     return m_titles;

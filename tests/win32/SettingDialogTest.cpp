@@ -119,11 +119,10 @@ class Win32SettingDlgTest : public ::testing::Test {
   std::filesystem::path SettingsPath() const { return dir.path() / CRSSNewsDataMgr::kFileName; }
 
   // One showing as the manager runs it, with the user playing `steps`.
-  int Show(std::vector<Step> steps) { return Show(std::move(steps), frontEnd); }
-  int Show(std::vector<Step> steps, IModalFrontEnd& shownBy) {
+  int Show(std::vector<Step> steps, IModalFrontEnd* shownBy = nullptr) {
     dlg.SetSettingFolder(CString(dir.path().string()));
     EXPECT_TRUE(dlg.LoadCategories(&svc));
-    const CModalFrontEndScope scope(shownBy);
+    const CModalFrontEndScope scope(shownBy != nullptr ? *shownBy : frontEnd);
     return win32test::RunWithUser([this] { return vxDoModal(&dlg, 0, 1, 0); }, std::move(steps));
   }
 
@@ -180,7 +179,7 @@ TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAn
   vxwin32::CWin32FrontEnd withoutStateImages(resources.get());
   const TempDir logFolder;
   ASSERT_TRUE(VXRSS::CreateModuleLog(CString(logFolder.path().string())));
-  EXPECT_EQ(Show({Press(IDOK)}, withoutStateImages), IDCANCEL);
+  EXPECT_EQ(Show({Press(IDOK)}, &withoutStateImages), IDCANCEL);
   VXRSS::DestroyModuleLog();
   EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
   EXPECT_NE(ReadBytes(logFolder.path() / "VX_vxRSSMgr.log").find("26306"), std::string::npos);

@@ -34,26 +34,20 @@ Fn Find(HMODULE hModule, const char* name) {
 
 // The exported members the host calls by name.
 struct ManagerExports {
-  explicit ManagerExports(HMODULE dll)
-      : construct(Find<void (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgrC1Ev")),
-        destruct(Find<void (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgrD1Ev")),
-        init(Find<InitFn>(dll, "_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_")),
-        finit(Find<void (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgr5FinitEv")),
-        isCategoryReady(Find<bool (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgr15IsCategoryReadyEv")),
-        showSettings(Find<bool (*)(CRssNewsMgr*, CWnd*, const CString&)>(
-            dll, "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString")) {}
+  using Call = void (*)(CRssNewsMgr*);
+  using InitFn = bool (*)(CRssNewsMgr*, const CString&, const CString&, const CString&, const CString&, const CString&,
+                          const CString&, bool, const CString&);
+  using ShowFn = bool (*)(CRssNewsMgr*, CWnd*, const CString&);
 
   bool Complete() const { return construct && destruct && init && finit && isCategoryReady && showSettings; }
 
-  using InitFn = bool (*)(CRssNewsMgr*, const CString&, const CString&, const CString&, const CString&, const CString&,
-                          const CString&, bool, const CString&);
-
-  void (*construct)(CRssNewsMgr*);
-  void (*destruct)(CRssNewsMgr*);
-  InitFn init;
-  void (*finit)(CRssNewsMgr*);
-  bool (*isCategoryReady)(CRssNewsMgr*);
-  bool (*showSettings)(CRssNewsMgr*, CWnd*, const CString&);
+  HMODULE dll;
+  Call construct = Find<Call>(dll, "_ZN11CRssNewsMgrC1Ev");
+  Call destruct = Find<Call>(dll, "_ZN11CRssNewsMgrD1Ev");
+  InitFn init = Find<InitFn>(dll, "_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_");
+  Call finit = Find<Call>(dll, "_ZN11CRssNewsMgr5FinitEv");
+  bool (*isCategoryReady)(CRssNewsMgr*) = Find<bool (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgr15IsCategoryReadyEv");
+  ShowFn showSettings = Find<ShowFn>(dll, "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString");
 };
 
 // One manager made by the DLL's constructor in the host's storage, destroyed by the DLL's destructor.
@@ -140,7 +134,7 @@ TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
   const win32test::Module dll(LoadLibraryW(L"vxRSS.dll"));
   ASSERT_NE(dll, nullptr) << "LoadLibrary failed: " << GetLastError();
   EXPECT_NE(GetModuleHandleW(L"QMDBRSSNews.dll"), nullptr) << "the service DLL came in with the module";
-  const ManagerExports exports(dll.get());
+  const ManagerExports exports{dll.get()};
   ASSERT_TRUE(exports.Complete());
 
   CWaitingView view;

@@ -101,9 +101,9 @@ TEST(ModuleResources, TheSettingsDialogAndItsBitmapsUnderBothChineseLanguages) {
   dialog.Control(0x50010001, 93, 133, 50, 14, IDOK, 0x80, "\xE7\xA2\xBA\xE5\xAE\x9A(&K)");       // 確定(&K)
   dialog.Control(0x50010000, 149, 133, 50, 14, IDCANCEL, 0x80, "\xE5\x8F\x96\xE6\xB6\x88(&C)");  // 取消(&C)
   const std::vector<WORD> bothLanguages{kTraditional, kSimplified};
-  EXPECT_EQ(Languages(dll.get(), kDialog, 26305), bothLanguages);
-  EXPECT_EQ(Languages(dll.get(), kBitmap, 26306), bothLanguages);
-  EXPECT_EQ(Languages(dll.get(), kBitmap, 26307), bothLanguages);
+  for (const WORD id : {26305, 26306, 26307}) {
+    EXPECT_EQ(Languages(dll.get(), id == 26305 ? kDialog : kBitmap, id), bothLanguages) << id;
+  }
   for (const WORD language : bothLanguages) {
     SCOPED_TRACE(language);
     const std::string bytes = Bytes(dll.get(), kDialog, 26305, language);

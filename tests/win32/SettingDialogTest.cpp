@@ -191,16 +191,11 @@ TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAn
 TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStates) {
   std::size_t colours = 0;
   std::set<std::vector<COLORREF>> groupBoxes;
-  // Raised and repainted first. The display shows what was painted only once the modal loop has run on for
-  // a while, so the boxes are looked at again at each tick until the three groups' are there; then the
-  // window is captured.
-  const Step raise = [](HWND hDialog) {
-    SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(hDialog);
-    RedrawWindow(hDialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  };
+  // The display shows what was painted only once the modal loop has run on for a while, so the boxes are
+  // looked at again at each tick until the three groups' are there; then the window is captured.
   const Step capture = [&](HWND hDialog) {
     if (groupBoxes.size() == 3) return;
+    SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);  // over whatever else is shown
     const HWND hTree = win32test::TreeOf(hDialog);
     groupBoxes.clear();
     for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
@@ -208,9 +203,7 @@ TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStat
     }
     if (groupBoxes.size() == 3) colours = SaveScreenshot(hDialog, L"settings_dialog.png");
   };
-  std::vector<Step> steps{raise};
-  steps.insert(steps.end(), 100, capture);
-  Show(std::move(steps));
+  Show(std::vector<Step>(100, capture));
 
   EXPECT_EQ(groupBoxes.size(), 3u);  // three groups, three looks: checked, partially checked, unchecked
   EXPECT_GT(colours, 4u) << "the picture is blank or was not saved";

@@ -37,13 +37,10 @@ struct CheckedTree {
 
   // "[x]" a press on x's box, "x" on x's label, " " the space key, "^" the up arrow.
   void Do(const std::string& action) {
-    if (action == " " || action == "^") {
-      tree.KeyDown(action == " " ? VK_SPACE : VK_UP);
-    } else if (action[0] == '[') {
-      tree.LButtonDown(tree.StateIconPoint(items.at(action.substr(1, action.size() - 2))));
-    } else {
-      tree.LButtonDown(tree.LabelPoint(items.at(action)));
-    }
+    if (action == " " || action == "^") return tree.KeyDown(action == " " ? VK_SPACE : VK_UP);
+    const bool onBox = action[0] == '[';
+    const HTREEITEM hItem = items.at(onBox ? action.substr(1, action.size() - 2) : action);
+    tree.LButtonDown(onBox ? tree.StateIconPoint(hItem) : tree.LabelPoint(hItem));
   }
 
   // "text=index" for every item in the order built; the caret item marked ">".

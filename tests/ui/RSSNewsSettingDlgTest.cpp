@@ -42,7 +42,6 @@ class SettingDlgTest : public ::testing::Test {
   void WriteSettings(const std::string& ids) const { WriteBytes(SettingsFile(), SettingsXml(ids)); }
   std::string ReadSettings() const { return ReadBytes(SettingsFile()); }
   static std::string StoredSelection() { return VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels().str(); }
-  CString UserRoot() const { return CString(dir.path().string()); }
 
   // One showing of the test's own dialog, as the manager runs it: store reloaded, categories loaded, run.
   int Show(CScriptedFrontEnd& user) {
@@ -55,11 +54,11 @@ class SettingDlgTest : public ::testing::Test {
   // The manager's dialog, shown as the host asks for it.
   void Open(fakes::FakeNewsSvc& service) {
     service.Install();
-    ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, UserRoot()));
+    ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, CString(dir.path().string())));
   }
   bool ShowByManager(CScriptedFrontEnd& user) {
     const CModalFrontEndScope scope(user);
-    return mgr.ShowRSSNewsSettingDlg(nullptr, UserRoot());
+    return mgr.ShowRSSNewsSettingDlg(nullptr, CString(dir.path().string()));
   }
   std::string ManagerSelection() {
     CString sel;

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr WORD kTraditional = 1028;
-constexpr WORD kSimplified = 2052;
 // Resource types.
 constexpr WORD kBitmap = 2;
 constexpr WORD kDialog = 5;
@@ -100,7 +98,7 @@ TEST(ModuleResources, TheSettingsDialogAndItsBitmapsUnderBothChineseLanguages) {
                  "\xE8\x81\x9E\xE9\xA1\x9E\xE5\x88\xA5:");
   dialog.Control(0x50010001, 93, 133, 50, 14, IDOK, 0x80, "\xE7\xA2\xBA\xE5\xAE\x9A(&K)");       // 確定(&K)
   dialog.Control(0x50010000, 149, 133, 50, 14, IDCANCEL, 0x80, "\xE5\x8F\x96\xE6\xB6\x88(&C)");  // 取消(&C)
-  const std::vector<WORD> bothLanguages{kTraditional, kSimplified};
+  const std::vector<WORD> bothLanguages{1028, 2052};  // traditional and simplified Chinese
   for (const WORD id : {26305, 26306, 26307}) {
     EXPECT_EQ(Languages(dll.get(), id == 26305 ? kDialog : kBitmap, id), bothLanguages) << id;
   }

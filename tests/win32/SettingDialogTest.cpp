@@ -37,8 +37,6 @@ const Lines kBetaChecked{"- [x] Alpha",        "      [x] alpha one", "      [x]
 const Lines kAlphaUnchecked{"- [ ] Alpha",        "      [ ] alpha one", "      [ ] alpha two", "- [x] Beta",
                             "      [x] beta one", "      [x] beta two",  "+ [ ] Gamma",         "      [ ] gamma one"};
 
-std::string StoredSelection() { return VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels().str(); }
-
 // Saves what the display shows in the window's rectangle as a PNG, by the system's own encoder (GDI+).
 // Returns how many distinct colours the picture holds; none when it could not be saved.
 std::size_t SaveScreenshot(HWND hWnd, const wchar_t* path) {
@@ -137,7 +135,7 @@ TEST_F(Win32SettingDlgTest, OpensWithTheStoredSelectionAndCancelOrTheCloseBoxSav
   for (const Step& close : {Press(IDCANCEL), closeBox}) {
     EXPECT_EQ(Show({ExpectTree(kOpened), ClickBox({"Alpha"}), close}), IDCANCEL);
     EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
-    EXPECT_EQ(StoredSelection(), "b1,a2,a1");
+    EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,a2,a1");
   }
 }
 
@@ -168,7 +166,7 @@ TEST_F(Win32SettingDlgTest, LabelClicksSelectAndSpaceBoxClicksAndDoubleClicksTog
   steps.push_back(Press(IDOK));
   EXPECT_EQ(Show(std::move(steps)), IDOK);
   EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("b1,b2"));  // byte-exact, in tree order
-  EXPECT_EQ(StoredSelection(), "b1,b2");
+  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,b2");
 }
 
 TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAndSavesNothing) {

@@ -89,6 +89,7 @@ const UserCase kUserCases[] = {
       {"b", "G=1 a=1 >b=1 c=1"},
       {" ", "G=2 a=1 >b=3 c=1"},
       {"^", "G=2 >a=1 b=3 c=1"}}},
+    // Three levels: a change below recomputes the grandparent too.
     {{{0, "root", 2}, {1, "p1", 2}, {2, "x", 3}, {2, "y", 1}, {1, "p2", 3}, {2, "z", 3}},
      {{"[y]", "root=3 p1=3 x=3 >y=3 p2=3 z=3"}, {"[z]", "root=2 p1=3 x=3 y=3 p2=1 >z=1"}}},
     // Items without a box pass a decision on to their children and are ignored when a parent's is decided.

@@ -2,6 +2,7 @@
 // which hands them to the control first, exactly as the platform's tree-view does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,129 +19,118 @@ struct Row {
   UINT index;
 };
 
-class CheckTreeTest : public ::testing::Test {
- protected:
-  void SetUp() override { ctrl.Attach(tree); }
-
-  // Builds the rows in order, every item expanded; item texts must be unique.
-  void Build(const std::vector<Row>& rows) {
+// A tree built from rows in order, every item expanded, with the control attached. Item texts are unique.
+struct CheckedTree {
+  explicit CheckedTree(const std::vector<Row>& rows) {
+    ctrl.Attach(tree);
     std::vector<HTREEITEM> parents;
     for (const Row& row : rows) {
       parents.resize(static_cast<std::size_t>(row.depth));
       const HTREEITEM hItem = tree.InsertItem(row.text, parents.empty() ? nullptr : parents.back());
       tree.SetStateIndex(hItem, row.index);
       items[row.text] = hItem;
+      order.push_back(hItem);
       parents.push_back(hItem);
     }
     for (const auto& entry : items) tree.Expand(entry.second, TVE_EXPAND);
   }
 
-  // "text=index" for every item, depth first.
-  std::string States() const {
-    std::string out;
-    AppendStates(tree.GetRootItem(), out);
-    return out;
-  }
-  void AppendStates(HTREEITEM hItem, std::string& out) const {
-    for (; hItem != nullptr; hItem = tree.GetNextSiblingItem(hItem)) {
-      out += (out.empty() ? "" : " ") + tree.GetItemText(hItem).str() + "=" + std::to_string(tree.GetStateIndex(hItem));
-      AppendStates(tree.GetChildItem(hItem), out);
-    }
+  // "[x]" a press on x's box, "x" on x's label, " " the space key, "^" the up arrow.
+  void Do(const std::string& action) {
+    if (action == " " || action == "^") return tree.KeyDown(action == " " ? VK_SPACE : VK_UP);
+    const bool onBox = action[0] == '[';
+    const HTREEITEM hItem = items.at(onBox ? action.substr(1, action.size() - 2) : action);
+    tree.LButtonDown(onBox ? tree.StateIconPoint(hItem) : tree.LabelPoint(hItem));
   }
 
-  void ClickStateIcon(const char* text) { tree.LButtonDown(tree.StateIconPoint(items.at(text))); }
-  void ClickLabel(const char* text) { tree.LButtonDown(tree.LabelPoint(items.at(text))); }
-  int DefaultProcessedKeys(UINT nChar) const {
-    int count = 0;
-    for (const TreeMessage& message : tree.DefaultProcessed()) {
-      count += message.message == WM_KEYDOWN && message.nChar == nChar ? 1 : 0;
+  // "text=index" for every item in the order built; the caret item marked ">".
+  std::string States() const {
+    std::string out;
+    for (const HTREEITEM hItem : order) {
+      out += std::string(out.empty() ? "" : " ") + (hItem == tree.GetSelectedItem() ? ">" : "") +
+             tree.GetItemText(hItem).str() + "=" + std::to_string(tree.GetStateIndex(hItem));
     }
-    return count;
+    return out;
+  }
+
+  // How many messages of this kind (and key) the tree's own processing got.
+  long DefaultProcessed(UINT message, UINT nChar = 0) const {
+    const std::vector<TreeMessage>& seen = tree.DefaultProcessed();
+    return std::count_if(seen.begin(), seen.end(),
+                         [&](const TreeMessage& m) { return m.message == message && m.nChar == nChar; });
   }
 
   CMemoryTree tree;
   CCheckTreeCtrl ctrl;
   std::map<std::string, HTREEITEM> items;
+  std::vector<HTREEITEM> order;
+};
+
+// A tree and what a user does to it: an action and the states after it, in order.
+struct UserCase {
+  std::vector<Row> tree;
+  std::vector<std::pair<const char*, const char*>> steps;
 };
 
 const std::vector<Row> kGroup = {{0, "G", 2}, {1, "a", 3}, {1, "b", 3}, {1, "c", 1}};
+const UserCase kUserCases[] = {
+    // A partially checked group becomes checked (the tree's own toggling would step it on again); the
+    // group follows its children. A label press only moves the caret; space toggles the caret item; other
+    // keys are the tree's own.
+    {kGroup,
+     {{"[G]", ">G=3 a=3 b=3 c=3"},
+      {"[b]", "G=2 a=3 >b=1 c=3"},
+      {"[a]", "G=2 >a=1 b=1 c=3"},
+      {"[c]", "G=1 a=1 b=1 >c=1"},
+      {"[b]", "G=2 a=1 >b=3 c=1"},
+      {"G", ">G=2 a=1 b=3 c=1"},
+      {" ", ">G=3 a=3 b=3 c=3"},
+      {" ", ">G=1 a=1 b=1 c=1"},
+      {"b", "G=1 a=1 >b=1 c=1"},
+      {" ", "G=2 a=1 >b=3 c=1"},
+      {"^", "G=2 >a=1 b=3 c=1"}}},
+    // Three levels: a change below recomputes the grandparent too.
+    {{{0, "root", 2}, {1, "p1", 2}, {2, "x", 3}, {2, "y", 1}, {1, "p2", 3}, {2, "z", 3}},
+     {{"[y]", "root=3 p1=3 x=3 >y=3 p2=3 z=3"}, {"[z]", "root=2 p1=3 x=3 y=3 p2=1 >z=1"}}},
+    // Items without a box pass a decision on to their children and are ignored when a parent's is decided.
+    {{{0, "G", 1}, {1, "before", 0}, {1, "folder", 0}, {2, "deep", 1}, {1, "a", 1}, {1, "after", 0}},
+     {{"[G]", ">G=3 before=0 folder=0 deep=3 a=3 after=0"},
+      {"[a]", "G=1 before=0 folder=0 deep=3 >a=1 after=0"},
+      {"folder", "G=1 before=0 >folder=0 deep=3 a=1 after=0"},
+      {" ", "G=1 before=0 >folder=0 deep=3 a=1 after=0"}}},
+};
 
-TEST_F(CheckTreeTest, ClicksOnBoxesPropagateDownToChildrenAndUpToTheGroup) {
-  Build(kGroup);
-  ClickStateIcon("G");  // partially checked: the tree's own toggling after the click would step it on again
-  EXPECT_EQ(States(), "G=3 a=3 b=3 c=3");
-  ClickStateIcon("b");  // one child of a fully checked group
-  EXPECT_EQ(States(), "G=2 a=3 b=1 c=3");
-  ClickStateIcon("a");
-  ClickStateIcon("c");  // the last checked child
-  EXPECT_EQ(States(), "G=1 a=1 b=1 c=1");
-  ClickStateIcon("b");
-  EXPECT_EQ(States(), "G=2 a=1 b=3 c=1");
+TEST(CheckTreeTest, UserPressesFollowTheThreeStateRulesAndSpaceNeverReachesTheTree) {
+  for (const UserCase& userCase : kUserCases) {
+    CheckedTree t(userCase.tree);
+    long presses = 0;
+    for (const auto& [action, states] : userCase.steps) {
+      t.Do(action);
+      EXPECT_EQ(t.States(), states) << "after \"" << action << "\"";
+      presses += action[0] != ' ' && action[0] != '^' ? 1 : 0;
+    }
+    // The tree still gets every press (focus, drag tracking) and the keys other than space.
+    EXPECT_EQ(t.DefaultProcessed(WM_LBUTTONDOWN), presses);
+    EXPECT_EQ(t.DefaultProcessed(WM_KEYDOWN, VK_SPACE), 0);
+  }
 }
 
-TEST_F(CheckTreeTest, ClickOnLabelOnlyMovesTheCaret) {
-  Build(kGroup);
-  ClickLabel("c");
-  EXPECT_EQ(States(), "G=2 a=3 b=3 c=1");
-  EXPECT_EQ(tree.GetSelectedItem(), items.at("c"));
-  ASSERT_FALSE(tree.DefaultProcessed().empty());  // the tree still gets the press (focus, drag tracking)
-  EXPECT_EQ(tree.DefaultProcessed().back().message, UINT{WM_LBUTTONDOWN});
-}
-
-TEST_F(CheckTreeTest, SpaceTogglesTheCaretItemAndNeverReachesTheTree) {
-  Build(kGroup);
-  ClickLabel("c");
-  tree.KeyDown(VK_SPACE);
-  EXPECT_EQ(States(), "G=3 a=3 b=3 c=3");
-  tree.KeyDown(VK_SPACE);
-  EXPECT_EQ(States(), "G=2 a=3 b=3 c=1");
-  EXPECT_EQ(DefaultProcessedKeys(VK_SPACE), 0);
-
-  // Other keys are the tree's own: the up arrow moves the caret.
-  tree.KeyDown(VK_UP);
-  EXPECT_EQ(tree.GetSelectedItem(), items.at("b"));
-  EXPECT_EQ(DefaultProcessedKeys(VK_UP), 1);
+TEST(CheckTreeTest, SetItemStateRecomputesAncestorsTouchesDescendantsOnlyWhenAskedAndReattachingReleasesTheOldTree) {
+  CheckedTree t({{0, "root", 1}, {1, "p", 1}, {2, "x", 1}, {2, "y", 3}});
+  const auto set = [&t](const char* text, UINT index, BOOL bSearch) {
+    t.ctrl.SetItemState(t.items.at(text), INDEXTOSTATEIMAGEMASK(index), TVIS_STATEIMAGEMASK, bSearch);
+    return t.States();
+  };
+  EXPECT_EQ(set("p", 3, FALSE), "root=3 p=3 x=1 y=3");
+  EXPECT_EQ(set("p", 1, TRUE), "root=1 p=1 x=1 y=1");
+  EXPECT_EQ(set("p", 0, TRUE), "root=1 p=0 x=1 y=1");
 
   // Attached to another tree, the control no longer takes this one's keys.
   CMemoryTree other;
-  ctrl.Attach(other);
-  tree.KeyDown(VK_SPACE);
-  EXPECT_EQ(DefaultProcessedKeys(VK_SPACE), 1);
-  ctrl.Attach(tree);  // before `other` goes
-}
-
-TEST_F(CheckTreeTest, RemovingABoxAndSpaceOnAnItemWithoutOneChangeNoOtherItem) {
-  Build({{0, "G", 3}, {1, "a", 3}, {2, "x", 3}, {1, "b", 3}, {1, "folder", 0}, {2, "deep", 1}});
-  ctrl.SetItemState(items.at("a"), INDEXTOSTATEIMAGEMASK(0), TVIS_STATEIMAGEMASK, TRUE);
-  EXPECT_EQ(States(), "G=3 a=0 x=3 b=3 folder=0 deep=1");
-  ClickLabel("folder");
-  tree.KeyDown(VK_SPACE);
-  EXPECT_EQ(States(), "G=3 a=0 x=3 b=3 folder=0 deep=1");
-  EXPECT_EQ(DefaultProcessedKeys(VK_SPACE), 0);
-}
-
-TEST_F(CheckTreeTest, ThreeLevelsRecomputeTheGrandparent) {
-  Build({{0, "root", 2}, {1, "p1", 2}, {2, "x", 3}, {2, "y", 1}, {1, "p2", 3}, {2, "z", 3}});
-  ClickStateIcon("y");
-  EXPECT_EQ(States(), "root=3 p1=3 x=3 y=3 p2=3 z=3");
-  ClickStateIcon("z");  // p2 differs from its sibling p1 now
-  EXPECT_EQ(States(), "root=2 p1=3 x=3 y=3 p2=1 z=1");
-}
-
-TEST_F(CheckTreeTest, SetItemStateWithoutSearchLeavesDescendantsButRecomputesAncestors) {
-  Build({{0, "root", 1}, {1, "p", 1}, {2, "x", 1}, {2, "y", 3}});
-  ctrl.SetItemState(items.at("p"), INDEXTOSTATEIMAGEMASK(3), TVIS_STATEIMAGEMASK, FALSE);
-  EXPECT_EQ(States(), "root=3 p=3 x=1 y=3");
-  ctrl.SetItemState(items.at("p"), INDEXTOSTATEIMAGEMASK(1), TVIS_STATEIMAGEMASK, TRUE);
-  EXPECT_EQ(States(), "root=1 p=1 x=1 y=1");
-}
-
-TEST_F(CheckTreeTest, ItemsWithoutBoxArePassedThroughToTheirChildrenAndIgnoredWhenAParentIsDecided) {
-  Build({{0, "G", 1}, {1, "before", 0}, {1, "folder", 0}, {2, "deep", 1}, {1, "a", 1}, {1, "after", 0}});
-  ClickStateIcon("G");
-  EXPECT_EQ(States(), "G=3 before=0 folder=0 deep=3 a=3 after=0");
-  ClickStateIcon("a");
-  EXPECT_EQ(States(), "G=1 before=0 folder=0 deep=3 a=1 after=0");
+  t.ctrl.Attach(other);
+  t.tree.KeyDown(VK_SPACE);
+  EXPECT_EQ(t.DefaultProcessed(WM_KEYDOWN, VK_SPACE), 1);
+  t.ctrl.Attach(t.tree);  // before `other` goes
 }
 
 }  // namespace

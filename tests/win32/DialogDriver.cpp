@@ -1,5 +1,7 @@
 #include "tests/win32/DialogDriver.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <utility>
 
@@ -18,24 +20,18 @@ struct Player {
 };
 Player* g_pPlayer = nullptr;
 
-// The dialog window of this thread: the enabled top-level dialog-class window it owns.
-HWND FindThreadDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hWnd, LPARAM param) -> BOOL {
-        wchar_t className[16] = {};
-        GetClassNameW(hWnd, className, 16);
-        if (std::wstring(className) != L"#32770" || !IsWindowVisible(hWnd)) return TRUE;
-        *reinterpret_cast<HWND*>(param) = hWnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+// The dialog being shown: the visible top-level window of the dialog class (one program at a time shows
+// dialogs on the display).
+HWND ShownDialog() {
+  HWND hWnd = nullptr;
+  do {
+    hWnd = FindWindowExW(nullptr, hWnd, L"#32770", nullptr);
+  } while (hWnd != nullptr && !IsWindowVisible(hWnd));
+  return hWnd;
 }
 
 void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
-  const HWND hDialog = FindThreadDialog();
+  const HWND hDialog = ShownDialog();
   if (g_pPlayer == nullptr || hDialog == nullptr) return;  // not shown yet
   if (g_pPlayer->next < g_pPlayer->steps.size()) {
     g_pPlayer->steps[g_pPlayer->next++](hDialog);
@@ -44,20 +40,14 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
   PostMessageW(hDialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-LPARAM PointParam(POINT point) { return MAKELPARAM(point.x, point.y); }
-
 void QueueClick(HWND hTree, POINT point, int nClicks) {
-  PostMessageW(hTree, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(point));
-  PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
-  if (nClicks < 2) return;
+  const LPARAM at = MAKELPARAM(point.x, point.y);
   // The second press of a double-click arrives as the double-click message, in the press's place.
-  PostMessageW(hTree, WM_LBUTTONDBLCLK, MK_LBUTTON, PointParam(point));
-  PostMessageW(hTree, WM_LBUTTONUP, 0, PointParam(point));
-}
-
-std::string Box(UINT index) {
-  static const char* const kBoxes[] = {"   ", "[ ]", "[~]", "[x]"};
-  return index < 4 ? kBoxes[index] : "   ";
+  for (const UINT press : {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONDBLCLK}}) {
+    PostMessageW(hTree, press, MK_LBUTTON, at);
+    PostMessageW(hTree, WM_LBUTTONUP, 0, at);
+    if (nClicks < 2) return;
+  }
 }
 
 std::string ItemText(HWND hTree, HTREEITEM hItem) {
@@ -71,6 +61,42 @@ std::string ItemText(HWND hTree, HTREEITEM hItem) {
   return Utf8(buffer);
 }
 
+// The item whose text is `path`'s last element, under the items named before it.
+HTREEITEM FindItem(HWND hDialog, const Path& path) {
+  const HWND hTree = TreeOf(hDialog);
+  HTREEITEM hFound = nullptr;
+  HTREEITEM hItem = TreeView_GetRoot(hTree);
+  for (const std::string& name : path) {
+    while (hItem != nullptr && ItemText(hTree, hItem) != name) hItem = TreeView_GetNextSibling(hTree, hItem);
+    hFound = hItem;
+    if (hFound == nullptr) break;
+    hItem = TreeView_GetChild(hTree, hFound);
+  }
+  return hFound;
+}
+
+// The point inside the item's check box or label, found the way the control itself sees it; the state icon
+// lies left of the label.
+POINT HitPoint(HWND hTree, HTREEITEM hItem, bool onBox) {
+  const RECT label = LabelRect(hTree, hItem);
+  const LONG y = (label.top + label.bottom) / 2;
+  if (!onBox) return POINT{(label.left + label.right) / 2, y};
+  for (LONG x = label.left; x >= 0; --x) {
+    TVHITTESTINFO hit{};
+    hit.pt = POINT{x, y};
+    if (TreeView_HitTest(hTree, &hit) == hItem && (hit.flags & TVHT_ONITEMSTATEICON) != 0) return hit.pt;
+  }
+  ADD_FAILURE() << "no check box found";
+  return POINT{-1, -1};
+}
+
+Step Click(Path path, int nClicks, bool onBox) {
+  return [path = std::move(path), nClicks, onBox](HWND hDialog) {
+    const HWND hTree = TreeOf(hDialog);
+    QueueClick(hTree, HitPoint(hTree, FindItem(hDialog, path), onBox), nClicks);
+  };
+}
+
 }  // namespace
 
 int RunWithUser(const std::function<int()>& show, std::vector<Step> steps) {
@@ -80,6 +106,7 @@ int RunWithUser(const std::function<int()>& show, std::vector<Step> steps) {
   const int result = show();
   KillTimer(nullptr, timer);
   g_pPlayer = nullptr;
+  EXPECT_TRUE(player.next == 0 || player.next == player.steps.size()) << "the dialog closed before its last step";
   return result;
 }
 
@@ -94,65 +121,44 @@ RECT LabelRect(HWND hTree, HTREEITEM hItem) {
   return rect;
 }
 
-std::vector<std::string> Snapshot(HWND hTree) {
-  std::vector<std::string> lines;
+Lines Snapshot(HWND hDialog) {
+  static const char* const kBoxes[] = {"   ", "[ ]", "[~]", "[x]"};  // by state index
+  const auto box = [](UINT index) { return std::string(index < 4 ? kBoxes[index] : "[?]"); };
+  const HWND hTree = TreeOf(hDialog);
+  Lines lines;
   for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
     const UINT state = TreeView_GetItemState(hTree, hGroup, TVIS_EXPANDED | TVIS_STATEIMAGEMASK);
-    lines.push_back(std::string((state & TVIS_EXPANDED) ? "- " : "+ ") + Box(state >> 12) + " " +
+    lines.push_back(std::string((state & TVIS_EXPANDED) ? "- " : "+ ") + box(state >> 12) + " " +
                     ItemText(hTree, hGroup));
     for (HTREEITEM hItem = TreeView_GetChild(hTree, hGroup); hItem; hItem = TreeView_GetNextSibling(hTree, hItem)) {
       const UINT index = TreeView_GetItemState(hTree, hItem, TVIS_STATEIMAGEMASK) >> 12;
-      lines.push_back("      " + Box(index) + " " + ItemText(hTree, hItem));
+      lines.push_back("      " + box(index) + " " + ItemText(hTree, hItem));
     }
   }
   return lines;
 }
 
-HTREEITEM FindItem(HWND hTree, const std::vector<std::string>& path) {
-  HTREEITEM hLevel = TreeView_GetRoot(hTree);
-  HTREEITEM hFound = nullptr;
-  for (const std::string& name : path) {
-    hFound = nullptr;
-    for (HTREEITEM hItem = hLevel; hItem; hItem = TreeView_GetNextSibling(hTree, hItem)) {
-      if (ItemText(hTree, hItem) == name) {
-        hFound = hItem;
-        break;
-      }
-    }
-    if (hFound == nullptr) return nullptr;
-    hLevel = TreeView_GetChild(hTree, hFound);
-  }
-  return hFound;
+Step ClickBox(Path path, int nClicks) { return Click(std::move(path), nClicks, true); }
+Step ClickLabel(Path path, int nClicks) { return Click(std::move(path), nClicks, false); }
+
+Step PressSpace() {
+  return [](HWND hDialog) {
+    const HWND hTree = TreeOf(hDialog);
+    SetFocus(hTree);
+    const LPARAM scan = MapVirtualKeyW(VK_SPACE, MAPVK_VK_TO_VSC) << 16;
+    PostMessageW(hTree, WM_KEYDOWN, VK_SPACE, 1 | scan);
+    PostMessageW(hTree, WM_CHAR, L' ', 1 | scan);
+    PostMessageW(hTree, WM_KEYUP, VK_SPACE, 1 | scan | (1u << 30) | (1u << 31));
+  };
 }
 
-void ClickStateIcon(HWND hTree, HTREEITEM hItem, int nClicks) {
-  // The state icon lies left of the label; find it the way the control itself sees it.
-  const RECT label = LabelRect(hTree, hItem);
-  const LONG y = (label.top + label.bottom) / 2;
-  for (LONG x = label.left; x >= 0; --x) {
-    TVHITTESTINFO hit{};
-    hit.pt = POINT{x, y};
-    if (TreeView_HitTest(hTree, &hit) == hItem && (hit.flags & TVHT_ONITEMSTATEICON) != 0) {
-      QueueClick(hTree, hit.pt, nClicks);
-      return;
-    }
-  }
+Step Press(int nButton) {
+  return [nButton](HWND hDialog) { PostMessageW(GetDlgItem(hDialog, nButton), BM_CLICK, 0, 0); };
 }
 
-void ClickLabel(HWND hTree, HTREEITEM hItem, int nClicks) {
-  const RECT label = LabelRect(hTree, hItem);
-  QueueClick(hTree, POINT{(label.left + label.right) / 2, (label.top + label.bottom) / 2}, nClicks);
+Step ExpectTree(Lines expected) {
+  return [expected = std::move(expected)](HWND hDialog) { EXPECT_EQ(Snapshot(hDialog), expected); };
 }
-
-void PressSpace(HWND hTree) {
-  SetFocus(hTree);
-  const UINT scan = MapVirtualKeyW(VK_SPACE, MAPVK_VK_TO_VSC);
-  PostMessageW(hTree, WM_KEYDOWN, VK_SPACE, 1 | (scan << 16));
-  PostMessageW(hTree, WM_CHAR, L' ', 1 | (scan << 16));
-  PostMessageW(hTree, WM_KEYUP, VK_SPACE, 1 | (scan << 16) | (1u << 30) | (1u << 31));
-}
-
-void ClickButton(HWND hDialog, int nID) { PostMessageW(GetDlgItem(hDialog, nID), BM_CLICK, 0, 0); }
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return std::string();

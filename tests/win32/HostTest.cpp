@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "libs/vxcommon/Wnd.h"
@@ -24,52 +24,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// vxRSS.dll, loaded for the life of the object.
-class CLibrary {
- public:
-  explicit CLibrary(const wchar_t* name) : m_hModule(LoadLibraryW(name)) {}
-  ~CLibrary() {
-    if (m_hModule != nullptr) FreeLibrary(m_hModule);
-  }
-  CLibrary(const CLibrary&) = delete;
-  CLibrary& operator=(const CLibrary&) = delete;
-
-  bool IsLoaded() const { return m_hModule != nullptr; }
-
-  // An exported function by its (mangled) name, as the type the caller gives; null when missing. On
-  // x86-64 Windows a member function is called as a plain function taking `this` first, so members that
-  // return no class by value are reached this way.
-  template <typename Fn>
-  Fn Find(const char* name) const {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m_hModule, name)));
-  }
-
- private:
-  HMODULE m_hModule;
-};
+// An exported function by its (mangled) name, as the type the caller gives; null when missing. On x86-64
+// Windows a member function is called as a plain function taking `this` first, so members that return no
+// class by value are reached this way.
+template <typename Fn>
+Fn Find(HMODULE hModule, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(hModule, name)));
+}
 
 // The exported members the host calls by name.
 struct ManagerExports {
-  explicit ManagerExports(const CLibrary& dll)
-      : construct(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgrC1Ev")),
-        destruct(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgrD1Ev")),
-        init(dll.Find<InitFn>("_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_")),
-        finit(dll.Find<void (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr5FinitEv")),
-        isCategoryReady(dll.Find<bool (*)(CRssNewsMgr*)>("_ZN11CRssNewsMgr15IsCategoryReadyEv")),
-        showSettings(dll.Find<bool (*)(CRssNewsMgr*, CWnd*, const CString&)>(
-            "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString")) {}
+  using Call = void (*)(CRssNewsMgr*);
+  using InitFn = bool (*)(CRssNewsMgr*, const CString&, const CString&, const CString&, const CString&, const CString&,
+                          const CString&, bool, const CString&);
+  using ShowFn = bool (*)(CRssNewsMgr*, CWnd*, const CString&);
 
   bool Complete() const { return construct && destruct && init && finit && isCategoryReady && showSettings; }
 
-  using InitFn = bool (*)(CRssNewsMgr*, const CString&, const CString&, const CString&, const CString&, const CString&,
-                          const CString&, bool, const CString&);
-
-  void (*construct)(CRssNewsMgr*);
-  void (*destruct)(CRssNewsMgr*);
-  InitFn init;
-  void (*finit)(CRssNewsMgr*);
-  bool (*isCategoryReady)(CRssNewsMgr*);
-  bool (*showSettings)(CRssNewsMgr*, CWnd*, const CString&);
+  HMODULE dll;
+  Call construct = Find<Call>(dll, "_ZN11CRssNewsMgrC1Ev");
+  Call destruct = Find<Call>(dll, "_ZN11CRssNewsMgrD1Ev");
+  InitFn init = Find<InitFn>(dll, "_ZN11CRssNewsMgr4InitERK7CStringS2_S2_S2_S2_S2_bS2_");
+  Call finit = Find<Call>(dll, "_ZN11CRssNewsMgr5FinitEv");
+  bool (*isCategoryReady)(CRssNewsMgr*) = Find<bool (*)(CRssNewsMgr*)>(dll, "_ZN11CRssNewsMgr15IsCategoryReadyEv");
+  ShowFn showSettings = Find<ShowFn>(dll, "_ZN11CRssNewsMgr21ShowRSSNewsSettingDlgEP4CWndRK7CString");
 };
 
 // One manager made by the DLL's constructor in the host's storage, destroyed by the DLL's destructor.
@@ -89,15 +67,9 @@ class CHostedManager {
   alignas(CRssNewsMgr) unsigned char m_storage[sizeof(CRssNewsMgr)];
 };
 
-// A host view waiting for the full headline list it asked for.
+// A host view that keeps the full headline lists it receives.
 class CWaitingView : public IRSSNewsObjEvent {
  public:
-  virtual ~CWaitingView() = default;
-
-  bool WaitForTotal(std::chrono::seconds timeout) {
-    std::unique_lock<std::mutex> lock(m_mtx);
-    return m_cv.wait_for(lock, timeout, [this] { return !m_titles.empty(); });
-  }
   std::vector<std::string> Titles() {
     const std::lock_guard<std::mutex> lock(m_mtx);
     return m_titles;
@@ -110,7 +82,6 @@ class CWaitingView : public IRSSNewsObjEvent {
       operator delete(record.pBlock);  // the view owns the records' blocks
       record.pBlock = nullptr;
     }
-    m_cv.notify_all();
   }
   void OnProviderHeadlineChange(const CString&, long) override {}
   void OnSymbolHeadlineChange(const CString&, const CString&, long) override {}
@@ -121,39 +92,18 @@ class CWaitingView : public IRSSNewsObjEvent {
 
  private:
   std::mutex m_mtx;
-  std::condition_variable m_cv;
   std::vector<std::string> m_titles;
 };
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  WriteBytes(path, bytes);
-}
-
-std::string Item(const std::string& guid, const std::string& time) {
-  return "<item><guid>" + guid + "</guid><title>" + guid + "</title><link>http://news.example/" + guid +
-         "</link><description>body</description><pubDate>Sat, 05 Dec 2026 " + time + " +0800</pubDate></item>";
-}
-
-// A top-level window of the host, with one child window (a view) in it.
-class CHostWindow {
- public:
-  CHostWindow()
-      : m_hFrame(CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                                 nullptr, nullptr, nullptr)),
-        m_hView(CreateWindowExW(0, L"STATIC", L"view", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, m_hFrame, nullptr,
-                                nullptr, nullptr)) {}
-  ~CHostWindow() { DestroyWindow(m_hFrame); }
-  CHostWindow(const CHostWindow&) = delete;
-  CHostWindow& operator=(const CHostWindow&) = delete;
-
-  HWND Frame() const { return m_hFrame; }
-  HWND View() const { return m_hView; }
-
- private:
-  HWND m_hFrame;
-  HWND m_hView;
+// A window of the host: top-level without a parent, else a child (a view) in it.
+struct WindowDestroy {
+  void operator()(HWND hWnd) const { DestroyWindow(hWnd); }
 };
+using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy>;
+Window MakeWindow(HWND hParent) {
+  const DWORD style = (hParent != nullptr ? WS_CHILD : WS_OVERLAPPEDWINDOW) | WS_VISIBLE;
+  return Window(CreateWindowExW(0, L"STATIC", L"host", style, 0, 0, 300, 200, hParent, nullptr, nullptr, nullptr));
+}
 
 bool WaitUntil(const std::function<bool()>& ready) {
   for (int i = 0; i < 200 && !ready(); ++i) Sleep(50);
@@ -163,67 +113,59 @@ bool WaitUntil(const std::function<bool()>& ready) {
 TEST(HostLoadsTheDll, DrivesTheManagerAgainstTheServiceDll) {
   TempDir dir;
   const std::string groupName = "\xE5\x8F\xB0\xE7\x81\xA3\xE8\xB2\xA1\xE7\xB6\x93";  // 台灣財經
-  WriteFile(dir.path() / "Config" / "RSSNewsSvc.xml",
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" "
-            "timeZone=\"+08:00\"><Category name=\"" +
-                groupName +
-                "\"><Provider id=\"TWSTK\" name=\"Stocks\" source=\"tw.xml\"/></Category></RSSNewsService>");
-  WriteFile(dir.path() / "Config" / "tw.xml",
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>t</title>" +
-                Item("n1", "09:30:00") + Item("n2", "10:15:00") + "</channel></rss>\n");
   const fs::path settingsFile = dir.path() / "User" / "Data" / CRSSNewsDataMgr::kFileName;
-  WriteFile(settingsFile, SettingsXml("TWSTK"));
+  fs::create_directories(dir.path() / "Config");
+  fs::create_directories(settingsFile.parent_path());
+  WriteBytes(dir.path() / "Config" / "RSSNewsSvc.xml",
+             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" "
+             "timeZone=\"+08:00\"><Category name=\"" +
+                 groupName +
+                 "\"><Provider id=\"TWSTK\" name=\"Stocks\" source=\"tw.xml\"/></Category></RSSNewsService>");
+  WriteBytes(dir.path() / "Config" / "tw.xml",
+             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>t</title><item>"
+             "<guid>n1</guid><title>n1</title><link>http://news.example/n1</link><description>body</description>"
+             "<pubDate>Sat, 05 Dec 2026 09:30:00 +0800</pubDate></item></channel></rss>\n");
+  WriteBytes(settingsFile, SettingsXml("TWSTK"));
 
-  const CLibrary dll(L"vxRSS.dll");
-  ASSERT_TRUE(dll.IsLoaded()) << "LoadLibrary failed: " << GetLastError();
+  const win32test::Module dll(LoadLibraryW(L"vxRSS.dll"));
+  ASSERT_NE(dll, nullptr) << "LoadLibrary failed: " << GetLastError();
   EXPECT_NE(GetModuleHandleW(L"QMDBRSSNews.dll"), nullptr) << "the service DLL came in with the module";
-  const ManagerExports exports(dll);
+  const ManagerExports exports{dll.get()};
   ASSERT_TRUE(exports.Complete());
 
   CWaitingView view;
   {
     CHostedManager mgr(exports);
-    const CString root(dir.path().string());
     const CString user((dir.path() / "User").string());
-    ASSERT_TRUE(exports.init(mgr.Get(), "", "", root, "", "", "", true, user));
+    ASSERT_TRUE(exports.init(mgr.Get(), "", "", CString(dir.path().string()), "", "", "", true, user));
     EXPECT_TRUE(WaitUntil([&] { return exports.isCategoryReady(mgr.Get()); }));
 
     // Provider news for the stored selection: the view receives the full list it asked for.
     EXPECT_TRUE(mgr.Subject().AddNotify(&view));
-    ASSERT_TRUE(view.WaitForTotal(std::chrono::seconds(10)));
-    EXPECT_EQ(view.Titles(), (std::vector<std::string>{"20261205 TWSTK", "20261205 TWSTK"}));
+    ASSERT_TRUE(WaitUntil([&] { return !view.Titles().empty(); }));
+    EXPECT_EQ(view.Titles(), std::vector<std::string>{"20261205 TWSTK"});
 
     // The settings dialog comes from the DLL's own resources and runs as a Windows dialog, modal to the
     // host's frame: named through a view of it, or when none is named, as the active window. Meanwhile a
     // second request only brings it back to the front. OK stores what is checked.
-    const CHostWindow host;
-    const CHostWindow other;
-    CWnd hostView(host.View());
+    const Window host = MakeWindow(nullptr);
+    const Window other = MakeWindow(nullptr);
+    const Window viewWindow = MakeWindow(host.get());  // goes first
+    CWnd hostView(viewWindow.get());
     for (CWnd* pParent : {&hostView, static_cast<CWnd*>(nullptr)}) {
       SCOPED_TRACE(pParent != nullptr ? "a view given" : "none given");
-      SetForegroundWindow(pParent != nullptr ? other.Frame() : host.Frame());
-      std::vector<std::string> tree;
-      HWND hOwner = nullptr;
-      BOOL hostEnabled = TRUE;
-      bool secondShown = true;
-      bool broughtBack = false;
-      const bool confirmed =
-          win32test::RunWithUser([&] { return exports.showSettings(mgr.Get(), pParent, user) ? IDOK : IDCANCEL; },
-                                 {[&](HWND hDialog) {
-                                   hOwner = GetWindow(hDialog, GW_OWNER);
-                                   hostEnabled = IsWindowEnabled(host.Frame());
-                                   SetForegroundWindow(other.Frame());
-                                   secondShown = exports.showSettings(mgr.Get(), pParent, user);
-                                   broughtBack = GetForegroundWindow() == hDialog;
-                                   tree = win32test::Snapshot(win32test::TreeOf(hDialog));
-                                   win32test::ClickButton(hDialog, IDOK);
-                                 }}) == IDOK;
-      EXPECT_TRUE(confirmed);
-      EXPECT_EQ(hOwner, host.Frame());
-      EXPECT_FALSE(hostEnabled);
-      EXPECT_FALSE(secondShown);
-      EXPECT_TRUE(broughtBack);
-      EXPECT_EQ(tree, (std::vector<std::string>{"- [x] " + groupName, "      [x] Stocks"}));
+      SetForegroundWindow(pParent != nullptr ? other.get() : host.get());
+      const win32test::Step whileOpen = [&](HWND hDialog) {
+        EXPECT_EQ(GetWindow(hDialog, GW_OWNER), host.get());
+        EXPECT_FALSE(IsWindowEnabled(host.get()));
+        SetForegroundWindow(other.get());
+        EXPECT_FALSE(exports.showSettings(mgr.Get(), pParent, user));
+        EXPECT_EQ(GetForegroundWindow(), hDialog);
+      };
+      EXPECT_EQ(win32test::RunWithUser([&] { return exports.showSettings(mgr.Get(), pParent, user) ? IDOK : IDCANCEL; },
+                                       {whileOpen, win32test::ExpectTree({"- [x] " + groupName, "      [x] Stocks"}),
+                                        win32test::Press(IDOK)}),
+                IDOK);
       EXPECT_EQ(ReadBytes(settingsFile), SettingsXml("TWSTK"));
     }
 

@@ -17,9 +17,5 @@ static_assert(offsetof(NewsHeadline, pBlock) == 64, "pBlock starts at byte 64");
 static_assert(offsetof(NewsHeadline, szReserved) == 64 + sizeof(void*), "the service's data follows pBlock");
 
 #if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(void*) == 4, "a 32-bit Windows build");
-static_assert(offsetof(NewsHeadline, pBlock) + sizeof(NewsHeadline::pBlock) == 68, "pBlock ends at byte 67");
 static_assert(alignof(NewsHeadline) == 4, "32-bit arrays of headlines are packed at 160-byte strides");
-#elif defined(_WIN64)
-static_assert(offsetof(NewsHeadline, pBlock) + sizeof(NewsHeadline::pBlock) == 72, "pBlock ends at byte 71");
 #endif

@@ -1,8 +1,13 @@
 // The settings dialog as a real Windows dialog: template 26305 from the resources, the tree-view control
 // made at run time, and a user whose clicks and key strokes are queued as the system queues them. What
-// counts is what the control shows and what the settings file holds afterwards.
+// counts is what the control shows and what the settings file holds afterwards; and a screenshot of the
+// open dialog, for a person to look at.
 #include <gtest/gtest.h>
+#include <windows.h>
+// windows.h first: gdiplus.h relies on its types.
+#include <gdiplus.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,8 +21,12 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-using Path = std::vector<std::string>;
+using win32test::ClickBox;
+using win32test::ClickLabel;
+using win32test::ExpectTree;
+using win32test::Lines;
+using win32test::Press;
+using win32test::PressSpace;
 using win32test::Step;
 
 const std::string kOldSettings = SettingsXml("b1,a2,a1");
@@ -25,58 +34,76 @@ const Lines kOpened{"- [x] Alpha",        "      [x] alpha one", "      [x] alph
                     "      [x] beta one", "      [ ] beta two",  "+ [ ] Gamma",         "      [ ] gamma one"};
 const Lines kBetaChecked{"- [x] Alpha",        "      [x] alpha one", "      [x] alpha two", "- [x] Beta",
                          "      [x] beta one", "      [x] beta two",  "+ [ ] Gamma",         "      [ ] gamma one"};
+const Lines kAlphaUnchecked{"- [ ] Alpha",        "      [ ] alpha one", "      [ ] alpha two", "- [x] Beta",
+                            "      [x] beta one", "      [x] beta two",  "+ [ ] Gamma",         "      [ ] gamma one"};
 
-Lines Tree(HWND hDialog) { return win32test::Snapshot(win32test::TreeOf(hDialog)); }
-HTREEITEM Item(HWND hDialog, const Path& path) { return win32test::FindItem(win32test::TreeOf(hDialog), path); }
-Step ClickBox(const Path& path, int nClicks = 1) {
-  return [path, nClicks](HWND hDialog) {
-    win32test::ClickStateIcon(win32test::TreeOf(hDialog), Item(hDialog, path), nClicks);
-  };
-}
-Step ClickLabel(const Path& path, int nClicks = 1) {
-  return [path, nClicks](HWND hDialog) {
-    win32test::ClickLabel(win32test::TreeOf(hDialog), Item(hDialog, path), nClicks);
-  };
-}
-Step PressSpace() {
-  return [](HWND hDialog) { win32test::PressSpace(win32test::TreeOf(hDialog)); };
-}
-Step Capture(Lines& into) {
-  return [&into](HWND hDialog) { into = Tree(hDialog); };
-}
-Step Press(int nButton) {
-  return [nButton](HWND hDialog) { win32test::ClickButton(hDialog, nButton); };
-}
-
-// A copy of this program, loaded as data, whose bitmap nBitmapID (under both languages) is four bytes that
-// no image can be made of: the dialog's template is there, that bitmap cannot be loaded.
-class CResourcesWithBrokenBitmap {
- public:
-  explicit CResourcesWithBrokenBitmap(WORD nBitmapID) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::filesystem::path copy = m_dir.path() / "resources.exe";
-    std::filesystem::copy_file(self, copy);
-    const HANDLE hUpdate = BeginUpdateResourceW(copy.c_str(), FALSE);
-    char broken[4] = {1, 2, 3, 4};
-    for (const WORD language : {1028, 2052}) {
-      UpdateResourceW(hUpdate, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(nBitmapID), language, broken, sizeof broken);
+// Saves what the display shows in the window's rectangle as a PNG, by the system's own encoder (GDI+).
+// Returns how many distinct colours the picture holds; none when it could not be saved.
+std::size_t SaveScreenshot(HWND hWnd, const wchar_t* path) {
+  static const CLSID kPngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+  RECT rect{};
+  GetWindowRect(hWnd, &rect);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, previous);
+  std::set<Gdiplus::ARGB> colours;
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+    {
+      Gdiplus::Bitmap image(bitmap, nullptr);
+      Gdiplus::Color colour;
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          image.GetPixel(x, y, &colour);
+          colours.insert(colour.GetValue());
+        }
+      }
+      if (image.Save(path, &kPngEncoder, nullptr) != Gdiplus::Ok) colours.clear();
     }
-    EndUpdateResourceW(hUpdate, FALSE);
-    m_hModule = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    Gdiplus::GdiplusShutdown(token);
   }
-  ~CResourcesWithBrokenBitmap() {
-    if (m_hModule != nullptr) FreeLibrary(m_hModule);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return colours.size();
+}
+
+// The 13-pixel high strip left of an item's label, with its box, as the display shows it: two boxes compare
+// by look.
+std::vector<COLORREF> BoxPixels(HWND hTree, HTREEITEM hItem) {
+  const RECT label = win32test::LabelRect(hTree, hItem);
+  POINT start{label.left - 20, (label.top + label.bottom) / 2 - 6};
+  MapWindowPoints(hTree, nullptr, &start, 1);
+  const HDC screen = GetDC(nullptr);
+  std::vector<COLORREF> pixels;
+  for (int y = start.y; y < start.y + 13; ++y) {
+    for (int x = start.x; x < start.x + 20; ++x) pixels.push_back(GetPixel(screen, x, y));
   }
-  CResourcesWithBrokenBitmap(const CResourcesWithBrokenBitmap&) = delete;
-  CResourcesWithBrokenBitmap& operator=(const CResourcesWithBrokenBitmap&) = delete;
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
 
-  HINSTANCE Get() const { return m_hModule; }
-
- private:
-  TempDir m_dir;
-  HMODULE m_hModule = nullptr;
-};
+// A copy of this program in `folder`, loaded as data, whose bitmap nBitmapID (under both languages) is four
+// bytes that no image can be made of: the dialog's template is there, that bitmap cannot be loaded.
+win32test::Module ResourcesWithBrokenBitmap(const std::filesystem::path& folder, WORD nBitmapID) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::filesystem::path copy = folder / "resources.exe";
+  std::filesystem::copy_file(self, copy);
+  const HANDLE hUpdate = BeginUpdateResourceW(copy.c_str(), FALSE);
+  char broken[4] = {1, 2, 3, 4};
+  for (const WORD language : {1028, 2052}) {
+    UpdateResourceW(hUpdate, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(nBitmapID), language, broken, sizeof broken);
+  }
+  EndUpdateResourceW(hUpdate, FALSE);
+  return win32test::Module(LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
 
 class Win32SettingDlgTest : public ::testing::Test {
  protected:
@@ -90,11 +117,10 @@ class Win32SettingDlgTest : public ::testing::Test {
   std::filesystem::path SettingsPath() const { return dir.path() / CRSSNewsDataMgr::kFileName; }
 
   // One showing as the manager runs it, with the user playing `steps`.
-  int Show(std::vector<Step> steps) { return Show(std::move(steps), frontEnd); }
-  int Show(std::vector<Step> steps, IModalFrontEnd& shownBy) {
+  int Show(std::vector<Step> steps, IModalFrontEnd* shownBy = nullptr) {
     dlg.SetSettingFolder(CString(dir.path().string()));
     EXPECT_TRUE(dlg.LoadCategories(&svc));
-    const CModalFrontEndScope scope(shownBy);
+    const CModalFrontEndScope scope(shownBy != nullptr ? *shownBy : frontEnd);
     return win32test::RunWithUser([this] { return vxDoModal(&dlg, 0, 1, 0); }, std::move(steps));
   }
 
@@ -105,81 +131,80 @@ class Win32SettingDlgTest : public ::testing::Test {
 };
 
 TEST_F(Win32SettingDlgTest, OpensWithTheStoredSelectionAndCancelOrTheCloseBoxSaveNothing) {
-  Lines shown;
-  std::wstring caption(64, L'\0');
-  const Step readCaption = [&](HWND hDialog) {
-    caption.resize(static_cast<std::size_t>(GetWindowTextW(hDialog, &caption[0], 64)));
-  };
-  EXPECT_EQ(Show({Capture(shown), readCaption, ClickBox({"Alpha"}), Press(IDCANCEL)}), IDCANCEL);
-  EXPECT_EQ(shown, kOpened);
-  EXPECT_EQ(win32test::Utf8(caption), "RSS\xE6\x96\xB0\xE8\x81\x9E\xE8\xA8\xAD\xE5\xAE\x9A");  // RSS新聞設定
-  EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
-  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,a2,a1");
-
   const Step closeBox = [](HWND hDialog) { PostMessageW(hDialog, WM_CLOSE, 0, 0); };
-  EXPECT_EQ(Show({ClickBox({"Alpha"}), closeBox}), IDCANCEL);
-  EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
+  for (const Step& close : {Press(IDCANCEL), closeBox}) {
+    EXPECT_EQ(Show({ExpectTree(kOpened), ClickBox({"Alpha"}), close}), IDCANCEL);
+    EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
+    EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,a2,a1");
+  }
 }
 
-TEST_F(Win32SettingDlgTest, ALabelClickOnlySelectsABoxClickPropagatesAndOkSavesTheFileByteExact) {
-  Lines afterLabel;
-  Lines afterItem;
-  Lines afterGroup;
-  bool labelSelected = false;
-  const Step readSelection = [&](HWND hDialog) {
-    labelSelected = TreeView_GetSelection(win32test::TreeOf(hDialog)) == Item(hDialog, {"Beta", "beta two"});
+// A label click only moves the caret, which space then toggles: the item, then a partially checked group,
+// which becomes checked with all its items. The control's own handling would step a box to its next image
+// (a leaf partially checked) on a space or on the second press of a double-click; only the module's
+// three-state rules give checked and back, so a double-click on a box ends as it began. A double-click on a
+// label expands its group.
+TEST_F(Win32SettingDlgTest, LabelClicksSelectAndSpaceBoxClicksAndDoubleClicksToggleUnderTheThreeStateRules) {
+  Lines gammaExpanded = kAlphaUnchecked;
+  gammaExpanded[6] = "- [ ] Gamma";
+  // Each action and the tree it leaves.
+  const std::pair<Step, Lines> script[] = {
+      {ClickLabel({"Beta", "beta two"}), kOpened},
+      {PressSpace(), kBetaChecked},
+      {PressSpace(), kOpened},
+      {ClickLabel({"Beta"}), kOpened},
+      {PressSpace(), kBetaChecked},
+      {ClickBox({"Beta", "beta two"}), kOpened},
+      {ClickBox({"Beta", "beta two"}), kBetaChecked},
+      {ClickBox({"Alpha"}), kAlphaUnchecked},
+      {ClickBox({"Alpha", "alpha one"}, 2), kAlphaUnchecked},
+      {ClickBox({"Beta", "beta two"}, 2), kAlphaUnchecked},
+      {ClickLabel({"Gamma"}, 2), gammaExpanded},
   };
-  EXPECT_EQ(Show({ClickLabel({"Beta", "beta two"}), Capture(afterLabel), readSelection, ClickBox({"Beta", "beta two"}),
-                  Capture(afterItem), ClickBox({"Alpha"}), Capture(afterGroup), Press(IDOK)}),
-            IDOK);
-  EXPECT_EQ(afterLabel, kOpened);
-  EXPECT_TRUE(labelSelected);
-  EXPECT_EQ(afterItem, kBetaChecked);
-  EXPECT_EQ(afterGroup, (Lines{"- [ ] Alpha", "      [ ] alpha one", "      [ ] alpha two", "- [x] Beta",
-                               "      [x] beta one", "      [x] beta two", "+ [ ] Gamma", "      [ ] gamma one"}));
-  EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("b1,b2"));
+  std::vector<Step> steps;
+  for (const auto& [action, tree] : script) steps.insert(steps.end(), {action, ExpectTree(tree)});
+  steps.push_back(Press(IDOK));
+  EXPECT_EQ(Show(std::move(steps)), IDOK);
+  EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("b1,b2"));  // byte-exact, in tree order
   EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "b1,b2");
-}
-
-TEST_F(Win32SettingDlgTest, ADoubleClickOnABoxIsTwoClicksUnderTheThreeStateRulesAndOnALabelExpands) {
-  // The control's own double-click handling would step a box to its next image: a leaf partially checked.
-  Lines afterChecked;
-  Lines afterUnchecked;
-  Lines afterLabel;
-  EXPECT_EQ(Show({ClickBox({"Alpha", "alpha one"}, 2), Capture(afterChecked), ClickBox({"Beta", "beta two"}, 2),
-                  Capture(afterUnchecked), ClickLabel({"Gamma"}, 2), Capture(afterLabel), Press(IDOK)}),
-            IDOK);
-  EXPECT_EQ(afterChecked, kOpened);
-  EXPECT_EQ(afterUnchecked, kOpened);
-  EXPECT_EQ(afterLabel, (Lines{"- [x] Alpha", "      [x] alpha one", "      [x] alpha two", "- [~] Beta",
-                               "      [x] beta one", "      [ ] beta two", "- [ ] Gamma", "      [ ] gamma one"}));
-  EXPECT_EQ(ReadBytes(SettingsPath()), SettingsXml("a1,a2,b1"));
-}
-
-TEST_F(Win32SettingDlgTest, SpaceTogglesTheCaretItemThroughAllThreeStatesOfItsGroup) {
-  // The control's own toggling would step the caret item to the next image (partially checked); only the
-  // module's handling gives checked and back.
-  Lines afterFirst;
-  Lines afterSecond;
-  Lines afterGroup;
-  Show({ClickLabel({"Beta", "beta two"}), PressSpace(), Capture(afterFirst), PressSpace(), Capture(afterSecond),
-        ClickLabel({"Beta"}), PressSpace(), Capture(afterGroup), Press(IDCANCEL)});
-  EXPECT_EQ(afterFirst, kBetaChecked);
-  EXPECT_EQ(afterSecond, kOpened);
-  EXPECT_EQ(afterGroup, kBetaChecked);  // a partially checked group becomes checked with all its items
 }
 
 TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAndSavesNothing) {
   // Drawing its own two-state boxes, the tree would lose the stored selection, and OK would save it empty.
-  const CResourcesWithBrokenBitmap resources(26306);
-  ASSERT_NE(resources.Get(), nullptr);
-  vxwin32::CWin32FrontEnd withoutStateImages(resources.Get());
+  const TempDir copyFolder;
+  const win32test::Module resources = ResourcesWithBrokenBitmap(copyFolder.path(), 26306);
+  ASSERT_NE(resources, nullptr);
+  vxwin32::CWin32FrontEnd withoutStateImages(resources.get());
   const TempDir logFolder;
   ASSERT_TRUE(VXRSS::CreateModuleLog(CString(logFolder.path().string())));
-  EXPECT_EQ(Show({Press(IDOK)}, withoutStateImages), IDCANCEL);
+  EXPECT_EQ(Show({Press(IDOK)}, &withoutStateImages), IDCANCEL);
   VXRSS::DestroyModuleLog();
   EXPECT_EQ(ReadBytes(SettingsPath()), kOldSettings);
   EXPECT_NE(ReadBytes(logFolder.path() / "VX_vxRSSMgr.log").find("26306"), std::string::npos);
+}
+
+// Written to settings_dialog.png in the test's folder: the Chinese caption, the prompt, the two buttons and a
+// tree with a checked, a partially checked and an unchecked group. The test checks what a person would check
+// by eye: a picture that is not blank and the three distinct box states drawn from bitmap 26306.
+TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStates) {
+  std::size_t colours = 0;
+  std::set<std::vector<COLORREF>> groupBoxes;
+  // The display shows what was painted only once the modal loop has run on for a while, so the boxes are
+  // looked at again at each tick until the three groups' are there; then the window is captured.
+  const Step capture = [&](HWND hDialog) {
+    if (groupBoxes.size() == 3) return;
+    SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);  // over whatever else is shown
+    const HWND hTree = win32test::TreeOf(hDialog);
+    groupBoxes.clear();
+    for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
+      groupBoxes.insert(BoxPixels(hTree, hGroup));
+    }
+    if (groupBoxes.size() == 3) colours = SaveScreenshot(hDialog, L"settings_dialog.png");
+  };
+  Show(std::vector<Step>(100, capture));
+
+  EXPECT_EQ(groupBoxes.size(), 3u);  // three groups, three looks: checked, partially checked, unchecked
+  EXPECT_GT(colours, 4u) << "the picture is blank or was not saved";
 }
 
 }  // namespace

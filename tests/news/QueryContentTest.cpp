@@ -8,8 +8,8 @@ using ::testing::IsEmpty;
 
 TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
   Open("11,12");
-  svc.SetHeadlines("GetSymbolHeadline", "11;2330", {{"1", "1", "a"}});
-  svc.SetHeadlines("GetSymbolHeadline", "12;2330", {{"1", "1", "b1"}, {"1", "1", "b2"}});
+  svc.SetHeadlines("GetSymbolHeadline(11;2330)", {{"1", "1", "a"}});
+  svc.SetHeadlines("GetSymbolHeadline(12;2330)", {{"1", "1", "b1"}, {"1", "1", "b2"}});
   mgr.AddNotify(&v1, "2330", 3);
   std::vector<NewsHeadline> out;
   EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
@@ -35,9 +35,9 @@ TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
 
 TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList) {
   Open("11,12");
-  svc.SetHeadlines("GetTotalHeadline", "A", {{"1", "1", "a"}});
-  svc.SetHeadlines("GetTotalHeadline", "B", {{"1", "1", "b"}});
-  svc.SetHeadlines("GetSymbolHeadline", "12;2330", {{"1", "1", "s"}});
+  svc.SetHeadlines("GetTotalHeadline(A)", {{"1", "1", "a"}});
+  svc.SetHeadlines("GetTotalHeadline(B)", {{"1", "1", "b"}});
+  svc.SetHeadlines("GetSymbolHeadline(12;2330)", {{"1", "1", "s"}});
   std::vector<NewsHeadline> out;
   EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out));
   EXPECT_EQ(fakes::TakeTags(out), "a,b");
@@ -48,15 +48,15 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
   EXPECT_THAT(log.Matching("GetSymbolHeadline("),
               ElementsAre("GetSymbolHeadline(11;2330)", "GetSymbolHeadline(12;2330)"));
 
-  svc.SetResultFor("GetTotalHeadline", "A", 2);
-  svc.SetResultFor("GetSymbolHeadline", "11;2330", 2);
+  svc.SetResult("GetTotalHeadline(A)", 2);
+  svc.SetResult("GetSymbolHeadline(11;2330)", 2);
   EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out)) << "one failed provider fails the whole";
   EXPECT_EQ(fakes::TakeTags(out), "b");
   EXPECT_FALSE(mgr.PullSymbolNewsHeadline_Date("", "2330", 0, out));
   EXPECT_EQ(fakes::TakeTags(out), "s");
 
   // A dated pull asks for that date alone; status 0 means the list was filled.
-  svc.SetHeadlines("GetProviderHeadline_Date", "11;5", {{"5", "1", "d"}});
+  svc.SetHeadlines("GetProviderHeadline_Date(11;5)", {{"5", "1", "d"}});
   EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("11", 5, out));
   EXPECT_EQ(fakes::TakeTags(out), "d");
   svc.SetResult("GetProviderHeadline_Date", 1);

@@ -22,9 +22,10 @@
 
 namespace {
 
-// Symbol texts: letter-case twins, a symbol that lies inside a provider list, and Big5 texts whose trail
-// bytes are the letters A and a (which must never be case-folded).
-const char* const kSymbols[] = {"S1", "s1", "S2", "P1", "p2", "1", "\xA4\x41", "\xA4\x61", "a\xA4\x41", "A\xA4\x41"};
+// Symbol texts: letter-case twins, a symbol that lies inside a provider list, Big5 texts whose trail bytes
+// are the letters A and a (which must never be case-folded), and the empty text (never booked).
+const char* const kSymbols[] = {"S1",       "s1",       "S2",        "P1",        "p2", "1",
+                                "\xA4\x41", "\xA4\x61", "a\xA4\x41", "A\xA4\x41", ""};
 // Provider lists. No two differ only in letter case, so "the old provider booking" is always one booking.
 const char* const kLists[] = {"", "P1,P2", "P2,\xA4\x41", "P1,p3,\xA4\x61"};
 // IDs the service reports in its events.

@@ -4,34 +4,6 @@
 #include "tests/news/ManagerTestSupport.h"
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
-TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
-  Open("11,12");
-  svc.SetHeadlines("GetSymbolHeadline(11;2330)", {{"1", "1", "a"}});
-  svc.SetHeadlines("GetSymbolHeadline(12;2330)", {{"1", "1", "b1"}, {"1", "1", "b2"}});
-  mgr.AddNotify(&v1, "2330", 3);
-  std::vector<NewsHeadline> out;
-  EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
-  EXPECT_EQ(fakes::TakeTags(out), "a,b1,b2");
-  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out)) << "a view without a booking";
-  EXPECT_FALSE(mgr.GetNewsHeadline(nullptr, out));
-
-  // A symbol booking whose text lies inside the provider list is handled as the provider booking.
-  mgr.AddNotify(&v2, "12", 3);
-  log.Clear();
-  EXPECT_TRUE(mgr.GetNewsHeadline(&v2, out));
-  EXPECT_TRUE(out.empty());
-  EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)", "ReqTotalHeadline(12;0)"));
-
-  // A view that has left gets nothing, and nothing is asked on its behalf.
-  mgr.RemoveNotify(&v1, "");
-  mgr.RemoveNotify(&v2, "");
-  log.Clear();
-  EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out));
-  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out));
-  EXPECT_THAT(log.Entries(), IsEmpty());
-}
 
 TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList) {
   Open("11,12");

@@ -109,17 +109,18 @@ class ModelRun {
   // Runs one operation on the manager and on the model. What it returns goes into each side's trace, so a
   // result that differs shows where it happened.
   template <typename Call>
-  void Both(Call call) {
+  std::string Both(const std::string& op, Call call) {
     if constexpr (std::is_void_v<decltype(call(*m_mgr))>) {
       call(*m_mgr);
       call(*m_model);
     } else {
       std::ostringstream a, b;
-      a << "returned " << call(*m_mgr);
+      a << op << " returned " << call(*m_mgr);
       m_mgrTrace.Add(a.str());
-      b << "returned " << call(*m_model);
+      b << op << " returned " << call(*m_model);
       m_modelTrace.Add(b.str());
     }
+    return op + m_picks;
   }
 
   std::string RunRandomOperation();
@@ -153,76 +154,61 @@ class ModelRun {
   std::unique_ptr<CRssNewsMgr> m_mgr;
   std::unique_ptr<CReferenceModel> m_model;
   std::deque<std::string> m_history;
+  std::string m_picks;  // what the current operation picked, for the history
 };
 
 std::string ModelRun::RunRandomOperation() {
   const int roll = static_cast<int>(m_rng() % 100);
   IRSSNewsObjEvent* const view = PickView();
-  const std::string name = ViewName(view);
   const CString symbol = Pick(kSymbols);
-  const CString id = Pick(kReported);
+  CString id = Pick(kReported);
   const long date = PickDate();
+  m_picks = " with view " + ViewName(view) + ", symbol '" + symbol.str() + "', id '" + id.str() + "', date " +
+            std::to_string(date);
   if (roll < 16) {
     if (view && Chance(10)) static_cast<CModelView*>(view)->Arm(true);
-    Both([&](auto& side) { return side.AddNotify(view, symbol, date); });
-    return "AddNotify(" + name + ",'" + symbol.str() + "'," + std::to_string(date) + ")";
+    return Both("AddNotify(view, symbol, date)", [&](auto& side) { return side.AddNotify(view, symbol, date); });
   }
-  if (roll < 24) {
-    Both([&](auto& side) { return side.AddNotify(view); });
-    return "AddNotify(" + name + ")";
-  }
-  if (roll < 36) {
-    Both([&](auto& side) { return side.RemoveNotify(view, ""); });
-    return "RemoveNotify(" + name + ")";
-  }
+  if (roll < 24) return Both("AddNotify(view)", [&](auto& side) { return side.AddNotify(view); });
+  if (roll < 36) return Both("RemoveNotify(view)", [&](auto& side) { return side.RemoveNotify(view, ""); });
   if (roll < 40) {
     const CString list = Pick(kLists);
     ReenterSome(20);
-    Both([&](auto& side) { side.RefreshProviderIDs(list); });
-    return "RefreshProviderIDs('" + list.str() + "')";
+    return Both("RefreshProviderIDs('" + list.str() + "')", [&](auto& side) { side.RefreshProviderIDs(list); });
   }
-  if (roll < 45) {
-    Both([&](auto& side) { side.UIRefresh(view); });
-    return "UIRefresh(" + name + ")";
-  }
+  if (roll < 45) return Both("UIRefresh(view)", [&](auto& side) { side.UIRefresh(view); });
   if (roll < 49) {
-    Both([&](auto& side) {
+    return Both("GetNewsHeadline(view)", [&](auto& side) {
       std::vector<NewsHeadline> out;
       const bool bResult = side.GetNewsHeadline(view, out);
       return std::to_string(bResult) + " " + fakes::TakeTags(out);
     });
-    return "GetNewsHeadline(" + name + ")";
   }
-  if (roll < 51) {
-    Both([&](auto& side) { side.OnCategoryChange(); });
-    return "OnCategoryChange()";
-  }
-  if (roll < 63) {
-    ReenterSome(10);
-    Both([&](auto& side) { side.OnProviderHeadLineChange_Date(id, date); });
-    return "OnProviderHeadLineChange_Date('" + id.str() + "'," + std::to_string(date) + ")";
-  }
+  if (roll < 51) return Both("OnCategoryChange()", [&](auto& side) { side.OnCategoryChange(); });
   if (roll < 75) {
-    const CString subID = Chance(90) ? symbol : CString();
     ReenterSome(10);
-    Both([&](auto& side) { side.OnSymbolNewsHeadLineChange_Date(id, subID, date); });
-    return "OnSymbolNewsHeadLineChange_Date('" + id.str() + "','" + subID.str() + "'," + std::to_string(date) + ")";
+    if (roll < 63) {
+      return Both("OnProviderHeadLineChange_Date(id, date)",
+                  [&](auto& side) { side.OnProviderHeadLineChange_Date(id, date); });
+    }
+    const CString subID = Chance(90) ? symbol : CString();
+    return Both(subID.IsEmpty() ? "OnSymbolNewsHeadLineChange_Date(id, '', date)"
+                                : "OnSymbolNewsHeadLineChange_Date(id, symbol, date)",
+                [&](auto& side) { side.OnSymbolNewsHeadLineChange_Date(id, subID, date); });
   }
   if (roll < 84) {
-    CString provider = id;
     int task = Chance(95) ? static_cast<int>(m_rng() % 4) : 99;
-    if (Chance(60)) m_model->AwaitedAnswer(m_rng(), provider, task);  // most answers are for a task that waits
+    if (Chance(60)) m_model->AwaitedAnswer(m_rng(), id, task);  // most answers are for a task that waits
     ArmSome(15);
-    Both([&](auto& side) { side.OnGetTotalHeadLineReq(provider, task); });
-    return "OnGetTotalHeadLineReq('" + provider.str() + "'," + std::to_string(task) + ")";
+    return Both("OnGetTotalHeadLineReq('" + id.str() + "', " + std::to_string(task) + ")",
+                [&](auto& side) { side.OnGetTotalHeadLineReq(id, task); });
   }
   if (roll < 88) {
-    Both([&](auto& side) { side.OnNewsContentChange(id, 7, 8); });
-    return "OnNewsContentChange('" + id.str() + "')";
+    return Both("OnNewsContentChange(id)", [&](auto& side) { side.OnNewsContentChange(id, 7, 8); });
   }
   if (roll < 91) {
-    Both([&](auto& side) { side.OnSymbolNewsContentChange(id, symbol, 7, 8); });
-    return "OnSymbolNewsContentChange('" + id.str() + "','" + symbol.str() + "')";
+    return Both("OnSymbolNewsContentChange(id, symbol)",
+                [&](auto& side) { side.OnSymbolNewsContentChange(id, symbol, 7, 8); });
   }
   ArmSome(10);
   for (auto& each : m_views) each->RemoveItselfThrough(Chance(10) ? m_mgr.get() : nullptr);

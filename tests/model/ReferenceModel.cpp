@@ -386,15 +386,8 @@ void CReferenceModel::OnNewsContentChange(const CString& strProviderID, long lKe
   if (FindFirstByID(key) == m_mapObj.end()) return;
   CString content;
   if (m_svc.GetNewsContent(strProviderID, lKey1, lKey2, content) != 0) return;
-  for (const auto& [booking, views] : m_mapObj) {
-    if (booking.strBookingID.CompareNoCase(key) != 0) continue;
-    for (IRSSNewsObjEvent* v : views)
-      if (v)
-        CallView(v,
-                 ViewCall(v, "OnNewsContentArrive",
-                          {strProviderID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()}),
-                 false);
-  }
+  HandContent(key, "OnNewsContentArrive",
+              {strProviderID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()});
 }
 
 void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1,
@@ -402,15 +395,15 @@ void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, co
   if (FindFirstByID(strSymbolID) == m_mapObj.end()) return;
   CString content;
   if (m_svc.GetSymbolNewsContent(strProviderID, strSymbolID, lKey1, lKey2, content) != 0) return;
+  HandContent(strSymbolID, "OnSymbolNewsContentArrive",
+              {strProviderID.str(), strSymbolID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()});
+}
+
+void CReferenceModel::HandContent(const CString& strKey, const char* op, const std::vector<std::string>& args) {
   for (const auto& [booking, views] : m_mapObj) {
-    if (booking.strBookingID.CompareNoCase(strSymbolID) != 0) continue;
+    if (booking.strBookingID.CompareNoCase(strKey) != 0) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v)
-        CallView(v,
-                 ViewCall(v, "OnSymbolNewsContentArrive",
-                          {strProviderID.str(), strSymbolID.str(), std::to_string(lKey1), std::to_string(lKey2),
-                           content.str()}),
-                 false);
+      if (v) CallView(v, ViewCall(v, op, args), false);
   }
 }
 

@@ -78,6 +78,8 @@ class CReferenceModel {
   void NotifyChange();
   void AddChange(const NewsChange& change);
   void ClearRefreshMark(const CString& strID);
+  // Calls `op` on every view of the bookings whose text is `strKey`, ignoring case.
+  void HandContent(const CString& strKey, const char* op, const std::vector<std::string>& args);
   // Writes a view call into the trace; true when the view threw.
   bool CallView(IRSSNewsObjEvent* pObj, std::string call, bool bCanThrow);
 

@@ -40,15 +40,11 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
 }
 
 TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {
+  const std::vector<fakes::ScriptedHeadline> scripted = {{"1000", "5", "late"},    {"999", "7", "early-b"},
+                                                         {"999", "10", "early-c"}, {"999", "7", "early-b2"},
+                                                         {"x", "1", "unreadable"}, {"999", "09", "early-a"}};
   std::vector<NewsHeadline> list;
-  for (const fakes::ScriptedHeadline& headline : std::vector<fakes::ScriptedHeadline>{{"1000", "5", "late"},
-                                                                                      {"999", "7", "early-b"},
-                                                                                      {"999", "10", "early-c"},
-                                                                                      {"999", "7", "early-b2"},
-                                                                                      {"x", "1", "unreadable"},
-                                                                                      {"999", "09", "early-a"}}) {
-    list.push_back(fakes::MakeHeadline(headline));
-  }
+  for (const fakes::ScriptedHeadline& headline : scripted) list.push_back(fakes::MakeHeadline(headline));
   EXPECT_TRUE(CRssNewsMgrTestAccess::SortByDate(list));
   EXPECT_EQ(fakes::TakeTags(list), "unreadable,early-b,early-b2,early-a,early-c,late");
 }

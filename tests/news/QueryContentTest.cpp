@@ -64,7 +64,9 @@ TEST_P(ContentCodeTest, ServiceStatusMapsToTheManagersCode) {
   EXPECT_EQ(mgr.GetNewsContent("1", 3, 4, strContent), GetParam().nCode) << "1 lies inside 11,12";
   EXPECT_EQ(mgr.GetSymbolNewsContent("12", "2330", 3, 4, strContent), GetParam().nCode);
   EXPECT_EQ(mgr.GetNewsContent("13", 3, 4, strContent), 0);
-  EXPECT_EQ(log.Count("GetNewsContent(13;3;4)"), 0u) << "a provider outside the list is not asked";
+  EXPECT_EQ(mgr.GetSymbolNewsContent("13", "2330", 3, 4, strContent), 0);
+  EXPECT_EQ(log.Count("GetNewsContent(13;3;4)") + log.Count("GetSymbolNewsContent(13;2330;3;4)"), 0u)
+      << "a provider outside the list is not asked";
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, ContentCodeTest,

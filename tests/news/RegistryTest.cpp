@@ -63,6 +63,9 @@ TEST_F(ManagerTest, CategoriesOfOneNameAreMergedAndNamesFoundIgnoringCase) {
   EXPECT_FALSE(mgr.GetNewsProviderName("", strName));
   EXPECT_FALSE(mgr.GetNewsProviderName("99", strName));
   EXPECT_EQ(strName, "unchanged");
+  svc.SetResult("GetCategoryCount", -1);
+  mgr.OnCategoryChange();
+  EXPECT_FALSE(mgr.GetNewsProviderName("13", strName)) << "a failed reload keeps no stale names";
 }
 
 TEST_F(ManagerTest, ViewReenteringFromItsRegistrationCallbackDoesNotDeadlock) {

@@ -9,6 +9,7 @@
 
 #include "news/RSSNewsObjEvent.h"
 #include "tests/fakes/CallLog.h"
+#include "tests/fakes/FakeNewsSvc.h"
 
 namespace fakes {
 
@@ -24,17 +25,33 @@ class RecordingView : public IRSSNewsObjEvent {
   void SetHook(Hook hook) { m_hook = std::move(hook); }
   const std::string& Name() const { return m_name; }
 
-  void OnProviderHeadlineChange(const CString& strProviderID, long lDate) override;
-  void OnSymbolHeadlineChange(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
-  void OnNewsContentArrive(const CString& strProviderID, long lKey1, long lKey2, const CString& strContent) override;
-  void OnSymbolNewsContentArrive(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
-                                 const CString& strContent) override;
-  void OnHeadlineClear(const CString& strProviderID) override;
-  void OnTotalHeadline(std::vector<NewsHeadline>& vecHeadline) override;
-  void OnCategoryReady() override;
+  void OnProviderHeadlineChange(const CString& strID, long lDate) override {
+    Called("OnProviderHeadlineChange", {strID.str(), std::to_string(lDate)});
+  }
+  void OnSymbolHeadlineChange(const CString& strID, const CString& strSymbol, long lDate) override {
+    Called("OnSymbolHeadlineChange", {strID.str(), strSymbol.str(), std::to_string(lDate)});
+  }
+  void OnNewsContentArrive(const CString& strID, long lKey1, long lKey2, const CString& strContent) override {
+    Called("OnNewsContentArrive", {strID.str(), std::to_string(lKey1), std::to_string(lKey2), strContent.str()});
+  }
+  void OnSymbolNewsContentArrive(const CString& strID, const CString& strSymbol, long lKey1, long lKey2,
+                                 const CString& strContent) override {
+    Called("OnSymbolNewsContentArrive",
+           {strID.str(), strSymbol.str(), std::to_string(lKey1), std::to_string(lKey2), strContent.str()});
+  }
+  void OnHeadlineClear(const CString& strID) override { Called("OnHeadlineClear", {strID.str()}); }
+  // The view owns the blocks from here on.
+  void OnTotalHeadline(std::vector<NewsHeadline>& vecHeadline) override {
+    Called("OnTotalHeadline", {TakeTags(vecHeadline)});
+  }
+  void OnCategoryReady() override { Called("OnCategoryReady", {}); }
 
  private:
-  void Called(const std::string& op, const std::vector<std::string>& args);
+  void Called(const std::string& op, const std::vector<std::string>& args) {
+    const std::string entry = m_name + "." + FakeNewsSvc::Format(op, args);
+    m_log.Add(entry);
+    if (m_hook) m_hook(entry);
+  }
 
   std::string m_name;
   CallLog& m_log;

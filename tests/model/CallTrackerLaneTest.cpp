@@ -1,11 +1,11 @@
 // The call tracker's lane, the lock-free path of the worker's delivery: a lane call is waited for by
-// WaitUntilIdle on another thread, never starts once its callee was revoked, does not wait for itself,
-// and falls back to the usual path when every lane is taken.
+// WaitUntilIdle on another thread, never starts once its callee was revoked, and falls back to the usual
+// path when every lane is taken. (A lane call that removes its own callee, or throws, the model test's
+// worker passes cover.)
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <future>
 #include <thread>
 #include <vector>
@@ -69,30 +69,6 @@ TEST(CallTrackerLaneRules, CallPlannedBeforeRevocationDoesNotStartUntilReopenedA
   tracker.Reopen(kKey);
   EXPECT_TRUE(lane.Run(kKey, tracker.TicketFor(kKey), [&] { ++nCalls; }));
   EXPECT_EQ(nCalls, 1);
-}
-
-TEST(CallTrackerLaneRules, CalleeRemovingItselfInsideItsLaneCallDoesNotWait) {
-  CCallTracker tracker;
-  auto done = std::async(std::launch::async, [&] {
-    CCallTracker::Lane lane(tracker);
-    return lane.Run(kKey, tracker.TicketFor(kKey), [&] {
-      tracker.Revoke(kKey);
-      tracker.WaitUntilIdle(kKey);
-    });
-  });
-  ASSERT_EQ(done.wait_for(10s), std::future_status::ready) << "waited for its own call";
-  EXPECT_TRUE(done.get());
-}
-
-TEST(CallTrackerLaneRules, ExceptionFromTheCalleeEndsTheLaneCall) {
-  CCallTracker tracker;
-  CCallTracker::Lane lane(tracker);
-  EXPECT_THROW(lane.Run(kKey, tracker.TicketFor(kKey), [] { throw 1; }), int);
-  auto idle = std::async(std::launch::async, [&] { tracker.WaitUntilIdle(kKey); });
-  if (idle.wait_for(10s) != std::future_status::ready) {
-    ADD_FAILURE() << "a thrown call still counted as running";
-    std::abort();  // the waiter would never return; end here rather than hang
-  }
 }
 
 }  // namespace

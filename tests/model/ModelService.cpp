@@ -1,43 +1,52 @@
 #include "tests/model/ModelService.h"
 
+namespace {
+
+// splitmix64: a cheap, well-mixed function of one 64-bit value.
+uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ULL;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31);
+}
+
+}  // namespace
+
+int CModelScript::Roll(AnswerKind kind, int index) const {
+  const uint64_t salt = static_cast<uint64_t>(kind) * 1000003ULL + static_cast<uint64_t>(index);
+  return static_cast<int>(Mix(m_stepSeed ^ Mix(salt)) % 100);
+}
+
 CModelService::CModelService(const CModelScript& script) : m_script(script) {
   // One category with one item, enough for the manager to rebuild its tree.
   m_svc.AddCategory("Market", {{"P1", "Provider one"}});
-  const auto count = [this](int delta, bool bSymbol) {
-    return [this, delta, bSymbol](const fakes::FakeNewsSvc::Args& args) {
-      const std::string key = bSymbol ? "S " + args[0] + ";" + args[1] + ";" + args[2] : "P " + args[0];
-      if ((m_net[key] += delta) == 0) m_net.erase(key);
-    };
-  };
-  m_svc.OnCall("BookProviderNews", count(1, false));
-  m_svc.OnCall("UnbookProviderNews", count(-1, false));
-  m_svc.OnCall("BookSymbolNews_Date", count(1, true));
-  m_svc.OnCall("UnbookSymbolNews_Date", count(-1, true));
-  m_svc.AnswerWith([this](const std::string& op, int nDefault, std::vector<NewsHeadline>* pList, CString* pContent) {
-    return Answer(op, nDefault, pList, pContent);
-  });
+  m_svc.AnswerWith([this](const std::string& op, const fakes::FakeNewsSvc::Args& args, std::vector<NewsHeadline>* pList,
+                          CString* pContent) { return Answer(op, args, pList, pContent); });
 }
 
-int CModelService::Answer(const std::string& op, int nDefault, std::vector<NewsHeadline>* pList, CString* pContent) {
+std::optional<int> CModelService::Answer(const std::string& op, const fakes::FakeNewsSvc::Args& args,
+                                         std::vector<NewsHeadline>* pList, CString* pContent) {
+  const bool bBook = op == "BookProviderNews" || op == "BookSymbolNews_Date";
+  if (bBook || op == "UnbookProviderNews" || op == "UnbookSymbolNews_Date") {
+    const std::string key = args.size() == 3 ? "S " + args[0] + ";" + args[1] + ";" + args[2] : "P " + args[0];
+    if ((m_net[key] += bBook ? 1 : -1) == 0) m_net.erase(key);
+  }
   if (op == "GetCategoryCount") return m_script.CategoryCount();
-  if (op == "BookProviderNews" || op == "BookSymbolNews_Date") return NextRefuses(AnswerKind::kBook) ? 0 : 1;
+  if (bBook) return NextRefuses(AnswerKind::kBook) ? 0 : 1;
   if (op == "UnbookSymbolNews_Date") return NextRefuses(AnswerKind::kUnbookSymbol) ? 0 : 1;
   if (op == "ReqTotalHeadline") return NextRefuses(AnswerKind::kRequest) ? 1 : 0;
   if (op == "CancelTotalHeadline") return NextRefuses(AnswerKind::kCancel) ? 1 : 0;
-  if (pList) return FillList(*pList);
-  if (pContent) return FillContent(*pContent);
-  return nDefault;
-}
-
-int CModelService::FillList(std::vector<NewsHeadline>& vecList) {
-  if (NextRefuses(AnswerKind::kListStatus)) return 1;
-  const int count = NextRoll(AnswerKind::kListSize) % 3;
-  for (int i = 0; i < count; ++i) vecList.push_back(fakes::MakeHeadline({"", "", std::to_string(i)}));
-  return 0;
-}
-
-int CModelService::FillContent(CString& strContent) {
-  const int roll = NextRoll(AnswerKind::kContentStatus);
-  strContent = CString("content-" + std::to_string(roll));
-  return roll < 70 ? 0 : roll % 4;
+  if (pList) {
+    // Status 0 with 0 to 2 records (each with its own block), or a refusal.
+    if (NextRefuses(AnswerKind::kListStatus)) return 1;
+    const int count = NextRoll(AnswerKind::kListSize) % 3;
+    for (int i = 0; i < count; ++i) pList->push_back(fakes::MakeHeadline({"", "", std::to_string(i)}));
+    return 0;
+  }
+  if (pContent) {
+    const int roll = NextRoll(AnswerKind::kContentStatus);
+    *pContent = CString("content-" + std::to_string(roll));
+    return roll < 70 ? 0 : roll % 4;
+  }
+  return std::nullopt;
 }

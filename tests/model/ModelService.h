@@ -1,15 +1,45 @@
-// CModelService: the fake news service of tests/fakes answering from a CModelScript. The manager reaches one
-// through the service library's exported functions (see Install); the reference model calls another
-// directly. Each records every call it receives in its log, the trace of its side.
+// CModelScript: the answers of the scripted news service for one step of a model run. CModelService: the
+// fake news service of tests/fakes answering from a CModelScript. The manager reaches one through the
+// service library's exported functions (see Install); the reference model calls another directly. Each
+// records every call it receives in its log, the trace of its side.
+//
+// Both services answer from the same script: the k-th call of one kind within a step gets the same answer
+// on both sides, so two traces that agree up to a call also agree on what that call answered.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/fakes/FakeNewsSvc.h"
-#include "tests/model/ModelScript.h"
+
+using Trace = CallLog;
+
+// Kinds of scripted answer; each kind counts its calls separately within a step.
+enum class AnswerKind { kBook, kUnbookSymbol, kCancel, kRequest, kListStatus, kListSize, kContentStatus, kCount };
+
+class CModelScript {
+ public:
+  // Starts a step whose answers derive from `stepSeed`; `failPercent` is how often an answer is a refusal.
+  void BeginStep(uint64_t stepSeed, int failPercent) {
+    m_stepSeed = stepSeed;
+    m_failPercent = failPercent;
+  }
+  int CategoryCount() const { return m_categoryCount; }
+  void SetCategoryCount(int count) { m_categoryCount = count; }
+
+  // A value in [0, 100) for the `index`-th call of `kind` in the current step.
+  int Roll(AnswerKind kind, int index) const;
+  bool Refuses(AnswerKind kind, int index) const { return Roll(kind, index) < m_failPercent; }
+
+ private:
+  uint64_t m_stepSeed = 0;
+  int m_failPercent = 0;
+  int m_categoryCount = 1;
+};
 
 class CModelService {
  public:
@@ -24,12 +54,10 @@ class CModelService {
   const std::map<std::string, int>& NetBookings() const { return m_net; }
 
  private:
-  int Answer(const std::string& op, int nDefault, std::vector<NewsHeadline>* pList, CString* pContent);
+  std::optional<int> Answer(const std::string& op, const fakes::FakeNewsSvc::Args& args,
+                            std::vector<NewsHeadline>* pList, CString* pContent);
   int NextRoll(AnswerKind kind) { return m_script.Roll(kind, m_calls[static_cast<int>(kind)]++); }
   bool NextRefuses(AnswerKind kind) { return m_script.Refuses(kind, m_calls[static_cast<int>(kind)]++); }
-  // A list answer: status 0 with 0 to 2 records (each with its own block), or a refusal.
-  int FillList(std::vector<NewsHeadline>& vecList);
-  int FillContent(CString& strContent);
 
   const CModelScript& m_script;
   std::array<int, static_cast<int>(AnswerKind::kCount)> m_calls{};

@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <type_traits>
 
 #include "news/RssNewsMgr.h"
 #include "tests/model/ModelService.h"
@@ -21,9 +22,10 @@
 
 namespace {
 
-// Symbol texts: letter-case twins, a symbol that lies inside a provider list, and Big5 texts whose trail
-// bytes are the letters A and a (which must never be case-folded).
-const char* const kSymbols[] = {"S1", "s1", "S2", "P1", "p2", "1", "\xA4\x41", "\xA4\x61", "a\xA4\x41", "A\xA4\x41"};
+// Symbol texts: letter-case twins, a symbol that lies inside a provider list, Big5 texts whose trail bytes
+// are the letters A and a (which must never be case-folded), and the empty text (never booked).
+const char* const kSymbols[] = {"S1",       "s1",       "S2",        "P1",        "p2", "1",
+                                "\xA4\x41", "\xA4\x61", "a\xA4\x41", "A\xA4\x41", ""};
 // Provider lists. No two differ only in letter case, so "the old provider booking" is always one booking.
 const char* const kLists[] = {"", "P1,P2", "P2,\xA4\x41", "P1,p3,\xA4\x61"};
 // IDs the service reports in its events.
@@ -104,10 +106,21 @@ class ModelRun {
   void ArmSome(int percent) {
     for (auto& view : m_views) view->Arm(Chance(percent));
   }
-  // Each side's outcome goes into its own trace, so a result that differs shows where it happened.
-  void Result(const std::string& op, bool a, bool b, const std::string& aMore = "", const std::string& bMore = "") {
-    m_mgrTrace.Add(op + (a ? " true" : " false") + aMore);
-    m_modelTrace.Add(op + (b ? " true" : " false") + bMore);
+  // Runs one operation on the manager and on the model. What it returns goes into each side's trace, so a
+  // result that differs shows where it happened.
+  template <typename Call>
+  std::string Both(const std::string& op, Call call) {
+    if constexpr (std::is_void_v<decltype(call(*m_mgr))>) {
+      call(*m_mgr);
+      call(*m_model);
+    } else {
+      std::ostringstream a, b;
+      a << op << " returned " << call(*m_mgr);
+      m_mgrTrace.Add(a.str());
+      b << op << " returned " << call(*m_model);
+      m_modelTrace.Add(b.str());
+    }
+    return op + m_picks;
   }
 
   std::string RunRandomOperation();
@@ -141,105 +154,68 @@ class ModelRun {
   std::unique_ptr<CRssNewsMgr> m_mgr;
   std::unique_ptr<CReferenceModel> m_model;
   std::deque<std::string> m_history;
+  std::string m_picks;  // what the current operation picked, for the history
 };
 
 std::string ModelRun::RunRandomOperation() {
   const int roll = static_cast<int>(m_rng() % 100);
+  IRSSNewsObjEvent* const view = PickView();
+  const CString symbol = Pick(kSymbols);
+  CString id = Pick(kReported);
+  const long date = PickDate();
+  m_picks = " with view " + ViewName(view) + ", symbol '" + symbol.str() + "', id '" + id.str() + "', date " +
+            std::to_string(date);
   if (roll < 16) {
-    IRSSNewsObjEvent* view = PickView();
-    const CString symbol = Pick(kSymbols);
-    const long date = PickDate();
     if (view && Chance(10)) static_cast<CModelView*>(view)->Arm(true);
-    const bool a = m_mgr->AddNotify(view, symbol, date);
-    const bool b = m_model->AddNotify(view, symbol, date);
-    Result("AddNotify", a, b);
-    return "AddNotify(" + ViewName(view) + ",'" + symbol.str() + "'," + std::to_string(date) + ")";
+    return Both("AddNotify(view, symbol, date)", [&](auto& side) { return side.AddNotify(view, symbol, date); });
   }
-  if (roll < 24) {
-    IRSSNewsObjEvent* view = PickView();
-    const bool a = m_mgr->AddNotify(view);
-    const bool b = m_model->AddNotify(view);
-    Result("AddNotify", a, b);
-    return "AddNotify(" + ViewName(view) + ")";
-  }
-  if (roll < 36) {
-    IRSSNewsObjEvent* view = PickView();
-    const bool a = m_mgr->RemoveNotify(view, "");
-    const bool b = m_model->RemoveNotify(view);
-    Result("RemoveNotify", a, b);
-    return "RemoveNotify(" + ViewName(view) + ")";
-  }
+  if (roll < 24) return Both("AddNotify(view)", [&](auto& side) { return side.AddNotify(view); });
+  if (roll < 36) return Both("RemoveNotify(view)", [&](auto& side) { return side.RemoveNotify(view, ""); });
   if (roll < 40) {
     const CString list = Pick(kLists);
     ReenterSome(20);
-    m_mgr->RefreshProviderIDs(list);
-    m_model->RefreshProviderIDs(list);
-    return "RefreshProviderIDs('" + list.str() + "')";
+    return Both("RefreshProviderIDs('" + list.str() + "')", [&](auto& side) { side.RefreshProviderIDs(list); });
   }
-  if (roll < 45) {
-    IRSSNewsObjEvent* view = PickView();
-    m_mgr->UIRefresh(view);
-    m_model->UIRefresh(view);
-    return "UIRefresh(" + ViewName(view) + ")";
-  }
+  if (roll < 45) return Both("UIRefresh(view)", [&](auto& side) { side.UIRefresh(view); });
   if (roll < 49) {
-    IRSSNewsObjEvent* view = PickView();
-    std::vector<NewsHeadline> out;
-    const bool a = m_mgr->GetNewsHeadline(view, out);
-    const auto b = m_model->GetNewsHeadline(view);
-    Result("GetNewsHeadline", a, b.first, " " + std::to_string(out.size()), " " + std::to_string(b.second));
-    fakes::TakeTags(out);
-    return "GetNewsHeadline(" + ViewName(view) + ")";
+    return Both("GetNewsHeadline(view)", [&](auto& side) {
+      std::vector<NewsHeadline> out;
+      const bool bResult = side.GetNewsHeadline(view, out);
+      return std::to_string(bResult) + " " + fakes::TakeTags(out);
+    });
   }
-  if (roll < 51) {
-    m_mgr->OnCategoryChange();
-    m_model->OnCategoryChange();
-    return "OnCategoryChange()";
-  }
-  if (roll < 63) {
-    const CString id = Pick(kReported);
-    const long date = PickDate();
-    ReenterSome(10);
-    m_mgr->OnProviderHeadLineChange_Date(id, date);
-    m_model->OnProviderHeadLineChange_Date(id, date);
-    return "OnProviderHeadLineChange_Date('" + id.str() + "'," + std::to_string(date) + ")";
-  }
+  if (roll < 51) return Both("OnCategoryChange()", [&](auto& side) { side.OnCategoryChange(); });
   if (roll < 75) {
-    const CString id = Pick(kReported);
-    const CString symbol = Chance(90) ? Pick(kSymbols) : CString();
-    const long date = PickDate();
     ReenterSome(10);
-    m_mgr->OnSymbolNewsHeadLineChange_Date(id, symbol, date);
-    m_model->OnSymbolNewsHeadLineChange_Date(id, symbol, date);
-    return "OnSymbolNewsHeadLineChange_Date('" + id.str() + "','" + symbol.str() + "'," + std::to_string(date) + ")";
+    if (roll < 63) {
+      return Both("OnProviderHeadLineChange_Date(id, date)",
+                  [&](auto& side) { side.OnProviderHeadLineChange_Date(id, date); });
+    }
+    const CString subID = Chance(90) ? symbol : CString();
+    return Both(subID.IsEmpty() ? "OnSymbolNewsHeadLineChange_Date(id, '', date)"
+                                : "OnSymbolNewsHeadLineChange_Date(id, symbol, date)",
+                [&](auto& side) { side.OnSymbolNewsHeadLineChange_Date(id, subID, date); });
   }
   if (roll < 84) {
-    CString id = Pick(kReported);
     int task = Chance(95) ? static_cast<int>(m_rng() % 4) : 99;
     if (Chance(60)) m_model->AwaitedAnswer(m_rng(), id, task);  // most answers are for a task that waits
     ArmSome(15);
-    m_mgr->OnGetTotalHeadLineReq(id, task);
-    m_model->OnGetTotalHeadLineReq(id, task);
-    return "OnGetTotalHeadLineReq('" + id.str() + "'," + std::to_string(task) + ")";
+    return Both("OnGetTotalHeadLineReq('" + id.str() + "', " + std::to_string(task) + ")",
+                [&](auto& side) { side.OnGetTotalHeadLineReq(id, task); });
   }
   if (roll < 88) {
-    const CString id = Pick(kReported);
-    m_mgr->OnNewsContentChange(id, 7, 8);
-    m_model->OnNewsContentChange(id, 7, 8);
-    return "OnNewsContentChange('" + id.str() + "')";
+    return Both("OnNewsContentChange(id)", [&](auto& side) { side.OnNewsContentChange(id, 7, 8); });
   }
   if (roll < 91) {
-    const CString id = Pick(kReported);
-    const CString symbol = Pick(kSymbols);
-    m_mgr->OnSymbolNewsContentChange(id, symbol, 7, 8);
-    m_model->OnSymbolNewsContentChange(id, symbol, 7, 8);
-    return "OnSymbolNewsContentChange('" + id.str() + "','" + symbol.str() + "')";
+    return Both("OnSymbolNewsContentChange(id, symbol)",
+                [&](auto& side) { side.OnSymbolNewsContentChange(id, symbol, 7, 8); });
   }
   ArmSome(10);
-  for (auto& view : m_views) view->RemoveItselfThrough(Chance(10) ? m_mgr.get() : nullptr);
+  for (auto& each : m_views) each->RemoveItselfThrough(Chance(10) ? m_mgr.get() : nullptr);
   const bool a = CRssNewsMgrTestAccess::RunPass(*m_mgr);
   const bool b = m_model->DeliverChangeSet();
-  Result("pass", a, b);
+  m_mgrTrace.Add("pass " + std::to_string(a));
+  m_modelTrace.Add("pass " + std::to_string(b));
   return "worker pass";
 }
 

@@ -5,17 +5,20 @@
 // strings for the calls it expects.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "news/RSSNewsObjEvent.h"
 #include "news/RssSubject.h"
 #include "tests/fakes/RecordingView.h"
-#include "tests/model/ModelScript.h"
+#include "tests/model/ModelService.h"
 
 class CModelView : public fakes::RecordingView {
  public:
-  CModelView(std::string name, Trace& trace);
+  CModelView(std::string name, Trace& trace) : RecordingView(std::move(name), trace) {
+    SetHook([this](const std::string& entry) { AfterCall(entry); });
+  }
 
   void Arm(bool bArmed) { m_bArmed = bArmed; }
   bool Armed() const { return m_bArmed; }
@@ -29,18 +32,29 @@ class CModelView : public fakes::RecordingView {
  private:
   // Leaves and registers again inside OnHeadlineClear, or leaves inside a headline callback, when asked to;
   // then throws from a headline callback when armed.
-  void AfterHeadlineCall(const std::string& entry);
+  void AfterCall(const std::string& entry) {
+    if (m_pReenterer && entry.find(".OnHeadlineClear(") != std::string::npos) {
+      m_pReenterer->RemoveNotify(this, "");
+      m_pReenterer->AddNotify(this);
+      return;
+    }
+    if (entry.find("HeadlineChange(") == std::string::npos && entry.find(".OnTotalHeadline(") == std::string::npos) {
+      return;
+    }
+    if (m_pRemover) m_pRemover->RemoveNotify(this, "");
+    if (m_bArmed) throw std::runtime_error(Name() + " fails on purpose");
+  }
 
   bool m_bArmed = false;
   IRssSubject* m_pRemover = nullptr;
   IRssSubject* m_pReenterer = nullptr;
 };
 
+// The model view behind a view pointer (null for a null pointer).
+inline const CModelView* AsModelView(const IRSSNewsObjEvent* pObj) { return static_cast<const CModelView*>(pObj); }
 // The name a trace gives a view pointer ("null" for a null pointer).
-std::string ViewName(const IRSSNewsObjEvent* pObj);
-bool ViewArmed(const IRSSNewsObjEvent* pObj);
-bool ViewRemovesItself(const IRSSNewsObjEvent* pObj);
-bool ViewReenters(const IRSSNewsObjEvent* pObj);
-
+inline std::string ViewName(const IRSSNewsObjEvent* pObj) { return pObj ? AsModelView(pObj)->Name() : "null"; }
 // A view call spelled as the recording view writes it: "view.Operation(arg;arg)".
-std::string ViewCall(const IRSSNewsObjEvent* pObj, const char* op, const std::vector<std::string>& args);
+inline std::string ViewCall(const IRSSNewsObjEvent* pObj, const char* op, const std::vector<std::string>& args) {
+  return ViewName(pObj) + "." + fakes::FakeNewsSvc::Format(op, args);
+}

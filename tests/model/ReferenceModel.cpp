@@ -70,7 +70,7 @@ std::string CReferenceModel::Describe() const {
 bool CReferenceModel::CallView(IRSSNewsObjEvent* pObj, std::string call, bool bCanThrow) {
   if (m_closed.count(pObj) != 0) return false;
   m_trace.Add(std::move(call));
-  return bCanThrow && ViewArmed(pObj);
+  return bCanThrow && AsModelView(pObj)->Armed();
 }
 
 CReferenceModel::Registry::iterator CReferenceModel::FindFirstByID(const CString& strID) {
@@ -148,7 +148,7 @@ bool CReferenceModel::AddNotify(IRSSNewsObjEvent* pObj) {
   return true;
 }
 
-bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj) {
+bool CReferenceModel::RemoveNotify(IRSSNewsObjEvent* pObj, const CString&) {
   // After RemoveNotify no call reaches the view until it registers again, and a registration it queued
   // before the category tree was ready is not replayed.
   m_closed.insert(pObj);
@@ -203,7 +203,7 @@ void CReferenceModel::NotifyClear(const CString& strText, EventType eEvent) {
   for (const auto& [v, removals] : planned) {
     if (m_removals[v] != removals || m_closed.count(v) != 0) continue;
     CallView(v, ViewCall(v, "OnHeadlineClear", {strText.str()}), false);
-    if (ViewReenters(v)) {
+    if (AsModelView(v)->ReentersOnClear()) {
       RemoveNotify(v);
       AddNotify(v);
     }
@@ -277,32 +277,29 @@ void CReferenceModel::UIRefresh(IRSSNewsObjEvent* pObj) {
     m_svc.Record("UpdateSymbolCache", {text.str(), std::to_string(it->first.lBookingDate)});
 }
 
-std::pair<bool, std::size_t> CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* pObj) {
-  if (!pObj) return {false, 0};
+bool CReferenceModel::GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadline>& out) {
+  if (!pObj) return false;
   // A view that holds no booking (it has left) gets nothing.
   const bool bHeld = std::any_of(m_mapObj.begin(), m_mapObj.end(), [&](const auto& entry) {
     return std::find(entry.second.begin(), entry.second.end(), pObj) != entry.second.end();
   });
-  if (!bHeld) return {false, 0};
   const auto info = m_mapObjInfo.find(pObj);
-  if (info == m_mapObjInfo.end()) return {false, 0};
+  if (!bHeld || info == m_mapObjInfo.end()) return false;
   const CString text = info->second.strBookingID;
   bool bResult = true;
   if (Contained(text)) {
     int nTaskID = 0;
-    if (!BuildTaskInfo(nTaskID, pObj, m_strProviderIDs)) return {false, 0};
+    if (!BuildTaskInfo(nTaskID, pObj, m_strProviderIDs)) return false;
     for (const CString& id : SplitList(m_strProviderIDs))
       if (m_svc.ReqTotalHeadline(id, nTaskID) != 0) bResult = false;
-    return {bResult, 0};
+    return bResult;
   }
-  std::size_t nCount = 0;
   for (const CString& provider : SplitList(m_strProviderIDs)) {
     std::vector<NewsHeadline> list;
     if (m_svc.GetSymbolHeadline(provider, text, list) != 0) bResult = false;
-    nCount += list.size();
-    fakes::TakeTags(list);
+    out.insert(out.end(), list.begin(), list.end());
   }
-  return {bResult, nCount};
+  return bResult;
 }
 
 void CReferenceModel::InitCategory() {
@@ -389,15 +386,8 @@ void CReferenceModel::OnNewsContentChange(const CString& strProviderID, long lKe
   if (FindFirstByID(key) == m_mapObj.end()) return;
   CString content;
   if (m_svc.GetNewsContent(strProviderID, lKey1, lKey2, content) != 0) return;
-  for (const auto& [booking, views] : m_mapObj) {
-    if (booking.strBookingID.CompareNoCase(key) != 0) continue;
-    for (IRSSNewsObjEvent* v : views)
-      if (v)
-        CallView(v,
-                 ViewCall(v, "OnNewsContentArrive",
-                          {strProviderID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()}),
-                 false);
-  }
+  HandContent(key, "OnNewsContentArrive",
+              {strProviderID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()});
 }
 
 void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1,
@@ -405,15 +395,15 @@ void CReferenceModel::OnSymbolNewsContentChange(const CString& strProviderID, co
   if (FindFirstByID(strSymbolID) == m_mapObj.end()) return;
   CString content;
   if (m_svc.GetSymbolNewsContent(strProviderID, strSymbolID, lKey1, lKey2, content) != 0) return;
+  HandContent(strSymbolID, "OnSymbolNewsContentArrive",
+              {strProviderID.str(), strSymbolID.str(), std::to_string(lKey1), std::to_string(lKey2), content.str()});
+}
+
+void CReferenceModel::HandContent(const CString& strKey, const char* op, const std::vector<std::string>& args) {
   for (const auto& [booking, views] : m_mapObj) {
-    if (booking.strBookingID.CompareNoCase(strSymbolID) != 0) continue;
+    if (booking.strBookingID.CompareNoCase(strKey) != 0) continue;
     for (IRSSNewsObjEvent* v : views)
-      if (v)
-        CallView(v,
-                 ViewCall(v, "OnSymbolNewsContentArrive",
-                          {strProviderID.str(), strSymbolID.str(), std::to_string(lKey1), std::to_string(lKey2),
-                           content.str()}),
-                 false);
+      if (v) CallView(v, ViewCall(v, op, args), false);
   }
 }
 
@@ -446,10 +436,10 @@ bool CReferenceModel::DeliverChangeSet() {
             ? ViewCall(v, "OnProviderHeadlineChange", {c.strID.str(), std::to_string(c.lDate)})
             : ViewCall(v, "OnSymbolHeadlineChange", {c.strID.str(), c.strSubID.str(), std::to_string(c.lDate)});
     const bool bCalled = m_closed.count(v) == 0;
-    if (bCalled && ViewRemovesItself(v)) {
+    if (bCalled && AsModelView(v)->RemovesItself()) {
       m_trace.Add(call);
       RemoveNotify(v);
-      if (ViewArmed(v)) {
+      if (AsModelView(v)->Armed()) {
         failed.emplace_back(text, v);
         bResult = false;
       }

@@ -49,12 +49,11 @@ class CReferenceModel {
 
   bool AddNotify(IRSSNewsObjEvent* pObj, const CString& strID, long lDate);
   bool AddNotify(IRSSNewsObjEvent* pObj);
-  bool RemoveNotify(IRSSNewsObjEvent* pObj);
+  bool RemoveNotify(IRSSNewsObjEvent* pObj, const CString& strUnused = CString());
   void RefreshProviderIDs(const CString& strNew);
   void SetProviderIDs(const CString& strIDs) { m_strProviderIDs = strIDs; }
   void UIRefresh(IRSSNewsObjEvent* pObj);
-  // Returns the result and the number of records the caller receives.
-  std::pair<bool, std::size_t> GetNewsHeadline(IRSSNewsObjEvent* pObj);
+  bool GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadline>& out);
 
   void OnCategoryChange();
   void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate);
@@ -79,6 +78,8 @@ class CReferenceModel {
   void NotifyChange();
   void AddChange(const NewsChange& change);
   void ClearRefreshMark(const CString& strID);
+  // Calls `op` on every view of the bookings whose text is `strKey`, ignoring case.
+  void HandContent(const CString& strKey, const char* op, const std::vector<std::string>& args);
   // Writes a view call into the trace; true when the view threw.
   bool CallView(IRSSNewsObjEvent* pObj, std::string call, bool bCanThrow);
 

@@ -4,40 +4,12 @@
 #include "tests/news/ManagerTestSupport.h"
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
-TEST_F(ManagerTest, SymbolViewGetsTheSymbolsListFromEveryProviderInListOrder) {
-  Open("11,12");
-  svc.SetHeadlines("GetSymbolHeadline", "11;2330", {{"1", "1", "a"}});
-  svc.SetHeadlines("GetSymbolHeadline", "12;2330", {{"1", "1", "b1"}, {"1", "1", "b2"}});
-  mgr.AddNotify(&v1, "2330", 3);
-  std::vector<NewsHeadline> out;
-  EXPECT_TRUE(mgr.GetNewsHeadline(&v1, out));
-  EXPECT_EQ(fakes::TakeTags(out), "a,b1,b2");
-  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out)) << "a view without a booking";
-  EXPECT_FALSE(mgr.GetNewsHeadline(nullptr, out));
-
-  // A symbol booking whose text lies inside the provider list is handled as the provider booking.
-  mgr.AddNotify(&v2, "12", 3);
-  log.Clear();
-  EXPECT_TRUE(mgr.GetNewsHeadline(&v2, out));
-  EXPECT_TRUE(out.empty());
-  EXPECT_THAT(log.Entries(), ElementsAre("ReqTotalHeadline(11;0)", "ReqTotalHeadline(12;0)"));
-
-  // A view that has left gets nothing, and nothing is asked on its behalf.
-  mgr.RemoveNotify(&v1, "");
-  mgr.RemoveNotify(&v2, "");
-  log.Clear();
-  EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out));
-  EXPECT_FALSE(mgr.GetNewsHeadline(&v2, out));
-  EXPECT_THAT(log.Entries(), IsEmpty());
-}
 
 TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList) {
   Open("11,12");
-  svc.SetHeadlines("GetTotalHeadline", "A", {{"1", "1", "a"}});
-  svc.SetHeadlines("GetTotalHeadline", "B", {{"1", "1", "b"}});
-  svc.SetHeadlines("GetSymbolHeadline", "12;2330", {{"1", "1", "s"}});
+  svc.SetHeadlines("GetTotalHeadline(A)", {{"1", "1", "a"}});
+  svc.SetHeadlines("GetTotalHeadline(B)", {{"1", "1", "b"}});
+  svc.SetHeadlines("GetSymbolHeadline(12;2330)", {{"1", "1", "s"}});
   std::vector<NewsHeadline> out;
   EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out));
   EXPECT_EQ(fakes::TakeTags(out), "a,b");
@@ -48,15 +20,15 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
   EXPECT_THAT(log.Matching("GetSymbolHeadline("),
               ElementsAre("GetSymbolHeadline(11;2330)", "GetSymbolHeadline(12;2330)"));
 
-  svc.SetResultFor("GetTotalHeadline", "A", 2);
-  svc.SetResultFor("GetSymbolHeadline", "11;2330", 2);
+  svc.SetResult("GetTotalHeadline(A)", 2);
+  svc.SetResult("GetSymbolHeadline(11;2330)", 2);
   EXPECT_FALSE(mgr.PullProviderNewsHeadline_Date("A,B", 0, out)) << "one failed provider fails the whole";
   EXPECT_EQ(fakes::TakeTags(out), "b");
   EXPECT_FALSE(mgr.PullSymbolNewsHeadline_Date("", "2330", 0, out));
   EXPECT_EQ(fakes::TakeTags(out), "s");
 
   // A dated pull asks for that date alone; status 0 means the list was filled.
-  svc.SetHeadlines("GetProviderHeadline_Date", "11;5", {{"5", "1", "d"}});
+  svc.SetHeadlines("GetProviderHeadline_Date(11;5)", {{"5", "1", "d"}});
   EXPECT_TRUE(mgr.PullProviderNewsHeadline_Date("11", 5, out));
   EXPECT_EQ(fakes::TakeTags(out), "d");
   svc.SetResult("GetProviderHeadline_Date", 1);
@@ -68,15 +40,11 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
 }
 
 TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {
+  const std::vector<fakes::ScriptedHeadline> scripted = {{"1000", "5", "late"},    {"999", "7", "early-b"},
+                                                         {"999", "10", "early-c"}, {"999", "7", "early-b2"},
+                                                         {"x", "1", "unreadable"}, {"999", "09", "early-a"}};
   std::vector<NewsHeadline> list;
-  for (const fakes::ScriptedHeadline& headline : std::vector<fakes::ScriptedHeadline>{{"1000", "5", "late"},
-                                                                                      {"999", "7", "early-b"},
-                                                                                      {"999", "10", "early-c"},
-                                                                                      {"999", "7", "early-b2"},
-                                                                                      {"x", "1", "unreadable"},
-                                                                                      {"999", "09", "early-a"}}) {
-    list.push_back(fakes::MakeHeadline(headline));
-  }
+  for (const fakes::ScriptedHeadline& headline : scripted) list.push_back(fakes::MakeHeadline(headline));
   EXPECT_TRUE(CRssNewsMgrTestAccess::SortByDate(list));
   EXPECT_EQ(fakes::TakeTags(list), "unreadable,early-b,early-b2,early-a,early-c,late");
 }
@@ -96,7 +64,9 @@ TEST_P(ContentCodeTest, ServiceStatusMapsToTheManagersCode) {
   EXPECT_EQ(mgr.GetNewsContent("1", 3, 4, strContent), GetParam().nCode) << "1 lies inside 11,12";
   EXPECT_EQ(mgr.GetSymbolNewsContent("12", "2330", 3, 4, strContent), GetParam().nCode);
   EXPECT_EQ(mgr.GetNewsContent("13", 3, 4, strContent), 0);
-  EXPECT_EQ(log.Count("GetNewsContent(13;3;4)"), 0u) << "a provider outside the list is not asked";
+  EXPECT_EQ(mgr.GetSymbolNewsContent("13", "2330", 3, 4, strContent), 0);
+  EXPECT_EQ(log.Count("GetNewsContent(13;3;4)") + log.Count("GetSymbolNewsContent(13;2330;3;4)"), 0u)
+      << "a provider outside the list is not asked";
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, ContentCodeTest,

@@ -6,19 +6,6 @@
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST_F(ManagerTest, ViewsOfOneSymbolAndDateShareOneBookingAndEachIsToldAtOnce) {
-  Open();
-  EXPECT_TRUE(mgr.AddNotify(&v1, "2330", 20240105));
-  EXPECT_TRUE(mgr.AddNotify(&v2, "2330", 20240105));
-  EXPECT_THAT(log.Entries(),
-              ElementsAre("BookSymbolNews_Date(2330;20240105;11,12)", "v1.OnSymbolHeadlineChange(11,12;2330;0)",
-                          "v2.OnSymbolHeadlineChange(11,12;2330;0)"));
-  EXPECT_EQ(mgr.GetRefCount(), 1);
-  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 20240105)) << "the same view twice under one key";
-  EXPECT_FALSE(mgr.AddNotify(&v3, "", 20240105)) << "an empty symbol";
-  EXPECT_EQ(log.Entries().size(), 3u);
-}
-
 TEST_F(ManagerTest, CancelledTasksFreeTheirSlotsAndWithAllSlotsTakenRequestsAreRefused) {
   Open("11");
   for (int i = 0; i < 2 * CRssNewsMgr::kTaskSlots; ++i) {
@@ -76,6 +63,9 @@ TEST_F(ManagerTest, CategoriesOfOneNameAreMergedAndNamesFoundIgnoringCase) {
   EXPECT_FALSE(mgr.GetNewsProviderName("", strName));
   EXPECT_FALSE(mgr.GetNewsProviderName("99", strName));
   EXPECT_EQ(strName, "unchanged");
+  svc.SetResult("GetCategoryCount", -1);
+  mgr.OnCategoryChange();
+  EXPECT_FALSE(mgr.GetNewsProviderName("13", strName)) << "a failed reload keeps no stale names";
 }
 
 TEST_F(ManagerTest, ViewReenteringFromItsRegistrationCallbackDoesNotDeadlock) {

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 TEST_F(ManagerTest, RemoveNotifyWaitsForTheViewsCallOnAnotherThread) {
   Open("11,12");
   mgr.AddNotify(&v1);
-  svc.SetContent("GetNewsContent", "11;1;1", "text");
+  svc.SetContent("GetNewsContent(11;1;1)", "text");
   CStopEvent inside;
   CStopEvent release;
   std::atomic<bool> bCallEnded{false};
@@ -43,7 +43,7 @@ TEST_F(ManagerTest, RemoveNotifyWaitsForTheViewsCallOnAnotherThread) {
 TEST_F(ManagerTest, ViewsRemovingThemselvesFromTwoThreadsAtOnceDoNotWaitForEachOther) {
   Open("11,12");
   mgr.AddNotify(&v1);
-  svc.SetContent("GetNewsContent", "11;1;1", "text");
+  svc.SetContent("GetNewsContent(11;1;1)", "text");
   std::atomic<int> nInside{0};
   v1.SetHook([&](const std::string& entry) {
     if (entry.find("OnNewsContentArrive") == std::string::npos) return;
@@ -61,10 +61,11 @@ TEST_F(ManagerTest, ViewsRemovingThemselvesFromTwoThreadsAtOnceDoNotWaitForEachO
 TEST_F(ManagerTest, ServiceHoldingItsOwnLockWhileFiringDoesNotDeadlockTheHost) {
   Open("11,12");
   svc.UseOwnLock(true);
-  svc.SetHeadlines("GetProviderHeadline_Date", "11;1", {{"1", "1", "h"}});
+  svc.SetHeadlines("GetProviderHeadline_Date(11;1)", {{"1", "1", "h"}});
   // The service answers a total-headline request from inside ReqTotalHeadline, on the calling thread.
-  svc.OnCall("ReqTotalHeadline", [this](const fakes::FakeNewsSvc::Args& args) {
-    mgr.OnGetTotalHeadLineReq(args[0].c_str(), std::stoi(args[1]));
+  svc.AnswerWith([this](const std::string& op, const fakes::FakeNewsSvc::Args& args, auto*, auto*) {
+    if (op == "ReqTotalHeadline") mgr.OnGetTotalHeadLineReq(args[0].c_str(), std::stoi(args[1]));
+    return std::optional<int>();
   });
   v1.SetHook([this](const std::string&) { mgr.GetRefCount(); });
   RunBounded("host and service thread", std::chrono::seconds(30), [&] {
@@ -183,16 +184,16 @@ TEST_F(ManagerTest, WorkerDeliversOnItsOwnAndFinitStopsItPromptly) {
 // hold their bookings throughout and must see every distinct change exactly once.
 TEST_F(ManagerTest, StressDeliversEveryChangeOnceToStableViewsWhileOthersComeAndGo) {
   Open("11,12", false);
-  svc.SetHeadlines("GetProviderHeadline_Date", "11;1", {{"1", "1", "h"}});
-  svc.SetContent("GetNewsContent", "11;1;1", "text");
+  svc.SetHeadlines("GetProviderHeadline_Date(11;1)", {{"1", "1", "h"}});
+  svc.SetContent("GetNewsContent(11;1;1)", "text");
   mgr.AddNotify(&v1);
   mgr.AddNotify(&v2, "2330", 0);
   constexpr int kRounds = 300;
   for (int date = 1; date <= kRounds; ++date) {
-    svc.SetHeadlines("GetProviderHeadline_Date", "11;" + std::to_string(date), {{"1", "1", "h"}});
-    svc.SetHeadlines("GetSymbolHeadline_Date", "12;2330;" + std::to_string(date), {{"1", "1", "h"}});
+    svc.SetHeadlines("GetProviderHeadline_Date(11;" + std::to_string(date) + ")", {{"1", "1", "h"}});
+    svc.SetHeadlines("GetSymbolHeadline_Date(12;2330;" + std::to_string(date) + ")", {{"1", "1", "h"}});
   }
-  svc.SetHeadlines("GetTotalHeadline", "11", {{"1", "1", "t"}});
+  svc.SetHeadlines("GetTotalHeadline(11)", {{"1", "1", "t"}});
 
   std::atomic<bool> bFiring{true};
   RunBounded("stress", std::chrono::seconds(60), [&] {

@@ -52,7 +52,7 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
 }
 
 TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
-  TearDown();  // the catalogs below are the archive's only users
+  Stop();  // the catalogs below are the archive's only users
   const CString config((m_folder.Path() + "/RSSNewsSvc.xml").c_str());
   newssvc::FeedState state;
   {
@@ -140,7 +140,7 @@ TEST_F(ArchiveTest, AWriteLockHeldElsewhereDelaysWritingButNeitherReportsNorQuer
 }
 
 TEST_F(ArchiveTest, AnArchiveThatCannotBeOpenedLeavesEverythingToMemory) {
-  TearDown();
+  Stop();
   fs::remove(ArchivePath());
   fs::create_directory(ArchivePath());  // a folder where the file should be
   Restart();
@@ -162,7 +162,7 @@ class DamagedArchive : public ArchiveTest, public ::testing::WithParamInterface<
 TEST_P(DamagedArchive, IsMovedAsideAndANewArchiveTakesTheItems) {
   m_folder.Write("a.xml", NumberedFeed(1, 400, 300));
   ASSERT_TRUE(Eventually([&] { return ArchivedKeys().size() == 401u; }));  // with a1
-  TearDown();
+  Stop();
   std::string bytes;
   {
     std::ifstream in(ArchivePath(), std::ios::binary);

@@ -91,8 +91,6 @@ void FeedFolder::WriteConfig(const std::string& extraCategory) const {
             extraCategory + "<Symbol id=\"2330\" words=\"TSMC\"/></RSSNewsService>");
 }
 
-void RecordingSink::OnCategoryChange() { Record("category"); }
-
 void RecordingSink::OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) {
   Record("provider " + strProviderID.str() + " " + std::to_string(lDate));
 }
@@ -116,18 +114,11 @@ int RecordingSink::Count(const std::string& event) const {
   return static_cast<int>(std::count(m_events.begin(), m_events.end(), event));
 }
 
-bool RecordingSink::WaitFor(const std::string& event, std::chrono::milliseconds timeout) const {
-  std::unique_lock<std::mutex> lock(m_mtx);
-  return m_cv.wait_for(lock, timeout,
-                       [&] { return std::find(m_events.begin(), m_events.end(), event) != m_events.end(); });
-}
-
 void RecordingSink::Record(const std::string& event) {
   {
     std::lock_guard<std::mutex> lock(m_mtx);
     m_events.push_back(event);
   }
-  m_cv.notify_all();
   if (onEvent) onEvent(event);
 }
 
@@ -135,29 +126,26 @@ void SessionTest::SetUp() {
   m_folder.WriteConfig();
   m_folder.Write("a.xml", RssFeed("utf-8", {kA1}));
   m_folder.Write("b.xml", RssFeed("utf-8", {}));
+  Start();
+}
+
+void SessionTest::Start(const char* booked, const std::function<void()>& afterOpen) {
   m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
   ASSERT_TRUE(m_session->Open());
+  if (afterOpen) afterOpen();
   m_session->Login(&m_sink);
+  if (*booked) m_session->BookProviderNews(booked);
   ASSERT_NE(m_session->Connect(), 0);
 }
 
-void SessionTest::TearDown() {
+void SessionTest::Stop() {
   if (!m_session) return;
   m_session->Logout(&m_sink);
   m_session->Disconnect();
   m_session.reset();
 }
 
-void ArchiveTest::Restart() {
-  TearDown();
-  m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
-  ASSERT_TRUE(m_session->Open());
-  m_session->Login(&m_sink);
-  m_session->BookProviderNews("A");
-  ASSERT_NE(m_session->Connect(), 0);
-}
-
-int ArchiveTest::LogLines(const std::string& text) const {
+int SessionTest::LogLines(const std::string& text) const {
   std::ifstream log(m_folder.Path() + "/RSSNewsSvc_archive.log");
   int count = 0;
   for (std::string line; std::getline(log, line);)
@@ -165,7 +153,7 @@ int ArchiveTest::LogLines(const std::string& text) const {
   return count;
 }
 
-std::vector<std::string> ArchiveTest::ArchivedKeys(const std::string& column) const {
+std::vector<std::string> SessionTest::ArchivedKeys(const std::string& column) const {
   newssvc::CSqliteDb db;
   std::vector<std::string> keys;
   if (!db.Open(ArchivePath(), false)) return keys;

@@ -98,7 +98,7 @@ TEST_F(ArchiveTest, KilledAtRandomMomentsItNeverLosesAReportedItemNorItsIntegrit
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "run " << run;
 
-    ASSERT_EQ(IntegrityCheck(ArchivePath()), "ok") << "run " << run;
+    ASSERT_EQ(IntegrityCheck(), "ok") << "run " << run;
     const std::vector<std::string> titles = ArchivedKeys("title");
     const std::set<std::string> archived(titles.begin(), titles.end());
     for (const std::string& title : ReportedTitles(m_folder.Path()))
@@ -160,7 +160,7 @@ TEST_F(ArchiveTest, AFullDiskOrAReadOnlyFileIsLoggedOnceServedFromMemoryAndWritt
     noOverride.reset();
   }
   EXPECT_EQ(LogLines("is written again"), 2);
-  EXPECT_EQ(IntegrityCheck(ArchivePath()), "ok");
+  EXPECT_EQ(IntegrityCheck(), "ok");
 }
 
 }  // namespace

@@ -173,10 +173,7 @@ TEST_P(DamagedArchive, IsMovedAsideAndANewArchiveTakesTheItems) {
     bytes = std::string(20000, 'z');
   else
     bytes.replace(bytes.size() / 2 / 4096 * 4096, 4096, std::string(4096, '\x55'));
-  {
-    std::ofstream out(ArchivePath(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-  }
+  m_folder.Write("RSSNewsArchive.db", bytes);
   Restart();
   m_folder.Write("a.xml", NumberedFeed(401, 401));
   ASSERT_TRUE(Eventually([&] {
@@ -188,7 +185,7 @@ TEST_P(DamagedArchive, IsMovedAsideAndANewArchiveTakesTheItems) {
     if (entry.path().filename().string().rfind("RSSNewsArchive.db.damaged-", 0) == 0) aside.push_back(entry.path());
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_EQ(fs::file_size(aside[0]), bytes.size());
-  EXPECT_EQ(IntegrityCheck(ArchivePath()), "ok");
+  EXPECT_EQ(IntegrityCheck(), "ok");
   EXPECT_EQ(LogLines("is damaged"), 1);
 }
 

@@ -4,7 +4,6 @@
 // service then holds and reports. The server's scenarios are in FeedScenarios.cpp, named by file.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <future>
 #include <map>
 #include <optional>
@@ -213,11 +212,8 @@ TEST_F(HttpFeedTest, AFailureIsLoggedOncePerChangeOfState) {
   Connect("unavailable.xml");
   ASSERT_TRUE(WaitForRequests(4, "", seconds(15)));  // one good answer, then three 503s
   Stop();
-  std::ifstream log(port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str());
-  int lines = 0;
-  for (std::string line; std::getline(log, line);)
-    if (line.find(Url("unavailable.xml")) != std::string::npos) ++lines;
-  EXPECT_EQ(lines, 1);
+  const std::string log = port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str();
+  EXPECT_EQ(LogLines(Url("unavailable.xml"), log), 1);
 }
 
 TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {
@@ -275,18 +271,13 @@ TEST_F(HttpFeedTest, LongCacheLifetimeDefersPollsUnlessMinPollSecondsAllowsSoone
   EXPECT_EQ(Requests("cached.xml"), 1);
 }
 
-// Character sets: a BOM wins, else the HTTP charset, else the declaration; a charset that fails falls back.
-class HttpCharset : public HttpFeedTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(HttpCharset, TitleReachesTheRecordsInBig5) {
-  Connect(std::string("charset-") + GetParam());
+// The HTTP charset reaches the reader (the rules between it, a byte order mark and the declaration are
+// HeaderRulesTest's), and the title the records in Big5.
+TEST_F(HttpFeedTest, TheHttpCharsetReachesTheReader) {
+  Connect("big5.xml");
   ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1; })) << State().lastError;
   EXPECT_EQ(Titles("H", 0), std::vector<std::string>{kBig5Title});
 }
-
-INSTANTIATE_TEST_SUITE_P(HttpFeed, HttpCharset,
-                         ::testing::Values("Big5AsTextXml", "HeaderOnly", "HeaderWinsOverDeclaration",
-                                           "WrongHeaderFallsBack", "ByteOrderMarkWins", "DeclarationWithoutHeader"));
 
 }  // namespace
 }  // namespace newssvc_test

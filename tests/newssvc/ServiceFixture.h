@@ -25,6 +25,7 @@ struct TestItem {
   std::string title;  // bytes in the feed's encoding
   std::string pubDate = "Sat, 05 Dec 2026 09:30:00 +0800";
   std::vector<std::string> symbols;
+  std::string padding = "";  // appended to the description
 };
 
 // Provider A's items on three successive mornings, Taipei time.
@@ -35,21 +36,11 @@ inline const TestItem kA3{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}};
 // An RSS 2.0 document in `encoding`; the caller gives titles already in that encoding.
 std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& items);
 
-// RSS items g<first> ... g<last> (g<last> seen last, so listed first) of one date, tagged 2330, descriptions of
-// `bodyBytes` more bytes.
+// RSS items g<first> ... g<last> of one date, tagged 2330, descriptions of `bodyBytes` more bytes.
 std::string NumberedFeed(int first, int last, std::size_t bodyBytes = 0);
 
 // Polls `condition` until it holds; false after the time-out.
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-// Number of the provider's headlines; -1 when the service does not know it.
-int CountHeadlines(newssvc::CRssNewsSession& session, const char* providerID);
-
-// Titles of the provider's headlines for a date (0: all), newest first.
-std::vector<std::string> Titles(newssvc::CRssNewsSession& session, const char* providerID, long date = 0);
-
-// "ok" when SQLite finds the file sound.
-std::string IntegrityCheck(const std::string& path);
 
 class FeedFolder {
  public:
@@ -109,13 +100,15 @@ class SessionTest : public ::testing::Test {
   }
   // Lets several poll intervals pass.
   static void SettleDown() { std::this_thread::sleep_for(std::chrono::milliseconds(400)); }
-  int CountHeadlines(const char* providerID) { return newssvc_test::CountHeadlines(*m_session, providerID); }
-  std::vector<std::string> Titles(const char* providerID, long date) {
-    return newssvc_test::Titles(*m_session, providerID, date);
-  }
+  // Number of the provider's headlines; -1 when the service does not know it.
+  int CountHeadlines(const char* providerID) const;
+  // Titles of the provider's headlines for a date (0: all), newest first.
+  std::vector<std::string> Titles(const char* providerID, long date) const;
   std::string ArchivePath() const { return m_folder.Path() + "/RSSNewsArchive.db"; }
-  // Lines of the archive's log that contain `text`.
-  int LogLines(const std::string& text) const;
+  // "ok" when SQLite finds the archive file sound.
+  std::string IntegrityCheck() const;
+  // Lines of a log (by default the archive's) that contain `text`.
+  int LogLines(const std::string& text, std::string file = "") const;
   // Keys (or another column) of provider A's items in the archive file, read on a connection of the test's own.
   std::vector<std::string> ArchivedKeys(const std::string& column = "key") const;
 

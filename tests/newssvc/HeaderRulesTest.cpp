@@ -66,6 +66,7 @@ TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
   } cases[] = {
       {"big5", "<?xml version=\"1.0\" encoding=\"big5\"?>" + big5},
       {"big5", big5},
+      {"big5", "<?xml version=\"1.0\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + utf8},
       {"big5", "\xEF\xBB\xBF" + utf8},

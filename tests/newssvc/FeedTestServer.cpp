@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "tests/newssvc/FeedScenarios.h"
-
 namespace newssvc_test {
 
 FeedTestServer::FeedTestServer() {

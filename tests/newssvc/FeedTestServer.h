@@ -1,5 +1,5 @@
 // FeedTestServer: the HTTP test server, cpp-httplib on 127.0.0.1 at a free port. GET /s/RUN/NAME answers
-// with NAME's scenario (FeedScenarios.h) and is recorded; GET /received/RUN lists what run RUN sent, one
+// with NAME's scenario (AnswerScenario below) and is recorded; GET /received/RUN lists what run RUN sent, one
 // request a line: milliseconds since the server started, the path, then "name: value" per header, all
 // separated by tabs (header names in lower case). It records at most kMaxRequests requests and answers
 // 503 past that or past kLifetime, so a runaway client cannot hang a test.
@@ -16,6 +16,13 @@
 #include <vector>
 
 namespace newssvc_test {
+
+// The scripted answers, one scenario per file name (FeedScenarios.cpp): the same in process (Linux) and from a
+// process of its own (the Windows build under Wine). `index` counts the earlier requests for the same path,
+// so a scenario can change its answer over time and every test run (RUN) starts afresh; long-running answers
+// (the drip) end when `stopping` turns true.
+void AnswerScenario(const std::string& name, int index, const httplib::Request& request, httplib::Response& response,
+                    const std::atomic<bool>& stopping);
 
 class FeedTestServer {
  public:

@@ -1,5 +1,4 @@
-// What the fetcher reads from response headers, and how it rewrites a document's declared encoding when
-// the HTTP charset is to be tried first.
+// What the fetcher reads from response headers, and in which encoding it reads the body.
 #include <gtest/gtest.h>
 
 #include "libs/newssvc/FeedCharset.h"
@@ -54,7 +53,33 @@ TEST(HeaderRules, LocationResolvesAgainstTheRequestUrlAndStaysHttp) {
   EXPECT_EQ(newssvc::ContentTypeCharset({{"Content-Type", "application/rss+xml"}}), "");
 }
 
-TEST(HeaderRules, HttpCharsetIsDeclaredInTheDocumentsDeclarationOnly) {
+// How a fetched body's encoding is told: a byte order mark wins, else the HTTP charset, else the declaration;
+// when the HTTP charset does not read, the body as it came. The title is 台積電許可 in every case.
+TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
+  const std::string big5 =
+      "<rss><channel><item><title>\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69</title></item></channel></rss>";
+  const std::string utf8Title = "\xE5\x8F\xB0\xE7\xA9\x8D\xE9\x9B\xBB\xE8\xA8\xB1\xE5\x8F\xAF";
+  const std::string utf8 = "<rss><channel><item><title>" + utf8Title + "</title></item></channel></rss>";
+  const struct {
+    const char* httpCharset;
+    std::string body;
+  } cases[] = {
+      {"big5", "<?xml version=\"1.0\" encoding=\"big5\"?>" + big5},
+      {"big5", big5},
+      {"big5", "<?xml version=\"1.0\"?>" + big5},
+      {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + big5},
+      {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + utf8},
+      {"big5", "\xEF\xBB\xBF" + utf8},
+      {"", "<?xml version=\"1.0\" encoding=\"big5\"?>" + big5},
+  };
+  for (const auto& c : cases) {
+    std::vector<newssvc::FeedItem> items;
+    ASSERT_TRUE(newssvc::ReadFetchedFeed(c.body, c.httpCharset, items)) << c.body;
+    EXPECT_EQ(items.at(0).title, utf8Title) << c.body;
+  }
+}
+
+TEST(FeedCharset, TheHttpCharsetIsDeclaredInTheDocumentsDeclarationOnly) {
   const std::string body = "<?xml version=\"1.0\"?><rss><title>encoding=\"utf-8\"</title></rss>";
   const auto readings = newssvc::FeedReadings(body, "big5");
   ASSERT_EQ(readings.size(), 2u);

@@ -4,12 +4,15 @@
 // service then holds and reports. The server's scenarios are in FeedScenarios.cpp, named by file.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <future>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "libs/newssvc/http/HttpClient.h"
 #include "port/Path.h"
 #include "tests/newssvc/ServiceFixture.h"
 #include "tests/newssvc/TestServer.h"
@@ -22,44 +25,46 @@ using std::chrono::seconds;
 
 const std::string kBig5Title = "\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69";  // 台積電許可
 
-class HttpFeedTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(m_server.Ready()) << "no HTTP test server"; }
-  void TearDown() override { Close(); }
+// What the server received, as it lists it for a test run.
+struct ReceivedRequest {
+  long long atMs = 0;  // since the server started
+  std::string path;
+  std::map<std::string, std::string> headers;  // lower-case names
+};
 
-  void Close() {
-    if (!m_session) return;
-    m_session->Disconnect();
-    m_session->Logout(&m_sink);
-    m_session.reset();
+class HttpFeedTest : public SessionTest {
+ protected:
+  void SetUp() override { ASSERT_FALSE(m_baseUrl.empty()) << "no HTTP test server"; }
+
+  // The URL of a scenario (FeedTestServer.h) for this test.
+  std::string Url(const std::string& name) const { return m_baseUrl + "/s/" + m_run + "/" + name; }
+  // What this test's requests were, oldest first; only those for `name` when given. Read over HTTP, with the
+  // service's own client, so that it works the same when the server is a process of its own.
+  std::vector<ReceivedRequest> Received(const std::string& name = "") const;
+  int Requests(const std::string& name = "") const { return static_cast<int>(Received(name).size()); }
+  bool WaitForRequests(int count, const std::string& name = "", seconds timeout = seconds(10)) const {
+    return Eventually([&] { return Requests(name) >= count; }, timeout);
   }
 
   // A session polling every 100 ms whose provider H reads scenario `name` from the server (and provider G
   // scenario `other`, when given).
   void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "") {
-    std::ofstream config(m_dir.path() / "RSSNewsSvc.xml");
-    config
-        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" timeZone=\"+08:00\">"
-        << "<Category name=\"Web\"><Provider id=\"H\" name=\"H\" source=\"" << m_server.Url(name) << "\" "
-        << providerAttributes << "/>";
-    if (!other.empty()) config << "<Provider id=\"G\" name=\"G\" source=\"" << m_server.Url(other) << "\"/>";
-    config << "</Category></RSSNewsService>";
-    config.close();
-    m_session = std::make_unique<newssvc::CRssNewsSession>(m_dir.path().string().c_str(), "", "");
-    newssvc::HttpLimits limits;
-    limits.connect = limits.stall = seconds(2);
-    limits.transfer = seconds(8);
-    m_session->SetHttpLimits(limits);
-    ASSERT_TRUE(m_session->Open());
-    if (m_restore.has_value()) {
-      ASSERT_TRUE(m_session->Catalog().RestoreFeedState("H", *m_restore));
-    }
-    m_session->Login(&m_sink);
-    m_session->BookProviderNews("H");
-    m_session->Connect();
+    std::string config =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" timeZone=\"+08:00\">"
+        "<Category name=\"Web\"><Provider id=\"H\" name=\"H\" source=\"" +
+        Url(name) + "\" " + providerAttributes + "/>";
+    if (!other.empty()) config += "<Provider id=\"G\" name=\"G\" source=\"" + Url(other) + "\"/>";
+    m_folder.Write("RSSNewsSvc.xml", config + "</Category></RSSNewsService>");
+    Start("H", [this] {
+      newssvc::HttpLimits limits;
+      limits.connect = limits.stall = seconds(2);
+      limits.transfer = seconds(8);
+      m_session->SetHttpLimits(limits);
+      if (m_restore.has_value()) {
+        ASSERT_TRUE(m_session->Catalog().RestoreFeedState("H", *m_restore));
+      }
+    });
   }
-
-  int Headlines(const char* provider = "H") { return CountHeadlines(*m_session, provider); }
 
   newssvc::FeedState State() {
     newssvc::FeedState state;
@@ -68,13 +73,38 @@ class HttpFeedTest : public ::testing::Test {
   }
 
   std::optional<newssvc::FeedState> m_restore;  // put back before the session connects
-  TestServer m_server;
-  TempDir m_dir;
-  RecordingSink m_sink;
-  std::unique_ptr<newssvc::CRssNewsSession> m_session;
+  std::shared_ptr<void> m_inProcess;            // the server, when it runs in this process
+  const std::string m_baseUrl = LaunchTestServer(m_inProcess);
+  const std::string m_run = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 };
 
-// Conditional GET: the validator of the first answer comes back on every later request, 304 costs nothing.
+std::vector<ReceivedRequest> HttpFeedTest::Received(const std::string& name) const {
+  std::promise<std::string> answer;
+  std::future<std::string> list = answer.get_future();
+  const std::unique_ptr<newssvc::IHttpClient> client = newssvc::MakeHttpClient(newssvc::HttpLimits());
+  client->Start({m_baseUrl + "/received/" + m_run, {}},
+                [&answer](newssvc::HttpResponse response) { answer.set_value(response.body); });
+  if (list.wait_for(seconds(10)) != std::future_status::ready) return {};
+  std::vector<ReceivedRequest> received;
+  std::istringstream lines(list.get());
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    ReceivedRequest request;
+    std::string field;
+    std::getline(fields, field, '\t');
+    request.atMs = std::stoll(field);
+    std::getline(fields, request.path, '\t');
+    while (std::getline(fields, field, '\t')) {
+      const std::size_t colon = field.find(": ");
+      if (colon != std::string::npos) request.headers[field.substr(0, colon)] = field.substr(colon + 2);
+    }
+    if (name.empty() || request.path == "/s/" + m_run + "/" + name) received.push_back(std::move(request));
+  }
+  return received;
+}
+
+// Conditional GET: the validator of the first answer comes back on every later request, in this session and
+// the next, and a 304 costs nothing.
 struct ValidatorCase {
   const char* scenario;
   const char* requestHeader;  // lower case
@@ -83,17 +113,25 @@ struct ValidatorCase {
 
 class ConditionalGet : public HttpFeedTest, public ::testing::WithParamInterface<ValidatorCase> {};
 
-TEST_P(ConditionalGet, ValidatorIsSentBackAnd304ReportsNothing) {
+TEST_P(ConditionalGet, ValidatorIsSentBackAlsoAfterARestartAnd304ReportsNothing) {
   const ValidatorCase c = GetParam();
   Connect(c.scenario);
-  ASSERT_TRUE(m_server.WaitForCount(4));
-  const auto received = m_server.Received();
-  EXPECT_TRUE(received[0].Header(c.requestHeader).empty());
-  for (std::size_t i = 1; i < received.size(); ++i) EXPECT_EQ(received[i].Header(c.requestHeader), c.value) << i;
-  EXPECT_EQ(received[0].Header("user-agent").rfind("vxRSS/", 0), 0u) << received[0].Header("user-agent");
-  EXPECT_NE(received[0].Header("accept-encoding").find("gzip"), std::string::npos);
-  EXPECT_EQ(Headlines(), 1);
+  ASSERT_TRUE(WaitForRequests(4));
+  auto received = Received();
+  EXPECT_TRUE(received[0].headers[c.requestHeader].empty());
+  for (std::size_t i = 1; i < received.size(); ++i) EXPECT_EQ(received[i].headers[c.requestHeader], c.value) << i;
+  EXPECT_EQ(received[0].headers["user-agent"].rfind("vxRSS/", 0), 0u) << received[0].headers["user-agent"];
+  EXPECT_NE(received[0].headers["accept-encoding"].find("gzip"), std::string::npos);
+  EXPECT_EQ(CountHeadlines("H"), 1);
   EXPECT_EQ(m_sink.Count("provider H 20261205"), 1);
+
+  // The archive keeps the validator, so the first request after a restart is already conditional.
+  Stop();
+  const int before = Requests();
+  Connect(c.scenario);
+  ASSERT_TRUE(WaitForRequests(before + 1));
+  EXPECT_EQ(Received()[static_cast<std::size_t>(before)].headers[c.requestHeader], c.value);
+  EXPECT_EQ(CountHeadlines("H"), 1);  // from the archive: the 304 read nothing
 }
 
 INSTANTIATE_TEST_SUITE_P(HttpFeed, ConditionalGet,
@@ -104,48 +142,31 @@ INSTANTIATE_TEST_SUITE_P(HttpFeed, ConditionalGet,
 TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
   m_restore = newssvc::FeedState();
   m_restore->etag = "\"v1\"";
-  m_restore->url = m_server.Url("etag.xml");
+  m_restore->url = Url("etag.xml");
   Connect("moved-away.xml");
-  ASSERT_TRUE(m_server.WaitForCount(2));
-  EXPECT_EQ(m_server.Count("moved-away.xml"), 0);
-  EXPECT_EQ(m_server.Received()[0].Header("if-none-match"), "\"v1\"");
-  EXPECT_EQ(Headlines(), 0);  // 304: nothing read
+  ASSERT_TRUE(WaitForRequests(2));
+  EXPECT_EQ(Requests("moved-away.xml"), 0);
+  EXPECT_EQ(Received()[0].headers["if-none-match"], "\"v1\"");
+  EXPECT_EQ(CountHeadlines("H"), 0);  // 304: nothing read
 
-  Close();
-  const int before = m_server.Count();
+  Stop();
+  const int before = Requests();
   m_restore->gone = true;
   Connect("etag.xml");
   std::this_thread::sleep_for(milliseconds(500));
-  EXPECT_EQ(m_server.Count(), before);
+  EXPECT_EQ(Requests(), before);
 }
 
-// The archive keeps the validators, so the first request after a restart is already conditional.
-TEST_F(HttpFeedTest, TheFirstPollAfterARestartSendsTheArchivedValidator) {
-  Connect("etag.xml");
-  ASSERT_TRUE(m_server.WaitForCount(2));
-  Close();
-  const int before = m_server.Count();
-  Connect("etag.xml");
-  ASSERT_TRUE(m_server.WaitForCount(before + 1));
-  EXPECT_EQ(m_server.Received()[static_cast<std::size_t>(before)].Header("if-none-match"), "\"v1\"");
-  EXPECT_EQ(Headlines(), 1);  // from the archive: the 304 read nothing
-}
-
-// Items fetched in an earlier session are in the archive, so the same items fetched again are not new.
-TEST_F(HttpFeedTest, ItemsFetchedBeforeARestartAreNotNewAfterIt) {
+// A gzip body is inflated and its new item reported live; items fetched in an earlier session are in the
+// archive, so the same items fetched again are not new.
+TEST_F(HttpFeedTest, GzipItemsAreReportedLiveAndNotAgainAfterARestart) {
   Connect("gzip.xml");
   ASSERT_TRUE(m_sink.WaitFor("provider H 20261206"));
-  Close();
+  Stop();
   Connect("gzip.xml");
-  ASSERT_TRUE(m_server.WaitForCount(m_server.Count() + 3));
+  ASSERT_TRUE(WaitForRequests(Requests() + 3));
   EXPECT_EQ(m_sink.Count("provider H 20261206"), 1);
-  EXPECT_EQ(Headlines(), 2);
-}
-
-TEST_F(HttpFeedTest, GzipBodyIsInflatedAndANewItemIsReportedLive) {
-  Connect("gzip.xml");
-  ASSERT_TRUE(m_sink.WaitFor("provider H 20261206"));
-  EXPECT_EQ(Headlines(), 2);
+  EXPECT_EQ(CountHeadlines("H"), 2);
 }
 
 // Answers that turn bad after a good one: the feed keeps its items and says why it failed.
@@ -160,7 +181,7 @@ TEST_P(FetchFailure, KeepsTheLastGoodItemsAndNamesTheFault) {
   Connect(GetParam().scenario);
   ASSERT_TRUE(Eventually([&] { return !State().lastError.empty(); }, seconds(15)));
   EXPECT_NE(State().lastError.find(GetParam().errorHas), std::string::npos) << State().lastError;
-  EXPECT_EQ(Headlines(), 1);
+  EXPECT_EQ(CountHeadlines("H"), 1);
   EXPECT_FALSE(State().gone);
 }
 
@@ -177,53 +198,50 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
   Connect("stall.xml", "", "etag.xml");
-  ASSERT_TRUE(m_server.WaitForCount(3, "etag.xml"));
-  EXPECT_EQ(Headlines("G"), 1);
+  ASSERT_TRUE(WaitForRequests(3, "etag.xml"));
+  EXPECT_EQ(CountHeadlines("G"), 1);
   EXPECT_TRUE(State().lastError.empty());  // H's first fetch is still hanging meanwhile
-  EXPECT_EQ(Headlines("H"), 0);
+  EXPECT_EQ(CountHeadlines("H"), 0);
 }
 
 // The service's log hears of a failing feed once, not once per failed poll.
 TEST_F(HttpFeedTest, AFailureIsLoggedOncePerChangeOfState) {
   Connect("unavailable.xml");
-  ASSERT_TRUE(m_server.WaitForCount(4, "", seconds(15)));  // one good answer, then three 503s
-  Close();
-  std::ifstream log(port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str());
-  int lines = 0;
-  for (std::string line; std::getline(log, line);)
-    if (line.find(m_server.Url("unavailable.xml")) != std::string::npos) ++lines;
-  EXPECT_EQ(lines, 1);
+  ASSERT_TRUE(WaitForRequests(4, "", seconds(15)));  // one good answer, then three 503s
+  Stop();
+  const std::string log = port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str();
+  EXPECT_EQ(LogLines(Url("unavailable.xml"), log), 1);
 }
 
 TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {
   Connect("backoff.xml");  // six answers 500, then the feed
   // 100, 200, 400, 800, 1600 ms less jitter: six failures take well over a second at a 100 ms interval.
-  ASSERT_TRUE(m_server.WaitForCount(7, "", seconds(15)));
-  const auto received = m_server.Received();
+  ASSERT_TRUE(WaitForRequests(7, "", seconds(15)));
+  auto received = Received();
   EXPECT_GE(received[5].atMs - received[0].atMs, 1500);
-  ASSERT_TRUE(Eventually([&] { return Headlines() == 1 && State().failures == 0; }));
+  ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1 && State().failures == 0; }));
   EXPECT_TRUE(State().lastError.empty());
 }
 
 TEST_F(HttpFeedTest, RedirectChainIsFollowedAndOnlyAPermanentOneMovesThePolledUrl) {
   Connect("temp");  // 302 to old, 301 to new, 308 to chained.xml
-  ASSERT_TRUE(Eventually([&] { return Headlines() == 1; }));
-  EXPECT_EQ(State().url, m_server.Url("temp"));  // the chain began with a temporary redirect
+  ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1; }));
+  EXPECT_EQ(State().url, Url("temp"));  // the chain began with a temporary redirect
 
-  Close();
+  Stop();
   Connect("old");
-  ASSERT_TRUE(Eventually([&] { return Headlines() == 1 && m_server.Count("chained.xml") >= 4; }));
-  EXPECT_EQ(State().url, m_server.Url("chained.xml"));
-  EXPECT_EQ(m_server.Count("old"), 2);  // once per session: later polls go to the new URL
+  ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1 && Requests("chained.xml") >= 4; }));
+  EXPECT_EQ(State().url, Url("chained.xml"));
+  EXPECT_EQ(Requests("old"), 2);  // once per session: later polls go to the new URL
 }
 
 TEST_F(HttpFeedTest, GoneStopsPollingAndKeepsTheItems) {
   Connect("gone.xml");
   ASSERT_TRUE(Eventually([&] { return State().gone; }));
-  const int requests = m_server.Count();
+  const int requests = Requests();
   std::this_thread::sleep_for(seconds(1));
-  EXPECT_EQ(m_server.Count(), requests);
-  EXPECT_EQ(Headlines(), 1);
+  EXPECT_EQ(Requests(), requests);
+  EXPECT_EQ(CountHeadlines("H"), 1);
 }
 
 // Retry-After in its two forms (2 seconds; a date 3 seconds ahead): the next request waits, though the
@@ -232,8 +250,8 @@ class RetryAfter : public HttpFeedTest, public ::testing::WithParamInterface<con
 
 TEST_P(RetryAfter, NextRequestWaitsAtLeastThatLong) {
   Connect(GetParam());
-  ASSERT_TRUE(m_server.WaitForCount(2));
-  const auto received = m_server.Received();
+  ASSERT_TRUE(WaitForRequests(2));
+  auto received = Received();
   EXPECT_GE(received[1].atMs - received[0].atMs, 1500);
 }
 
@@ -241,27 +259,22 @@ INSTANTIATE_TEST_SUITE_P(HttpFeed, RetryAfter, ::testing::Values("retry-seconds.
 
 TEST_F(HttpFeedTest, LongCacheLifetimeDefersPollsUnlessMinPollSecondsAllowsSooner) {
   Connect("cached-allowed.xml", "minPollSeconds=\"0\"");  // max-age=3600
-  ASSERT_TRUE(m_server.WaitForCount(3));
+  ASSERT_TRUE(WaitForRequests(3));
 
-  Close();
+  Stop();
   Connect("cached.xml");
-  ASSERT_TRUE(m_server.WaitForCount(1, "cached.xml"));
+  ASSERT_TRUE(WaitForRequests(1, "cached.xml"));
   std::this_thread::sleep_for(seconds(1));
-  EXPECT_EQ(m_server.Count("cached.xml"), 1);
+  EXPECT_EQ(Requests("cached.xml"), 1);
 }
 
-// Character sets: a BOM wins, else the HTTP charset, else the declaration; a charset that fails falls back.
-class HttpCharset : public HttpFeedTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(HttpCharset, TitleReachesTheRecordsInBig5) {
-  Connect(std::string("charset-") + GetParam());
-  ASSERT_TRUE(Eventually([&] { return Headlines() == 1; })) << State().lastError;
-  EXPECT_EQ(Titles(*m_session, "H"), std::vector<std::string>{kBig5Title});
+// The HTTP charset reaches the reader (the rules between it, a byte order mark and the declaration are
+// HeaderRulesTest's), and the title the records in Big5.
+TEST_F(HttpFeedTest, TheHttpCharsetReachesTheReader) {
+  Connect("big5.xml");
+  ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1; })) << State().lastError;
+  EXPECT_EQ(Titles("H", 0), std::vector<std::string>{kBig5Title});
 }
-
-INSTANTIATE_TEST_SUITE_P(HttpFeed, HttpCharset,
-                         ::testing::Values("Big5AsTextXml", "HeaderOnly", "HeaderWinsOverDeclaration",
-                                           "WrongHeaderFallsBack", "ByteOrderMarkWins", "DeclarationWithoutHeader"));
 
 }  // namespace
 }  // namespace newssvc_test

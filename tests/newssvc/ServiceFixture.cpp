@@ -15,7 +15,7 @@ std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& it
       "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n<rss version=\"2.0\"><channel><title>t</title>";
   for (const TestItem& item : items) {
     xml += "<item><guid>" + item.guid + "</guid><title>" + item.title + "</title><link>http://news.example/" +
-           item.guid + "</link><description>body of " + item.guid + "</description>";
+           item.guid + "</link><description>body of " + item.guid + item.padding + "</description>";
     if (!item.pubDate.empty()) xml += "<pubDate>" + item.pubDate + "</pubDate>";
     for (const std::string& symbol : item.symbols) xml += "<category domain=\"symbol\">" + symbol + "</category>";
     xml += "</item>";
@@ -25,15 +25,11 @@ std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& it
 
 std::string NumberedFeed(int first, int last, std::size_t bodyBytes) {
   std::vector<TestItem> items;
-  for (int i = first; i <= last; ++i)
-    items.push_back({"g" + std::to_string(i), "g" + std::to_string(i), "Sat, 05 Dec 2026 09:00:00 +0800", {"2330"}});
-  std::string feed = RssFeed("utf-8", items);
-  if (bodyBytes == 0) return feed;
-  const std::string body(bodyBytes, 'x');
-  for (std::size_t at = feed.find("body of "); at != std::string::npos;
-       at = feed.find("body of ", at + body.size() + 8))
-    feed.insert(at, body);
-  return feed;
+  for (int i = first; i <= last; ++i) {
+    const std::string id = "g" + std::to_string(i);
+    items.push_back({id, id, "Sat, 05 Dec 2026 09:00:00 +0800", {"2330"}, std::string(bodyBytes, 'x')});
+  }
+  return RssFeed("utf-8", items);
 }
 
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
@@ -43,30 +39,6 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::millisecond
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
-}
-
-int CountHeadlines(newssvc::CRssNewsSession& session, const char* providerID) {
-  std::vector<NewsHeadline> list;
-  if (session.GetTotalHeadline(providerID, list) != 0) return -1;
-  const int count = static_cast<int>(list.size());
-  newssvc::FreeHeadlines(list);
-  return count;
-}
-
-std::vector<std::string> Titles(newssvc::CRssNewsSession& session, const char* providerID, long date) {
-  std::vector<NewsHeadline> list;
-  session.GetProviderHeadline_Date(providerID, date, list);
-  std::vector<std::string> titles;
-  for (const NewsHeadline& record : list) titles.push_back(newssvc::BlockTitle(record).str());
-  newssvc::FreeHeadlines(list);
-  return titles;
-}
-
-std::string IntegrityCheck(const std::string& path) {
-  newssvc::CSqliteDb db;
-  std::string result = "cannot open";
-  if (db.Open(path, false)) db.QueryText("PRAGMA integrity_check", result);
-  return result;
 }
 
 void FeedFolder::Write(const std::string& name, const std::string& bytes) const {
@@ -91,8 +63,6 @@ void FeedFolder::WriteConfig(const std::string& extraCategory) const {
             extraCategory + "<Symbol id=\"2330\" words=\"TSMC\"/></RSSNewsService>");
 }
 
-void RecordingSink::OnCategoryChange() { Record("category"); }
-
 void RecordingSink::OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) {
   Record("provider " + strProviderID.str() + " " + std::to_string(lDate));
 }
@@ -116,18 +86,11 @@ int RecordingSink::Count(const std::string& event) const {
   return static_cast<int>(std::count(m_events.begin(), m_events.end(), event));
 }
 
-bool RecordingSink::WaitFor(const std::string& event, std::chrono::milliseconds timeout) const {
-  std::unique_lock<std::mutex> lock(m_mtx);
-  return m_cv.wait_for(lock, timeout,
-                       [&] { return std::find(m_events.begin(), m_events.end(), event) != m_events.end(); });
-}
-
 void RecordingSink::Record(const std::string& event) {
   {
     std::lock_guard<std::mutex> lock(m_mtx);
     m_events.push_back(event);
   }
-  m_cv.notify_all();
   if (onEvent) onEvent(event);
 }
 
@@ -135,37 +98,58 @@ void SessionTest::SetUp() {
   m_folder.WriteConfig();
   m_folder.Write("a.xml", RssFeed("utf-8", {kA1}));
   m_folder.Write("b.xml", RssFeed("utf-8", {}));
+  Start();
+}
+
+void SessionTest::Start(const char* booked, const std::function<void()>& afterOpen) {
   m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
   ASSERT_TRUE(m_session->Open());
+  if (afterOpen) afterOpen();
   m_session->Login(&m_sink);
+  if (*booked) m_session->BookProviderNews(booked);
   ASSERT_NE(m_session->Connect(), 0);
 }
 
-void SessionTest::TearDown() {
+void SessionTest::Stop() {
   if (!m_session) return;
   m_session->Logout(&m_sink);
   m_session->Disconnect();
   m_session.reset();
 }
 
-void ArchiveTest::Restart() {
-  TearDown();
-  m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
-  ASSERT_TRUE(m_session->Open());
-  m_session->Login(&m_sink);
-  m_session->BookProviderNews("A");
-  ASSERT_NE(m_session->Connect(), 0);
+int SessionTest::CountHeadlines(const char* providerID) const {
+  std::vector<NewsHeadline> list;
+  if (m_session->GetTotalHeadline(providerID, list) != 0) return -1;
+  const int count = static_cast<int>(list.size());
+  newssvc::FreeHeadlines(list);
+  return count;
 }
 
-int ArchiveTest::LogLines(const std::string& text) const {
-  std::ifstream log(m_folder.Path() + "/RSSNewsSvc_archive.log");
+std::vector<std::string> SessionTest::Titles(const char* providerID, long date) const {
+  std::vector<NewsHeadline> list;
+  m_session->GetProviderHeadline_Date(providerID, date, list);
+  std::vector<std::string> titles;
+  for (const NewsHeadline& record : list) titles.push_back(newssvc::BlockTitle(record).str());
+  newssvc::FreeHeadlines(list);
+  return titles;
+}
+
+std::string SessionTest::IntegrityCheck() const {
+  newssvc::CSqliteDb db;
+  std::string result = "cannot open";
+  if (db.Open(ArchivePath(), false)) db.QueryText("PRAGMA integrity_check", result);
+  return result;
+}
+
+int SessionTest::LogLines(const std::string& text, std::string file) const {
+  std::ifstream log(file.empty() ? m_folder.Path() + "/RSSNewsSvc_archive.log" : file);
   int count = 0;
   for (std::string line; std::getline(log, line);)
     if (line.find(text) != std::string::npos) ++count;
   return count;
 }
 
-std::vector<std::string> ArchiveTest::ArchivedKeys(const std::string& column) const {
+std::vector<std::string> SessionTest::ArchivedKeys(const std::string& column) const {
   newssvc::CSqliteDb db;
   std::vector<std::string> keys;
   if (!db.Open(ArchivePath(), false)) return keys;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -26,6 +25,7 @@ struct TestItem {
   std::string title;  // bytes in the feed's encoding
   std::string pubDate = "Sat, 05 Dec 2026 09:30:00 +0800";
   std::vector<std::string> symbols;
+  std::string padding = "";  // appended to the description
 };
 
 // Provider A's items on three successive mornings, Taipei time.
@@ -36,21 +36,11 @@ inline const TestItem kA3{"a3", "third", "Mon, 07 Dec 2026 09:00:00 +0800", {}};
 // An RSS 2.0 document in `encoding`; the caller gives titles already in that encoding.
 std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& items);
 
-// RSS items g<first> ... g<last> (g<last> seen last, so listed first) of one date, tagged 2330, descriptions of
-// `bodyBytes` more bytes.
+// RSS items g<first> ... g<last> of one date, tagged 2330, descriptions of `bodyBytes` more bytes.
 std::string NumberedFeed(int first, int last, std::size_t bodyBytes = 0);
 
 // Polls `condition` until it holds; false after the time-out.
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-// Number of the provider's headlines; -1 when the service does not know it.
-int CountHeadlines(newssvc::CRssNewsSession& session, const char* providerID);
-
-// Titles of the provider's headlines for a date (0: all), newest first.
-std::vector<std::string> Titles(newssvc::CRssNewsSession& session, const char* providerID, long date = 0);
-
-// "ok" when SQLite finds the file sound.
-std::string IntegrityCheck(const std::string& path);
 
 class FeedFolder {
  public:
@@ -71,7 +61,7 @@ class RecordingSink : public IWTRSSNewsSvcEvent {
  public:
   virtual ~RecordingSink() = default;
 
-  void OnCategoryChange() override;
+  void OnCategoryChange() override { Record("category"); }
   void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override;
   void OnNewsContentChange(const CString&, long, long) override {}
   void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
@@ -84,43 +74,48 @@ class RecordingSink : public IWTRSSNewsSvcEvent {
   std::vector<std::string> Events() const;
   int Count(const std::string& event) const;
   // Waits until `event` has been recorded at least once; false after the time-out.
-  bool WaitFor(const std::string& event, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+  bool WaitFor(const std::string& event, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+    return Eventually([&] { return Count(event) > 0; }, timeout);
+  }
 
  private:
   void Record(const std::string& event);
 
   mutable std::mutex m_mtx;
-  mutable std::condition_variable m_cv;
   std::vector<std::string> m_events;
 };
 
-// A connected session on a FeedFolder's configuration, polling every 50 ms, logged in with a sink.
+// A session on a FeedFolder's configuration (a.xml holding kA1, b.xml empty, c.xml missing), logged in with a
+// sink and connected; the test stops and starts it at will. Its archive lives in the feed folder.
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override;
-  void TearDown() override;
+  void TearDown() override { Stop(); }
+  // Opens a session on the folder, lets `afterOpen` adjust it, logs the sink in, books `booked` and connects.
+  void Start(const char* booked = "", const std::function<void()>& afterOpen = {});
+  void Stop();
+  void Restart() {
+    Stop();
+    Start("A");
+  }
   // Lets several poll intervals pass.
   static void SettleDown() { std::this_thread::sleep_for(std::chrono::milliseconds(400)); }
-  int CountHeadlines(const char* providerID) { return newssvc_test::CountHeadlines(*m_session, providerID); }
-  std::vector<std::string> Titles(const char* providerID, long date) {
-    return newssvc_test::Titles(*m_session, providerID, date);
-  }
+  // Number of the provider's headlines; -1 when the service does not know it.
+  int CountHeadlines(const char* providerID) const;
+  // Titles of the provider's headlines for a date (0: all), newest first.
+  std::vector<std::string> Titles(const char* providerID, long date) const;
+  std::string ArchivePath() const { return m_folder.Path() + "/RSSNewsArchive.db"; }
+  // "ok" when SQLite finds the archive file sound.
+  std::string IntegrityCheck() const;
+  // Lines of a log (by default the archive's) that contain `text`.
+  int LogLines(const std::string& text, std::string file = "") const;
+  // Keys (or another column) of provider A's items in the archive file, read on a connection of the test's own.
+  std::vector<std::string> ArchivedKeys(const std::string& column = "key") const;
 
   FeedFolder m_folder;
   RecordingSink m_sink;
   std::unique_ptr<newssvc::CRssNewsSession> m_session;
 };
-
-// The session's archive lives in its feed folder; the test restarts it at will.
-class ArchiveTest : public SessionTest {
- protected:
-  std::string ArchivePath() const { return m_folder.Path() + "/RSSNewsArchive.db"; }
-  // Ends the session and opens a new one on the same folder, booked for provider A.
-  void Restart();
-  // Lines of the archive's log that contain `text`.
-  int LogLines(const std::string& text) const;
-  // Keys (or another column) of provider A's items in the archive file, read on a connection of the test's own.
-  std::vector<std::string> ArchivedKeys(const std::string& column = "key") const;
-};
+using ArchiveTest = SessionTest;
 
 }  // namespace newssvc_test

@@ -178,10 +178,15 @@ std::string ModelRun::RunRandomOperation() {
   }
   if (roll < 45) return Both("UIRefresh(view)", [&](auto& side) { side.UIRefresh(view); });
   if (roll < 49) {
-    return Both("GetNewsHeadline(view)", [&](auto& side) {
-      std::vector<NewsHeadline> out;
-      const bool bResult = side.GetNewsHeadline(view, out);
-      return std::to_string(bResult) + " " + fakes::TakeTags(out);
+    // Now and then as many queries as there are task slots, so that every slot is taken.
+    const int queries = Chance(10) ? CReferenceModel::kTaskSlots : 1;
+    return Both("GetNewsHeadline(view) x" + std::to_string(queries), [&](auto& side) {
+      std::string results;
+      for (int i = 0; i < queries; ++i) {
+        std::vector<NewsHeadline> out;
+        results += std::to_string(side.GetNewsHeadline(view, out)) + " " + fakes::TakeTags(out) + ";";
+      }
+      return results;
     });
   }
   if (roll < 51) return Both("OnCategoryChange()", [&](auto& side) { side.OnCategoryChange(); });

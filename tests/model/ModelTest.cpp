@@ -217,7 +217,7 @@ std::string ModelRun::RunRandomOperation() {
   }
   ArmSome(10);
   for (auto& each : m_views) each->RemoveItselfThrough(Chance(10) ? m_mgr.get() : nullptr);
-  const bool a = CRssNewsMgrTestAccess::RunPass(*m_mgr);
+  const bool a = CRssNewsMgrTestAccess::DeliverPass(*m_mgr);
   const bool b = m_model->DeliverChangeSet();
   m_mgrTrace.Add("pass " + std::to_string(a));
   m_modelTrace.Add("pass " + std::to_string(b));

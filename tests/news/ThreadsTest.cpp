@@ -169,16 +169,15 @@ TEST_F(ManagerTest, WorkerDeliversOnItsOwnThreadAndEveryWorkerEndsPromptlyAtFini
 // hold their bookings throughout and must see every distinct change exactly once.
 TEST_F(ManagerTest, StressDeliversEveryChangeOnceToStableViewsWhileOthersComeAndGo) {
   Open("11,12", false);
-  svc.SetHeadlines("GetProviderHeadline_Date(11;1)", {{"1", "1", "h"}});
   svc.SetContent("GetNewsContent(11;1;1)", "text");
+  // Every list holds one headline.
+  svc.AnswerWith([](const std::string&, const fakes::FakeNewsSvc::Args&, std::vector<NewsHeadline>* pList, auto*) {
+    if (pList) pList->push_back(fakes::MakeHeadline({"1", "1", "h"}));
+    return std::optional<int>();
+  });
   mgr.AddNotify(&v1);
   mgr.AddNotify(&v2, "2330", 0);
   constexpr int kRounds = 300;
-  for (int date = 1; date <= kRounds; ++date) {
-    svc.SetHeadlines("GetProviderHeadline_Date(11;" + std::to_string(date) + ")", {{"1", "1", "h"}});
-    svc.SetHeadlines("GetSymbolHeadline_Date(12;2330;" + std::to_string(date) + ")", {{"1", "1", "h"}});
-  }
-  svc.SetHeadlines("GetTotalHeadline(11)", {{"1", "1", "t"}});
 
   std::atomic<bool> bFiring{true};
   RunBounded("stress", std::chrono::seconds(60), [&] {

@@ -179,7 +179,8 @@ std::string ModelRun::RunRandomOperation() {
       std::string results;
       for (int i = 0; i < queries; ++i) {
         std::vector<NewsHeadline> out;
-        results += std::to_string(side.GetNewsHeadline(view, out)) + " " + fakes::TakeTags(out) + ";";
+        const bool bResult = side.GetNewsHeadline(view, out);
+        results += std::to_string(bResult) + " " + fakes::TakeTags(out) + ";";
       }
       return results;
     });

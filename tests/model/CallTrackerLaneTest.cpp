@@ -20,10 +20,15 @@ namespace {
 const int kCallee = 0;
 const CCallTracker::Key kKey = &kCallee;
 
-// Starts a lane call on its own thread that stays inside the callee until `release` opens.
-std::thread HoldLaneCall(CCallTracker& tracker, CStopEvent& inside, CStopEvent& release, std::atomic<bool>& bEnded,
-                         int nLanesTakenFirst = 0) {
-  return std::thread([&tracker, &inside, &release, &bEnded, nLanesTakenFirst] {
+class CallTrackerLane : public ::testing::TestWithParam<int> {};
+
+// Parameter: lanes taken before, so that 4 puts the call on the usual path.
+TEST_P(CallTrackerLane, RevokeAndWaitOnAnotherThreadWaitsForTheRunningCall) {
+  CCallTracker tracker;
+  CStopEvent inside, release;
+  std::atomic<bool> bEnded{false};
+  // A lane call on its own thread that stays inside the callee until `release` opens.
+  std::thread caller([&, nLanesTakenFirst = GetParam()] {
     std::vector<std::unique_ptr<CCallTracker::Lane>> taken;
     for (int i = 0; i < nLanesTakenFirst; ++i) taken.push_back(std::make_unique<CCallTracker::Lane>(tracker));
     CCallTracker::Lane lane(tracker);
@@ -33,16 +38,6 @@ std::thread HoldLaneCall(CCallTracker& tracker, CStopEvent& inside, CStopEvent& 
       bEnded = true;
     });
   });
-}
-
-class CallTrackerLane : public ::testing::TestWithParam<int> {};
-
-// Parameter: lanes taken before, so that 4 puts the call on the usual path.
-TEST_P(CallTrackerLane, RevokeAndWaitOnAnotherThreadWaitsForTheRunningCall) {
-  CCallTracker tracker;
-  CStopEvent inside, release;
-  std::atomic<bool> bEnded{false};
-  std::thread caller = HoldLaneCall(tracker, inside, release, bEnded, GetParam());
   inside.WaitFor(60s);
   auto removed = std::async(std::launch::async, [&] {
     tracker.Revoke(kKey);

@@ -12,9 +12,8 @@ uint64_t Mix(uint64_t x) {
 
 }  // namespace
 
-int CModelScript::Roll(AnswerKind kind, int index) const {
-  const uint64_t salt = static_cast<uint64_t>(kind) * 1000003ULL + static_cast<uint64_t>(index);
-  return static_cast<int>(Mix(m_stepSeed ^ Mix(salt)) % 100);
+int CModelScript::Roll(int index) const {
+  return static_cast<int>(Mix(m_stepSeed ^ Mix(static_cast<uint64_t>(index))) % 100);
 }
 
 CModelService::CModelService(const CModelScript& script) : m_script(script) {
@@ -32,19 +31,19 @@ std::optional<int> CModelService::Answer(const std::string& op, const fakes::Fak
     if ((m_net[key] += bBook ? 1 : -1) == 0) m_net.erase(key);
   }
   if (op == "GetCategoryCount") return m_script.CategoryCount();
-  if (bBook) return NextRefuses(AnswerKind::kBook) ? 0 : 1;
-  if (op == "UnbookSymbolNews_Date") return NextRefuses(AnswerKind::kUnbookSymbol) ? 0 : 1;
-  if (op == "ReqTotalHeadline") return NextRefuses(AnswerKind::kRequest) ? 1 : 0;
-  if (op == "CancelTotalHeadline") return NextRefuses(AnswerKind::kCancel) ? 1 : 0;
+  if (bBook) return NextRefuses() ? 0 : 1;
+  if (op == "UnbookSymbolNews_Date") return NextRefuses() ? 0 : 1;
+  if (op == "ReqTotalHeadline") return NextRefuses() ? 1 : 0;
+  if (op == "CancelTotalHeadline") return NextRefuses() ? 1 : 0;
   if (pList) {
     // Status 0 with 0 to 2 records (each with its own block), or a refusal.
-    if (NextRefuses(AnswerKind::kListStatus)) return 1;
-    const int count = NextRoll(AnswerKind::kListSize) % 3;
+    if (NextRefuses()) return 1;
+    const int count = NextRoll() % 3;
     for (int i = 0; i < count; ++i) pList->push_back(fakes::MakeHeadline({"", "", std::to_string(i)}));
     return 0;
   }
   if (pContent) {
-    const int roll = NextRoll(AnswerKind::kContentStatus);
+    const int roll = NextRoll();
     *pContent = CString("content-" + std::to_string(roll));
     return roll < 70 ? 0 : roll % 4;
   }

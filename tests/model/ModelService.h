@@ -3,11 +3,10 @@
 // service library's exported functions (see Install); the reference model calls another directly. Each
 // records every call it receives in its log, the trace of its side.
 //
-// Both services answer from the same script: the k-th call of one kind within a step gets the same answer
-// on both sides, so two traces that agree up to a call also agree on what that call answered.
+// Both services answer from the same script: the k-th roll within a step is the same on both sides, so two
+// traces that agree up to a call also agree on what that call answered.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -17,9 +16,6 @@
 #include "tests/fakes/FakeNewsSvc.h"
 
 using Trace = CallLog;
-
-// Kinds of scripted answer; each kind counts its calls separately within a step.
-enum class AnswerKind { kBook, kUnbookSymbol, kCancel, kRequest, kListStatus, kListSize, kContentStatus, kCount };
 
 class CModelScript {
  public:
@@ -31,9 +27,9 @@ class CModelScript {
   int CategoryCount() const { return m_categoryCount; }
   void SetCategoryCount(int count) { m_categoryCount = count; }
 
-  // A value in [0, 100) for the `index`-th call of `kind` in the current step.
-  int Roll(AnswerKind kind, int index) const;
-  bool Refuses(AnswerKind kind, int index) const { return Roll(kind, index) < m_failPercent; }
+  // A value in [0, 100) for the `index`-th roll of the current step.
+  int Roll(int index) const;
+  int FailPercent() const { return m_failPercent; }
 
  private:
   uint64_t m_stepSeed = 0;
@@ -47,8 +43,8 @@ class CModelService {
 
   fakes::FakeNewsSvc& Svc() { return m_svc; }
   Trace& Log() { return m_svc.Log(); }
-  // Starts counting the calls of each answer kind from zero again, as each step does.
-  void ResetCounters() { m_calls.fill(0); }
+  // Starts counting the rolls from zero again, as each step does.
+  void ResetCounters() { m_rolls = 0; }
   // Per booking the service was asked for ("P list" or "S symbol;date;list"), how often it was asked to book
   // it minus how often to unbook it; bookings at zero are left out.
   const std::map<std::string, int>& NetBookings() const { return m_net; }
@@ -56,11 +52,11 @@ class CModelService {
  private:
   std::optional<int> Answer(const std::string& op, const fakes::FakeNewsSvc::Args& args,
                             std::vector<NewsHeadline>* pList, CString* pContent);
-  int NextRoll(AnswerKind kind) { return m_script.Roll(kind, m_calls[static_cast<int>(kind)]++); }
-  bool NextRefuses(AnswerKind kind) { return m_script.Refuses(kind, m_calls[static_cast<int>(kind)]++); }
+  int NextRoll() { return m_script.Roll(m_rolls++); }
+  bool NextRefuses() { return NextRoll() < m_script.FailPercent(); }
 
   const CModelScript& m_script;
-  std::array<int, static_cast<int>(AnswerKind::kCount)> m_calls{};
+  int m_rolls = 0;
   std::map<std::string, int> m_net;
   fakes::FakeNewsSvc m_svc;
 };

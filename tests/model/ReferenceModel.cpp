@@ -435,15 +435,10 @@ bool CReferenceModel::DeliverChangeSet() {
         c.strSubID.IsEmpty()
             ? ViewCall(v, "OnProviderHeadlineChange", {c.strID.str(), std::to_string(c.lDate)})
             : ViewCall(v, "OnSymbolHeadlineChange", {c.strID.str(), c.strSubID.str(), std::to_string(c.lDate)});
-    const bool bCalled = m_closed.count(v) == 0;
-    if (bCalled && AsModelView(v)->RemovesItself()) {
-      m_trace.Add(call);
-      RemoveNotify(v);
-      if (AsModelView(v)->Armed()) {
-        failed.emplace_back(text, v);
-        bResult = false;
-      }
-    } else if (CallView(v, call, true)) {
+    if (m_closed.count(v) != 0) continue;
+    m_trace.Add(call);
+    if (AsModelView(v)->RemovesItself()) RemoveNotify(v);
+    if (AsModelView(v)->Armed()) {
       failed.emplace_back(text, v);
       bResult = false;
     }

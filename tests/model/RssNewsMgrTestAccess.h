@@ -1,12 +1,13 @@
-// CRssNewsMgrTestAccess: what the model test needs of the manager beyond its public face: a snapshot of the
-// registry taken under the manager's lock, and the worker's delivery pass run on the test's own thread so
-// that every callback lands in a known step.
+// CRssNewsMgrTestAccess: what the manager's tests need beyond its public face: the worker stopped and its
+// delivery pass run on the test's own thread, so that every callback lands in a known step; private helpers
+// called directly; and snapshots of the registry taken under the manager's lock.
 #pragma once
 
 #include <map>
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "news/RssNewsMgr.h"
 #include "tests/model/ReferenceModel.h"
@@ -14,7 +15,29 @@
 class CRssNewsMgrTestAccess {
  public:
   static void StopWorker(CRssNewsMgr& mgr) { mgr.EndThread(); }
-  static bool RunPass(CRssNewsMgr& mgr) { return mgr.NotifyChangeSetToAllObj(); }
+  static bool DeliverPass(CRssNewsMgr& mgr) { return mgr.NotifyChangeSetToAllObj(); }
+  static void NotifyAllObj(CRssNewsMgr& mgr, CRssNewsMgr::NotifyType eType, const CString& strText,
+                           CRssNewsMgr::EventType eEvent) {
+    mgr.NotifyAllObj(eType, strText, eEvent);
+  }
+  static std::size_t PendingChanges(CRssNewsMgr& mgr) {
+    std::lock_guard<std::mutex> lock(mgr.m_mtx);
+    return mgr.m_vecChangeSet.size();
+  }
+  static std::size_t Bookings(CRssNewsMgr& mgr) {
+    std::lock_guard<std::mutex> lock(mgr.m_mtx);
+    return mgr.m_mapObj.size();
+  }
+  static std::vector<std::string> Split(const CString& strSource) {
+    CStringArray arr;
+    arr.Add("stale");  // the split replaces what the array held
+    CRssNewsMgr::SplitIDs(strSource, arr, ",");
+    std::vector<std::string> pieces;
+    for (const CString& piece : arr) pieces.push_back(piece.str());
+    return pieces;
+  }
+  static bool SortByDate(std::vector<NewsHeadline>& list) { return CRssNewsMgr::SortByDate(list); }
+  static bool ParseUrl(CString& strText) { return CRssNewsMgr::ParseUrlFromContent(strText); }
 
   // The bookings the service should hold for the registry, keyed as CModelService::NetBookings: each
   // booking of the registry once, none while the provider list is empty.

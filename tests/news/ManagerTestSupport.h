@@ -1,5 +1,6 @@
-// What the manager's tests share: a window onto the manager's private parts, a fixture that opens a
-// session against the scripted service, and a guard that fails a test instead of letting it hang.
+// What the manager's tests share: the window onto the manager's private parts (shared with the model test), a
+// fixture that opens a session against the scripted service, and a guard that fails a test instead of letting it
+// hang.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,43 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "news/RssNewsMgr.h"
 #include "tests/fakes/FakeNewsSvc.h"
 #include "tests/fakes/RecordingView.h"
-
-// Declared a friend by CRssNewsMgr: runs one delivery pass at the test's moment and reads private state.
-class CRssNewsMgrTestAccess {
- public:
-  static bool DeliverPass(CRssNewsMgr& mgr) { return mgr.NotifyChangeSetToAllObj(); }
-  static void StopWorker(CRssNewsMgr& mgr) { mgr.EndThread(); }
-  static void NotifyAllObj(CRssNewsMgr& mgr, CRssNewsMgr::NotifyType eType, const CString& strText,
-                           CRssNewsMgr::EventType eEvent) {
-    mgr.NotifyAllObj(eType, strText, eEvent);
-  }
-  static std::size_t PendingChanges(CRssNewsMgr& mgr) {
-    std::lock_guard<std::mutex> lock(mgr.m_mtx);
-    return mgr.m_vecChangeSet.size();
-  }
-  static std::size_t Bookings(CRssNewsMgr& mgr) {
-    std::lock_guard<std::mutex> lock(mgr.m_mtx);
-    return mgr.m_mapObj.size();
-  }
-  static std::vector<std::string> Split(const CString& strSource) {
-    CStringArray arr;
-    arr.Add("stale");  // the split replaces what the array held
-    CRssNewsMgr::SplitIDs(strSource, arr, ",");
-    std::vector<std::string> pieces;
-    for (const CString& piece : arr) pieces.push_back(piece.str());
-    return pieces;
-  }
-  static bool SortByDate(std::vector<NewsHeadline>& list) { return CRssNewsMgr::SortByDate(list); }
-  static bool ParseUrl(CString& strText) { return CRssNewsMgr::ParseUrlFromContent(strText); }
-};
+#include "tests/model/RssNewsMgrTestAccess.h"
 
 // Runs `body` on a thread of its own; if it has not ended within `limit`, the test program is stopped with a
 // message, so a deadlock fails the run instead of hanging it.

@@ -44,7 +44,7 @@ TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheData
   std::filesystem::remove_all(root);
 }
 
-TEST_F(ManagerTest, RefusedConnectionOrFailedFactoryFailsInitAndFinitClosesOnlyWhatWasOpened) {
+TEST_F(ManagerTest, RefusedConnectionOrFailedFactoryFailsInitAndWithoutSessionNothingReachesTheService) {
   svc.SetResult("Connect", 0);
   EXPECT_FALSE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
   EXPECT_EQ(log.Count("Login()"), 0u);
@@ -60,11 +60,16 @@ TEST_F(ManagerTest, RefusedConnectionOrFailedFactoryFailsInitAndFinitClosesOnlyW
   svc.SetFactoryFails(true);
   log.Clear();
   EXPECT_FALSE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
+  // Without a session nothing reaches the service.
+  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 1));
+  EXPECT_FALSE(mgr.AddNotify(&v1));
+  EXPECT_FALSE(mgr.RemoveNotify(&v1, ""));
+  EXPECT_FALSE(mgr.SetServerTime(5, 6));
   mgr.Finit();
   EXPECT_EQ(log.Entries().size(), 1u) << "a failed factory leaves no session: only the factory was called";
 }
 
-TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirst) {
+TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirstAndFinitTwiceCallsNothing) {
   Open();
   mgr.AddNotify(&v1, "2330", 1);
   log.Clear();
@@ -78,40 +83,27 @@ TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirst) {
   std::vector<NewsHeadline> out;
   EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out)) << "the first session's views are gone";
   EXPECT_TRUE(VXRSS::ModuleLogExists());
-}
-
-TEST_F(ManagerTest, WithoutSessionNothingReachesTheServiceAndFinitTwiceCallsNothing) {
-  EXPECT_FALSE(mgr.AddNotify(&v1, "2330", 1));
-  EXPECT_FALSE(mgr.AddNotify(&v1));
-  EXPECT_FALSE(mgr.RemoveNotify(&v1, ""));
-  EXPECT_FALSE(mgr.SetServerTime(5, 6));
-  mgr.Finit();
-  EXPECT_THAT(log.Entries(), IsEmpty());
-  Open();
+  log.Clear();
   EXPECT_TRUE(mgr.SetServerTime(5, 6));
   EXPECT_THAT(log.Entries(), ElementsAre("QMRSSNewsSvcSetServerTime(5;6)"));
   mgr.Finit();
   log.Clear();
   mgr.Finit();
-  EXPECT_THAT(log.Entries(), IsEmpty());
+  EXPECT_THAT(log.Entries(), IsEmpty()) << "a second Finit calls nothing";
 }
 
 TEST_F(ManagerTest, TwoManagersShareOneLoggerThatWritesItsLineOnceAndEitherFinitDestroys) {
   mgr.Finit();  // no logger left over from another test
   const int before = fakes::ModuleLogLinesWith("CVRSSMgr::Init Log init");
   Open();
+  // Without a front end the settings dialog fails, and the log says why.
+  const int whyBefore = fakes::ModuleLogLinesWith("no modal front end");
+  EXPECT_FALSE(mgr.ShowRSSNewsSettingDlg(nullptr, "user"));
+  EXPECT_EQ(fakes::ModuleLogLinesWith("no modal front end"), whyBefore + 1);
   CRssNewsMgr second;
   ASSERT_TRUE(second.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user"));
   EXPECT_TRUE(VXRSS::ModuleLogExists());
   second.Finit();
   EXPECT_FALSE(VXRSS::ModuleLogExists());
   EXPECT_EQ(fakes::ModuleLogLinesWith("CVRSSMgr::Init Log init"), before + 1);
-}
-
-TEST_F(ManagerTest, WithoutAFrontEndTheSettingsDialogFailsAndTheLogSaysWhy) {
-  Open();
-  const std::string strWhy = "no modal front end";
-  const int before = fakes::ModuleLogLinesWith(strWhy);
-  EXPECT_FALSE(mgr.ShowRSSNewsSettingDlg(nullptr, "user"));
-  EXPECT_EQ(fakes::ModuleLogLinesWith(strWhy), before + 1);
 }

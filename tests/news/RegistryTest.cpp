@@ -2,6 +2,7 @@
 // covers: its queries now and then take every slot.)
 #include <gmock/gmock.h>
 
+#include "news/PendingChangeIndex.h"
 #include "tests/news/ManagerTestSupport.h"
 
 using ::testing::ElementsAre;
@@ -81,4 +82,19 @@ TEST_F(ManagerTest, ProviderBookingIsRecognisedCaseSensitivelyWhenNotifyingButNo
   log.Clear();
   mgr.RemoveNotify(&v2, "");
   EXPECT_THAT(log.Entries(), ElementsAre("UnbookProviderNews(A,B)"));
+}
+
+// A burst grows the pending-change index past its first table several times; every change must still be
+// found afterwards, or the same change would be delivered twice.
+TEST(PendingChangeIndexTest, FindsEveryChangeAfterGrowingAndNoneAfterClear) {
+  std::vector<NewsChange> changes;
+  CPendingChangeIndex index;
+  for (long day = 0; day < 300; ++day) {
+    changes.push_back(NewsChange{"P", day % 2 ? "2330" : "", day});
+    index.Add(changes, changes.size() - 1);
+  }
+  for (const NewsChange& change : changes) EXPECT_TRUE(index.Contains(change, changes)) << change.lDate;
+  EXPECT_FALSE(index.Contains(NewsChange{"P", "", 301}, changes));
+  index.Clear();
+  EXPECT_FALSE(index.Contains(changes.front(), changes));
 }

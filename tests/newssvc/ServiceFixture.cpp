@@ -63,19 +63,6 @@ void FeedFolder::WriteConfig(const std::string& extraCategory) const {
             extraCategory + "<Symbol id=\"2330\" words=\"TSMC\"/></RSSNewsService>");
 }
 
-void RecordingSink::OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) {
-  Record("provider " + strProviderID.str() + " " + std::to_string(lDate));
-}
-
-void RecordingSink::OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID,
-                                                    long lDate) {
-  Record("symbol " + strProviderID.str() + " " + strSymbolID.str() + " " + std::to_string(lDate));
-}
-
-void RecordingSink::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) {
-  Record("task " + strProviderID.str() + " " + std::to_string(nTaskID));
-}
-
 std::vector<std::string> RecordingSink::Events() const {
   std::lock_guard<std::mutex> lock(m_mtx);
   return m_events;

@@ -57,16 +57,20 @@ class FeedFolder {
 };
 
 // Records events as text: "provider A 20261205", "symbol A 2330 20261205", "task A 3", "category".
-class RecordingSink : public IWTRSSNewsSvcEvent {
+class RecordingSink final : public IWTRSSNewsSvcEvent {
  public:
-  virtual ~RecordingSink() = default;
-
   void OnCategoryChange() override { Record("category"); }
-  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override;
+  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override {
+    Record("provider " + strProviderID.str() + " " + std::to_string(lDate));
+  }
   void OnNewsContentChange(const CString&, long, long) override {}
-  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
+  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override {
+    Record("symbol " + strProviderID.str() + " " + strSymbolID.str() + " " + std::to_string(lDate));
+  }
   void OnSymbolNewsContentChange(const CString&, const CString&, long, long) override {}
-  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override;
+  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override {
+    Record("task " + strProviderID.str() + " " + std::to_string(nTaskID));
+  }
 
   // Runs inside every event, on the service's thread, after the event is recorded.
   std::function<void(const std::string&)> onEvent;

@@ -58,9 +58,7 @@ TEST(ServiceConfig, ZoneOffsets) {
   for (const auto& c : cases) {
     int offset = 0;
     EXPECT_EQ(newssvc::ParseZoneOffset(c.text, offset), c.valid) << c.text;
-    if (c.valid) {
-      EXPECT_EQ(offset, c.offset) << c.text;
-    }
+    EXPECT_EQ(c.valid ? offset : 0, c.offset) << c.text;
   }
 }
 

@@ -51,8 +51,6 @@ void FeedFolder::Write(const std::string& name, const std::string& bytes) const 
   fs::rename(temporary, target);
 }
 
-void FeedFolder::Remove(const std::string& name) const { fs::remove(Path() + "/" + name); }
-
 void FeedFolder::WriteConfig(const std::string& extraCategory) const {
   Write("RSSNewsSvc.xml",
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"

@@ -47,7 +47,7 @@ class FeedFolder {
   std::string Path() const { return m_dir.path().string(); }
   // Writes a file into the folder through a temporary file and a rename, as publishers replace feeds.
   void Write(const std::string& name, const std::string& bytes) const;
-  void Remove(const std::string& name) const;
+  void Remove(const std::string& name) const { std::filesystem::remove(Path() + "/" + name); }
   // A configuration with one category "Market" of providers A (a.xml), B (b.xml) and C (c.xml), a poll
   // every 50 ms, Taipei time, and the word "TSMC" tagging items with symbol 2330.
   void WriteConfig(const std::string& extraCategory = std::string()) const;

@@ -275,7 +275,7 @@ TEST_F(HttpFeedTest, LongCacheLifetimeDefersPollsUnlessMinPollSecondsAllowsSoone
 }
 
 // The HTTP charset reaches the reader (the rules between it, a byte order mark and the declaration are
-// HeaderRulesTest's), and the title the records in Big5.
+// FeedReaderTest's), and the title the records in Big5.
 TEST_F(HttpFeedTest, TheHttpCharsetReachesTheReader) {
   Connect("big5.xml");
   ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1; })) << State().lastError;

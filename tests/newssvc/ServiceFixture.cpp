@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <thread>
 
-#include "libs/newssvc/HeadlineRecord.h"
-
 namespace newssvc_test {
 
 namespace fs = std::filesystem;
@@ -103,19 +101,15 @@ void SessionTest::Stop() {
 }
 
 int SessionTest::CountHeadlines(const char* providerID) const {
-  std::vector<NewsHeadline> list;
-  if (m_session->GetTotalHeadline(providerID, list) != 0) return -1;
-  const int count = static_cast<int>(list.size());
-  newssvc::FreeHeadlines(list);
-  return count;
+  Headlines list;
+  return m_session->GetTotalHeadline(providerID, list) == 0 ? static_cast<int>(list.size()) : -1;
 }
 
 std::vector<std::string> SessionTest::Titles(const char* providerID, long date) const {
-  std::vector<NewsHeadline> list;
+  Headlines list;
   m_session->GetProviderHeadline_Date(providerID, date, list);
   std::vector<std::string> titles;
   for (const NewsHeadline& record : list) titles.push_back(newssvc::BlockTitle(record).str());
-  newssvc::FreeHeadlines(list);
   return titles;
 }
 

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/RssNewsSession.h"
 #include "libs/newssvc/archive/Sqlite.h"
 #include "tests/libs/TempDir.h"
@@ -38,6 +39,11 @@ std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& it
 
 // RSS items g<first> ... g<last> of one date, tagged 2330, descriptions of `bodyBytes` more bytes.
 std::string NumberedFeed(int first, int last, std::size_t bodyBytes = 0);
+
+// A list operation's records, whose heap blocks go when the list does.
+struct Headlines : std::vector<NewsHeadline> {
+  ~Headlines() { newssvc::FreeHeadlines(*this); }
+};
 
 // Polls `condition` until it holds; false after the time-out.
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -27,7 +27,7 @@ TEST_F(SessionTest, TitlesReachTheRecordBlockInBig5FromBig5AndUtf8FeedsAndStayWh
   m_folder.Write("c.xml", RssFeed("utf-8", {{"c1", kUtf8Title, "", {}}}));
   ASSERT_TRUE(Eventually([&] { return CountHeadlines("B") == 1 && CountHeadlines("C") == 1; }));
   for (const char* provider : {"B", "C"}) {
-    std::vector<NewsHeadline> list;
+    Headlines list;
     ASSERT_EQ(m_session->GetTotalHeadline(provider, list), 0);
     ASSERT_EQ(list.size(), 1u) << provider;
     EXPECT_EQ(newssvc::BlockTitle(list[0]).str(), kBig5Title) << provider;
@@ -35,7 +35,6 @@ TEST_F(SessionTest, TitlesReachTheRecordBlockInBig5FromBig5AndUtf8FeedsAndStayWh
     ASSERT_EQ(m_session->GetNewsContent(provider, list[0].lKey1, list[0].lKey2, content), 0);
     EXPECT_EQ(content.str(), "<a href='" + newssvc::BlockLink(list[0]).str() + "'>" + kBig5Title + "</a>body of " +
                                  (provider == std::string("B") ? "b1" : "c1"));
-    newssvc::FreeHeadlines(list);
   }
   m_folder.Remove("c.xml");  // c.xml was missing until now, and is again: its items stay
   SettleDown();
@@ -48,7 +47,7 @@ TEST_F(SessionTest, ListsAreNewestFirstInTheConfiguredZone) {
                                             {"new", "new", "2026-12-05T01:00:00Z", {}}}));
   m_session->UpdateProviderCache();
   ASSERT_TRUE(m_sink.WaitFor("provider B 20261205"));
-  std::vector<NewsHeadline> list;
+  Headlines list;
   ASSERT_EQ(m_session->GetTotalHeadline("B", list), 0);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_STREQ(list[0].szDate, "20261205");
@@ -92,14 +91,13 @@ TEST_F(SessionTest, SymbolNewsComesFromCategoriesAndConfiguredWords) {
                                             {"a4", "other", "Mon, 07 Dec 2026 10:00:00 +0800", {"2317"}}}));
   ASSERT_TRUE(m_sink.WaitFor("symbol A 2330 20261206"));
   ASSERT_TRUE(m_sink.WaitFor("symbol A 2330 20261207"));
-  std::vector<NewsHeadline> list;
+  Headlines list;
   ASSERT_EQ(m_session->GetSymbolHeadline("A", "2317,2330", list), 0);
   EXPECT_EQ(list.size(), 3u);
   newssvc::FreeHeadlines(list);
   ASSERT_EQ(m_session->GetSymbolHeadline_Date("A", "2330", 20261207, list), 0);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(newssvc::BlockTitle(list[0]), "TSMC beats");
-  newssvc::FreeHeadlines(list);
 }
 
 TEST_F(SessionTest, TotalHeadlineRequestsAreAnsweredOnceUnlessCancelled) {
@@ -146,10 +144,9 @@ TEST_F(SessionTest, TheSinkMayCallBackAndLogoutWaitsForARunningEvent) {
   std::atomic<int> fetched{-1};
   m_sink.onEvent = [&, released](const std::string& event) {
     if (event != "provider A 20261206") return;
-    std::vector<NewsHeadline> list;
+    Headlines list;
     m_session->GetProviderHeadline_Date("A", 20261206, list);  // back into the service, inside the event
     fetched = static_cast<int>(list.size());
-    newssvc::FreeHeadlines(list);
     inside.set_value();
     released.wait();
   };

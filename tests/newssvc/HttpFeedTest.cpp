@@ -96,11 +96,10 @@ std::vector<ReceivedRequest> HttpFeedTest::Received(const std::string& name) con
   for (std::string line; std::getline(lines, line);) {
     std::istringstream fields(line);
     ReceivedRequest request;
-    std::string field;
-    std::getline(fields, field, '\t');
-    request.atMs = std::stoll(field);
+    fields >> request.atMs;
+    fields.ignore();  // the tab after it
     std::getline(fields, request.path, '\t');
-    while (std::getline(fields, field, '\t')) {
+    for (std::string field; std::getline(fields, field, '\t');) {
       const std::size_t colon = field.find(": ");
       if (colon != std::string::npos) request.headers[field.substr(0, colon)] = field.substr(colon + 2);
     }

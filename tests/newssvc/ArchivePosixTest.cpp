@@ -52,11 +52,10 @@ class NoDacOverride {
   if (reported < 0 || !session.Open()) std::_Exit(1);
   RecordingSink sink;
   sink.onEvent = [&](const std::string&) {
-    std::vector<NewsHeadline> list;
+    Headlines list;
     session.GetTotalHeadline("A", list);
     std::string titles;
     for (std::size_t i = 0; i < list.size() && i < 30; ++i) titles += newssvc::BlockTitle(list[i]).str() + "\n";
-    newssvc::FreeHeadlines(list);
     if (::write(reported, titles.data(), titles.size()) < 0) std::_Exit(1);
   };
   session.Login(&sink);

@@ -27,7 +27,7 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
   EXPECT_EQ(Titles("A", 20261204), std::vector<std::string>{"older"});
   EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "first", "older"}));
 
-  std::vector<NewsHeadline> list;
+  Headlines list;
   ASSERT_EQ(m_session->GetSymbolHeadline_Date("A", "2330", 20261204, list), 0);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_STREQ(list[0].szReserved, "2330");
@@ -38,7 +38,6 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
   ASSERT_EQ(m_session->GetProviderHeadline_Date("A", 20261206, list), 0);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].lKey1, 3);  // numbered after the two items of the first session
-  newssvc::FreeHeadlines(list);
 
   // Every item of the feed was archived before: nothing to report after another restart.
   m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}, kA1}));

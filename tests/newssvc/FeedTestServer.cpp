@@ -13,7 +13,10 @@ FeedTestServer::FeedTestServer() {
     AnswerScenario(request, response);
   });
   m_server.Get(R"(/received/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
-    ListReceived(request, response);
+    std::string text;
+    std::lock_guard<std::mutex> lock(m_mtx);
+    for (const std::string& line : m_lines[request.matches[1].str()]) text += line + "\n";
+    response.set_content(text, "text/plain");
   });
   m_port = m_server.bind_to_any_port("127.0.0.1");
   // Bound already: connections wait in the backlog until the thread listens.
@@ -51,15 +54,6 @@ void FeedTestServer::AnswerScenario(const httplib::Request& request, httplib::Re
     m_lines[request.matches[1].str()].push_back(line);
   }
   newssvc_test::AnswerScenario(request.matches[2].str(), index, request, response, m_stopping);
-}
-
-void FeedTestServer::ListReceived(const httplib::Request& request, httplib::Response& response) {
-  std::string text;
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    for (const std::string& line : m_lines[request.matches[1].str()]) text += line + "\n";
-  }
-  response.set_content(text, "text/plain");
 }
 
 }  // namespace newssvc_test

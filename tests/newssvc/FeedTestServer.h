@@ -40,7 +40,6 @@ class FeedTestServer {
 
  private:
   void AnswerScenario(const httplib::Request& request, httplib::Response& response);
-  void ListReceived(const httplib::Request& request, httplib::Response& response);
 
   httplib::Server m_server;
   int m_port = 0;

@@ -1,4 +1,4 @@
-// Feeds fetched over HTTP from the scripted test server on 127.0.0.1 (TestServer.h), through a real
+// Feeds fetched over HTTP from the scripted test server on 127.0.0.1 (FeedTestServer.h), through a real
 // session: the manners the server sees (validators, compression, User-Agent, redirects, Retry-After,
 // back-off, cache lifetimes), the bounds that refuse hostile answers, the character set rules, and what the
 // service then holds and reports. The server's scenarios are in FeedScenarios.cpp, named by file.
@@ -15,9 +15,15 @@
 #include "libs/newssvc/http/HttpClient.h"
 #include "port/Path.h"
 #include "tests/newssvc/ServiceFixture.h"
-#include "tests/newssvc/TestServer.h"
 
 namespace newssvc_test {
+
+// The HTTP test server (FeedTestServer.h) as the fetch tests find it: in the test's own process where the build
+// has cpp-httplib (TestServerInProcess.cpp); otherwise (the Windows build under Wine) a process of its own that
+// the ctest fixture started and whose URL it wrote to a file (TestServerFixture.cpp). Its base URL, empty when
+// there is none.
+std::string LaunchTestServer(std::shared_ptr<void>& inProcess);
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -90,11 +96,10 @@ std::vector<ReceivedRequest> HttpFeedTest::Received(const std::string& name) con
   for (std::string line; std::getline(lines, line);) {
     std::istringstream fields(line);
     ReceivedRequest request;
-    std::string field;
-    std::getline(fields, field, '\t');
-    request.atMs = std::stoll(field);
+    fields >> request.atMs;
+    fields.ignore();  // the tab after it
     std::getline(fields, request.path, '\t');
-    while (std::getline(fields, field, '\t')) {
+    for (std::string field; std::getline(fields, field, '\t');) {
       const std::size_t colon = field.find(": ");
       if (colon != std::string::npos) request.headers[field.substr(0, colon)] = field.substr(colon + 2);
     }
@@ -269,7 +274,7 @@ TEST_F(HttpFeedTest, LongCacheLifetimeDefersPollsUnlessMinPollSecondsAllowsSoone
 }
 
 // The HTTP charset reaches the reader (the rules between it, a byte order mark and the declaration are
-// HeaderRulesTest's), and the title the records in Big5.
+// FeedReaderTest's), and the title the records in Big5.
 TEST_F(HttpFeedTest, TheHttpCharsetReachesTheReader) {
   Connect("big5.xml");
   ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1; })) << State().lastError;

@@ -1,6 +1,8 @@
-// The service's configuration file: any encoding, listing order, poll interval, zone and symbol words.
+// The service's configuration file: any encoding, listing order, poll interval, zone and symbol words; and
+// OPML feed lists, read into category groups beside the configuration's own and written back out.
 #include <gtest/gtest.h>
 
+#include "libs/newssvc/OpmlFeedList.h"
 #include "libs/newssvc/ServiceConfig.h"
 #include "tests/newssvc/ServiceFixture.h"
 
@@ -8,6 +10,10 @@ namespace newssvc_test {
 namespace {
 
 using newssvc::ServiceConfig;
+
+bool Load(const FeedFolder& folder, const char* name, ServiceConfig& config) {
+  return ServiceConfig::Load((folder.Path() + "/" + name).c_str(), config);
+}
 
 TEST(ServiceConfig, ReadsABig5FileInListingOrderAndRefusesOtherFiles) {
   FeedFolder folder;
@@ -20,7 +26,7 @@ TEST(ServiceConfig, ReadsABig5FileInListingOrderAndRefusesOtherFiles) {
                "<Category name=\"\xB0\xEA\xBB\xDA\"/>"
                "<Symbol id=\"2330\" words=\"\xA5\x78\xBF\x6E\xB9\x71,TSMC\"/></RSSNewsService>");
   ServiceConfig config;
-  ASSERT_TRUE(ServiceConfig::Load((folder.Path() + "/svc.xml").c_str(), config));
+  ASSERT_TRUE(Load(folder, "svc.xml", config));
   ASSERT_EQ(config.groups.size(), 2u);
   EXPECT_EQ(config.groups[0].name.str(), "\xA5\x78\xAA\xD1");
   ASSERT_EQ(config.groups[0].providers.size(), 2u);  // a provider without an ID is left out
@@ -34,8 +40,8 @@ TEST(ServiceConfig, ReadsABig5FileInListingOrderAndRefusesOtherFiles) {
 
   // Not a service configuration, or no file at all.
   folder.Write("other.xml", "<?xml version=\"1.0\"?><RSSNews RSSNewsItems=\"A\"/>");
-  EXPECT_FALSE(ServiceConfig::Load((folder.Path() + "/other.xml").c_str(), config));
-  EXPECT_FALSE(ServiceConfig::Load((folder.Path() + "/missing.xml").c_str(), config));
+  EXPECT_FALSE(Load(folder, "other.xml", config));
+  EXPECT_FALSE(Load(folder, "missing.xml", config));
 }
 
 TEST(ServiceConfig, ZoneOffsets) {
@@ -52,10 +58,54 @@ TEST(ServiceConfig, ZoneOffsets) {
   for (const auto& c : cases) {
     int offset = 0;
     EXPECT_EQ(newssvc::ParseZoneOffset(c.text, offset), c.valid) << c.text;
-    if (c.valid) {
-      EXPECT_EQ(offset, c.offset) << c.text;
-    }
+    EXPECT_EQ(c.valid ? offset : 0, c.offset) << c.text;
   }
+}
+
+TEST(OpmlFeedList, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackTheSame) {
+  FeedFolder folder;
+  folder.Write(
+      "feeds.opml",
+      "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>"
+      "<outline text=\"Markets\"><outline text=\"Nested\">"
+      "<outline text=\"CNA &amp; more\" xmlUrl=\"https://a.example/cna.xml\" providerId=\"CNA\" minPollSeconds=\"60\"/>"
+      "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\"/></outline>"
+      "<outline text=\"Loose\" xmlUrl=\"https://b.example/x.xml\"/></body></opml>");
+  folder.Write("RSSNewsSvc.xml",
+               "<RSSNewsService opml=\"feeds.opml\"><Category name=\"Own\">"
+               "<Provider id=\"F\" name=\"F\" source=\"f.xml\"/></Category></RSSNewsService>");
+  ServiceConfig config;
+  ASSERT_TRUE(Load(folder, "RSSNewsSvc.xml", config));
+  ASSERT_EQ(config.groups.size(), 3u);
+  EXPECT_EQ(config.groups[0].name, "Own");
+  EXPECT_EQ(config.groups[1].name, "Markets");
+  EXPECT_EQ(config.groups[2].name, "Feeds");
+  ASSERT_EQ(config.groups[1].providers.size(), 2u);
+  const newssvc::ProviderConfig& cna = config.groups[1].providers[0];
+  EXPECT_EQ(cna.id, "CNA");
+  EXPECT_EQ(cna.name, "CNA & more");
+  EXPECT_EQ(cna.source, "https://a.example/cna.xml");
+  EXPECT_EQ(cna.minPollSeconds, 60);
+  const CString derived = config.groups[1].providers[1].id;
+  EXPECT_EQ(config.groups[1].providers[1].name, "Derived");
+  EXPECT_EQ(derived, newssvc::ProviderIdForUrl("https://a.example/d.xml"));
+  EXPECT_NE(derived, config.groups[2].providers[0].id);
+  EXPECT_EQ(derived.Find(','), -1);
+
+  folder.Write("exported.opml", newssvc::ExportOpml(config, "vxRSS"));
+  folder.Write("again.xml", "<RSSNewsService opml=\"exported.opml\"/>");
+  ServiceConfig again;
+  ASSERT_TRUE(Load(folder, "again.xml", again));
+  EXPECT_TRUE(again.SameCategories(config));
+  EXPECT_EQ(again.groups[1].providers[0].minPollSeconds, 60);
+}
+
+TEST(OpmlFeedList, AnUnreadableListLeavesTheOwnGroups) {
+  FeedFolder folder;
+  folder.Write("RSSNewsSvc.xml", "<RSSNewsService opml=\"missing.opml\"><Category name=\"Own\"/></RSSNewsService>");
+  ServiceConfig config;
+  ASSERT_TRUE(Load(folder, "RSSNewsSvc.xml", config));
+  EXPECT_EQ(config.groups.size(), 1u);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <thread>
 
-#include "libs/newssvc/HeadlineRecord.h"
-
 namespace newssvc_test {
 
 namespace fs = std::filesystem;
@@ -51,8 +49,6 @@ void FeedFolder::Write(const std::string& name, const std::string& bytes) const 
   fs::rename(temporary, target);
 }
 
-void FeedFolder::Remove(const std::string& name) const { fs::remove(Path() + "/" + name); }
-
 void FeedFolder::WriteConfig(const std::string& extraCategory) const {
   Write("RSSNewsSvc.xml",
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -61,19 +57,6 @@ void FeedFolder::WriteConfig(const std::string& extraCategory) const {
         "<Provider id=\"B\" name=\"Beta\" source=\"b.xml\"/><Provider id=\"C\" name=\"Gamma\" source=\"c.xml\"/>"
         "</Category>" +
             extraCategory + "<Symbol id=\"2330\" words=\"TSMC\"/></RSSNewsService>");
-}
-
-void RecordingSink::OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) {
-  Record("provider " + strProviderID.str() + " " + std::to_string(lDate));
-}
-
-void RecordingSink::OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID,
-                                                    long lDate) {
-  Record("symbol " + strProviderID.str() + " " + strSymbolID.str() + " " + std::to_string(lDate));
-}
-
-void RecordingSink::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) {
-  Record("task " + strProviderID.str() + " " + std::to_string(nTaskID));
 }
 
 std::vector<std::string> RecordingSink::Events() const {
@@ -118,19 +101,15 @@ void SessionTest::Stop() {
 }
 
 int SessionTest::CountHeadlines(const char* providerID) const {
-  std::vector<NewsHeadline> list;
-  if (m_session->GetTotalHeadline(providerID, list) != 0) return -1;
-  const int count = static_cast<int>(list.size());
-  newssvc::FreeHeadlines(list);
-  return count;
+  Headlines list;
+  return m_session->GetTotalHeadline(providerID, list) == 0 ? static_cast<int>(list.size()) : -1;
 }
 
 std::vector<std::string> SessionTest::Titles(const char* providerID, long date) const {
-  std::vector<NewsHeadline> list;
+  Headlines list;
   m_session->GetProviderHeadline_Date(providerID, date, list);
   std::vector<std::string> titles;
   for (const NewsHeadline& record : list) titles.push_back(newssvc::BlockTitle(record).str());
-  newssvc::FreeHeadlines(list);
   return titles;
 }
 

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/RssNewsSession.h"
 #include "libs/newssvc/archive/Sqlite.h"
 #include "tests/libs/TempDir.h"
@@ -39,6 +40,11 @@ std::string RssFeed(const std::string& encoding, const std::vector<TestItem>& it
 // RSS items g<first> ... g<last> of one date, tagged 2330, descriptions of `bodyBytes` more bytes.
 std::string NumberedFeed(int first, int last, std::size_t bodyBytes = 0);
 
+// A list operation's records, whose heap blocks go when the list does.
+struct Headlines : std::vector<NewsHeadline> {
+  ~Headlines() { newssvc::FreeHeadlines(*this); }
+};
+
 // Polls `condition` until it holds; false after the time-out.
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
@@ -47,7 +53,7 @@ class FeedFolder {
   std::string Path() const { return m_dir.path().string(); }
   // Writes a file into the folder through a temporary file and a rename, as publishers replace feeds.
   void Write(const std::string& name, const std::string& bytes) const;
-  void Remove(const std::string& name) const;
+  void Remove(const std::string& name) const { std::filesystem::remove(Path() + "/" + name); }
   // A configuration with one category "Market" of providers A (a.xml), B (b.xml) and C (c.xml), a poll
   // every 50 ms, Taipei time, and the word "TSMC" tagging items with symbol 2330.
   void WriteConfig(const std::string& extraCategory = std::string()) const;
@@ -57,16 +63,20 @@ class FeedFolder {
 };
 
 // Records events as text: "provider A 20261205", "symbol A 2330 20261205", "task A 3", "category".
-class RecordingSink : public IWTRSSNewsSvcEvent {
+class RecordingSink final : public IWTRSSNewsSvcEvent {
  public:
-  virtual ~RecordingSink() = default;
-
   void OnCategoryChange() override { Record("category"); }
-  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override;
+  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override {
+    Record("provider " + strProviderID.str() + " " + std::to_string(lDate));
+  }
   void OnNewsContentChange(const CString&, long, long) override {}
-  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
+  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override {
+    Record("symbol " + strProviderID.str() + " " + strSymbolID.str() + " " + std::to_string(lDate));
+  }
   void OnSymbolNewsContentChange(const CString&, const CString&, long, long) override {}
-  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override;
+  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override {
+    Record("task " + strProviderID.str() + " " + std::to_string(nTaskID));
+  }
 
   // Runs inside every event, on the service's thread, after the event is recorded.
   std::function<void(const std::string&)> onEvent;

@@ -1,13 +1,17 @@
 // The session over real files: text conversion into the records, change reports, bookings, tasks,
-// categories, missing feeds and the sink's threading rules.
+// categories, missing feeds, the sink's threading rules, and feeds that are broken or built to hurt (each is
+// skipped, the items read before stay, and the next good version of the feed is reported).
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <thread>
 
+#include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
+#include "libs/vxutil/XMLHelper.h"
 #include "tests/newssvc/ServiceFixture.h"
 
 namespace newssvc_test {
@@ -23,7 +27,7 @@ TEST_F(SessionTest, TitlesReachTheRecordBlockInBig5FromBig5AndUtf8FeedsAndStayWh
   m_folder.Write("c.xml", RssFeed("utf-8", {{"c1", kUtf8Title, "", {}}}));
   ASSERT_TRUE(Eventually([&] { return CountHeadlines("B") == 1 && CountHeadlines("C") == 1; }));
   for (const char* provider : {"B", "C"}) {
-    std::vector<NewsHeadline> list;
+    Headlines list;
     ASSERT_EQ(m_session->GetTotalHeadline(provider, list), 0);
     ASSERT_EQ(list.size(), 1u) << provider;
     EXPECT_EQ(newssvc::BlockTitle(list[0]).str(), kBig5Title) << provider;
@@ -31,7 +35,6 @@ TEST_F(SessionTest, TitlesReachTheRecordBlockInBig5FromBig5AndUtf8FeedsAndStayWh
     ASSERT_EQ(m_session->GetNewsContent(provider, list[0].lKey1, list[0].lKey2, content), 0);
     EXPECT_EQ(content.str(), "<a href='" + newssvc::BlockLink(list[0]).str() + "'>" + kBig5Title + "</a>body of " +
                                  (provider == std::string("B") ? "b1" : "c1"));
-    newssvc::FreeHeadlines(list);
   }
   m_folder.Remove("c.xml");  // c.xml was missing until now, and is again: its items stay
   SettleDown();
@@ -44,7 +47,7 @@ TEST_F(SessionTest, ListsAreNewestFirstInTheConfiguredZone) {
                                             {"new", "new", "2026-12-05T01:00:00Z", {}}}));
   m_session->UpdateProviderCache();
   ASSERT_TRUE(m_sink.WaitFor("provider B 20261205"));
-  std::vector<NewsHeadline> list;
+  Headlines list;
   ASSERT_EQ(m_session->GetTotalHeadline("B", list), 0);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_STREQ(list[0].szDate, "20261205");
@@ -88,14 +91,13 @@ TEST_F(SessionTest, SymbolNewsComesFromCategoriesAndConfiguredWords) {
                                             {"a4", "other", "Mon, 07 Dec 2026 10:00:00 +0800", {"2317"}}}));
   ASSERT_TRUE(m_sink.WaitFor("symbol A 2330 20261206"));
   ASSERT_TRUE(m_sink.WaitFor("symbol A 2330 20261207"));
-  std::vector<NewsHeadline> list;
+  Headlines list;
   ASSERT_EQ(m_session->GetSymbolHeadline("A", "2317,2330", list), 0);
   EXPECT_EQ(list.size(), 3u);
   newssvc::FreeHeadlines(list);
   ASSERT_EQ(m_session->GetSymbolHeadline_Date("A", "2330", 20261207, list), 0);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(newssvc::BlockTitle(list[0]), "TSMC beats");
-  newssvc::FreeHeadlines(list);
 }
 
 TEST_F(SessionTest, TotalHeadlineRequestsAreAnsweredOnceUnlessCancelled) {
@@ -142,10 +144,9 @@ TEST_F(SessionTest, TheSinkMayCallBackAndLogoutWaitsForARunningEvent) {
   std::atomic<int> fetched{-1};
   m_sink.onEvent = [&, released](const std::string& event) {
     if (event != "provider A 20261206") return;
-    std::vector<NewsHeadline> list;
+    Headlines list;
     m_session->GetProviderHeadline_Date("A", 20261206, list);  // back into the service, inside the event
     fetched = static_cast<int>(list.size());
-    newssvc::FreeHeadlines(list);
     inside.set_value();
     released.wait();
   };
@@ -189,6 +190,68 @@ TEST(SessionLibrary, TheFactoryNeedsAConfigurationAndCacheUpdatesAlwaysReport) {
   QMReleaseWTRSSNewsSvc(&session);
   EXPECT_EQ(session, nullptr);
   QMRSSNewsSvc_UpdateProviderCache();  // no session left: nothing to reach
+}
+
+struct HostileCase {
+  const char* name;
+  std::string (*make)();
+};
+
+std::string EntityBomb() {
+  std::string doc = "<?xml version=\"1.0\"?>\n<!DOCTYPE rss [<!ENTITY a \"aaaaaaaaaa\">";
+  for (char c = 'b'; c <= 'k'; ++c) {  // each entity ten of the one before: 10^10 bytes in the end
+    std::string value;
+    for (int i = 0; i < 10; ++i) value += std::string("&") + static_cast<char>(c - 1) + ";";
+    doc += std::string("<!ENTITY ") + c + " \"" + value + "\">";
+  }
+  return doc + "]>\n<rss version=\"2.0\"><channel><item><title>&k;</title><guid>bomb</guid></item></channel></rss>";
+}
+
+// Cut off before its first item: nothing in it can be read, so it is no newer version of the feed.
+std::string Truncated() {
+  const std::string whole = RssFeed("utf-8", {{"t1", "cut short", "", {}}});
+  return whole.substr(0, whole.find("<item>"));
+}
+
+std::string Oversized() { return RssFeed("utf-8", {{"big", std::string(CXMLHelper::kMaxFileSize, 'x'), "", {}}}); }
+
+class HostileFeed : public SessionTest, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileFeed, IsSkippedWithTheLastGoodItemsKept) {
+  m_session->BookProviderNews("A");
+  m_folder.Write("a.xml", GetParam().make());
+  SettleDown();
+  EXPECT_EQ(CountHeadlines("A"), 1);
+  EXPECT_TRUE(m_sink.Events().empty());
+
+  const auto start = std::chrono::steady_clock::now();
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, {"a2", "next", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
+  EXPECT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(CountHeadlines("A"), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Feeds, HostileFeed,
+                         ::testing::Values(HostileCase{"EntityBomb", EntityBomb}, HostileCase{"Truncated", Truncated},
+                                           HostileCase{"Oversized", Oversized}),
+                         [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+// What the catalog logs of a feed it repaired, and of one it could not read.
+TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
+  FeedFolder folder;
+  folder.WriteConfig();
+  folder.Write("a.xml", RssFeed("utf-8", {{"a1", "A & B", "", {}}}));
+  folder.Write("b.xml", "<rss><channel><title>nothing</title></rss>");
+  newssvc::CFeedCatalog catalog(CString((folder.Path() + "/RSSNewsSvc.xml").c_str()), CString(folder.Path().c_str()));
+  std::vector<std::string> lines;
+  catalog.SetLog([&](const std::string& line) { lines.push_back(line); });
+  ASSERT_TRUE(catalog.LoadConfig());
+  const newssvc::PollResult result = catalog.Poll(true, 0);
+  ASSERT_EQ(result.changes.size(), 1u);
+  EXPECT_EQ(result.changes[0].providerID, "A");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("a.xml is ill-formed"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("b.xml cannot be read"), std::string::npos) << lines[1];
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The HTTP test server that the ctest fixture started as a process of its own.
 #include <cstdlib>
 #include <fstream>
-
-#include "tests/newssvc/TestServer.h"
+#include <memory>
+#include <string>
 
 namespace newssvc_test {
 

@@ -1,6 +1,5 @@
 // The HTTP test server in the test's own process.
 #include "tests/newssvc/FeedTestServer.h"
-#include "tests/newssvc/TestServer.h"
 
 namespace newssvc_test {
 

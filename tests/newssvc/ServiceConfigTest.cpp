@@ -18,20 +18,26 @@ bool Load(const FeedFolder& folder, const char* name, ServiceConfig& config) {
 TEST(ServiceConfig, ReadsABig5FileInListingOrderAndRefusesOtherFiles) {
   FeedFolder folder;
   // Group 台股 with providers 2 and 1 (in that order), then group 國際; words 台積電 for symbol 2330.
-  folder.Write("svc.xml",
-               "<?xml version=\"1.0\" encoding=\"big5\"?>\n"
-               "<RSSNewsService pollMilliseconds=\"5\" timeZone=\"UTC-05:00\">"
-               "<Category name=\"\xA5\x78\xAA\xD1\"><Provider id=\"P2\" name=\"\xB3\x5C\" source=\"b.xml\"/>"
-               "<Provider id=\"P1\" name=\"one\" source=\"/abs/a.xml\"/><Provider name=\"no id\"/></Category>"
-               "<Category name=\"\xB0\xEA\xBB\xDA\"/>"
-               "<Symbol id=\"2330\" words=\"\xA5\x78\xBF\x6E\xB9\x71,TSMC\"/></RSSNewsService>");
+  folder.Write(
+      "svc.xml",
+      "<?xml version=\"1.0\" encoding=\"big5\"?>\n"
+      "<RSSNewsService pollMilliseconds=\"5\" timeZone=\"UTC-05:00\" archiveFolder=\"\xA5\x78\" logFetches=\"1\">"
+      "<Category name=\"\xA5\x78\xAA\xD1\"><Provider id=\"P2\" name=\"\xB3\x5C\" source=\"b.xml\"/>"
+      "<Provider id=\"P1\" name=\"one\" source=\"/abs/a.xml\" minPollSeconds=\"90000\"/>"
+      "<Provider name=\"no id\"/></Category>"
+      "<Category name=\"\xB0\xEA\xBB\xDA\"/>"
+      "<Symbol id=\"2330\" words=\"\xA5\x78\xBF\x6E\xB9\x71,TSMC\"/></RSSNewsService>");
   ServiceConfig config;
   ASSERT_TRUE(Load(folder, "svc.xml", config));
   ASSERT_EQ(config.groups.size(), 2u);
   EXPECT_EQ(config.groups[0].name.str(), "\xA5\x78\xAA\xD1");
   ASSERT_EQ(config.groups[0].providers.size(), 2u);  // a provider without an ID is left out
   EXPECT_EQ(config.groups[0].providers[0].id, "P2");
-  EXPECT_EQ(config.groups[0].providers[0].name.str(), "\xB3\x5C");          // trail byte 0x5C survives
+  EXPECT_EQ(config.groups[0].providers[0].name.str(), "\xB3\x5C");  // trail byte 0x5C survives
+  EXPECT_EQ(config.groups[0].providers[0].minPollSeconds, -1);      // not given
+  EXPECT_EQ(config.groups[0].providers[1].minPollSeconds, 86400);   // at most a day
+  EXPECT_EQ(config.archiveFolder.str(), "\xA5\x78");
+  EXPECT_TRUE(config.logFetches);
   EXPECT_EQ(config.pollMilliseconds, ServiceConfig::kMinPollMilliseconds);  // 5 ms is raised to the minimum
   EXPECT_EQ(config.zoneOffsetSeconds, -5 * 3600);
   ASSERT_EQ(config.symbolWords.size(), 1u);
@@ -100,12 +106,16 @@ TEST(OpmlFeedList, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackT
   EXPECT_EQ(again.groups[1].providers[0].minPollSeconds, 60);
 }
 
-TEST(OpmlFeedList, AnUnreadableListLeavesTheOwnGroups) {
+TEST(OpmlFeedList, AMissingListOrOneThatIsNotOpmlLeavesTheOwnGroups) {
   FeedFolder folder;
-  folder.Write("RSSNewsSvc.xml", "<RSSNewsService opml=\"missing.opml\"><Category name=\"Own\"/></RSSNewsService>");
-  ServiceConfig config;
-  ASSERT_TRUE(Load(folder, "RSSNewsSvc.xml", config));
-  EXPECT_EQ(config.groups.size(), 1u);
+  folder.Write("rss.opml",
+               "<?xml version=\"1.0\"?><rss><body><outline text=\"G\"><outline xmlUrl=\"x\"/></outline></body></rss>");
+  for (const std::string list : {"missing.opml", "rss.opml"}) {
+    folder.Write("RSSNewsSvc.xml", "<RSSNewsService opml=\"" + list + "\"><Category name=\"Own\"/></RSSNewsService>");
+    ServiceConfig config;
+    ASSERT_TRUE(Load(folder, "RSSNewsSvc.xml", config));
+    EXPECT_EQ(config.groups.size(), 1u) << list;
+  }
 }
 
 }  // namespace

@@ -7,9 +7,8 @@
 // windows.h first: gdiplus.h relies on its types.
 #include <gdiplus.h>
 
+#include <filesystem>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "libs/vxcommon/VxCommon.h"
 #include "news/ModuleLog.h"
@@ -19,15 +18,8 @@
 #include "ui/RSSNewsSettingDlg.h"
 #include "ui/win32/Win32FrontEnd.h"
 
+namespace win32test {
 namespace {
-
-using win32test::ClickBox;
-using win32test::ClickLabel;
-using win32test::ExpectTree;
-using win32test::Lines;
-using win32test::Press;
-using win32test::PressSpace;
-using win32test::Step;
 
 const std::string kOldSettings = SettingsXml("b1,a2,a1");
 const Lines kOpened{"- [x] Alpha",        "      [x] alpha one", "      [x] alpha two", "- [~] Beta",
@@ -50,24 +42,18 @@ std::size_t SaveScreenshot(HWND hWnd, const wchar_t* path) {
   const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   const HGDIOBJ previous = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  std::set<COLORREF> colours;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) colours.insert(GetPixel(memory, x, y));
+  }
   SelectObject(memory, previous);
-  std::set<Gdiplus::ARGB> colours;
   Gdiplus::GdiplusStartupInput input;
   ULONG_PTR token = 0;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
-    {
-      Gdiplus::Bitmap image(bitmap, nullptr);
-      Gdiplus::Color colour;
-      for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-          image.GetPixel(x, y, &colour);
-          colours.insert(colour.GetValue());
-        }
-      }
-      if (image.Save(path, &kPngEncoder, nullptr) != Gdiplus::Ok) colours.clear();
-    }
-    Gdiplus::GdiplusShutdown(token);
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok ||
+      Gdiplus::Bitmap(bitmap, nullptr).Save(path, &kPngEncoder, nullptr) != Gdiplus::Ok) {
+    colours.clear();
   }
+  if (token != 0) Gdiplus::GdiplusShutdown(token);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
@@ -77,7 +63,7 @@ std::size_t SaveScreenshot(HWND hWnd, const wchar_t* path) {
 // The 13-pixel high strip left of an item's label, with its box, as the display shows it: two boxes compare
 // by look.
 std::vector<COLORREF> BoxPixels(HWND hTree, HTREEITEM hItem) {
-  const RECT label = win32test::LabelRect(hTree, hItem);
+  const RECT label = LabelRect(hTree, hItem);
   POINT start{label.left - 20, (label.top + label.bottom) / 2 - 6};
   MapWindowPoints(hTree, nullptr, &start, 1);
   const HDC screen = GetDC(nullptr);
@@ -91,7 +77,7 @@ std::vector<COLORREF> BoxPixels(HWND hTree, HTREEITEM hItem) {
 
 // A copy of this program in `folder`, loaded as data, whose bitmap nBitmapID (under both languages) is four
 // bytes that no image can be made of: the dialog's template is there, that bitmap cannot be loaded.
-win32test::Module ResourcesWithBrokenBitmap(const std::filesystem::path& folder, WORD nBitmapID) {
+Module ResourcesWithBrokenBitmap(const std::filesystem::path& folder, WORD nBitmapID) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::filesystem::path copy = folder / "resources.exe";
@@ -102,7 +88,7 @@ win32test::Module ResourcesWithBrokenBitmap(const std::filesystem::path& folder,
     UpdateResourceW(hUpdate, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(nBitmapID), language, broken, sizeof broken);
   }
   EndUpdateResourceW(hUpdate, FALSE);
-  return win32test::Module(LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  return Module(LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
 }
 
 class Win32SettingDlgTest : public ::testing::Test {
@@ -121,7 +107,7 @@ class Win32SettingDlgTest : public ::testing::Test {
     dlg.SetSettingFolder(CString(dir.path().string()));
     EXPECT_TRUE(dlg.LoadCategories(&svc));
     const CModalFrontEndScope scope(shownBy != nullptr ? *shownBy : frontEnd);
-    return win32test::RunWithUser([this] { return vxDoModal(&dlg, 0, 1, 0); }, std::move(steps));
+    return RunWithUser([this] { return vxDoModal(&dlg, 0, 1, 0); }, std::move(steps));
   }
 
   TempDir dir;
@@ -172,7 +158,7 @@ TEST_F(Win32SettingDlgTest, LabelClicksSelectAndSpaceBoxClicksAndDoubleClicksTog
 TEST_F(Win32SettingDlgTest, WithoutItsCheckBoxImagesTheDialogIsNotShownLogsWhyAndSavesNothing) {
   // Drawing its own two-state boxes, the tree would lose the stored selection, and OK would save it empty.
   const TempDir copyFolder;
-  const win32test::Module resources = ResourcesWithBrokenBitmap(copyFolder.path(), 26306);
+  const Module resources = ResourcesWithBrokenBitmap(copyFolder.path(), 26306);
   ASSERT_NE(resources, nullptr);
   vxwin32::CWin32FrontEnd withoutStateImages(resources.get());
   const TempDir logFolder;
@@ -194,7 +180,7 @@ TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStat
   const Step capture = [&](HWND hDialog) {
     if (groupBoxes.size() == 3) return;
     SetWindowPos(hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);  // over whatever else is shown
-    const HWND hTree = win32test::TreeOf(hDialog);
+    const HWND hTree = TreeOf(hDialog);
     groupBoxes.clear();
     for (HTREEITEM hGroup = TreeView_GetRoot(hTree); hGroup; hGroup = TreeView_GetNextSibling(hTree, hGroup)) {
       groupBoxes.insert(BoxPixels(hTree, hGroup));
@@ -208,3 +194,4 @@ TEST_F(Win32SettingDlgTest, ScreenshotShowsTheChineseDialogWithAllThreeCheckStat
 }
 
 }  // namespace
+}  // namespace win32test

@@ -7,6 +7,7 @@
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"
 #include "tests/fakes/ModuleLogLines.h"
+#include "tests/libs/TempDir.h"
 #include "tests/news/ManagerTestSupport.h"
 
 using ::testing::ElementsAre;
@@ -29,19 +30,18 @@ TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlaces) {
 }
 
 TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheDataFolder) {
-  const std::filesystem::path root = std::filesystem::temp_directory_path() / "vxrss_session_test";
-  std::filesystem::create_directories(root / "Data");
+  const TempDir root;
+  const CString strData = port::JoinPath(root.path().string().c_str(), "Data");
+  std::filesystem::create_directories(strData.str());
   CRSSNewsDataMgr writer;
-  writer.InitFolderPath(port::JoinPath(root.string().c_str(), "Data"));
+  writer.InitFolderPath(strData);
   writer.SetRSSNewsSels({"11", "12"});
   ASSERT_EQ(writer.Save(), 1);
 
-  ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, root.string().c_str()));
+  ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, root.path().string().c_str()));
   EXPECT_EQ(mgr.GetProviderIDs(), "11,12");
   EXPECT_TRUE(VXRSS::GetRSSNewsDataMgr().GetAuthorizedExch());
-  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(),
-            port::JoinPath(port::JoinPath(root.string().c_str(), "Data"), "RSSNewsSetting.xml"));
-  std::filesystem::remove_all(root);
+  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(), writer.GetFilePath());
 }
 
 TEST_F(ManagerTest, RefusedConnectionOrFailedFactoryFailsInitAndWithoutSessionNothingReachesTheService) {
@@ -74,11 +74,10 @@ TEST_F(ManagerTest, SecondInitClosesTheFirstSessionCompletelyFirstAndFinitTwiceC
   mgr.AddNotify(&v1, "2330", 1);
   log.Clear();
   ASSERT_TRUE(mgr.Init("g1", "g2", "root", "s1", "s2", "s3", false, "user"));
-  const std::vector<std::string> entries = log.Entries();
-  ASSERT_GE(entries.size(), 4u);
-  EXPECT_THAT(std::vector<std::string>(entries.begin(), entries.begin() + 4),
-              ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()",
-                          "QMGetWTRSSNewsSvc(g1;g2;" + port::JoinPath("root", "Config").str() + ")"));
+  std::vector<std::string> entries = log.Entries();
+  entries.resize(4);
+  EXPECT_THAT(entries, ElementsAre("Logout()", "Disconnect()", "QMReleaseWTRSSNewsSvc()",
+                                   "QMGetWTRSSNewsSvc(g1;g2;" + port::JoinPath("root", "Config").str() + ")"));
   EXPECT_EQ(CRssNewsMgrTestAccess::Bookings(mgr), 0u);
   std::vector<NewsHeadline> out;
   EXPECT_FALSE(mgr.GetNewsHeadline(&v1, out)) << "the first session's views are gone";

@@ -1,6 +1,6 @@
 // The threading guarantees: no lock held across calls out, RemoveNotify's waiting rules, the worker, and
 // stress runs that the sanitizer builds check for races and use after free.
-#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <map>
@@ -27,16 +27,13 @@ TEST_F(ManagerTest, RemoveNotifyWaitsForTheViewsCallOnAnotherThread) {
   });
   svc.FireFromThread([](IWTRSSNewsSvcEvent& sink) { sink.OnNewsContentChange("11", 1, 1); });
   inside.WaitFor(60s);
-  std::atomic<bool> bRemoved{false};
-  std::thread remover([&] {
+  std::future<void> removed = std::async(std::launch::async, [&] {
     mgr.RemoveNotify(&v1, "");
     EXPECT_TRUE(bCallEnded) << "RemoveNotify returned while the view's call was running";
-    bRemoved = true;
   });
-  std::this_thread::sleep_for(200ms);
-  EXPECT_FALSE(bRemoved);
+  EXPECT_EQ(removed.wait_for(200ms), std::future_status::timeout);
   release.Set();
-  RunBounded("the remover", std::chrono::seconds(10), [&] { remover.join(); });
+  RunBounded("the remover", std::chrono::seconds(10), [&] { removed.get(); });
   svc.JoinThreads();
 }
 
@@ -128,19 +125,18 @@ TEST_F(ManagerTest, RemovalAfterAThrowingTaskAnswerDoesNotWaitForTheViewsWorkerC
 // arriving: a worker left running would deliver the last change below.
 TEST_F(ManagerTest, WorkerDeliversOnItsOwnThreadAndEveryWorkerEndsPromptlyAtFinit) {
   Open("11,12", false);
-  std::atomic<bool> bReconnected{false};
+  std::atomic<bool> bReconnecting{false};
+  CStopEvent reconnected;
   std::thread::id deliveredOn;
   v1.SetHook([&](const std::string& entry) {
-    if (entry.find("OnProviderHeadlineChange") == std::string::npos || bReconnected) return;
+    if (entry.find("OnProviderHeadlineChange") == std::string::npos || bReconnecting.exchange(true)) return;
     deliveredOn = std::this_thread::get_id();
     mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user");
-    bReconnected = true;
+    reconnected.Set();
   });
   mgr.AddNotify(&v1);
   mgr.OnProviderHeadLineChange_Date("11", 1);
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (!bReconnected && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
-  ASSERT_TRUE(bReconnected);
+  ASSERT_TRUE(reconnected.WaitFor(10s));
   EXPECT_NE(deliveredOn, std::this_thread::get_id());
 
   mgr.SetProviderIDs("11,12");
@@ -200,8 +196,7 @@ TEST_F(ManagerTest, StressDeliversEveryChangeOnceToStableViewsWhileOthersComeAnd
       auto churn = std::make_unique<fakes::RecordingView>("churn", log);
       mgr.AddNotify(churn.get());
       mgr.AddNotify(churn.get(), "2330", 0);
-      mgr.RemoveNotify(churn.get(), "");
-      churn.reset();
+      mgr.RemoveNotify(churn.get(), "");  // and destroyed at once
     }
     svc.JoinThreads();
     bFiring = false;

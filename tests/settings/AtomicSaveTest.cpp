@@ -101,7 +101,7 @@ TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
 
 TEST(SettingsDurableSave, SyncsTheNewFileBeforeTheMoveAndTheFolderAfterIt) {
   SavedOld s;
-  const fs::path folder = fs::canonical(s.Folder());  // as the descriptors name it
+  const fs::path folder = fs::canonical(s.dir.path());  // as the descriptors name it
   const FileCalls calls;
   ASSERT_EQ(s.store.Save(), 1);
   const std::vector<std::string>& log = calls.Calls();
@@ -119,7 +119,7 @@ TEST(SettingsDurableSave, AFailedWriteOrSyncFailsTheSave) {
   for (const Failing failing : {kWrite, kFileSync, kFolderSync}) {
     SavedOld s;
     ASSERT_EQ(s.store.SetRSSNewsSels(std::vector<CString>(2000, "ABCDEFGH")), 1);  // 18 kB, written in parts
-    const std::string folder = fs::canonical(s.Folder()).string();
+    const std::string folder = fs::canonical(s.dir.path()).string();
     {
       const FileSizeLimit limit(failing == kWrite ? 4096 : 1 << 20);
       const FileCalls calls([&](const std::string& path) {
@@ -137,7 +137,7 @@ TEST(SettingsDurableSave, AFailedWriteOrSyncFailsTheSave) {
 // read-only one is refused even for a user who could write it anyway.
 TEST(SettingsSaveTarget, WritesThroughALinkKeepsPermissionsAndRefusesAReadOnlyFile) {
   SavedOld s;
-  const fs::path real = s.Folder() / "profile" / "real.xml";
+  const fs::path real = s.dir.path() / "profile" / "real.xml";
   fs::create_directory(real.parent_path());
   fs::rename(s.SettingsPath(), real);
   fs::create_symlink(fs::path("profile") / "real.xml", s.SettingsPath());  // relative to the link's folder

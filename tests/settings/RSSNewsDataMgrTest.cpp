@@ -37,7 +37,7 @@ TEST(SettingsFile, SavesExactBytesAndLoadsThemBack) {
     EXPECT_EQ(ReadBytes(saved.SettingsPath()), SettingsXml(c.value));
 
     CRSSNewsDataMgr loaded;
-    ASSERT_EQ(loaded.InitFolderPath(saved.Folder().string().c_str()), 1);
+    ASSERT_EQ(loaded.InitFolderPath(saved.dir.path().string().c_str()), 1);
     ASSERT_EQ(loaded.Load(), 1);
     EXPECT_EQ(ListOf(loaded), c.ids) << c.value;
     EXPECT_EQ(loaded.GetRSSNewsSels(), saved.store.GetRSSNewsSels());
@@ -121,10 +121,9 @@ TEST(SettingsStore, CopyAssignmentAndSwapCarryAllFourMembers) {
   StoreInTempDir s;
   ASSERT_EQ(s.store.SetRSSNewsSels({"x", "y"}), 1);
   s.store.SetAuthorizedExch(true);
-  const auto original = members(s.store);
   CRSSNewsDataMgr other;
   ASSERT_EQ(other.SetRSSNewsSels({"z"}), 1);
-  const auto otherMembers = members(other);
+  const auto original = members(s.store), otherMembers = members(other);
 
   CRSSNewsDataMgr assigned(other);
   assigned = s.store;  // a copy swapped in

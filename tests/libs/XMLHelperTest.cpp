@@ -18,10 +18,8 @@ const std::string kUtf8Text = "\xE6\x96\xB0\xE8\x81\x9E\xE8\xA8\xB1";
 TEST(XMLHelperRead, DecodesToUtf8AndTakesMarkupInCommentsForText) {
   // UTF-8 at the edges of what is allowed: 4 bytes, U+10FFFF, below the surrogates, 3 bytes, 2 bytes.
   const std::string utf8Edges = "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xED\x9F\xBF\xE0\xA0\x80\xC2\x80";
-  const struct {
-    std::string bytes;
-    std::string attribute;  // expected value of r/@a, UTF-8
-  } cases[] = {
+  // The bytes, and the value of r/@a they must give, in UTF-8.
+  const std::pair<std::string, std::string> cases[] = {
       {"<?xml version='1.0' encoding='big5' ?>\n" + kBig5Body, kUtf8Text},
       {"<?xml version=\"1.0\" encoding = \"BIG5\"?>" + kBig5Body, kUtf8Text},
       {"<?xml version='1.0' encoding='utf-8'?><r a='" + utf8Edges + "'/>", utf8Edges},
@@ -32,12 +30,12 @@ TEST(XMLHelperRead, DecodesToUtf8AndTakesMarkupInCommentsForText) {
       // Markup inside comments is text: neither a declaration nor a prefix to check.
       {"<!-- <!ENTITY x 'y'> --><r a='x'>&lt;!ENTITY<!--<!ENTITY--><!-- <p:x> --></r>", "x"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [bytes, attribute] : cases) {
     CXMLDocument doc;
-    ASSERT_NE(CXMLHelper::ParseXMLBuffer(c.bytes, doc), 0) << c.bytes;
+    ASSERT_NE(CXMLHelper::ParseXMLBuffer(bytes, doc), 0) << bytes;
     std::string value;
     ASSERT_TRUE(doc.root->GetAttribute("a", value));
-    EXPECT_EQ(value, c.attribute);
+    EXPECT_EQ(value, attribute);
   }
 }
 
@@ -126,10 +124,8 @@ TEST(XMLHelperRefused, ByTheStrictParseAndTheForgivingOneWhenHostile) {
 
 // The repair of malformed text, case by case: what it writes, or false when no document element remains.
 TEST(XMLRepair, WritesAWellFormedDocument) {
-  const struct {
-    const char* in;
-    const char* out;  // "refused": no document element remains
-  } cases[] = {
+  // The text, and what the repair writes or "refused" when no document element remains.
+  const std::pair<const char*, const char*> cases[] = {
       {"<r>a & b &amp; &#38; &#X26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#X26; &amp;nbsp; &amp;#x;</r>"},
       {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>",
        "<r a=\"xy\">tu&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>"},
@@ -157,9 +153,9 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
       {"text only", "refused"},
       {"<r", "refused"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [in, expected] : cases) {
     std::string out;
-    EXPECT_EQ(vxutil::RepairXml(c.in, out) ? out : "refused", c.out) << c.in;
+    EXPECT_EQ(vxutil::RepairXml(in, out) ? out : "refused", expected) << in;
   }
 }
 

@@ -34,7 +34,7 @@ TEST(CStringCompare, ByteOrderAndNoCaseFoldingOnlySingleByteLetters) {
   }
 }
 
-TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
+TEST(CStringFind, NeverMatchesStartingOnATrailByteNorFoldsOne) {
   const CString text(std::string(kTrailUpper) + "A");  // bytes A4 41 41
   EXPECT_EQ(text.Find("A"), 2);
   EXPECT_EQ(text.Find('A'), 2);
@@ -44,11 +44,8 @@ TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
   EXPECT_EQ(CString("abc").Find("abcd"), -1);
   EXPECT_EQ(CString("abc").Find("", 3), 3);  // the empty text is found at the very end
   EXPECT_EQ(CString("abc").Find("c", 3), -1);
-}
-
-// The helpers below CString: no character at the end of the text, and folding that steps over double-byte
-// characters.
-TEST(Mbcs, CharactersAndFolding) {
+  // The helpers below CString: no character at the end of the text, and folding that steps over double-byte
+  // characters.
   EXPECT_EQ(port::CharLength("a\xA4\x41", 3), 0u);
   EXPECT_EQ(port::CharLength("a\xA4\x41", 1), 2u);
   EXPECT_EQ(port::MbsFoldCase("AbC\xA4\x41Z"), "abc\xA4\x41z");

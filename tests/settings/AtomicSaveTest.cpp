@@ -29,31 +29,7 @@ struct FileCallRecord {
 
 thread_local FileCallRecord callRecord;
 
-std::string PathOfDescriptor(int fd) {
-  std::error_code unknown;  // gives an empty path
-  return fs::read_symlink("/proc/self/fd/" + std::to_string(fd), unknown).string();
-}
-
-}  // namespace
-
-extern "C" int fsync(int fd) {
-  static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
-  const std::string path = PathOfDescriptor(fd);
-  callRecord.calls.push_back("fsync " + path);
-  if (!callRecord.failSync || !callRecord.failSync(path)) return real(fd);
-  errno = EIO;
-  return -1;
-}
-
-extern "C" int rename(const char* from, const char* to) noexcept {
-  static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "rename"));
-  callRecord.calls.push_back(std::string("rename ") + from + " " + to);
-  return real(from, to);
-}
-
-namespace {
-
-// The fsync and rename calls this thread makes while it lives; fsync of a path `failSync` accepts fails.
+// Records the fsync and rename calls this thread makes while it lives; fsync of a path `failSync` accepts fails.
 class FileCalls {
  public:
   explicit FileCalls(std::function<bool(const std::string&)> failSync = nullptr) {
@@ -62,8 +38,6 @@ class FileCalls {
   ~FileCalls() { callRecord = {}; }
   FileCalls(const FileCalls&) = delete;
   FileCalls& operator=(const FileCalls&) = delete;
-
-  const std::vector<std::string>& Calls() const { return callRecord.calls; }
 };
 
 // Lowers the soft file-size limit for its lifetime; with SIGXFSZ ignored, writes beyond it fail with EFBIG.
@@ -82,6 +56,24 @@ class FileSizeLimit {
  private:
   rlimit m_saved{};
 };
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+  static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+  std::error_code unknown;  // gives an empty path
+  const std::string path = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), unknown).string();
+  callRecord.calls.push_back("fsync " + path);
+  if (!callRecord.failSync || !callRecord.failSync(path)) return real(fd);
+  errno = EIO;
+  return -1;
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+  static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "rename"));
+  callRecord.calls.push_back(std::string("rename ") + from + " " + to);
+  return real(from, to);
+}
 
 TEST(SettingsAtomicSave, TwoWritersAtOnceEachInstallAWholeFile) {
   StoreInTempDir first;
@@ -104,7 +96,7 @@ TEST(SettingsDurableSave, SyncsTheNewFileBeforeTheMoveAndTheFolderAfterIt) {
   const fs::path folder = fs::canonical(s.dir.path());  // as the descriptors name it
   const FileCalls calls;
   ASSERT_EQ(s.store.Save(), 1);
-  const std::vector<std::string>& log = calls.Calls();
+  const std::vector<std::string>& log = callRecord.calls;
   ASSERT_EQ(log.size(), 3u);
   const std::string synced = log[0].substr(log[0].find(' ') + 1);
   EXPECT_EQ(fs::path(synced).parent_path(), folder) << log[0];  // a temporary file beside the settings file
@@ -155,5 +147,3 @@ TEST(SettingsSaveTarget, WritesThroughALinkKeepsPermissionsAndRefusesAReadOnlyFi
   EXPECT_EQ(fs::status(real).permissions(), readOnly);
   EXPECT_EQ(std::distance(fs::directory_iterator(real.parent_path()), {}), 1);  // no temporary left
 }
-
-}  // namespace

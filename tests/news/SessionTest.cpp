@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "news/ModuleLog.h"
 #include "port/Path.h"
@@ -13,7 +14,7 @@
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlaces) {
+TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlacesAndReadsTheSettingsOnlyWhenEntitled) {
   CRSSNewsDataMgr& store = VXRSS::GetRSSNewsDataMgr();
   store.InitFolderPath("elsewhere");
   store.SetRSSNewsSels({"kept"});
@@ -23,13 +24,12 @@ TEST_F(ManagerTest, InitOpensTheSessionWithTheArgumentsInTheirPlaces) {
                                          "SetSessionInfo(s3;s1;s2)", "Connect()", "Login()", "GetCategoryCount()",
                                          "GetCategoryCount()", "GetCategory(0)", "Release(Group)"));
   EXPECT_TRUE(mgr.IsCategoryReady());
-  EXPECT_TRUE(mgr.GetProviderIDs().IsEmpty()) << "no entitlement: no provider list";
-  EXPECT_FALSE(VXRSS::GetRSSNewsDataMgr().GetAuthorizedExch());
-  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(), strPath) << "no entitlement: the store is left alone";
-  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels(), "kept");
-}
+  // Not entitled: no provider list, and the store is left alone.
+  EXPECT_EQ(
+      std::make_tuple(mgr.GetProviderIDs(), store.GetAuthorizedExch(), store.GetFilePath(), store.GetRSSNewsSels()),
+      std::make_tuple(CString(), false, strPath, CString("kept")));
 
-TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheDataFolder) {
+  // Entitled, it takes the provider list from the settings file in the user's data folder.
   const TempDir root;
   const CString strData = port::JoinPath(root.path().string().c_str(), "Data");
   std::filesystem::create_directories(strData.str());
@@ -39,9 +39,8 @@ TEST_F(ManagerTest, EntitledInitTakesTheProviderListFromTheSettingsFileInTheData
   ASSERT_EQ(writer.Save(), 1);
 
   ASSERT_TRUE(mgr.Init("f1", "f2", "root", "s1", "s2", "s3", true, root.path().string().c_str()));
-  EXPECT_EQ(mgr.GetProviderIDs(), "11,12");
-  EXPECT_TRUE(VXRSS::GetRSSNewsDataMgr().GetAuthorizedExch());
-  EXPECT_EQ(VXRSS::GetRSSNewsDataMgr().GetFilePath(), writer.GetFilePath());
+  EXPECT_EQ(std::make_tuple(mgr.GetProviderIDs(), store.GetAuthorizedExch(), store.GetFilePath()),
+            std::make_tuple(CString("11,12"), true, writer.GetFilePath()));
 }
 
 TEST_F(ManagerTest, RefusedConnectionOrFailedFactoryFailsInitAndWithoutSessionNothingReachesTheService) {

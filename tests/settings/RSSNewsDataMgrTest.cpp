@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/settings/SettingsFileTest.h"
@@ -98,8 +99,7 @@ TEST(SettingsStoreFailure, FailedCallsChangeNothing) {
   }
   EXPECT_EQ(store.Load(), 0);
   EXPECT_EQ(store.Save(), 0);
-  EXPECT_EQ(ListOf(store), (Ids{"a", "b"}));
-  EXPECT_EQ(store.GetRSSNewsSels(), "a,b");
+  EXPECT_EQ(std::make_pair(ListOf(store), store.GetRSSNewsSels()), std::make_pair(Ids{"a", "b"}, CString("a,b")));
 
   const TempDir dir;
   ASSERT_EQ(store.InitFolderPath((dir.path() / "missing").string().c_str()), 1);

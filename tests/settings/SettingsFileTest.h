@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,9 +31,7 @@ class StoreInTempDir {
   StoreInTempDir() { store.InitFolderPath(dir.path().string().c_str()); }
 
   std::filesystem::path SettingsPath() const { return dir.path() / CRSSNewsDataMgr::kFileName; }
-  std::size_t FilesInFolder() const {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path()), {}));
-  }
+  auto FilesInFolder() const { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); }
 
   const TempDir dir;
   CRSSNewsDataMgr store;

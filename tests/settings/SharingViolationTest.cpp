@@ -31,7 +31,7 @@ TEST(SettingsSharingViolation, SaveWaitsAboutASecondForAFileHeldOpenThenGivesUp)
     EXPECT_LT(waited, milliseconds(3000));
     released.wait();
     EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml(releasedInTime ? "new" : "old"));
-    EXPECT_EQ(s.FilesInFolder(), 1u);
+    EXPECT_EQ(s.FilesInFolder(), 1);
   }
 }
 

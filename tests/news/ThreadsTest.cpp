@@ -123,18 +123,17 @@ TEST_F(ManagerTest, RemovalAfterAThrowingTaskAnswerDoesNotWaitForTheViewsWorkerC
 TEST_F(ManagerTest, WorkerDeliversOnItsOwnThreadAndEveryWorkerEndsPromptlyAtFinit) {
   Open("11,12", false);
   std::atomic<bool> bReconnecting{false};
-  CStopEvent reconnected;
-  std::thread::id deliveredOn;
+  std::promise<std::thread::id> reconnectedOn;
   v1.SetHook([&](const std::string& entry) {
     if (entry.find("OnProviderHeadlineChange") == std::string::npos || bReconnecting.exchange(true)) return;
-    deliveredOn = std::this_thread::get_id();
     mgr.Init("f1", "f2", "root", "s1", "s2", "s3", false, "user");
-    reconnected.Set();
+    reconnectedOn.set_value(std::this_thread::get_id());
   });
   mgr.AddNotify(&v1);
   mgr.OnProviderHeadLineChange_Date("11", 1);
-  ASSERT_TRUE(reconnected.WaitFor(10s));
-  EXPECT_NE(deliveredOn, std::this_thread::get_id());
+  std::future<std::thread::id> deliveredOn = reconnectedOn.get_future();
+  ASSERT_EQ(deliveredOn.wait_for(10s), std::future_status::ready);
+  EXPECT_NE(deliveredOn.get(), std::this_thread::get_id());
 
   mgr.SetProviderIDs("11,12");
   mgr.AddNotify(&v1);

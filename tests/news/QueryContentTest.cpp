@@ -1,6 +1,8 @@
 // Headline queries, date order and news content.
 #include <gmock/gmock.h>
 
+#include <tuple>
+
 #include "tests/news/ManagerTestSupport.h"
 
 using ::testing::ElementsAre;
@@ -49,46 +51,30 @@ TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {
   EXPECT_EQ(fakes::TakeTags(list), "unreadable,early-b,early-b2,early-a,early-c,late");
 }
 
-struct ContentCase {
-  int nStatus;
-  int nCode;
-};
-
-class ContentCodeTest : public ManagerTest, public ::testing::WithParamInterface<ContentCase> {};
-
-TEST_P(ContentCodeTest, ServiceStatusMapsToTheManagersCode) {
+TEST_F(ManagerTest, ContentStatusMapsToTheManagersCodeAndProvidersOutsideTheListAreNotAsked) {
   Open("11,12");
-  svc.SetResult("GetNewsContent", GetParam().nStatus);
-  svc.SetResult("GetSymbolNewsContent", GetParam().nStatus);
   CString strContent;
-  EXPECT_EQ(mgr.GetNewsContent("1", 3, 4, strContent), GetParam().nCode) << "1 lies inside 11,12";
-  EXPECT_EQ(mgr.GetSymbolNewsContent("12", "2330", 3, 4, strContent), GetParam().nCode);
+  for (const auto& [nStatus, nCode] : std::vector<std::pair<int, int>>{{-1, 0}, {0, 1}, {1, 2}, {2, 3}, {3, 0}}) {
+    svc.SetResult("GetNewsContent", nStatus);
+    svc.SetResult("GetSymbolNewsContent", nStatus);
+    EXPECT_EQ(mgr.GetNewsContent("1", 3, 4, strContent), nCode) << "1 lies inside 11,12; status " << nStatus;
+    EXPECT_EQ(mgr.GetSymbolNewsContent("12", "2330", 3, 4, strContent), nCode) << nStatus;
+  }
   EXPECT_EQ(mgr.GetNewsContent("13", 3, 4, strContent), 0);
   EXPECT_EQ(mgr.GetSymbolNewsContent("13", "2330", 3, 4, strContent), 0);
-  EXPECT_EQ(log.Count("GetNewsContent(13;3;4)") + log.Count("GetSymbolNewsContent(13;2330;3;4)"), 0u)
-      << "a provider outside the list is not asked";
+  EXPECT_EQ(log.Count("GetNewsContent(13;3;4)") + log.Count("GetSymbolNewsContent(13;2330;3;4)"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Statuses, ContentCodeTest,
-                         ::testing::Values(ContentCase{-1, 0}, ContentCase{0, 1}, ContentCase{1, 2}, ContentCase{2, 3},
-                                           ContentCase{3, 0}));
-
-struct UrlCase {
-  const char* text;
-  bool bResult;
-  const char* after;
-};
-
-class ParseUrlTest : public ::testing::TestWithParam<UrlCase> {};
-
-TEST_P(ParseUrlTest, CutsTheFirstLinkTarget) {
-  CString strText = GetParam().text;
-  EXPECT_EQ(CRssNewsMgrTestAccess::ParseUrl(strText), GetParam().bResult);
-  EXPECT_EQ(strText, GetParam().after);
+TEST(ParseUrlTest, CutsTheFirstLinkTarget) {
+  const std::tuple<const char*, bool, const char*> cases[] = {
+      {"<a href='abc'>x</a>", true, "abc"},
+      {"<a href='abc", false, "abc"},
+      {"plain", false, "plain"},
+      {"", false, ""},
+      {"see <a href='p1'>1</a> <a href='p2'>2</a>", true, "p1"}};
+  for (const auto& [text, bResult, after] : cases) {
+    CString strText = text;
+    EXPECT_EQ(CRssNewsMgrTestAccess::ParseUrl(strText), bResult) << text;
+    EXPECT_EQ(strText, after);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Examples, ParseUrlTest,
-                         ::testing::Values(UrlCase{"<a href='abc'>x</a>", true, "abc"},
-                                           UrlCase{"<a href='abc", false, "abc"}, UrlCase{"plain", false, "plain"},
-                                           UrlCase{"", false, ""},
-                                           UrlCase{"see <a href='p1'>1</a> <a href='p2'>2</a>", true, "p1"}));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "port/CString.h"
 #include "port/CodePage.h"
 #include "port/Mbcs.h"
@@ -19,11 +21,9 @@ TEST(CStringCompare, ByteOrderAndNoCaseFoldingOnlySingleByteLetters) {
   EXPECT_NE(CString(kTrailUpper).CompareNoCase(kTrailLower), 0);
   EXPECT_EQ(CString(std::string("X") + kTrailUpper).CompareNoCase(CString(std::string("x") + kTrailUpper)), 0);
   EXPECT_LT(CString("a").CompareNoCase(CString("a\0", 2)), 0);  // the terminator is not a character
-}
 
-// Text without ASCII letters: folding changes nothing, so both compares must order it alike, invalid bytes
-// (0x80, 0xFF, a lead byte without its trail byte) included.
-TEST(CStringCompare, NoCaseAgreesWithByteOrderOnTextWithoutLetters) {
+  // Text without ASCII letters: folding changes nothing, so both compares must order it alike, invalid bytes
+  // (0x80, 0xFF, a lead byte without its trail byte) included.
   const char* const texts[] = {"",         "1",    "\x80",     "\xFF",         "\x81\x40", "\x81\x30",
                                "\x81\xFF", "\xA4", "\xA4\x40", "\xA4\x40\xFF", "\xFE\xFE", "\xFF\x40"};
   for (const char* a : texts) {
@@ -34,7 +34,7 @@ TEST(CStringCompare, NoCaseAgreesWithByteOrderOnTextWithoutLetters) {
   }
 }
 
-TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
+TEST(CStringFind, NeverMatchesStartingOnATrailByteNorFoldsOne) {
   const CString text(std::string(kTrailUpper) + "A");  // bytes A4 41 41
   EXPECT_EQ(text.Find("A"), 2);
   EXPECT_EQ(text.Find('A'), 2);
@@ -44,11 +44,8 @@ TEST(CStringFind, NeverMatchesStartingOnATrailByte) {
   EXPECT_EQ(CString("abc").Find("abcd"), -1);
   EXPECT_EQ(CString("abc").Find("", 3), 3);  // the empty text is found at the very end
   EXPECT_EQ(CString("abc").Find("c", 3), -1);
-}
-
-// The helpers below CString: no character at the end of the text, and folding that steps over double-byte
-// characters.
-TEST(Mbcs, CharactersAndFolding) {
+  // The helpers below CString: no character at the end of the text, and folding that steps over double-byte
+  // characters.
   EXPECT_EQ(port::CharLength("a\xA4\x41", 3), 0u);
   EXPECT_EQ(port::CharLength("a\xA4\x41", 1), 2u);
   EXPECT_EQ(port::MbsFoldCase("AbC\xA4\x41Z"), "abc\xA4\x41z");
@@ -56,19 +53,14 @@ TEST(Mbcs, CharactersAndFolding) {
 
 TEST(CStringSubstrings, ClampLikeMfc) {
   const CString s("abcdef");
-  EXPECT_EQ(s.Left(2), "ab");
-  EXPECT_EQ(s.Left(99), "abcdef");
-  EXPECT_EQ(s.Right(2), "ef");
-  EXPECT_EQ(s.Mid(4), "ef");
-  EXPECT_EQ(s.Mid(1, 2), "bc");
-  EXPECT_EQ(s.Mid(10), "");
+  EXPECT_EQ((std::vector<CString>{s.Left(2), s.Left(99), s.Right(2), s.Mid(4), s.Mid(1, 2), s.Mid(10)}),
+            (std::vector<CString>{"ab", "abcdef", "ef", "ef", "bc", ""}));
 }
 
 TEST(CodePage, Big5RoundTripsThroughUtf8AndACharacterBig5LacksBecomesAQuestionMark) {
   const std::string utf8 = "RSS\xE6\x96\xB0\xE8\x81\x9E";  // "RSS新聞"
-  const CString big5 = port::Big5FromUtf8(utf8);
-  EXPECT_EQ(big5, "RSS\xB7\x73\xBB\x44");
-  EXPECT_EQ(port::Utf8FromBig5(big5), utf8);
+  EXPECT_EQ(port::Big5FromUtf8(utf8), "RSS\xB7\x73\xBB\x44");
+  EXPECT_EQ(port::Utf8FromBig5("RSS\xB7\x73\xBB\x44"), utf8);
   EXPECT_EQ(port::Big5FromUtf8("a\xF0\x9F\x98\x80z"), "a?z");  // an emoji
   std::string out;
   EXPECT_FALSE(port::DecodeToUtf8("abc", "no-such-encoding", out));

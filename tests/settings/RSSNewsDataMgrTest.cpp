@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/settings/SettingsFileTest.h"
@@ -19,10 +20,8 @@ Ids ListOf(CRSSNewsDataMgr& store) {
 
 // The file's exact bytes for a list, and the same list and joined text read back by a fresh store.
 TEST(SettingsFile, SavesExactBytesAndLoadsThemBack) {
-  const struct {
-    Ids ids;
-    std::string value;  // the attribute's bytes in the file
-  } cases[] = {
+  // The list, and the attribute's bytes in the file.
+  const std::pair<Ids, std::string> cases[] = {
       {{"1001", "2002", "A B"}, "1001,2002,A B"},
       {{}, ""},
       {{"a", "", "b", ""}, "a,,b,"},  // every comma splits, empty pieces included
@@ -30,16 +29,16 @@ TEST(SettingsFile, SavesExactBytesAndLoadsThemBack) {
       {{"\xB7\x73\xBB\x44", "\xB3\x5C", "x"}, "\xB7\x73\xBB\x44,\xB3\x5C,x"},
       {{"a\"b", "<c>", "d&e"}, "a&quot;b,&lt;c&gt;,d&amp;e"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [ids, value] : cases) {
     StoreInTempDir saved;
-    ASSERT_EQ(saved.store.SetRSSNewsSels(c.ids), 1) << c.value;
+    ASSERT_EQ(saved.store.SetRSSNewsSels(ids), 1) << value;
     ASSERT_EQ(saved.store.Save(), 1);
-    EXPECT_EQ(ReadBytes(saved.SettingsPath()), SettingsXml(c.value));
+    EXPECT_EQ(ReadBytes(saved.SettingsPath()), SettingsXml(value));
 
     CRSSNewsDataMgr loaded;
-    ASSERT_EQ(loaded.InitFolderPath(saved.Folder().string().c_str()), 1);
+    ASSERT_EQ(loaded.InitFolderPath(saved.dir.path().string().c_str()), 1);
     ASSERT_EQ(loaded.Load(), 1);
-    EXPECT_EQ(ListOf(loaded), c.ids) << c.value;
+    EXPECT_EQ(ListOf(loaded), ids) << value;
     EXPECT_EQ(loaded.GetRSSNewsSels(), saved.store.GetRSSNewsSels());
   }
 }
@@ -67,10 +66,8 @@ TEST(SettingsFile, ReadsAnyWellFormedLayoutFastAndConvertsToBig5) {
 // Every way Load can fail, from a store that already holds a selection: the list is emptied, the joined
 // text kept unless the file lacks the attribute, and the next Save writes the empty list.
 TEST(SettingsFile, AFailedLoadEmptiesTheList) {
-  const struct {
-    const char* file;  // null: no file at all
-    bool joinedTextKept;
-  } cases[] = {
+  // The file (null: no file at all), and whether the joined text is kept.
+  const std::pair<const char*, bool> cases[] = {
       {nullptr, true},
       {"<RSSNews RSSNewsItems='a'>", true},
       {"<?xml version='1.0' encoding='big5'?><RSSNews RSSNewsItems='\xFF'/>", true},
@@ -79,13 +76,13 @@ TEST(SettingsFile, AFailedLoadEmptiesTheList) {
       {"<Settings><RSSNews RSSNewsItems='a'/></Settings>", true},
       {"<RSSNews Items='a'/>", false},
   };
-  for (const auto& c : cases) {
+  for (const auto& [file, joinedTextKept] : cases) {
     StoreInTempDir s;
     ASSERT_EQ(s.store.SetRSSNewsSels({"x", "y"}), 1);
-    if (c.file != nullptr) WriteBytes(s.SettingsPath(), c.file);
-    EXPECT_EQ(s.store.Load(), 0) << testing::PrintToString(c.file);
+    if (file != nullptr) WriteBytes(s.SettingsPath(), file);
+    EXPECT_EQ(s.store.Load(), 0) << testing::PrintToString(file);
     EXPECT_TRUE(ListOf(s.store).empty());
-    EXPECT_EQ(s.store.GetRSSNewsSels(), c.joinedTextKept ? "x,y" : "");
+    EXPECT_EQ(s.store.GetRSSNewsSels(), joinedTextKept ? "x,y" : "");
     ASSERT_EQ(s.store.Save(), 1);  // writes the list, not the joined text
     EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml(""));
   }
@@ -102,8 +99,7 @@ TEST(SettingsStoreFailure, FailedCallsChangeNothing) {
   }
   EXPECT_EQ(store.Load(), 0);
   EXPECT_EQ(store.Save(), 0);
-  EXPECT_EQ(ListOf(store), (Ids{"a", "b"}));
-  EXPECT_EQ(store.GetRSSNewsSels(), "a,b");
+  EXPECT_EQ(std::make_pair(ListOf(store), store.GetRSSNewsSels()), std::make_pair(Ids{"a", "b"}, CString("a,b")));
 
   const TempDir dir;
   ASSERT_EQ(store.InitFolderPath((dir.path() / "missing").string().c_str()), 1);
@@ -121,10 +117,9 @@ TEST(SettingsStore, CopyAssignmentAndSwapCarryAllFourMembers) {
   StoreInTempDir s;
   ASSERT_EQ(s.store.SetRSSNewsSels({"x", "y"}), 1);
   s.store.SetAuthorizedExch(true);
-  const auto original = members(s.store);
   CRSSNewsDataMgr other;
   ASSERT_EQ(other.SetRSSNewsSels({"z"}), 1);
-  const auto otherMembers = members(other);
+  const auto original = members(s.store), otherMembers = members(other);
 
   CRSSNewsDataMgr assigned(other);
   assigned = s.store;  // a copy swapped in

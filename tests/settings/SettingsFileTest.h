@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,18 +28,13 @@ inline std::string SettingsXml(const std::string& ids) {
 
 class StoreInTempDir {
  public:
-  StoreInTempDir() { store.InitFolderPath(m_dir.path().string().c_str()); }
+  StoreInTempDir() { store.InitFolderPath(dir.path().string().c_str()); }
 
-  std::filesystem::path SettingsPath() const { return m_dir.path() / CRSSNewsDataMgr::kFileName; }
-  const std::filesystem::path& Folder() const { return m_dir.path(); }
-  std::size_t FilesInFolder() const {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}));
-  }
+  std::filesystem::path SettingsPath() const { return dir.path() / CRSSNewsDataMgr::kFileName; }
+  auto FilesInFolder() const { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); }
 
+  const TempDir dir;
   CRSSNewsDataMgr store;
-
- private:
-  TempDir m_dir;
 };
 
 // A store that has saved "old" and holds "new", not yet saved.

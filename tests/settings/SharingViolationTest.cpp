@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "tests/settings/SettingsFileTest.h"
@@ -12,40 +13,25 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Opens the file without sharing it and closes it again after `hold`.
-class UnsharedOpen {
- public:
-  UnsharedOpen(const std::filesystem::path& path, milliseconds hold)
-      : m_handle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
-        m_closer([this, hold] {
-          std::this_thread::sleep_for(hold);
-          if (IsOpen()) CloseHandle(m_handle);
-        }) {}
-  ~UnsharedOpen() { m_closer.join(); }
-  UnsharedOpen(const UnsharedOpen&) = delete;
-  UnsharedOpen& operator=(const UnsharedOpen&) = delete;
-
-  bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
-
- private:
-  const HANDLE m_handle;
-  std::thread m_closer;
-};
-
 TEST(SettingsSharingViolation, SaveWaitsAboutASecondForAFileHeldOpenThenGivesUp) {
   for (const bool releasedInTime : {true, false}) {
     SavedOld s;
-    {
-      const UnsharedOpen scanner(s.SettingsPath(), milliseconds(releasedInTime ? 300 : 4000));
-      ASSERT_TRUE(scanner.IsOpen());
-      const auto start = std::chrono::steady_clock::now();
-      EXPECT_EQ(s.store.Save(), releasedInTime ? 1 : 0);
-      const auto waited = std::chrono::steady_clock::now() - start;
-      EXPECT_GE(waited, milliseconds(releasedInTime ? 200 : 900));
-      EXPECT_LT(waited, milliseconds(3000));
-    }
+    const HANDLE scanner =
+        CreateFileW(s.SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+    // The scanner lets go after its moment, whatever the test finds meanwhile.
+    std::future<void> released = std::async(std::launch::async, [scanner, releasedInTime] {
+      std::this_thread::sleep_for(milliseconds(releasedInTime ? 300 : 4000));
+      CloseHandle(scanner);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(s.store.Save(), releasedInTime ? 1 : 0);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, milliseconds(releasedInTime ? 200 : 900));
+    EXPECT_LT(waited, milliseconds(3000));
+    released.wait();
     EXPECT_EQ(ReadBytes(s.SettingsPath()), SettingsXml(releasedInTime ? "new" : "old"));
-    EXPECT_EQ(s.FilesInFolder(), 1u);
+    EXPECT_EQ(s.FilesInFolder(), 1);
   }
 }
 

@@ -62,14 +62,18 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   ~FakeNewsSvc() {
     JoinThreads();
     FakeNewsSvc* self = this;
-    Slot().compare_exchange_strong(self, nullptr);
+    Installed().compare_exchange_strong(self, nullptr);
   }
   FakeNewsSvc(const FakeNewsSvc&) = delete;
   FakeNewsSvc& operator=(const FakeNewsSvc&) = delete;
 
   // The exported functions serve this object from now on (until another is installed or it is destroyed).
-  void Install() { Slot() = this; }
-  static FakeNewsSvc* Installed() { return Slot(); }
+  void Install() { Installed() = this; }
+  // The installed service, which the exported functions serve.
+  static std::atomic<FakeNewsSvc*>& Installed() {
+    static std::atomic<FakeNewsSvc*> installed{nullptr};
+    return installed;
+  }
 
   CallLog& Log() { return m_log; }
 
@@ -209,12 +213,6 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
     CString m_name;
     std::vector<std::pair<CString, CString>> m_items;
   };
-
-  // The installed service, which the exported functions serve.
-  static std::atomic<FakeNewsSvc*>& Slot() {
-    static std::atomic<FakeNewsSvc*> installed{nullptr};
-    return installed;
-  }
 
   // Changes the script under its lock.
   template <typename Change>

@@ -104,7 +104,6 @@ class CModelService {
   }
 
   fakes::FakeNewsSvc& Svc() { return m_svc; }
-  CallLog& Log() { return m_svc.Log(); }
   // Starts counting the rolls from zero again, as each step does.
   void ResetCounters() { m_rolls = 0; }
   const std::map<std::string, int>& NetBookings() const { return m_net; }
@@ -176,8 +175,8 @@ class ModelRun {
 
     // Whatever happened, per booking what the manager's service was asked to book minus what it was asked to
     // unbook equals what the registry holds: the manager's side lists the one, the model's side the other.
-    const std::string mgrState =
-        CRssNewsMgrTestAccess::Describe(*m_mgr) + AtService(CRssNewsMgrTestAccess::HeldAtService(*m_mgr));
+    const RegistryState registry = CRssNewsMgrTestAccess::Snapshot(*m_mgr);
+    const std::string mgrState = registry.Describe() + AtService(HeldAtService(registry));
     const std::string modelState = m_model->Describe() + AtService(m_mgrService.NetBookings());
     if (m_mgrTrace.Entries() == m_modelTrace.Entries() && mgrState == modelState) return ::testing::AssertionSuccess();
     std::ostringstream report;
@@ -193,6 +192,20 @@ class ModelRun {
     std::string out;
     for (const std::string& line : trace.Entries()) out += "  " + line + "\n";
     return out;
+  }
+
+  // The bookings the service should hold for a registry, keyed as CModelService::NetBookings: each booking of the
+  // registry once, none while the provider list is empty.
+  static std::map<std::string, int> HeldAtService(const RegistryState& registry) {
+    std::map<std::string, int> held;
+    const CString& list = registry.strProviderIDs;
+    if (list.IsEmpty()) return held;
+    for (const auto& [key, views] : registry.mapObj) {
+      const bool bProvider = key.strBookingID.CompareNoCase(list) == 0;
+      ++held[bProvider ? "P " + list.str()
+                       : "S " + key.strBookingID.str() + ";" + std::to_string(key.lBookingDate) + ";" + list.str()];
+    }
+    return held;
   }
 
   static std::string AtService(const std::map<std::string, int>& bookings) {
@@ -239,8 +252,8 @@ class ModelRun {
   ModelScript m_script;
   CModelService m_mgrService{m_script};
   CModelService m_modelService{m_script};
-  CallLog& m_mgrTrace = m_mgrService.Log();
-  CallLog& m_modelTrace = m_modelService.Log();
+  CallLog& m_mgrTrace = m_mgrService.Svc().Log();
+  CallLog& m_modelTrace = m_modelService.Svc().Log();
   std::vector<std::unique_ptr<CModelView>> m_views;
   std::vector<IRSSNewsObjEvent*> m_pool;
   std::unique_ptr<CRssNewsMgr> m_mgr;
@@ -301,9 +314,7 @@ std::string ModelRun::RunRandomOperation() {
     return Both("OnGetTotalHeadLineReq('" + id.str() + "', " + std::to_string(task) + ")",
                 [&](auto& side) { side.OnGetTotalHeadLineReq(id, task); });
   }
-  if (roll < 88) {
-    return Both("OnNewsContentChange(id)", [&](auto& side) { side.OnNewsContentChange(id, 7, 8); });
-  }
+  if (roll < 88) return Both("OnNewsContentChange(id)", [&](auto& side) { side.OnNewsContentChange(id, 7, 8); });
   if (roll < 91) {
     return Both("OnSymbolNewsContentChange(id, symbol)",
                 [&](auto& side) { side.OnSymbolNewsContentChange(id, symbol, 7, 8); });

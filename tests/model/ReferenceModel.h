@@ -38,7 +38,7 @@ class CReferenceModel : private RegistryState {
   using RegistryState::Describe;
   using RegistryState::kTaskSlots;
 
-  CReferenceModel(fakes::FakeNewsSvc& service, bool bReady) : m_svc(service), m_trace(service.Log()) {
+  CReferenceModel(fakes::FakeNewsSvc& service, bool bReady) : m_svc(service) {
     bCategoryReady = bReady;
     std::fill(std::begin(bTaskFree), std::end(bTaskFree), true);
   }
@@ -305,7 +305,7 @@ class CReferenceModel : private RegistryState {
   // Writes a view call into the trace unless the view has left; true when the view threw.
   bool CallView(IRSSNewsObjEvent* pObj, const char* op, const std::vector<std::string>& args, bool bCanThrow = false) {
     if (m_closed.count(pObj) != 0) return false;
-    m_trace.Add(ViewCall(pObj, op, args));
+    m_svc.Log().Add(ViewCall(pObj, op, args));
     return bCanThrow && AsModelView(pObj)->Armed();
   }
   void AddChange(const NewsChange& change) {
@@ -326,10 +326,9 @@ class CReferenceModel : private RegistryState {
     const bool bNewKey = views.empty();
     if (Contains(views, pObj)) return false;
     views.push_back(pObj);
-    if (bProvider)
-      mapObjInfo[pObj].strBookingID = strProviderIDs;
-    else
-      mapObjInfo[pObj] = key;
+    // A provider registration keeps the date the view last registered with.
+    CBookingInfo& info = mapObjInfo[pObj];
+    info = bProvider ? CBookingInfo(strProviderIDs, info.lBookingDate) : key;
     if (bNewKey && !strProviderIDs.IsEmpty()) {
       ++nRefCount;
       const int nBooked =
@@ -337,11 +336,10 @@ class CReferenceModel : private RegistryState {
       if (nBooked == 0) return false;
     }
     if (bProvider) return RequestTotal(pObj, true);
-    if (pObj && CallView(pObj, "OnSymbolHeadlineChange", {strProviderIDs.str(), strID.str(), "0"}, true)) {
-      RemoveNotify(pObj);
-      return false;
-    }
-    return true;
+    const bool bThrew =
+        pObj && CallView(pObj, "OnSymbolHeadlineChange", {strProviderIDs.str(), strID.str(), "0"}, true);
+    if (bThrew) RemoveNotify(pObj);
+    return !bThrew;
   }
 
   // Opens a task in the first free slot and asks every provider for its headlines.
@@ -378,8 +376,7 @@ class CReferenceModel : private RegistryState {
     }
   }
 
-  fakes::FakeNewsSvc& m_svc;
-  CallLog& m_trace;
+  fakes::FakeNewsSvc& m_svc;  // its log is the model's trace
   // Views that called RemoveNotify and have not registered since: no call reaches them.
   std::set<IRSSNewsObjEvent*> m_closed;
   // How often each view has been removed: a call planned before a removal of its view does not start.

@@ -57,28 +57,13 @@ class CRssNewsMgrTestAccess {
   static bool SortByDate(std::vector<NewsHeadline>& list) { return CRssNewsMgr::SortByDate(list); }
   static bool ParseUrl(CString& strText) { return CRssNewsMgr::ParseUrlFromContent(strText); }
 
-  // The bookings the service should hold for the registry, keyed as CModelService::NetBookings: each
-  // booking of the registry once, none while the provider list is empty.
-  static std::map<std::string, int> HeldAtService(CRssNewsMgr& mgr) {
-    std::lock_guard lock(mgr.m_mtx);
-    std::map<std::string, int> held;
-    const CString& list = mgr.m_strProviderIDs;
-    if (list.IsEmpty()) return held;
-    for (const auto& [key, views] : mgr.m_mapObj) {
-      const bool bProvider = key.strBookingID.CompareNoCase(list) == 0;
-      ++held[bProvider ? "P " + list.str()
-                       : "S " + key.strBookingID.str() + ";" + std::to_string(key.lBookingDate) + ";" + list.str()];
-    }
-    return held;
-  }
-
-  static std::string Describe(CRssNewsMgr& mgr) {
+  static RegistryState Snapshot(CRssNewsMgr& mgr) {
     std::lock_guard lock(mgr.m_mtx);
     RegistryState state{mgr.m_strProviderIDs, mgr.m_bCategoryReady, mgr.m_mapObj,           {},
                         mgr.m_vecChangeSet,   mgr.m_vecPendingIDs,  mgr.m_vecPendingNotify, mgr.m_mapTask};
     for (const auto& [pObj, record] : mgr.m_mapObjInfo) state.mapObjInfo.emplace(pObj, record.booking);
     std::copy(std::begin(mgr.m_bTaskFree), std::end(mgr.m_bTaskFree), state.bTaskFree);
     state.nRefCount = mgr.m_nRefCount;
-    return state.Describe();
+    return state;
   }
 };

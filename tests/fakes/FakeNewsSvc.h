@@ -223,12 +223,10 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   // Records the call and returns its status, filling the list or content the call has.
   int Answer(const std::string& op, const Args& args, int nDefault, std::vector<NewsHeadline>* pList = nullptr,
              CString* pContent = nullptr) {
-    bool bUseOwnLock = false;
-    Answerer answerer;
-    Locked([&] {
-      bUseOwnLock = m_bUseOwnLock;
-      answerer = m_answerer;
-    });
+    std::unique_lock<std::mutex> script(m_mutex);
+    const bool bUseOwnLock = m_bUseOwnLock;
+    const Answerer answerer = m_answerer;
+    script.unlock();
     std::unique_lock<std::recursive_mutex> own(m_ownLock, std::defer_lock);
     if (bUseOwnLock) own.lock();
     const std::string call = Format(op, args);

@@ -21,29 +21,24 @@
 #include "tests/model/ReferenceModel.h"
 #include "tests/model/RssNewsMgrTestAccess.h"
 
-namespace {
-
-std::string Text(const CString& s) { return "'" + s.str() + "'"; }
-
-}  // namespace
-
 std::string RegistryState::Describe() const {
+  const auto quoted = [](const CString& s) { return "'" + s.str() + "'"; };
   std::ostringstream out;
-  out << "providers " << Text(strProviderIDs) << " ready " << bCategoryReady << " refs " << nRefCount << "\n";
+  out << "providers " << quoted(strProviderIDs) << " ready " << bCategoryReady << " refs " << nRefCount << "\n";
   for (const auto& [key, views] : mapObj) {
-    out << "  booking " << Text(key.strBookingID) << "/" << key.lBookingDate << ":";
+    out << "  booking " << quoted(key.strBookingID) << "/" << key.lBookingDate << ":";
     for (const IRSSNewsObjEvent* v : views) out << " " << ViewName(v);
     out << "\n";
   }
   for (const auto& [view, key] : mapObjInfo)
-    out << "  info " << ViewName(view) << " -> " << Text(key.strBookingID) << "/" << key.lBookingDate << "\n";
+    out << "  info " << ViewName(view) << " -> " << quoted(key.strBookingID) << "/" << key.lBookingDate << "\n";
   for (const NewsChange& c : vecChangeSet)
-    out << "  change " << Text(c.strID) << " " << Text(c.strSubID) << " " << c.lDate << "\n";
-  for (const CString& id : vecPendingIDs) out << "  refreshing " << Text(id) << "\n";
-  for (const auto& [id, view] : vecPendingNotify) out << "  queued " << Text(id) << " " << ViewName(view) << "\n";
+    out << "  change " << quoted(c.strID) << " " << quoted(c.strSubID) << " " << c.lDate << "\n";
+  for (const CString& id : vecPendingIDs) out << "  refreshing " << quoted(id) << "\n";
+  for (const auto& [id, view] : vecPendingNotify) out << "  queued " << quoted(id) << " " << ViewName(view) << "\n";
   for (const auto& [id, task] : mapTask) {
-    out << "  task " << id << " for " << ViewName(task.pObj) << " " << Text(task.strIDs) << " awaiting";
-    for (const CString& p : task.vecIDs) out << " " << Text(p);
+    out << "  task " << id << " for " << ViewName(task.pObj) << " " << quoted(task.strIDs) << " awaiting";
+    for (const CString& p : task.vecIDs) out << " " << quoted(p);
     out << " holding " << task.vecHeadline.size() << "\n";
   }
   out << "  free slots:";

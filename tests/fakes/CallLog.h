@@ -23,9 +23,8 @@ class CallLog {
   // The entries that start with `prefix`, in order ("Book" gives every booking call).
   std::vector<std::string> Matching(const std::string& prefix) const {
     std::vector<std::string> result;
-    for (const std::string& entry : Entries()) {
+    for (const std::string& entry : Entries())
       if (entry.compare(0, prefix.size(), prefix) == 0) result.push_back(entry);
-    }
     return result;
   }
 

@@ -4,6 +4,8 @@
 // object.
 #pragma once
 
+#include <atomic>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,9 +28,27 @@ struct ScriptedHeadline {
   std::string tag;
 };
 
-NewsHeadline MakeHeadline(const ScriptedHeadline& headline);
+inline NewsHeadline MakeHeadline(const ScriptedHeadline& headline) {
+  NewsHeadline record{};
+  std::strncpy(record.szDate, headline.date.c_str(), sizeof(record.szDate) - 1);
+  std::strncpy(record.szTime, headline.time.c_str(), sizeof(record.szTime) - 1);
+  char* const block = static_cast<char*>(::operator new(headline.tag.size() + 1));
+  std::memcpy(block, headline.tag.c_str(), headline.tag.size() + 1);
+  record.pBlock = block;
+  return record;
+}
+
 // The tags of a list, joined with ",", and the list's blocks freed.
-std::string TakeTags(std::vector<NewsHeadline>& list);
+inline std::string TakeTags(std::vector<NewsHeadline>& list) {
+  std::string tags;
+  for (NewsHeadline& record : list) {
+    tags += (tags.empty() ? "" : ",") + std::string(record.pBlock ? static_cast<const char*>(record.pBlock) : "");
+    ::operator delete(record.pBlock);
+    record.pBlock = nullptr;
+  }
+  list.clear();
+  return tags;
+}
 
 class FakeNewsSvc : public IWTRSSNewsSvc {
  public:
@@ -38,14 +58,22 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   using Answerer = std::function<std::optional<int>(const std::string& op, const Args& args,
                                                     std::vector<NewsHeadline>* pList, CString* pContent)>;
 
-  FakeNewsSvc();
-  ~FakeNewsSvc();
+  FakeNewsSvc() = default;
+  ~FakeNewsSvc() {
+    JoinThreads();
+    FakeNewsSvc* self = this;
+    Installed().compare_exchange_strong(self, nullptr);
+  }
   FakeNewsSvc(const FakeNewsSvc&) = delete;
   FakeNewsSvc& operator=(const FakeNewsSvc&) = delete;
 
   // The exported functions serve this object from now on (until another is installed or it is destroyed).
-  void Install();
-  static FakeNewsSvc* Installed();
+  void Install() { Installed() = this; }
+  // The installed service, which the exported functions serve.
+  static std::atomic<FakeNewsSvc*>& Installed() {
+    static std::atomic<FakeNewsSvc*> installed{nullptr};
+    return installed;
+  }
 
   CallLog& Log() { return m_log; }
 
@@ -64,8 +92,12 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   void SetContent(const std::string& call, const CString& strContent) {
     Locked([&] { m_contents[call] = strContent; });
   }
-  void AddCategory(const CString& strName, std::vector<std::pair<CString, CString>> items);
-  void AddNullCategory();
+  void AddCategory(const CString& strName, std::vector<std::pair<CString, CString>> items) {
+    Locked([&] { m_categories.push_back(std::make_unique<Category>(m_log, strName, std::move(items))); });
+  }
+  void AddNullCategory() {
+    Locked([&] { m_categories.push_back(nullptr); });
+  }
   void AnswerWith(Answerer answerer) {
     Locked([&] { m_answerer = std::move(answerer); });
   }
@@ -75,23 +107,60 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
     Locked([&] { m_bUseOwnLock = bUse; });
   }
   // Fires events from a new thread of the fake's own, optionally holding the service's own lock meanwhile.
-  void FireFromThread(std::function<void(IWTRSSNewsSvcEvent&)> fire, bool bHoldOwnLock = false);
-  void JoinThreads();
+  void FireFromThread(std::function<void(IWTRSSNewsSvcEvent&)> fire, bool bHoldOwnLock = false) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_threads.emplace_back([this, pSink = m_pSink, fire = std::move(fire), bHoldOwnLock] {
+      if (!pSink) return;
+      std::unique_lock<std::recursive_mutex> own(m_ownLock, std::defer_lock);
+      if (bHoldOwnLock) own.lock();
+      fire(*pSink);
+    });
+  }
+  void JoinThreads() {
+    std::vector<std::thread> threads;
+    Locked([&] { threads.swap(m_threads); });
+    for (std::thread& thread : threads) thread.join();
+  }
 
   // Called by the exported functions.
-  IWTRSSNewsSvc* Open(const CString& str1, const CString& str2, const CString& strConfig);
+  IWTRSSNewsSvc* Open(const CString& str1, const CString& str2, const CString& strConfig) {
+    Record("QMGetWTRSSNewsSvc", {str1.str(), str2.str(), strConfig.str()});
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bFactoryFails ? nullptr : this;
+  }
   void Record(const std::string& op, const Args& args) { m_log.Add(Format(op, args)); }
-  static std::string Format(const std::string& op, const Args& args);
+  static std::string Format(const std::string& op, const Args& args) {
+    std::string call = op + "(";
+    for (std::size_t i = 0; i < args.size(); ++i) call += (i ? ";" : "") + args[i];
+    return call + ")";
+  }
 
-  int Login(IWTRSSNewsSvcEvent* pSink) override;
-  int Logout(IWTRSSNewsSvcEvent* pSink) override;
+  int Login(IWTRSSNewsSvcEvent* pSink) override {
+    Locked([&] { m_pSink = pSink; });
+    return Answer("Login", {}, 1);
+  }
+  int Logout(IWTRSSNewsSvcEvent* pSink) override {
+    Locked([&] {
+      if (m_pSink == pSink) m_pSink = nullptr;
+    });
+    return Answer("Logout", {}, 1);
+  }
   int SetSessionInfo(const CString& s1, const CString& s2, const CString& s3) override {
     return Answer("SetSessionInfo", {s1.str(), s2.str(), s3.str()}, 1);
   }
   int Connect() override { return Answer("Connect", {}, 1); }
   int Disconnect() override { return Answer("Disconnect", {}, 1); }
-  int GetCategoryCount() override;
-  IRSSNewsCategory* GetCategory(int nIndex) override;
+  int GetCategoryCount() override {
+    int nCount = 0;
+    Locked([&] { nCount = static_cast<int>(m_categories.size()); });
+    return Answer("GetCategoryCount", {}, nCount);
+  }
+  IRSSNewsCategory* GetCategory(int nIndex) override {
+    Answer("GetCategory", {std::to_string(nIndex)}, 0);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (nIndex < 0 || static_cast<std::size_t>(nIndex) >= m_categories.size()) return nullptr;
+    return m_categories[static_cast<std::size_t>(nIndex)].get();
+  }
   int BookProviderNews(const CString& strIDs) override { return Answer("BookProviderNews", {strIDs.str()}, 1); }
   int UnbookProviderNews(const CString& strIDs) override { return Answer("UnbookProviderNews", {strIDs.str()}, 1); }
   int GetTotalHeadline(const CString& strID, std::vector<NewsHeadline>& vecList) override {
@@ -128,7 +197,22 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   }
 
  private:
-  class Category;
+  // A category group; Release is recorded so a test sees that the manager handed it back.
+  class Category : public IRSSNewsCategory {
+   public:
+    Category(CallLog& log, CString name, std::vector<std::pair<CString, CString>> items)
+        : m_log(log), m_name(std::move(name)), m_items(std::move(items)) {}
+    void Release() override { m_log.Add("Release(" + m_name.str() + ")"); }
+    CString GetName() override { return m_name; }
+    int GetItemCount() override { return static_cast<int>(m_items.size()); }
+    CString GetItemID(int index) override { return m_items.at(static_cast<std::size_t>(index)).first; }
+    CString GetItemName(int index) override { return m_items.at(static_cast<std::size_t>(index)).second; }
+
+   private:
+    CallLog& m_log;
+    CString m_name;
+    std::vector<std::pair<CString, CString>> m_items;
+  };
 
   // Changes the script under its lock.
   template <typename Change>
@@ -138,7 +222,30 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
   }
   // Records the call and returns its status, filling the list or content the call has.
   int Answer(const std::string& op, const Args& args, int nDefault, std::vector<NewsHeadline>* pList = nullptr,
-             CString* pContent = nullptr);
+             CString* pContent = nullptr) {
+    std::unique_lock<std::mutex> script(m_mutex);
+    const bool bUseOwnLock = m_bUseOwnLock;
+    const Answerer answerer = m_answerer;
+    script.unlock();
+    std::unique_lock<std::recursive_mutex> own(m_ownLock, std::defer_lock);
+    if (bUseOwnLock) own.lock();
+    const std::string call = Format(op, args);
+    m_log.Add(call);
+    if (answerer) {
+      if (const std::optional<int> nStatus = answerer(op, args, pList, pContent)) return *nStatus;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto headlines = m_headlines.find(call);
+    if (pList && headlines != m_headlines.end()) {
+      for (const ScriptedHeadline& headline : headlines->second) pList->push_back(MakeHeadline(headline));
+    }
+    const auto content = m_contents.find(call);
+    if (pContent && content != m_contents.end()) *pContent = content->second;
+    for (const std::string& key : {call, op}) {
+      if (const auto result = m_results.find(key); result != m_results.end()) return result->second;
+    }
+    return nDefault;
+  }
 
   CallLog m_log;
   mutable std::mutex m_mutex;  // guards the script below, never held while an answerer runs

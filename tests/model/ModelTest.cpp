@@ -10,17 +10,108 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <type_traits>
 
 #include "news/RssNewsMgr.h"
-#include "tests/model/ModelService.h"
+#include "tests/fakes/FakeNewsSvc.h"
 #include "tests/model/ModelView.h"
 #include "tests/model/ReferenceModel.h"
 #include "tests/model/RssNewsMgrTestAccess.h"
 
+std::string RegistryState::Describe() const {
+  const auto quoted = [](const CString& s) { return "'" + s.str() + "'"; };
+  std::ostringstream out;
+  out << "providers " << quoted(strProviderIDs) << " ready " << bCategoryReady << " refs " << nRefCount << "\n";
+  for (const auto& [key, views] : mapObj) {
+    out << "  booking " << quoted(key.strBookingID) << "/" << key.lBookingDate << ":";
+    for (const IRSSNewsObjEvent* v : views) out << " " << ViewName(v);
+    out << "\n";
+  }
+  for (const auto& [view, key] : mapObjInfo)
+    out << "  info " << ViewName(view) << " -> " << quoted(key.strBookingID) << "/" << key.lBookingDate << "\n";
+  for (const NewsChange& c : vecChangeSet)
+    out << "  change " << quoted(c.strID) << " " << quoted(c.strSubID) << " " << c.lDate << "\n";
+  for (const CString& id : vecPendingIDs) out << "  refreshing " << quoted(id) << "\n";
+  for (const auto& [id, view] : vecPendingNotify) out << "  queued " << quoted(id) << " " << ViewName(view) << "\n";
+  for (const auto& [id, task] : mapTask) {
+    out << "  task " << id << " for " << ViewName(task.pObj) << " " << quoted(task.strIDs) << " awaiting";
+    for (const CString& p : task.vecIDs) out << " " << quoted(p);
+    out << " holding " << task.vecHeadline.size() << "\n";
+  }
+  out << "  free slots:";
+  for (int i = 0; i < kTaskSlots; ++i)
+    if (!bTaskFree[i]) out << " -" << i;
+  return out.str() + "\n";
+}
+
 namespace {
+
+// splitmix64: a cheap, well-mixed function of one 64-bit value.
+uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ULL;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31);
+}
+
+// The scripted service's answers in one step derive from the step's seed: the k-th roll within a step is the same
+// on both sides, so two traces that agree up to a call also agree on what that call answered.
+struct ModelScript {
+  uint64_t stepSeed = 0;
+  int categoryCount = 1;
+};
+constexpr int kFailPercent = 15;
+
+// The fake news service answering from a ModelScript. The manager reaches one through the service library's
+// exported functions; the reference model calls another directly. Each records every call in its log, the trace of
+// its side, and keeps, per booking ("P list" or "S symbol;date;list"), how often it was asked to book it minus how
+// often to unbook it (bookings at zero left out).
+class CModelService {
+ public:
+  explicit CModelService(const ModelScript& script) : m_script(script) {
+    // One category with one item, enough for the manager to rebuild its tree.
+    m_svc.AddCategory("Market", {{"P1", "Provider one"}});
+    m_svc.AnswerWith([this](const std::string& op, const fakes::FakeNewsSvc::Args& args,
+                            std::vector<NewsHeadline>* pList, CString* pContent) -> std::optional<int> {
+      const bool bBook = op == "BookProviderNews" || op == "BookSymbolNews_Date";
+      if (bBook || op == "UnbookProviderNews" || op == "UnbookSymbolNews_Date") {
+        const std::string key = args.size() == 3 ? "S " + args[0] + ";" + args[1] + ";" + args[2] : "P " + args[0];
+        if ((m_net[key] += bBook ? 1 : -1) == 0) m_net.erase(key);
+      }
+      if (op == "GetCategoryCount") return m_script.categoryCount;
+      if (bBook || op == "UnbookSymbolNews_Date") return NextRoll() < kFailPercent ? 0 : 1;
+      if (op == "ReqTotalHeadline" || op == "CancelTotalHeadline") return NextRoll() < kFailPercent ? 1 : 0;
+      if (pList) {
+        // Status 0 with 0 to 2 records (each with its own block), or a refusal.
+        if (NextRoll() < kFailPercent) return 1;
+        const int count = NextRoll() % 3;
+        for (int i = 0; i < count; ++i) pList->push_back(fakes::MakeHeadline({"", "", std::to_string(i)}));
+        return 0;
+      }
+      if (!pContent) return std::nullopt;
+      const int roll = NextRoll();
+      *pContent = CString("content-" + std::to_string(roll));
+      return roll < 70 ? 0 : roll % 4;
+    });
+  }
+
+  fakes::FakeNewsSvc& Svc() { return m_svc; }
+  // Starts counting the rolls from zero again, as each step does.
+  void ResetCounters() { m_rolls = 0; }
+  const std::map<std::string, int>& NetBookings() const { return m_net; }
+
+ private:
+  // A value in [0, 100) for the next roll of the current step.
+  int NextRoll() { return static_cast<int>(Mix(m_script.stepSeed ^ Mix(static_cast<uint64_t>(m_rolls++))) % 100); }
+
+  const ModelScript& m_script;
+  int m_rolls = 0;
+  std::map<std::string, int> m_net;
+  fakes::FakeNewsSvc m_svc;
+};
 
 // Symbol texts: letter-case twins, a symbol that lies inside a provider list, Big5 texts whose trail bytes
 // are the letters A and a (which must never be case-folded), and the empty text (never booked).
@@ -47,7 +138,7 @@ class ModelRun {
       m_pool.push_back(m_views.back().get());
     }
     const bool bReady = Chance(60);
-    m_script.SetCategoryCount(bReady ? 1 : 0);
+    m_script.categoryCount = bReady ? 1 : 0;
     m_mgrService.Svc().Install();
     m_mgr = std::make_unique<CRssNewsMgr>();
     m_mgr->Init("factory1", "factory2", "config", "session1", "session2", "session3", false, "user");
@@ -56,14 +147,14 @@ class ModelRun {
     const CString list = Pick(kLists);
     m_mgr->SetProviderIDs(list);
     m_model->SetProviderIDs(list);
-    m_script.SetCategoryCount(1);
+    m_script.categoryCount = 1;
   }
 
   ~ModelRun() { m_mgr->Finit(); }
 
   // Runs one random step on both sides; false (with a report) when they disagree.
   ::testing::AssertionResult Step(int step) {
-    m_script.BeginStep(m_rng(), 15);
+    m_script.stepSeed = m_rng();
     m_mgrService.ResetCounters();
     m_modelService.ResetCounters();
     m_mgrTrace.Clear();
@@ -79,8 +170,8 @@ class ModelRun {
 
     // Whatever happened, per booking what the manager's service was asked to book minus what it was asked to
     // unbook equals what the registry holds: the manager's side lists the one, the model's side the other.
-    const std::string mgrState =
-        CRssNewsMgrTestAccess::Describe(*m_mgr) + AtService(CRssNewsMgrTestAccess::HeldAtService(*m_mgr));
+    const RegistryState registry = CRssNewsMgrTestAccess::Snapshot(*m_mgr);
+    const std::string mgrState = registry.Describe() + AtService(HeldAtService(registry));
     const std::string modelState = m_model->Describe() + AtService(m_mgrService.NetBookings());
     if (m_mgrTrace.Entries() == m_modelTrace.Entries() && mgrState == modelState) return ::testing::AssertionSuccess();
     std::ostringstream report;
@@ -92,10 +183,24 @@ class ModelRun {
   }
 
  private:
-  static std::string Lines(const Trace& trace) {
+  static std::string Lines(const CallLog& trace) {
     std::string out;
     for (const std::string& line : trace.Entries()) out += "  " + line + "\n";
     return out;
+  }
+
+  // The bookings the service should hold for a registry, keyed as CModelService::NetBookings: each booking of the
+  // registry once, none while the provider list is empty.
+  static std::map<std::string, int> HeldAtService(const RegistryState& registry) {
+    std::map<std::string, int> held;
+    const CString& list = registry.strProviderIDs;
+    if (list.IsEmpty()) return held;
+    for (const auto& [key, views] : registry.mapObj) {
+      const bool bProvider = key.strBookingID.CompareNoCase(list) == 0;
+      ++held[bProvider ? "P " + list.str()
+                       : "S " + key.strBookingID.str() + ";" + std::to_string(key.lBookingDate) + ";" + list.str()];
+    }
+    return held;
   }
 
   static std::string AtService(const std::map<std::string, int>& bookings) {
@@ -139,11 +244,11 @@ class ModelRun {
   }
 
   std::mt19937_64 m_rng;
-  CModelScript m_script;
+  ModelScript m_script;
   CModelService m_mgrService{m_script};
   CModelService m_modelService{m_script};
-  Trace& m_mgrTrace = m_mgrService.Log();
-  Trace& m_modelTrace = m_modelService.Log();
+  CallLog& m_mgrTrace = m_mgrService.Svc().Log();
+  CallLog& m_modelTrace = m_modelService.Svc().Log();
   std::vector<std::unique_ptr<CModelView>> m_views;
   std::vector<IRSSNewsObjEvent*> m_pool;
   std::unique_ptr<CRssNewsMgr> m_mgr;
@@ -204,9 +309,7 @@ std::string ModelRun::RunRandomOperation() {
     return Both("OnGetTotalHeadLineReq('" + id.str() + "', " + std::to_string(task) + ")",
                 [&](auto& side) { side.OnGetTotalHeadLineReq(id, task); });
   }
-  if (roll < 88) {
-    return Both("OnNewsContentChange(id)", [&](auto& side) { side.OnNewsContentChange(id, 7, 8); });
-  }
+  if (roll < 88) return Both("OnNewsContentChange(id)", [&](auto& side) { side.OnNewsContentChange(id, 7, 8); });
   if (roll < 91) {
     return Both("OnSymbolNewsContentChange(id, symbol)",
                 [&](auto& side) { side.OnSymbolNewsContentChange(id, symbol, 7, 8); });

@@ -11,12 +11,12 @@
 
 #include "news/RSSNewsObjEvent.h"
 #include "news/RssSubject.h"
+#include "tests/fakes/CallLog.h"
 #include "tests/fakes/RecordingView.h"
-#include "tests/model/ModelService.h"
 
 class CModelView : public fakes::RecordingView {
  public:
-  CModelView(std::string name, Trace& trace) : RecordingView(std::move(name), trace) {
+  CModelView(std::string name, CallLog& trace) : RecordingView(std::move(name), trace) {
     SetHook([this](const std::string& entry) { AfterCall(entry); });
   }
 

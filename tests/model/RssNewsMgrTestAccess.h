@@ -3,6 +3,7 @@
 // called directly; and snapshots of the registry taken under the manager's lock.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -10,7 +11,24 @@
 #include <vector>
 
 #include "news/RssNewsMgr.h"
-#include "tests/model/ReferenceModel.h"
+
+// The manager's registry, provider list, change set, refresh marks, task table and registration queue, as the
+// model test compares them: equal descriptions mean equal registries.
+struct RegistryState {
+  static constexpr int kTaskSlots = 100;
+  CString strProviderIDs;
+  bool bCategoryReady = false;
+  std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>> mapObj;
+  std::map<IRSSNewsObjEvent*, CBookingInfo> mapObjInfo;
+  std::vector<NewsChange> vecChangeSet;
+  std::vector<CString> vecPendingIDs;
+  std::vector<std::pair<CString, IRSSNewsObjEvent*>> vecPendingNotify;
+  std::map<int, TaskInfo> mapTask;
+  bool bTaskFree[kTaskSlots] = {};
+  int nRefCount = 0;
+
+  std::string Describe() const;
+};
 
 class CRssNewsMgrTestAccess {
  public:
@@ -39,27 +57,13 @@ class CRssNewsMgrTestAccess {
   static bool SortByDate(std::vector<NewsHeadline>& list) { return CRssNewsMgr::SortByDate(list); }
   static bool ParseUrl(CString& strText) { return CRssNewsMgr::ParseUrlFromContent(strText); }
 
-  // The bookings the service should hold for the registry, keyed as CModelService::NetBookings: each
-  // booking of the registry once, none while the provider list is empty.
-  static std::map<std::string, int> HeldAtService(CRssNewsMgr& mgr) {
+  static RegistryState Snapshot(CRssNewsMgr& mgr) {
     std::lock_guard lock(mgr.m_mtx);
-    std::map<std::string, int> held;
-    const CString& list = mgr.m_strProviderIDs;
-    if (list.IsEmpty()) return held;
-    for (const auto& [key, views] : mgr.m_mapObj) {
-      const bool bProvider = key.strBookingID.CompareNoCase(list) == 0;
-      ++held[bProvider ? "P " + list.str()
-                       : "S " + key.strBookingID.str() + ";" + std::to_string(key.lBookingDate) + ";" + list.str()];
-    }
-    return held;
-  }
-
-  static std::string Describe(CRssNewsMgr& mgr) {
-    std::lock_guard lock(mgr.m_mtx);
-    std::map<IRSSNewsObjEvent*, CBookingInfo> mapObjInfo;
-    for (const auto& [pObj, record] : mgr.m_mapObjInfo) mapObjInfo.emplace(pObj, record.booking);
-    return ::Describe(RegistrySnapshot{mgr.m_strProviderIDs, mgr.m_bCategoryReady, mgr.m_mapObj, mapObjInfo,
-                                       mgr.m_vecChangeSet, mgr.m_vecPendingIDs, mgr.m_vecPendingNotify, mgr.m_mapTask,
-                                       mgr.m_bTaskFree, mgr.m_nRefCount});
+    RegistryState state{mgr.m_strProviderIDs, mgr.m_bCategoryReady, mgr.m_mapObj,           {},
+                        mgr.m_vecChangeSet,   mgr.m_vecPendingIDs,  mgr.m_vecPendingNotify, mgr.m_mapTask};
+    for (const auto& [pObj, record] : mgr.m_mapObjInfo) state.mapObjInfo.emplace(pObj, record.booking);
+    std::copy(std::begin(mgr.m_bTaskFree), std::end(mgr.m_bTaskFree), state.bTaskFree);
+    state.nRefCount = mgr.m_nRefCount;
+    return state;
   }
 };

@@ -15,6 +15,7 @@
 #include "libs/newssvc/FeedUrl.h"
 #include "libs/newssvc/ItemStore.h"
 #include "libs/newssvc/http/HeaderRules.h"
+#include "tests/newssvc/ServiceFixture.h"
 
 namespace {
 
@@ -250,10 +251,8 @@ TEST(HeaderRules, LocationResolvesAgainstTheRequestUrlAndStaysHttp) {
 // How a fetched body's encoding is told: a byte order mark wins, else the HTTP charset, else the declaration;
 // when the HTTP charset does not read, the body as it came. The title is 台積電許可 in every case.
 TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
-  const std::string big5 =
-      "<rss><channel><item><title>\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69</title></item></channel></rss>";
-  const std::string utf8Title = "\xE5\x8F\xB0\xE7\xA9\x8D\xE9\x9B\xBB\xE8\xA8\xB1\xE5\x8F\xAF";
-  const std::string utf8 = "<rss><channel><item><title>" + utf8Title + "</title></item></channel></rss>";
+  const std::string big5 = "<rss><channel><item><title>" + newssvc_test::kBig5Title + "</title></item></channel></rss>";
+  const std::string utf8 = "<rss><channel><item><title>" + newssvc_test::kUtf8Title + "</title></item></channel></rss>";
   const struct {
     const char* httpCharset;
     std::string body;
@@ -269,7 +268,7 @@ TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
   for (const auto& c : cases) {
     std::vector<newssvc::FeedItem> items;
     ASSERT_TRUE(newssvc::ReadFetchedFeed(c.body, c.httpCharset, items)) << c.body;
-    EXPECT_EQ(items.at(0).title, utf8Title) << c.body;
+    EXPECT_EQ(items.at(0).title, newssvc_test::kUtf8Title) << c.body;
   }
 }
 

@@ -29,8 +29,6 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-const std::string kBig5Title = "\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69";  // 台積電許可
-
 // What the server received, as it lists it for a test run.
 struct ReceivedRequest {
   long long atMs = 0;  // since the server started
@@ -46,7 +44,25 @@ class HttpFeedTest : public SessionTest {
   std::string Url(const std::string& name) const { return m_baseUrl + "/s/" + m_run + "/" + name; }
   // What this test's requests were, oldest first; only those for `name` when given. Read over HTTP, with the
   // service's own client, so that it works the same when the server is a process of its own.
-  std::vector<ReceivedRequest> Received(const std::string& name = "") const;
+  std::vector<ReceivedRequest> Received(const std::string& name = "") const {
+    std::promise<std::string> answer;
+    std::future<std::string> list = answer.get_future();
+    const std::unique_ptr<newssvc::IHttpClient> client = newssvc::MakeHttpClient(newssvc::HttpLimits());
+    client->Start({m_baseUrl + "/received/" + m_run, {}},
+                  [&answer](newssvc::HttpResponse response) { answer.set_value(response.body); });
+    if (list.wait_for(seconds(10)) != std::future_status::ready) return {};
+    std::vector<ReceivedRequest> received;
+    std::istringstream lines(list.get());
+    for (std::string line; std::getline(lines, line);) {
+      ReceivedRequest request{std::stoll(line), "", {}};
+      std::istringstream fields(line.substr(line.find('\t') + 1));
+      std::getline(fields, request.path, '\t');
+      for (std::string field; std::getline(fields, field, '\t');)
+        request.headers[field.substr(0, field.find(": "))] = field.substr(field.find(": ") + 2);
+      if (name.empty() || request.path == "/s/" + m_run + "/" + name) received.push_back(std::move(request));
+    }
+    return received;
+  }
   int Requests(const std::string& name = "") const { return static_cast<int>(Received(name).size()); }
   bool WaitForRequests(int count, const std::string& name = "", seconds timeout = seconds(10)) const {
     return Eventually([&] { return Requests(name) >= count; }, timeout);
@@ -84,30 +100,6 @@ class HttpFeedTest : public SessionTest {
   const std::string m_run = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 };
 
-std::vector<ReceivedRequest> HttpFeedTest::Received(const std::string& name) const {
-  std::promise<std::string> answer;
-  std::future<std::string> list = answer.get_future();
-  const std::unique_ptr<newssvc::IHttpClient> client = newssvc::MakeHttpClient(newssvc::HttpLimits());
-  client->Start({m_baseUrl + "/received/" + m_run, {}},
-                [&answer](newssvc::HttpResponse response) { answer.set_value(response.body); });
-  if (list.wait_for(seconds(10)) != std::future_status::ready) return {};
-  std::vector<ReceivedRequest> received;
-  std::istringstream lines(list.get());
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line);
-    ReceivedRequest request;
-    fields >> request.atMs;
-    fields.ignore();  // the tab after it
-    std::getline(fields, request.path, '\t');
-    for (std::string field; std::getline(fields, field, '\t');) {
-      const std::size_t colon = field.find(": ");
-      if (colon != std::string::npos) request.headers[field.substr(0, colon)] = field.substr(colon + 2);
-    }
-    if (name.empty() || request.path == "/s/" + m_run + "/" + name) received.push_back(std::move(request));
-  }
-  return received;
-}
-
 // Conditional GET: the validator of the first answer comes back on every later request, in this session and
 // the next, and a 304 costs nothing.
 struct ValidatorCase {
@@ -122,6 +114,7 @@ TEST_P(ConditionalGet, ValidatorIsSentBackAlsoAfterARestartAnd304ReportsNothing)
   const ValidatorCase c = GetParam();
   Connect(c.scenario);
   ASSERT_TRUE(WaitForRequests(4));
+  ASSERT_TRUE(m_sink.WaitFor("provider H 20261205"));
   auto received = Received();
   EXPECT_TRUE(received[0].headers[c.requestHeader].empty());
   for (std::size_t i = 1; i < received.size(); ++i) EXPECT_EQ(received[i].headers[c.requestHeader], c.value) << i;
@@ -192,14 +185,11 @@ TEST_P(FetchFailure, KeepsTheLastGoodItemsAndNamesTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     HttpFeed, FetchFailure,
-    ::testing::Values(FailureCase{"bomb.xml", "decoded body over the size limit"}, FailureCase{"big.xml", "size limit"},
-                      FailureCase{"reset.xml", "transfer closed"}, FailureCase{"drip.xml", "too slow"},
-                      FailureCase{"loop.xml", "more than 5 redirects"}, FailureCase{"unavailable.xml", "HTTP 503"},
-                      FailureCase{"notfeed.xml", "not a feed"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) {
-      const std::string name = info.param.scenario;
-      return name.substr(0, name.find('.'));
-    });
+    ::testing::Values(FailureCase{"bomb", "decoded body over the size limit"}, FailureCase{"big", "size limit"},
+                      FailureCase{"reset", "transfer closed"}, FailureCase{"drip", "too slow"},
+                      FailureCase{"loop", "more than 5 redirects"}, FailureCase{"unavailable", "HTTP 503"},
+                      FailureCase{"notfeed", "not a feed"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.scenario); });
 
 TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
   Connect("stall.xml", "", "etag.xml");
@@ -211,11 +201,11 @@ TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
 
 // The service's log hears of a failing feed once, not once per failed poll.
 TEST_F(HttpFeedTest, AFailureIsLoggedOncePerChangeOfState) {
-  Connect("unavailable.xml");
+  Connect("unavailable");
   ASSERT_TRUE(WaitForRequests(4, "", seconds(15)));  // one good answer, then three 503s
   Stop();
   const std::string log = port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str();
-  EXPECT_EQ(LogLines(Url("unavailable.xml"), log), 1);
+  EXPECT_EQ(LogLines(Url("unavailable"), log), 1);
 }
 
 TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {

@@ -30,6 +30,10 @@ struct TestItem {
   std::string padding = "";  // appended to the description
 };
 
+// 台積電許可 in Big5 (許 ends in 0x5C, a backslash) and in UTF-8.
+inline const std::string kBig5Title = "\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69";
+inline const std::string kUtf8Title = "\xE5\x8F\xB0\xE7\xA9\x8D\xE9\x9B\xBB\xE8\xA8\xB1\xE5\x8F\xAF";
+
 // Provider A's items on three successive mornings, Taipei time.
 inline const TestItem kA1{"a1", "first", "Sat, 05 Dec 2026 09:00:00 +0800", {}};
 inline const TestItem kA2{"a2", "second", "Sun, 06 Dec 2026 09:00:00 +0800", {}};

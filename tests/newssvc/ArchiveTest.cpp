@@ -2,13 +2,9 @@
 // write lock held elsewhere, a file that is not a sound database).
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "libs/newssvc/FeedCatalog.h"
-#include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/archive/NewsArchive.h"
 #include "tests/newssvc/ServiceFixture.h"
 
@@ -53,14 +49,18 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
 TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
   Stop();  // the catalogs below are the archive's only users
   const CString config((m_folder.Path() + "/RSSNewsSvc.xml").c_str());
-  newssvc::FeedState state;
-  {
-    CNewsArchive archive(m_folder.Path(), 0);
+  // A catalog on an archive of its own, after its first poll.
+  const auto poll = [&](CNewsArchive& archive, newssvc::CFeedCatalog& catalog) {
     ASSERT_TRUE(archive.Open());
-    newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
     ASSERT_TRUE(catalog.LoadConfig());
     catalog.AttachArchive(&archive);
     catalog.Poll(true, 0);
+  };
+  newssvc::FeedState state;
+  {
+    CNewsArchive archive(m_folder.Path(), 0);
+    newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
+    poll(archive, catalog);
     state = catalog.GetFeedState("A");
     EXPECT_EQ(state.etag, std::to_string(fs::file_size(m_folder.Path() + "/a.xml")));
     state.url = "https://moved.example/a";
@@ -71,15 +71,12 @@ TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
     EXPECT_TRUE(catalog.GetFeedState("A") == state);
   }
   CNewsArchive archive(m_folder.Path(), 0);
-  ASSERT_TRUE(archive.Open());
+  newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
   std::map<std::string, newssvc::FeedState> states;
-  ASSERT_TRUE(archive.LoadFeedStates(states));
+  ASSERT_TRUE(archive.Open() && archive.LoadFeedStates(states));
   EXPECT_TRUE(states["A"] == state);
   EXPECT_EQ(states["C"].lastError, "the feed file is missing");
-  newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
-  ASSERT_TRUE(catalog.LoadConfig());
-  catalog.AttachArchive(&archive);
-  catalog.Poll(true, 0);
+  poll(archive, catalog);
   EXPECT_TRUE(catalog.GetFeedState("A") == state);
 }
 
@@ -175,10 +172,7 @@ TEST_P(DamagedArchive, IsMovedAsideAndANewArchiveTakesTheItems) {
   m_folder.Write("RSSNewsArchive.db", bytes);
   Restart();
   m_folder.Write("a.xml", NumberedFeed(401, 401));
-  ASSERT_TRUE(Eventually([&] {
-    const std::vector<std::string> keys = ArchivedKeys();
-    return std::find(keys.begin(), keys.end(), "g401") != keys.end();
-  }));
+  ASSERT_TRUE(Eventually([&] { return Archived("g401"); }));
   std::vector<fs::path> aside;  // the file itself; its -wal and -shm go along when a connection had left them
   for (const auto& entry : fs::directory_iterator(m_folder.Path())) {
     const std::string name = entry.path().filename().string();

@@ -8,9 +8,6 @@
 #include <map>
 #include <optional>
 #include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "libs/newssvc/http/HttpClient.h"
 #include "port/Path.h"

@@ -84,7 +84,7 @@ TEST(OpmlFeedList, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackT
       "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>"
       "<outline text=\"Markets\"><outline text=\"Nested\">"
       "<outline text=\"CNA &amp; more\" xmlUrl=\"https://a.example/cna.xml\" providerId=\"CNA\" minPollSeconds=\"60\"/>"
-      "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\"/></outline>"
+      "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\" minPollSeconds=\"0\"/></outline>"
       "<outline text=\"Loose\" xmlUrl=\"https://b.example/x.xml\"/></body></opml>");
   folder.Write("RSSNewsSvc.xml",
                "<RSSNewsService opml=\"feeds.opml\"><Category name=\"Own\">"
@@ -95,7 +95,7 @@ TEST(OpmlFeedList, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackT
   const CString loose = newssvc::ProviderIdForUrl("https://b.example/x.xml");
   EXPECT_EQ(Groups(config), (std::vector<std::string>{"Own: F/F/f.xml/-1",
                                                       "Markets: CNA/CNA & more/https://a.example/cna.xml/60 " +
-                                                          derived.str() + "/Derived/https://a.example/d.xml/-1",
+                                                          derived.str() + "/Derived/https://a.example/d.xml/0",
                                                       "Feeds: " + loose.str() + "/Loose/https://b.example/x.xml/-1"}));
   EXPECT_NE(derived, loose);
   EXPECT_EQ(derived.Find(','), -1);

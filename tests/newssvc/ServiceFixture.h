@@ -221,6 +221,10 @@ class SessionTest : public ::testing::Test {
     while (select.Step() == 100 /* SQLITE_ROW */) keys.push_back(select.Text(0));
     return keys;
   }
+  bool Archived(const std::string& key) const {
+    const std::vector<std::string> keys = ArchivedKeys();
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+  }
 
   FeedFolder m_folder;
   RecordingSink m_sink;

@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <future>
-#include <thread>
 
 #include "libs/newssvc/FeedCatalog.h"
-#include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "tests/newssvc/ServiceFixture.h"
@@ -47,9 +44,9 @@ TEST_F(SessionTest, ListsAreNewestFirstInTheConfiguredZone) {
   Headlines list;
   ASSERT_EQ(m_session->GetTotalHeadline("B", list), 0);
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_STREQ(list[0].szDate, "20261205");
-  EXPECT_STREQ(list[0].szTime, "090000");
-  EXPECT_STREQ(list[1].szTime, "075900");  // 23:59 UTC is 07:59 the next morning in Taipei
+  // 23:59 UTC is 07:59 the next morning in Taipei.
+  EXPECT_EQ(std::string(list[0].szDate) + list[0].szTime + " " + list[1].szDate + list[1].szTime,
+            "20261205090000 20261205075900");
   EXPECT_TRUE(Titles("B", 20261204).empty());
 }
 

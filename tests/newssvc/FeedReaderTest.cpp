@@ -23,8 +23,6 @@ using newssvc::CFeedReader;
 using newssvc::CItemStore;
 using newssvc::FeedItem;
 using newssvc::FromCivil;
-using newssvc::HttpHeaders;
-using newssvc::ParseFeedDate;
 using newssvc::UtcSeconds;
 
 const char kRss[] =
@@ -186,7 +184,7 @@ TEST(FeedDate, Rfc822AndRfc3339VariantsReadAsTheSameInstant) {
                {"  2020-02-29T00:00:00Z\n", FromCivil(2020, 2, 29, 0, 0, 0)}};
   for (const auto& c : cases) {
     UtcSeconds utc = 0;
-    EXPECT_TRUE(ParseFeedDate(c.text, utc)) << c.text;
+    EXPECT_TRUE(newssvc::ParseFeedDate(c.text, utc)) << c.text;
     EXPECT_EQ(utc, c.expected) << c.text;
   }
 }
@@ -200,7 +198,7 @@ TEST(FeedDate, RejectsWhatIsNoDate) {
         // Numbers too long for an int, and a sign with no digits.
         "Sat, 12345678901 Dec 2026 01:00:00 GMT", "Dec 99999999999999999999 2026", "2020-03-21T10:29:51+:"}) {
     UtcSeconds utc = 0;
-    EXPECT_FALSE(ParseFeedDate(text, utc)) << text;
+    EXPECT_FALSE(newssvc::ParseFeedDate(text, utc)) << text;
   }
 }
 
@@ -208,7 +206,7 @@ constexpr std::int64_t kNow = 1796544000;  // Sun, 06 Dec 2026 08:00:00 GMT
 
 TEST(HeaderRules, FreshnessFromCacheControlOrExpires) {
   const struct {
-    HttpHeaders headers;
+    newssvc::HttpHeaders headers;
     std::int64_t seconds;
   } cases[] = {
       {{}, -1},

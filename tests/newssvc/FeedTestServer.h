@@ -32,8 +32,6 @@ class FeedTestServer {
   static constexpr std::chrono::minutes kLifetime{10};
 
   FeedTestServer() {
-    m_server.set_read_timeout(5, 0);
-    m_server.set_write_timeout(5, 0);
     m_server.set_keep_alive_timeout(2);
     m_server.Get(R"(/s/([^/]+)/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
       AnswerScenario(request, response);

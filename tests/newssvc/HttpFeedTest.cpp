@@ -6,7 +6,6 @@
 
 #include <future>
 #include <map>
-#include <optional>
 #include <sstream>
 
 #include "libs/newssvc/http/HttpClient.h"
@@ -23,7 +22,6 @@ std::string LaunchTestServer(std::shared_ptr<void>& inProcess);
 
 namespace {
 
-using std::chrono::milliseconds;
 using std::chrono::seconds;
 
 // What the server received, as it lists it for a test run.
@@ -66,22 +64,21 @@ class HttpFeedTest : public SessionTest {
   }
 
   // A session polling every 100 ms whose provider H reads scenario `name` from the server (and provider G
-  // scenario `other`, when given).
-  void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "") {
+  // scenario `other`, when given), with H's state put back from `restore` when given.
+  void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "",
+               const newssvc::FeedState* restore = nullptr) {
     std::string config =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" timeZone=\"+08:00\">"
         "<Category name=\"Web\"><Provider id=\"H\" name=\"H\" source=\"" +
         Url(name) + "\" " + providerAttributes + "/>";
     if (!other.empty()) config += "<Provider id=\"G\" name=\"G\" source=\"" + Url(other) + "\"/>";
     m_folder.Write("RSSNewsSvc.xml", config + "</Category></RSSNewsService>");
-    Start("H", [this] {
+    Start("H", [this, restore] {
       newssvc::HttpLimits limits;
       limits.connect = limits.stall = seconds(2);
       limits.transfer = seconds(8);
       m_session->SetHttpLimits(limits);
-      if (m_restore.has_value()) {
-        ASSERT_TRUE(m_session->Catalog().RestoreFeedState("H", *m_restore));
-      }
+      EXPECT_TRUE(!restore || m_session->Catalog().RestoreFeedState("H", *restore));
     });
   }
 
@@ -91,8 +88,7 @@ class HttpFeedTest : public SessionTest {
     return state;
   }
 
-  std::optional<newssvc::FeedState> m_restore;  // put back before the session connects
-  std::shared_ptr<void> m_inProcess;            // the server, when it runs in this process
+  std::shared_ptr<void> m_inProcess;  // the server, when it runs in this process
   const std::string m_baseUrl = LaunchTestServer(m_inProcess);
   const std::string m_run = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 };
@@ -135,10 +131,10 @@ INSTANTIATE_TEST_SUITE_P(HttpFeed, ConditionalGet,
                                                          "Sat, 05 Dec 2026 01:00:00 GMT"}));
 
 TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
-  m_restore = newssvc::FeedState();
-  m_restore->etag = "\"v1\"";
-  m_restore->url = Url("etag.xml");
-  Connect("moved-away.xml");
+  newssvc::FeedState saved;
+  saved.etag = "\"v1\"";
+  saved.url = Url("etag.xml");
+  Connect("moved-away.xml", "", "", &saved);
   ASSERT_TRUE(WaitForRequests(2));
   EXPECT_EQ(Requests("moved-away.xml"), 0);
   EXPECT_EQ(Received()[0].headers["if-none-match"], "\"v1\"");
@@ -146,9 +142,9 @@ TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
 
   Stop();
   const int before = Requests();
-  m_restore->gone = true;
-  Connect("etag.xml");
-  std::this_thread::sleep_for(milliseconds(500));
+  saved.gone = true;
+  Connect("etag.xml", "", "", &saved);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(Requests(), before);
 }
 

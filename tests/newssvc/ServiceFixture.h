@@ -88,7 +88,6 @@ class FeedFolder {
     std::ofstream(target + ".tmp", std::ios::binary | std::ios::trunc) << bytes;
     std::filesystem::rename(target + ".tmp", target);
   }
-  void Remove(const std::string& name) const { std::filesystem::remove(Path() + "/" + name); }
   // A configuration with one category "Market" of providers A (a.xml), B (b.xml) and C (c.xml), a poll
   // every 50 ms, Taipei time, and the word "TSMC" tagging items with symbol 2330.
   void WriteConfig(const std::string& extraCategory = std::string()) const {
@@ -186,10 +185,11 @@ class SessionTest : public ::testing::Test {
     Headlines list;
     return m_session->GetTotalHeadline(providerID, list) == 0 ? static_cast<int>(list.size()) : -1;
   }
-  // Titles of the provider's headlines for a date (0: all), newest first.
-  std::vector<std::string> Titles(const char* providerID, long date) const {
+  // Titles of the provider's headlines (of a symbol, when given) for a date (0: all), newest first.
+  std::vector<std::string> Titles(const char* providerID, long date, const char* symbol = nullptr) const {
     Headlines list;
-    m_session->GetProviderHeadline_Date(providerID, date, list);
+    symbol ? m_session->GetSymbolHeadline_Date(providerID, symbol, date, list)
+           : m_session->GetProviderHeadline_Date(providerID, date, list);
     std::vector<std::string> titles;
     for (const NewsHeadline& record : list) titles.push_back(newssvc::BlockTitle(record).str());
     return titles;

@@ -12,7 +12,6 @@ namespace newssvc_test {
 namespace {
 
 namespace fs = std::filesystem;
-using newssvc::CNewsArchive;
 
 TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotNewThere) {
   m_folder.Write("a.xml", RssFeed("utf-8", {{"a0", "older", "Fri, 04 Dec 2026 10:00:00 +0800", {"2330"}}, kA1}));
@@ -50,7 +49,7 @@ TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
   Stop();  // the catalogs below are the archive's only users
   const CString config((m_folder.Path() + "/RSSNewsSvc.xml").c_str());
   // A catalog on an archive of its own, after its first poll.
-  const auto poll = [&](CNewsArchive& archive, newssvc::CFeedCatalog& catalog) {
+  const auto poll = [&](newssvc::CNewsArchive& archive, newssvc::CFeedCatalog& catalog) {
     ASSERT_TRUE(archive.Open());
     ASSERT_TRUE(catalog.LoadConfig());
     catalog.AttachArchive(&archive);
@@ -58,7 +57,7 @@ TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
   };
   newssvc::FeedState state;
   {
-    CNewsArchive archive(m_folder.Path(), 0);
+    newssvc::CNewsArchive archive(m_folder.Path(), 0);
     newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
     poll(archive, catalog);
     state = catalog.GetFeedState("A");
@@ -70,7 +69,7 @@ TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
     catalog.Poll(false, 0);
     EXPECT_TRUE(catalog.GetFeedState("A") == state);
   }
-  CNewsArchive archive(m_folder.Path(), 0);
+  newssvc::CNewsArchive archive(m_folder.Path(), 0);
   newssvc::CFeedCatalog catalog(config, m_folder.Path().c_str());
   std::map<std::string, newssvc::FeedState> states;
   ASSERT_TRUE(archive.Open() && archive.LoadFeedStates(states));
@@ -96,12 +95,12 @@ TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
     batch.items.push_back(item);
   }
   {
-    CNewsArchive archive(dir.path().string(), 0);
+    newssvc::CNewsArchive archive(dir.path().string(), 0);
     ASSERT_TRUE(archive.Open());
     ASSERT_TRUE(archive.Store({batch}, {}));
   }
   // The maintenance thread deletes what is past the retention period (90 days) when the archive opens.
-  CNewsArchive archive(dir.path().string(), 0);
+  newssvc::CNewsArchive archive(dir.path().string(), 0);
   ASSERT_TRUE(archive.Open());
   newssvc::CSqliteDb db;
   ASSERT_TRUE(db.Open(archive.Path(), false));

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "libs/newssvc/FeedBytes.h"
@@ -14,6 +15,7 @@
 #include "libs/newssvc/FeedUrl.h"
 #include "libs/newssvc/ItemStore.h"
 #include "libs/newssvc/http/HeaderRules.h"
+#include "tests/newssvc/ServiceFixture.h"
 
 namespace {
 
@@ -21,8 +23,6 @@ using newssvc::CFeedReader;
 using newssvc::CItemStore;
 using newssvc::FeedItem;
 using newssvc::FromCivil;
-using newssvc::HttpHeaders;
-using newssvc::ParseFeedDate;
 using newssvc::UtcSeconds;
 
 const char kRss[] =
@@ -32,100 +32,79 @@ const char kRss[] =
 
 std::string Rss(const std::string& items) { return kRss + items + "</channel></rss>"; }
 
-struct ReaderCase {
-  const char* name;
-  std::string feed;
-  bool illFormed;
-  // The first item's fields; a date of 0 means none.
-  std::string title;
-  UtcSeconds date = 0;
-  std::string link = "", description = "";
-};
-
-class FeedReaderCase : public testing::TestWithParam<ReaderCase> {};
-
-TEST_P(FeedReaderCase, ReadsTheFirstItem) {
-  const ReaderCase& c = GetParam();
-  std::vector<FeedItem> items;
-  bool illFormed = !c.illFormed;
-  ASSERT_TRUE(CFeedReader::ReadBytes(c.feed, items, &illFormed));
-  EXPECT_EQ(illFormed, c.illFormed);
-  ASSERT_FALSE(items.empty());
-  EXPECT_EQ(items[0].title, c.title);
-  EXPECT_EQ(items[0].link, c.link);
-  EXPECT_EQ(items[0].description, c.description);
-  EXPECT_EQ(items[0].hasDate ? items[0].published : 0, c.date);
-}
-
 const UtcSeconds k2004 = FromCivil(2004, 1, 2, 3, 4, 5);
 const UtcSeconds k2005 = FromCivil(2005, 1, 2, 3, 4, 5);
 
-INSTANTIATE_TEST_SUITE_P(
-    Feeds, FeedReaderCase,
-    testing::Values(
-        // Atom 0.3: issued before modified, content in base64 or escaped.
-        ReaderCase{"Atom03",
-                   "<feed version='0.3' xmlns='http://purl.org/atom/ns#'><entry><title>T</title>"
-                   "<link rel='self' href='http://a.example/s'/><link rel='alternate' href='http://a.example/1'/>"
-                   "<modified>2005-01-02T03:04:05Z</modified><issued>2004-01-02T03:04:05Z</issued>"
-                   "<content mode='base64'>M1Z7IWA9\nbztaIXt0</content></entry></feed>",
-                   false, "T", k2004, "http://a.example/1", "3V{!`=o;Z!{t"},
-        ReaderCase{"Atom03Escaped",
-                   "<feed version='0.3' xmlns='http://purl.org/atom/ns#'><entry><title>T</title><id>i</id>"
-                   "<created>2004-01-02T03:04:05Z</created><modified>2005-01-02T03:04:05Z</modified>"
-                   "<content type='text/html' mode='escaped'>&lt;b&gt;hi&lt;/b&gt;</content></entry></feed>",
-                   false, "T", k2004, "", "<b>hi</b>"},
-        // HTML's named references, beyond the few feeds used most.
-        ReaderCase{"HtmlEntities", Rss("<item><title>&acirc;&hearts;&shy;&thinsp;&sup2;&amp;</title></item>"), false,
-                   "\xC3\xA2\xE2\x99\xA5\xC2\xAD\xE2\x80\x89\xC2\xB2&"},
-        // Children of other namespaces are not the item's own.
-        ReaderCase{"Namespaces",
-                   Rss("<item><media:title>m</media:title><media:description>md</media:description>"
-                       "<atom:link rel='self' href='http://self/'/><title>t</title><description>d</description>"
-                       "<guid isPermaLink='false'>g</guid></item>"),
-                   false, "t", 0, "http://self/", "d"},
-        // Dates in order of preference, the first that reads.
-        ReaderCase{"DateOrder",
-                   Rss("<item><title>t</title><dcterms:modified>2003-01-01</dcterms:modified>"
-                       "<atom:updated>2005-01-02T03:04:05Z</atom:updated><pubDate>not a date</pubDate>"
-                       "<dcterms:issued>2004-01-02T03:04:05Z</dcterms:issued></item>"),
-                   false, "t", k2004},
-        ReaderCase{"DateAtomPublishedBeforeIssued",
-                   Rss("<item><title>t</title><dcterms:issued>2004-01-02T03:04:05Z</dcterms:issued>"
-                       "<atom:published>2005-01-02T03:04:05Z</atom:published></item>"),
-                   false, "t", k2005},
-        ReaderCase{"DateModifiedLast",
-                   Rss("<item><title>t</title><dcterms:modified>2004-01-02T03:04:05Z</dcterms:modified></item>"), false,
-                   "t", k2004},
-        // RSS 1.0: the items are siblings of the channel.
-        ReaderCase{"Rss10",
-                   "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#' xmlns='http://purl.org/rss/1.0/'>"
-                   "<channel/><item><title>t</title><link>http://r.example/1</link></item></rdf:RDF>",
-                   false, "t", 0, "http://r.example/1"},
-        // The guid is the link when there is none, unless it says it is no permalink; links are resolved.
-        ReaderCase{"GuidAsLink", Rss("<item><title>t</title><guid>http://g.example/1</guid></item>"), false, "t", 0,
-                   "http://g.example/1"},
-        ReaderCase{"GuidNotPermalink", Rss("<item><title>t</title><guid isPermaLink='false'>http://g/1</guid></item>"),
-                   false, "t"},
-        ReaderCase{"XmlBaseRss",
-                   "<rss xml:base='http://ex.example/a/b'><channel xml:base='c/'><item><title>t</title>"
-                   "<link>../d?q=1</link></item></channel></rss>",
-                   false, "t", 0, "http://ex.example/a/d?q=1"},
-        ReaderCase{"XmlBaseAtom",
-                   "<feed xmlns='http://www.w3.org/2005/Atom' xml:base='http://ex.example/x/'><entry "
-                   "xml:base='/y/'><title>t</title><link href='z.html'/></entry></feed>",
-                   false, "t", 0, "http://ex.example/y/z.html"},
-        // Broken feeds are repaired and read.
-        ReaderCase{"BareAmpersands", Rss("<item><title>A & B</title><link>http://x.example/?a=1&b=2</link></item>"),
-                   true, "A & B", 0, "http://x.example/?a=1&b=2"},
-        ReaderCase{"UndeclaredPrefixes",
-                   "<rss><channel><item><media:title>m</media:title><title>t</title>"
-                   "<dc:date>2004-01-02T03:04:05Z</dc:date></item></channel></rss>",
-                   true, "t", k2004},
-        ReaderCase{"ControlCharacter", Rss("<item><title>a\x08z</title></item>"), true, "az"},
-        ReaderCase{"UndeclaredLatin1", Rss("<item><title>caf\xE9</title></item>"), true, "caf\xC3\xA9"},
-        ReaderCase{"CutShort", kRss + std::string("<item><title>one</title></item><item><title>two</ti"), true, "one"}),
-    [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+TEST(FeedReader, ReadsTheFirstItemOfEachKindOfFeedWellFormedOrNot) {
+  const struct {
+    std::string feed;
+    bool illFormed;
+    // The first item's fields; a date of 0 means none.
+    std::string title;
+    UtcSeconds date = 0;
+    std::string link = "", description = "";
+  } cases[] = {
+      // Atom 0.3: issued before modified, content in base64 or escaped.
+      {"<feed version='0.3' xmlns='http://purl.org/atom/ns#'><entry><title>T</title>"
+       "<link rel='self' href='http://a.example/s'/><link rel='alternate' href='http://a.example/1'/>"
+       "<modified>2005-01-02T03:04:05Z</modified><issued>2004-01-02T03:04:05Z</issued>"
+       "<content mode='base64'>M1Z7IWA9\nbztaIXt0</content></entry></feed>",
+       false, "T", k2004, "http://a.example/1", "3V{!`=o;Z!{t"},
+      {"<feed version='0.3' xmlns='http://purl.org/atom/ns#'><entry><title>T</title><id>i</id>"
+       "<created>2004-01-02T03:04:05Z</created><modified>2005-01-02T03:04:05Z</modified>"
+       "<content type='text/html' mode='escaped'>&lt;b&gt;hi&lt;/b&gt;</content></entry></feed>",
+       false, "T", k2004, "", "<b>hi</b>"},
+      // HTML's named references, beyond the few feeds used most.
+      {Rss("<item><title>&acirc;&hearts;&shy;&thinsp;&sup2;&amp;</title></item>"), false,
+       "\xC3\xA2\xE2\x99\xA5\xC2\xAD\xE2\x80\x89\xC2\xB2&"},
+      // Children of other namespaces are not the item's own.
+      {Rss("<item><media:title>m</media:title><media:description>md</media:description>"
+           "<atom:link rel='self' href='http://self/'/><title>t</title><description>d</description>"
+           "<guid isPermaLink='false'>g</guid></item>"),
+       false, "t", 0, "http://self/", "d"},
+      // Dates in order of preference, the first that reads.
+      {Rss("<item><title>t</title><dcterms:modified>2003-01-01</dcterms:modified>"
+           "<atom:updated>2005-01-02T03:04:05Z</atom:updated><pubDate>not a date</pubDate>"
+           "<dcterms:issued>2004-01-02T03:04:05Z</dcterms:issued></item>"),
+       false, "t", k2004},
+      {Rss("<item><title>t</title><dcterms:issued>2004-01-02T03:04:05Z</dcterms:issued>"
+           "<atom:published>2005-01-02T03:04:05Z</atom:published></item>"),
+       false, "t", k2005},
+      {Rss("<item><title>t</title><dcterms:modified>2004-01-02T03:04:05Z</dcterms:modified></item>"), false, "t",
+       k2004},
+      // RSS 1.0: the items are siblings of the channel.
+      {"<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#' xmlns='http://purl.org/rss/1.0/'>"
+       "<channel/><item><title>t</title><link>http://r.example/1</link></item></rdf:RDF>",
+       false, "t", 0, "http://r.example/1"},
+      // The guid is the link when there is none, unless it says it is no permalink; links are resolved.
+      {Rss("<item><title>t</title><guid>http://g.example/1</guid></item>"), false, "t", 0, "http://g.example/1"},
+      {Rss("<item><title>t</title><guid isPermaLink='false'>http://g/1</guid></item>"), false, "t"},
+      {"<rss xml:base='http://ex.example/a/b'><channel xml:base='c/'><item><title>t</title>"
+       "<link>../d?q=1</link></item></channel></rss>",
+       false, "t", 0, "http://ex.example/a/d?q=1"},
+      {"<feed xmlns='http://www.w3.org/2005/Atom' xml:base='http://ex.example/x/'><entry "
+       "xml:base='/y/'><title>t</title><link href='z.html'/></entry></feed>",
+       false, "t", 0, "http://ex.example/y/z.html"},
+      // Broken feeds are repaired and read.
+      {Rss("<item><title>A & B</title><link>http://x.example/?a=1&b=2</link></item>"), true, "A & B", 0,
+       "http://x.example/?a=1&b=2"},
+      {"<rss><channel><item><media:title>m</media:title><title>t</title>"
+       "<dc:date>2004-01-02T03:04:05Z</dc:date></item></channel></rss>",
+       true, "t", k2004},
+      {Rss("<item><title>a\x08z</title></item>"), true, "az"},
+      {Rss("<item><title>caf\xE9</title></item>"), true, "caf\xC3\xA9"},
+      {kRss + std::string("<item><title>one</title></item><item><title>two</ti"), true, "one"}};
+  for (const auto& c : cases) {
+    std::vector<FeedItem> items;
+    bool illFormed = !c.illFormed;
+    ASSERT_TRUE(CFeedReader::ReadBytes(c.feed, items, &illFormed)) << c.feed;
+    const FeedItem& first = items.at(0);
+    EXPECT_EQ(
+        std::make_tuple(illFormed, first.title, first.hasDate ? first.published : 0, first.link, first.description),
+        std::make_tuple(c.illFormed, c.title, c.date, c.link, c.description))
+        << c.feed;
+  }
+}
 
 TEST(FeedReader, ABrokenDocumentWithNoItemIsNoFeed) {
   std::vector<FeedItem> items;
@@ -174,45 +153,41 @@ TEST(FeedUrl, ResolvesAsRfc3986Says) {
   EXPECT_EQ(newssvc::ResolveUrl("", "g"), "g");
 }
 
-struct DateCase {
-  const char* text;
-  UtcSeconds expected;
-};
-
 // 2020-03-21 10:29:51 UTC and friends.
 const UtcSeconds kBase = FromCivil(2020, 3, 21, 10, 29, 51);
 
-class FeedDateVariant : public ::testing::TestWithParam<DateCase> {};
-
-TEST_P(FeedDateVariant, ReadsAsTheSameInstant) {
-  UtcSeconds utc = 0;
-  ASSERT_TRUE(ParseFeedDate(GetParam().text, utc)) << GetParam().text;
-  EXPECT_EQ(utc, GetParam().expected) << GetParam().text;
+TEST(FeedDate, Rfc822AndRfc3339VariantsReadAsTheSameInstant) {
+  const struct {
+    const char* text;
+    UtcSeconds expected;
+  } cases[] = {{"Sat, 21 Mar 2020 06:29:51 -0400", kBase},
+               {"Sat, 21 Mar 2020 10:29:51 GMT", kBase},
+               {"21 Mar 2020 10:29:51 +0000", kBase},                                 // no weekday
+               {"Sat, 21 Mar 20 10:29:51 UT", kBase},                                 // two-digit year
+               {"Sat, 21 Mar 2020 03:29:51 PDT", kBase},                              // named zone
+               {"Sat, 21 Mar 2020 18:29:51 +08:00", kBase},                           // offset with a colon
+               {"Sat, 21 Mar 2020 18:29:51 +08", kBase},                              // hours only
+               {"sam, 21 mars 2020 10:29:51 Z", kBase},                               // weekday and month in French
+               {"Sat, Mar 21 2020 06:29:51 AM -0400", kBase},                         // month first, 12-hour clock
+               {"Sat, Mar 21 2020 12:29:51 PM +0200", kBase},                         // noon is 12 PM
+               {"Sat, 21 Mar 2020 24:00:00 GMT", FromCivil(2020, 3, 22, 0, 0, 0)},    // end of day
+               {"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},                            // no seconds
+               {"Sat, 21 Mar 2020 10:29:51", kBase},                                  // no zone: UTC
+               {"Sat, 21 Mar 2020 10:29:51 +:", kBase},                               // a zone without digits: UTC
+               {"Sat,  1 Mar 1999 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},  // 1-digit day
+               {"1 Mar 99 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},          // 99: 1999
+               {"2020-03-21T10:29:51Z", kBase},
+               {"2020-03-21T18:29:51+08:00", kBase},
+               {"2020-03-21t10:29:51.123456z", kBase},  // fraction, lower case
+               {"2020-03-21 10:29:51-00:00", kBase},    // space for T
+               {"2020-03-21", FromCivil(2020, 3, 21, 0, 0, 0)},
+               {"  2020-02-29T00:00:00Z\n", FromCivil(2020, 2, 29, 0, 0, 0)}};
+  for (const auto& c : cases) {
+    UtcSeconds utc = 0;
+    EXPECT_TRUE(newssvc::ParseFeedDate(c.text, utc)) << c.text;
+    EXPECT_EQ(utc, c.expected) << c.text;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rfc822AndRfc3339, FeedDateVariant,
-    ::testing::Values(DateCase{"Sat, 21 Mar 2020 06:29:51 -0400", kBase},
-                      DateCase{"Sat, 21 Mar 2020 10:29:51 GMT", kBase},
-                      DateCase{"21 Mar 2020 10:29:51 +0000", kBase},          // no weekday
-                      DateCase{"Sat, 21 Mar 20 10:29:51 UT", kBase},          // two-digit year
-                      DateCase{"Sat, 21 Mar 2020 03:29:51 PDT", kBase},       // named zone
-                      DateCase{"Sat, 21 Mar 2020 18:29:51 +08:00", kBase},    // offset with a colon
-                      DateCase{"Sat, 21 Mar 2020 18:29:51 +08", kBase},       // hours only
-                      DateCase{"sam, 21 mars 2020 10:29:51 Z", kBase},        // weekday and month in French
-                      DateCase{"Sat, Mar 21 2020 06:29:51 AM -0400", kBase},  // month first, 12-hour clock
-                      DateCase{"Sat, Mar 21 2020 12:29:51 PM +0200", kBase},  // noon is 12 PM
-                      DateCase{"Sat, 21 Mar 2020 24:00:00 GMT", FromCivil(2020, 3, 22, 0, 0, 0)},  // end of day
-                      DateCase{"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},                          // no seconds
-                      DateCase{"Sat, 21 Mar 2020 10:29:51", kBase},                                // no zone: UTC
-                      DateCase{"Sat, 21 Mar 2020 10:29:51 +:", kBase},  // a zone without digits: UTC
-                      DateCase{"Sat,  1 Mar 1999 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},  // 1-digit day
-                      DateCase{"1 Mar 99 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},          // 99: 1999
-                      DateCase{"2020-03-21T10:29:51Z", kBase}, DateCase{"2020-03-21T18:29:51+08:00", kBase},
-                      DateCase{"2020-03-21t10:29:51.123456z", kBase},  // fraction, lower case
-                      DateCase{"2020-03-21 10:29:51-00:00", kBase},    // space for T
-                      DateCase{"2020-03-21", FromCivil(2020, 3, 21, 0, 0, 0)},
-                      DateCase{"  2020-02-29T00:00:00Z\n", FromCivil(2020, 2, 29, 0, 0, 0)}));
 
 TEST(FeedDate, RejectsWhatIsNoDate) {
   for (const char* text :
@@ -223,7 +198,7 @@ TEST(FeedDate, RejectsWhatIsNoDate) {
         // Numbers too long for an int, and a sign with no digits.
         "Sat, 12345678901 Dec 2026 01:00:00 GMT", "Dec 99999999999999999999 2026", "2020-03-21T10:29:51+:"}) {
     UtcSeconds utc = 0;
-    EXPECT_FALSE(ParseFeedDate(text, utc)) << text;
+    EXPECT_FALSE(newssvc::ParseFeedDate(text, utc)) << text;
   }
 }
 
@@ -231,7 +206,7 @@ constexpr std::int64_t kNow = 1796544000;  // Sun, 06 Dec 2026 08:00:00 GMT
 
 TEST(HeaderRules, FreshnessFromCacheControlOrExpires) {
   const struct {
-    HttpHeaders headers;
+    newssvc::HttpHeaders headers;
     std::int64_t seconds;
   } cases[] = {
       {{}, -1},
@@ -274,10 +249,8 @@ TEST(HeaderRules, LocationResolvesAgainstTheRequestUrlAndStaysHttp) {
 // How a fetched body's encoding is told: a byte order mark wins, else the HTTP charset, else the declaration;
 // when the HTTP charset does not read, the body as it came. The title is 台積電許可 in every case.
 TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
-  const std::string big5 =
-      "<rss><channel><item><title>\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69</title></item></channel></rss>";
-  const std::string utf8Title = "\xE5\x8F\xB0\xE7\xA9\x8D\xE9\x9B\xBB\xE8\xA8\xB1\xE5\x8F\xAF";
-  const std::string utf8 = "<rss><channel><item><title>" + utf8Title + "</title></item></channel></rss>";
+  const std::string big5 = "<rss><channel><item><title>" + newssvc_test::kBig5Title + "</title></item></channel></rss>";
+  const std::string utf8 = "<rss><channel><item><title>" + newssvc_test::kUtf8Title + "</title></item></channel></rss>";
   const struct {
     const char* httpCharset;
     std::string body;
@@ -293,7 +266,7 @@ TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
   for (const auto& c : cases) {
     std::vector<newssvc::FeedItem> items;
     ASSERT_TRUE(newssvc::ReadFetchedFeed(c.body, c.httpCharset, items)) << c.body;
-    EXPECT_EQ(items.at(0).title, utf8Title) << c.body;
+    EXPECT_EQ(items.at(0).title, newssvc_test::kUtf8Title) << c.body;
   }
 }
 
@@ -307,13 +280,7 @@ TEST(FeedCharset, TheHttpCharsetIsDeclaredInTheDocumentsDeclarationOnly) {
 }
 
 FeedItem Item(const char* id, const char* link, const char* title, newssvc::UtcSeconds time) {
-  FeedItem item;
-  item.id = id;
-  item.link = link;
-  item.title = title;
-  item.hasDate = time != 0;
-  item.published = time;
-  return item;
+  return {id, title, link, "", {}, time != 0, time};
 }
 
 TEST(ItemStore, ReadingTheSameFeedAgainAddsNothing) {

@@ -15,11 +15,7 @@ int main(int argc, char** argv) {
   }
   newssvc_test::FeedTestServer server;
   if (server.BaseUrl().empty()) return 1;
-  {
-    std::ofstream out(std::string(argv[1]) + ".tmp");
-    out << server.BaseUrl() << "\n";
-  }
-  std::rename((std::string(argv[1]) + ".tmp").c_str(), argv[1]);
+  std::ofstream(argv[1]) << server.BaseUrl() << "\n";  // one write: the starter waits until it is there
   while (!server.Expired()) std::this_thread::sleep_for(std::chrono::seconds(1));
   return 0;
 }

@@ -6,11 +6,7 @@
 
 #include <future>
 #include <map>
-#include <optional>
 #include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "libs/newssvc/http/HttpClient.h"
 #include "port/Path.h"
@@ -26,10 +22,7 @@ std::string LaunchTestServer(std::shared_ptr<void>& inProcess);
 
 namespace {
 
-using std::chrono::milliseconds;
 using std::chrono::seconds;
-
-const std::string kBig5Title = "\xA5\x78\xBF\x6E\xB9\x71\xB3\x5C\xA5\x69";  // 台積電許可
 
 // What the server received, as it lists it for a test run.
 struct ReceivedRequest {
@@ -46,29 +39,46 @@ class HttpFeedTest : public SessionTest {
   std::string Url(const std::string& name) const { return m_baseUrl + "/s/" + m_run + "/" + name; }
   // What this test's requests were, oldest first; only those for `name` when given. Read over HTTP, with the
   // service's own client, so that it works the same when the server is a process of its own.
-  std::vector<ReceivedRequest> Received(const std::string& name = "") const;
+  std::vector<ReceivedRequest> Received(const std::string& name = "") const {
+    std::promise<std::string> answer;
+    std::future<std::string> list = answer.get_future();
+    const std::unique_ptr<newssvc::IHttpClient> client = newssvc::MakeHttpClient(newssvc::HttpLimits());
+    client->Start({m_baseUrl + "/received/" + m_run, {}},
+                  [&answer](newssvc::HttpResponse response) { answer.set_value(response.body); });
+    if (list.wait_for(seconds(10)) != std::future_status::ready) return {};
+    std::vector<ReceivedRequest> received;
+    std::istringstream lines(list.get());
+    for (std::string line; std::getline(lines, line);) {
+      ReceivedRequest request{std::stoll(line), "", {}};
+      std::istringstream fields(line.substr(line.find('\t') + 1));
+      std::getline(fields, request.path, '\t');
+      for (std::string field; std::getline(fields, field, '\t');)
+        request.headers[field.substr(0, field.find(": "))] = field.substr(field.find(": ") + 2);
+      if (name.empty() || request.path == "/s/" + m_run + "/" + name) received.push_back(std::move(request));
+    }
+    return received;
+  }
   int Requests(const std::string& name = "") const { return static_cast<int>(Received(name).size()); }
   bool WaitForRequests(int count, const std::string& name = "", seconds timeout = seconds(10)) const {
     return Eventually([&] { return Requests(name) >= count; }, timeout);
   }
 
   // A session polling every 100 ms whose provider H reads scenario `name` from the server (and provider G
-  // scenario `other`, when given).
-  void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "") {
+  // scenario `other`, when given), with H's state put back from `restore` when given.
+  void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "",
+               const newssvc::FeedState* restore = nullptr) {
     std::string config =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" timeZone=\"+08:00\">"
         "<Category name=\"Web\"><Provider id=\"H\" name=\"H\" source=\"" +
         Url(name) + "\" " + providerAttributes + "/>";
     if (!other.empty()) config += "<Provider id=\"G\" name=\"G\" source=\"" + Url(other) + "\"/>";
     m_folder.Write("RSSNewsSvc.xml", config + "</Category></RSSNewsService>");
-    Start("H", [this] {
+    Start("H", [this, restore] {
       newssvc::HttpLimits limits;
       limits.connect = limits.stall = seconds(2);
       limits.transfer = seconds(8);
       m_session->SetHttpLimits(limits);
-      if (m_restore.has_value()) {
-        ASSERT_TRUE(m_session->Catalog().RestoreFeedState("H", *m_restore));
-      }
+      EXPECT_TRUE(!restore || m_session->Catalog().RestoreFeedState("H", *restore));
     });
   }
 
@@ -78,35 +88,10 @@ class HttpFeedTest : public SessionTest {
     return state;
   }
 
-  std::optional<newssvc::FeedState> m_restore;  // put back before the session connects
-  std::shared_ptr<void> m_inProcess;            // the server, when it runs in this process
+  std::shared_ptr<void> m_inProcess;  // the server, when it runs in this process
   const std::string m_baseUrl = LaunchTestServer(m_inProcess);
   const std::string m_run = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 };
-
-std::vector<ReceivedRequest> HttpFeedTest::Received(const std::string& name) const {
-  std::promise<std::string> answer;
-  std::future<std::string> list = answer.get_future();
-  const std::unique_ptr<newssvc::IHttpClient> client = newssvc::MakeHttpClient(newssvc::HttpLimits());
-  client->Start({m_baseUrl + "/received/" + m_run, {}},
-                [&answer](newssvc::HttpResponse response) { answer.set_value(response.body); });
-  if (list.wait_for(seconds(10)) != std::future_status::ready) return {};
-  std::vector<ReceivedRequest> received;
-  std::istringstream lines(list.get());
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line);
-    ReceivedRequest request;
-    fields >> request.atMs;
-    fields.ignore();  // the tab after it
-    std::getline(fields, request.path, '\t');
-    for (std::string field; std::getline(fields, field, '\t');) {
-      const std::size_t colon = field.find(": ");
-      if (colon != std::string::npos) request.headers[field.substr(0, colon)] = field.substr(colon + 2);
-    }
-    if (name.empty() || request.path == "/s/" + m_run + "/" + name) received.push_back(std::move(request));
-  }
-  return received;
-}
 
 // Conditional GET: the validator of the first answer comes back on every later request, in this session and
 // the next, and a 304 costs nothing.
@@ -122,6 +107,7 @@ TEST_P(ConditionalGet, ValidatorIsSentBackAlsoAfterARestartAnd304ReportsNothing)
   const ValidatorCase c = GetParam();
   Connect(c.scenario);
   ASSERT_TRUE(WaitForRequests(4));
+  ASSERT_TRUE(m_sink.WaitFor("provider H 20261205"));
   auto received = Received();
   EXPECT_TRUE(received[0].headers[c.requestHeader].empty());
   for (std::size_t i = 1; i < received.size(); ++i) EXPECT_EQ(received[i].headers[c.requestHeader], c.value) << i;
@@ -145,20 +131,23 @@ INSTANTIATE_TEST_SUITE_P(HttpFeed, ConditionalGet,
                                                          "Sat, 05 Dec 2026 01:00:00 GMT"}));
 
 TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
-  m_restore = newssvc::FeedState();
-  m_restore->etag = "\"v1\"";
-  m_restore->url = Url("etag.xml");
-  Connect("moved-away.xml");
+  newssvc::FeedState saved;
+  saved.etag = "\"v0\"";  // stale: answered in full, with ETag "v1" and no Last-Modified
+  saved.lastModified = "Mon, 01 Jan 2001 00:00:00 GMT";
+  saved.url = Url("etag.xml");
+  Connect("moved-away.xml", "", "", &saved);
   ASSERT_TRUE(WaitForRequests(2));
   EXPECT_EQ(Requests("moved-away.xml"), 0);
-  EXPECT_EQ(Received()[0].headers["if-none-match"], "\"v1\"");
-  EXPECT_EQ(CountHeadlines("H"), 0);  // 304: nothing read
+  auto received = Received();
+  EXPECT_EQ(received[0].headers["if-none-match"] + received[0].headers["if-modified-since"],
+            "\"v0\"" + saved.lastModified);
+  EXPECT_EQ(received[1].headers.count("if-modified-since"), 0u);  // the answer without one dropped it
 
   Stop();
   const int before = Requests();
-  m_restore->gone = true;
-  Connect("etag.xml");
-  std::this_thread::sleep_for(milliseconds(500));
+  saved.gone = true;
+  Connect("etag.xml", "", "", &saved);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(Requests(), before);
 }
 
@@ -192,14 +181,11 @@ TEST_P(FetchFailure, KeepsTheLastGoodItemsAndNamesTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     HttpFeed, FetchFailure,
-    ::testing::Values(FailureCase{"bomb.xml", "decoded body over the size limit"}, FailureCase{"big.xml", "size limit"},
-                      FailureCase{"reset.xml", "transfer closed"}, FailureCase{"drip.xml", "too slow"},
-                      FailureCase{"loop.xml", "more than 5 redirects"}, FailureCase{"unavailable.xml", "HTTP 503"},
-                      FailureCase{"notfeed.xml", "not a feed"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) {
-      const std::string name = info.param.scenario;
-      return name.substr(0, name.find('.'));
-    });
+    ::testing::Values(FailureCase{"bomb", "decoded body over the size limit"}, FailureCase{"big", "size limit"},
+                      FailureCase{"reset", "transfer closed"}, FailureCase{"drip", "too slow"},
+                      FailureCase{"loop", "more than 5 redirects"}, FailureCase{"unavailable", "HTTP 503"},
+                      FailureCase{"notfeed", "not a feed"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.scenario); });
 
 TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
   Connect("stall.xml", "", "etag.xml");
@@ -211,11 +197,11 @@ TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
 
 // The service's log hears of a failing feed once, not once per failed poll.
 TEST_F(HttpFeedTest, AFailureIsLoggedOncePerChangeOfState) {
-  Connect("unavailable.xml");
+  Connect("unavailable");
   ASSERT_TRUE(WaitForRequests(4, "", seconds(15)));  // one good answer, then three 503s
   Stop();
   const std::string log = port::JoinPath(port::JoinPath(port::ExecutableFolder(), "LOG"), "VX_RSSNewsSvc.log").str();
-  EXPECT_EQ(LogLines(Url("unavailable.xml"), log), 1);
+  EXPECT_EQ(LogLines(Url("unavailable"), log), 1);
 }
 
 TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {

@@ -15,6 +15,18 @@ bool Load(const FeedFolder& folder, const char* name, ServiceConfig& config) {
   return ServiceConfig::Load((folder.Path() + "/" + name).c_str(), config);
 }
 
+// Each group as "name: id/name/source/minPollSeconds ...", to compare in one go.
+std::vector<std::string> Groups(const ServiceConfig& config) {
+  std::vector<std::string> groups;
+  for (const newssvc::CategoryGroup& group : config.groups) {
+    groups.push_back(group.name.str() + ":");
+    for (const newssvc::ProviderConfig& p : group.providers)
+      groups.back() +=
+          " " + p.id.str() + "/" + p.name.str() + "/" + p.source.str() + "/" + std::to_string(p.minPollSeconds);
+  }
+  return groups;
+}
+
 TEST(ServiceConfig, ReadsABig5FileInListingOrderAndRefusesOtherFiles) {
   FeedFolder folder;
   // Group 台股 with providers 2 and 1 (in that order), then group 國際; words 台積電 for symbol 2330.
@@ -29,13 +41,10 @@ TEST(ServiceConfig, ReadsABig5FileInListingOrderAndRefusesOtherFiles) {
       "<Symbol id=\"2330\" words=\"\xA5\x78\xBF\x6E\xB9\x71,TSMC\"/></RSSNewsService>");
   ServiceConfig config;
   ASSERT_TRUE(Load(folder, "svc.xml", config));
-  ASSERT_EQ(config.groups.size(), 2u);
-  EXPECT_EQ(config.groups[0].name.str(), "\xA5\x78\xAA\xD1");
-  ASSERT_EQ(config.groups[0].providers.size(), 2u);  // a provider without an ID is left out
-  EXPECT_EQ(config.groups[0].providers[0].id, "P2");
-  EXPECT_EQ(config.groups[0].providers[0].name.str(), "\xB3\x5C");  // trail byte 0x5C survives
-  EXPECT_EQ(config.groups[0].providers[0].minPollSeconds, -1);      // not given
-  EXPECT_EQ(config.groups[0].providers[1].minPollSeconds, 86400);   // at most a day
+  // A provider without an ID is left out, a trail byte 0x5C survives, minPollSeconds is -1 when not given and
+  // at most a day.
+  EXPECT_EQ(Groups(config), (std::vector<std::string>{"\xA5\x78\xAA\xD1: P2/\xB3\x5C/b.xml/-1 P1/one//abs/a.xml/86400",
+                                                      "\xB0\xEA\xBB\xDA:"}));
   EXPECT_EQ(config.archiveFolder.str(), "\xA5\x78");
   EXPECT_TRUE(config.logFetches);
   EXPECT_EQ(config.pollMilliseconds, ServiceConfig::kMinPollMilliseconds);  // 5 ms is raised to the minimum
@@ -75,27 +84,20 @@ TEST(OpmlFeedList, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackT
       "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>"
       "<outline text=\"Markets\"><outline text=\"Nested\">"
       "<outline text=\"CNA &amp; more\" xmlUrl=\"https://a.example/cna.xml\" providerId=\"CNA\" minPollSeconds=\"60\"/>"
-      "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\"/></outline>"
+      "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\" minPollSeconds=\"0\"/></outline>"
       "<outline text=\"Loose\" xmlUrl=\"https://b.example/x.xml\"/></body></opml>");
   folder.Write("RSSNewsSvc.xml",
                "<RSSNewsService opml=\"feeds.opml\"><Category name=\"Own\">"
                "<Provider id=\"F\" name=\"F\" source=\"f.xml\"/></Category></RSSNewsService>");
   ServiceConfig config;
   ASSERT_TRUE(Load(folder, "RSSNewsSvc.xml", config));
-  ASSERT_EQ(config.groups.size(), 3u);
-  EXPECT_EQ(config.groups[0].name, "Own");
-  EXPECT_EQ(config.groups[1].name, "Markets");
-  EXPECT_EQ(config.groups[2].name, "Feeds");
-  ASSERT_EQ(config.groups[1].providers.size(), 2u);
-  const newssvc::ProviderConfig& cna = config.groups[1].providers[0];
-  EXPECT_EQ(cna.id, "CNA");
-  EXPECT_EQ(cna.name, "CNA & more");
-  EXPECT_EQ(cna.source, "https://a.example/cna.xml");
-  EXPECT_EQ(cna.minPollSeconds, 60);
-  const CString derived = config.groups[1].providers[1].id;
-  EXPECT_EQ(config.groups[1].providers[1].name, "Derived");
-  EXPECT_EQ(derived, newssvc::ProviderIdForUrl("https://a.example/d.xml"));
-  EXPECT_NE(derived, config.groups[2].providers[0].id);
+  const CString derived = newssvc::ProviderIdForUrl("https://a.example/d.xml");
+  const CString loose = newssvc::ProviderIdForUrl("https://b.example/x.xml");
+  EXPECT_EQ(Groups(config), (std::vector<std::string>{"Own: F/F/f.xml/-1",
+                                                      "Markets: CNA/CNA & more/https://a.example/cna.xml/60 " +
+                                                          derived.str() + "/Derived/https://a.example/d.xml/0",
+                                                      "Feeds: " + loose.str() + "/Loose/https://b.example/x.xml/-1"}));
+  EXPECT_NE(derived, loose);
   EXPECT_EQ(derived.Find(','), -1);
 
   folder.Write("exported.opml", newssvc::ExportOpml(config, "vxRSS"));
@@ -103,7 +105,7 @@ TEST(OpmlFeedList, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackT
   ServiceConfig again;
   ASSERT_TRUE(Load(folder, "again.xml", again));
   EXPECT_TRUE(again.SameCategories(config));
-  EXPECT_EQ(again.groups[1].providers[0].minPollSeconds, 60);
+  EXPECT_EQ(Groups(again), Groups(config));
 }
 
 TEST(OpmlFeedList, AMissingListOrOneThatIsNotOpmlLeavesTheOwnGroups) {

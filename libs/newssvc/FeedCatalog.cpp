@@ -302,7 +302,7 @@ void CFeedCatalog::Merge(const CString& providerID, const FileStamp* stamp, cons
 CFeedCatalog::FileStamp CFeedCatalog::Stamp(const CString& path) {
   FileStamp stamp;
   std::error_code error;
-  const std::filesystem::path file(path.str());
+  const std::filesystem::path file = port::FileSystemPath(path);
   if (!std::filesystem::is_regular_file(file, error)) return stamp;
   stamp.size = std::filesystem::file_size(file, error);
   if (error) return FileStamp();

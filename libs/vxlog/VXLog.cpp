@@ -53,7 +53,7 @@ bool CVXLog::storage(const char* folder, const char* prefix, const char* name, b
   m_echo = echo;
   if (folder == nullptr || *folder == '\0') return false;
   std::error_code ignored;  // an existing folder is fine; a failure shows when the file is opened
-  std::filesystem::create_directories(folder, ignored);
+  std::filesystem::create_directories(port::FileSystemPath(folder), ignored);
   const std::string fileName = std::string(prefix ? prefix : "") + "_" + (name ? name : "") + ".log";
   const std::string path = port::JoinPath(folder, fileName.c_str()).str();
   m_file = std::fopen(path.c_str(), "ab");

@@ -6,6 +6,8 @@
 
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/archive/NewsArchive.h"
+#include "port/FileRead.h"
+#include "port/Path.h"
 #include "tests/newssvc/ServiceFixture.h"
 
 namespace newssvc_test {
@@ -81,6 +83,9 @@ TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
 
 TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
   TempDir dir;
+  // A folder named in Big5, with a lead byte that Windows' ANSI code page and Latin-1 read differently: the
+  // archive must be where the module's own file calls look for it.
+  const std::string folder = dir.path().string() + "/\xB7\x73\xBB\x44\x95\x40";
   const auto now =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
   constexpr int kOld = newssvc::CArchiveMaintenance::kBatchItems * 2 + 7;  // several batches
@@ -95,12 +100,14 @@ TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
     batch.items.push_back(item);
   }
   {
-    newssvc::CNewsArchive archive(dir.path().string(), 0);
+    newssvc::CNewsArchive archive(folder, 0);
     ASSERT_TRUE(archive.Open());
     ASSERT_TRUE(archive.Store({batch}, {}));
   }
+  std::string bytes;
+  ASSERT_TRUE(port::ReadFileBounded(port::JoinPath(CString(folder), "RSSNewsArchive.db"), 1 << 26, bytes));
   // The maintenance thread deletes what is past the retention period (90 days) when the archive opens.
-  newssvc::CNewsArchive archive(dir.path().string(), 0);
+  newssvc::CNewsArchive archive(folder, 0);
   ASSERT_TRUE(archive.Open());
   newssvc::CSqliteDb db;
   ASSERT_TRUE(db.Open(archive.Path(), false));

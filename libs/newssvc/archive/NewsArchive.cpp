@@ -99,7 +99,7 @@ CNewsArchive::~CNewsArchive() { m_maintenance.Stop(); }
 
 bool CNewsArchive::Open() {
   std::error_code ignored;
-  std::filesystem::create_directories(m_strFolder, ignored);
+  std::filesystem::create_directories(port::FileSystemPath(CString(m_strFolder)), ignored);
   OpenResult result = OpenWriter();
   if (result == OpenResult::kDamaged) {
     Recover("not a database");
@@ -165,7 +165,7 @@ void CNewsArchive::MoveAside(const std::string& reason) {
   const bool moved = port::MoveFileOver(CString(m_strPath), CString(aside));
   for (const char* companion : {"-wal", "-shm"}) {
     std::error_code ignored;
-    if (std::filesystem::exists(m_strPath + companion, ignored))
+    if (std::filesystem::exists(port::FileSystemPath(CString(m_strPath + companion)), ignored))
       port::MoveFileOver(CString(m_strPath + companion), CString(aside + companion));
   }
   LogLine(m_strPath + " is damaged (" + reason + "): " + (moved ? "moved to " : "could not be moved to ") + aside +

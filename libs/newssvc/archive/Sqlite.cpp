@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "port/Path.h"
+
 namespace newssvc {
 
 void CSqliteDb::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -10,7 +12,7 @@ bool CSqliteDb::Open(const std::string& path, bool create) {
   Close();
   sqlite3* db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  const int rc = sqlite3_open_v2(port::FileSystemPath(CString(path)).u8string().c_str(), &db, flags, nullptr);
   m_db.reset(db);  // a failed open still hands back a handle that must be closed
   if (rc == SQLITE_OK) return true;
   m_openError = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);

@@ -211,4 +211,12 @@ std::string Utf8FromBig5(const CString& big5) {
   return utf8;
 }
 
+std::filesystem::path FileSystemPath(const CString& path) {
+#ifdef _WIN32
+  std::wstring wide;
+  if (ToWide(path.str(), CP_ACP, wide)) return std::filesystem::path(wide);
+#endif
+  return std::filesystem::path(path.str());
+}
+
 }  // namespace port

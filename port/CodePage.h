@@ -3,6 +3,7 @@
 // crosses this interface on every platform.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "port/CString.h"
@@ -21,5 +22,10 @@ bool EncodeFromUtf8(const std::string& utf8, const std::string& encoding, std::s
 // The module's own text: Big5 <-> UTF-8, with "?" for what Big5 lacks.
 CString Big5FromUtf8(const std::string& utf8);
 std::string Utf8FromBig5(const CString& big5);
+
+// A path the module holds, for std::filesystem and for libraries that take UTF-8 file names (SQLite, through
+// u8string()). On Windows the module's paths are in the system's ANSI code page, which the port's file calls
+// read; the standard library would read a narrow name in another code page and name another file.
+std::filesystem::path FileSystemPath(const CString& path);
 
 }  // namespace port

@@ -32,15 +32,4 @@ CString ExecutableFolder() {
   return cut < 0 ? CString() : path.Left(cut);
 }
 
-std::filesystem::path FileSystemPath(const CString& path) {
-#ifdef _WIN32
-  const int length = static_cast<int>(path.str().size());
-  const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.GetString(), length, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0 && MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.GetString(), length, &wide[0], n) == n)
-    return std::filesystem::path(wide);
-#endif
-  return std::filesystem::path(path.str());
-}
-
 }  // namespace port

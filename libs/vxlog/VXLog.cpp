@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "port/CodePage.h"
 #include "port/Path.h"
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "libs/newssvc/archive/ArchiveSchema.h"
 #include "libs/newssvc/archive/SymbolList.h"
+#include "port/CodePage.h"
 #include "port/FileMove.h"
 #include "port/Path.h"
 

@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include "port/Path.h"
+#include "port/CodePage.h"
 
 namespace newssvc {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "libs/newssvc/FeedDate.h"
 #include "libs/newssvc/OpmlFeedList.h"
+#include "libs/newssvc/common/Dates.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
 

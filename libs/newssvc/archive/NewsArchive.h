@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/common/Dates.h"
 #include "libs/newssvc/FeedState.h"
 #include "libs/newssvc/archive/ArchiveMaintenance.h"
 #include "libs/newssvc/archive/Sqlite.h"

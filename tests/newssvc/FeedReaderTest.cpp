@@ -186,6 +186,7 @@ TEST(FeedDate, Rfc822AndRfc3339VariantsReadAsTheSameInstant) {
                {"Sat, Mar 21 2020 12:29:51 PM +0200", kBase},                         // noon is 12 PM
                {"Sat, 21 Mar 2020 24:00:00 GMT", FromCivil(2020, 3, 22, 0, 0, 0)},    // end of day
                {"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},                            // no seconds
+               {"21 Mar 2020", FromCivil(2020, 3, 21, 0, 0, 0)},                      // no time
                {"Sat, 21 Mar 2020 10:29:51", kBase},                                  // no zone: UTC
                {"Sat, 21 Mar 2020 10:29:51 +:", kBase},                               // a zone without digits: UTC
                {"Sat,  1 Mar 1999 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},  // 1-digit day

@@ -17,7 +17,7 @@ int ExportOpml(const DemoOptions& options) {
     std::cerr << "cannot read " << path.str() << "\n";
     return 1;
   }
-  std::cout << newssvc::ExportOpml(config, "vxRSS news service");
+  std::cout << newssvc::ExportOpml(config.groups, "vxRSS news service");
   return 0;
 }
 

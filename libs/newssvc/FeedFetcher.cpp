@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "libs/newssvc/FeedUrl.h"
 #include "libs/newssvc/http/ContentDecoding.h"
 #include "libs/newssvc/http/HeaderRules.h"
 
@@ -96,7 +97,7 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
                              std::to_string(response.bytesReceived) + " bytes");
     }
     if (IsRedirect(status) && !HeaderValue(response.headers, "Location").empty()) {
-      const std::string target = ResolveLocation(exchange.url, HeaderValue(response.headers, "Location"));
+      const std::string target = ResolveWebUrl(exchange.url, HeaderValue(response.headers, "Location"));
       if (exchange.hops >= kMaxRedirects) {
         Fail(entry, "more than " + std::to_string(kMaxRedirects) + " redirects", -1, now);
       } else if (target.empty()) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/common/Dates.h"
 
 namespace newssvc {
 

@@ -85,7 +85,7 @@ std::string AtomLink(const CXMLElement& entry, const std::string& nsUri, const s
   for (const auto& child : entry.children) {
     if (child->localName != "link" || child->nsUri != nsUri) continue;
     std::string rel;
-    const std::string href = ResolveUrl(BaseOf(*child, base), Trim(Attribute(*child, "href")));
+    const std::string href = ResolveWebUrl(BaseOf(*child, base), Trim(Attribute(*child, "href")));
     if (!child->GetAttribute("rel", rel) || rel == "alternate") return href;
     if (fallback.empty()) fallback = href;
   }
@@ -106,9 +106,9 @@ FeedItem ReadRssItem(const CXMLElement& element, const std::string& outerBase) {
   if (guid) item.id = Trim(guid->AllText());
   if (item.id.empty()) element.GetAttribute("rdf:about", item.id);
   if (const CXMLElement* link = element.FirstChild("link", ns.c_str()))
-    item.link = ResolveUrl(BaseOf(*link, base), Trim(link->AllText()));
+    item.link = ResolveWebUrl(BaseOf(*link, base), Trim(link->AllText()));
   if (item.link.empty()) item.link = AtomLink(element, kAtomNs, base);
-  if (item.link.empty() && guid && Attribute(*guid, "isPermaLink") != "false") item.link = ResolveUrl(base, item.id);
+  if (item.link.empty() && guid && Attribute(*guid, "isPermaLink") != "false") item.link = ResolveWebUrl(base, item.id);
   ReadDates(element,
             {{"pubDate", ns},
              {"date", kDublinCoreNs},

@@ -8,7 +8,8 @@
 // own namespace (a <media:title> is no title). Dates are taken in this order of preference, the first that
 // reads: RSS pubDate, dc:date, atom:published, dcterms:issued, atom:updated, dcterms:modified; Atom
 // published (0.3: issued, created), then updated (0.3: modified). An RSS item without a link links to its
-// guid unless isPermaLink is "false". Links are resolved against xml:base.
+// guid unless isPermaLink is "false". Links are resolved against xml:base; a link that does not come out as
+// an http(s) URL with a host (a script, a file, a relative link with no base) is no link.
 #pragma once
 
 #include <vector>

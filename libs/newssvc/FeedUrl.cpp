@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "libs/newssvc/common/Text.h"
+
 namespace newssvc {
 
 namespace {
@@ -94,11 +96,10 @@ std::string Join(const UrlParts& parts) {
 std::string ResolveUrl(const std::string& base, const std::string& reference) {
   if (base.empty()) return reference;
   const UrlParts ref = Split(reference);
-  if (!ref.scheme.empty()) return reference;
   const UrlParts baseParts = Split(base);
   UrlParts target = ref;
-  target.scheme = baseParts.scheme;
-  if (ref.hasAuthority) {
+  if (ref.scheme.empty()) target.scheme = baseParts.scheme;
+  if (!ref.scheme.empty() || ref.hasAuthority) {
     target.path = RemoveDotSegments(ref.path);
   } else {
     target.hasAuthority = baseParts.hasAuthority;
@@ -122,6 +123,18 @@ std::string ResolveUrl(const std::string& base, const std::string& reference) {
     }
   }
   return Join(target);
+}
+
+bool IsWebUrl(const std::string& url) {
+  const UrlParts parts = Split(url);
+  const std::string scheme = Lower(parts.scheme);
+  const std::string hostAndPort = parts.authority.substr(parts.authority.rfind('@') + 1);
+  return (scheme == "http" || scheme == "https") && !hostAndPort.empty() && hostAndPort[0] != ':';
+}
+
+std::string ResolveWebUrl(const std::string& base, const std::string& reference) {
+  std::string url = ResolveUrl(base, reference);
+  return IsWebUrl(url) ? url : std::string();
 }
 
 }  // namespace newssvc

@@ -1,7 +1,7 @@
 // The machine's time zone, the platform part of the service.
 #pragma once
 
-#include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/common/Dates.h"
 
 namespace newssvc {
 

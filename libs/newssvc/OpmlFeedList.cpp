@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 
+#include "libs/newssvc/FeedUrl.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
 
@@ -26,14 +26,13 @@ std::string OutlineName(const CXMLElement& outline) {
 
 void CollectFeeds(const CXMLElement& outline, std::vector<ProviderConfig>& providers) {
   const std::string url = Attribute(outline, "xmlUrl");
-  if (!url.empty()) {
+  if (IsWebUrl(url)) {
     ProviderConfig provider;
     const std::string id = Attribute(outline, "providerId");
     provider.id = id.empty() ? ProviderIdForUrl(url) : port::Big5FromUtf8(id);
     provider.name = port::Big5FromUtf8(OutlineName(outline));
     provider.source = port::Big5FromUtf8(url);
-    const std::string minPoll = Attribute(outline, "minPollSeconds");
-    if (!minPoll.empty()) provider.minPollSeconds = static_cast<int>(std::strtol(minPoll.c_str(), nullptr, 10));
+    provider.minPollSeconds = ProviderConfig::ReadMinPollSeconds(Attribute(outline, "minPollSeconds"));
     providers.push_back(provider);
   }
   for (const auto& child : outline.children)
@@ -55,6 +54,15 @@ std::string Escaped(const std::string& text) {
         break;
       case '"':
         out += "&quot;";
+        break;
+      case '\t':  // as references: a parser reads these as blanks in an attribute value
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
         break;
       default:
         out += c;
@@ -95,10 +103,10 @@ bool ReadOpmlFile(const CString& path, std::vector<CategoryGroup>& groups) {
   return true;
 }
 
-std::string ExportOpml(const ServiceConfig& config, const std::string& title) {
+std::string ExportOpml(const std::vector<CategoryGroup>& groups, const std::string& title) {
   std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<opml version=\"2.0\">\n  <head><title>" +
                     Escaped(title) + "</title></head>\n  <body>\n";
-  for (const CategoryGroup& group : config.groups) {
+  for (const CategoryGroup& group : groups) {
     out += "    <outline text=\"" + Escaped(port::Utf8FromBig5(group.name)) + "\">\n";
     for (const ProviderConfig& provider : group.providers) {
       const std::string name = Escaped(port::Utf8FromBig5(provider.name));

@@ -9,7 +9,8 @@
 //     <outline text="Loose" xmlUrl="https://example.com/loose.xml"/>   outside any group: group "Feeds"
 //   </body></opml>
 //
-// Each outline with an xmlUrl is a provider whose source is that URL, named by its text (or title). Its ID
+// Each outline whose xmlUrl is an http(s) URL is a provider whose source is that URL, named by its text (or
+// title); a list comes from elsewhere, so an xmlUrl that names a file on this machine is left out. Its ID
 // is the outline's providerId attribute, or else derived from the URL: "U" and eight hex digits of a
 // hash of it, the same on every run and machine. Nested groups are flattened into their outermost group.
 #pragma once
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/ServiceConfig.h"
+#include "libs/newssvc/ProviderConfig.h"
 #include "port/CString.h"
 
 namespace newssvc {
@@ -28,8 +29,8 @@ bool ReadOpmlFile(const CString& path, std::vector<CategoryGroup>& groups);
 // The provider ID derived from a feed URL.
 CString ProviderIdForUrl(const std::string& url);
 
-// The configuration's groups as an OPML 2.0 document in UTF-8, with providerId attributes so that it
-// reads back to the same providers.
-std::string ExportOpml(const ServiceConfig& config, const std::string& title);
+// The groups as an OPML 2.0 document in UTF-8, with providerId attributes so that it reads back to the same
+// providers (those with http(s) sources: a feed file's path is written too, but not read back).
+std::string ExportOpml(const std::vector<CategoryGroup>& groups, const std::string& title);
 
 }  // namespace newssvc

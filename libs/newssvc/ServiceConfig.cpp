@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "libs/newssvc/FeedDate.h"
 #include "libs/newssvc/OpmlFeedList.h"
+#include "libs/newssvc/common/Dates.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
 
@@ -41,9 +41,7 @@ CategoryGroup ReadGroup(const CXMLElement& element) {
     provider.id = port::Big5FromUtf8(Attribute(*child, "id"));
     provider.name = port::Big5FromUtf8(Attribute(*child, "name"));
     provider.source = port::Big5FromUtf8(Attribute(*child, "source"));
-    const std::string minPoll = Attribute(*child, "minPollSeconds");
-    if (!minPoll.empty())
-      provider.minPollSeconds = static_cast<int>(std::clamp<long>(std::strtol(minPoll.c_str(), nullptr, 10), 0, 86400));
+    provider.minPollSeconds = ProviderConfig::ReadMinPollSeconds(Attribute(*child, "minPollSeconds"));
     if (!provider.id.IsEmpty()) group.providers.push_back(provider);
   }
   return group;

@@ -20,7 +20,7 @@
 // often than its cache headers say: the next poll is then at most minPollSeconds away (never sooner than
 // the interval). logFetches="1" on the root writes every exchange to the service's log, not only a
 // feed's changes of state. opml="feeds.opml" on the root adds the groups of an OPML feed list (see
-// OpmlFeedList.h), read whenever the configuration is.
+// OpmlFeedList.h: http(s) sources only), read whenever the configuration is.
 //
 // Every item read is kept in the archive RSSNewsArchive.db (SQLite) in archiveFolder, relative to the Config
 // folder unless absolute (default: the Config folder itself), for archiveDays days after its publication
@@ -30,21 +30,10 @@
 #include <string>
 #include <vector>
 
+#include "libs/newssvc/ProviderConfig.h"
 #include "port/CString.h"
 
 namespace newssvc {
-
-struct ProviderConfig {
-  CString id;               // Big5
-  CString name;             // Big5
-  CString source;           // path of the feed file or http(s) URL, as written in the configuration
-  int minPollSeconds = -1;  // -1: not given
-};
-
-struct CategoryGroup {
-  CString name;  // Big5
-  std::vector<ProviderConfig> providers;
-};
 
 struct SymbolWords {
   std::string symbol;              // UTF-8

@@ -79,28 +79,30 @@ TEST(ServiceConfig, ZoneOffsets) {
 
 TEST(OpmlFeedList, GroupsAndFeedsBecomeCategoriesAndProvidersAndExportReadsBackTheSame) {
   FeedFolder folder;
-  folder.Write(
-      "feeds.opml",
-      "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>"
-      "<outline text=\"Markets\"><outline text=\"Nested\">"
-      "<outline text=\"CNA &amp; more\" xmlUrl=\"https://a.example/cna.xml\" providerId=\"CNA\" minPollSeconds=\"60\"/>"
-      "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\" minPollSeconds=\"0\"/></outline>"
-      "<outline text=\"Loose\" xmlUrl=\"https://b.example/x.xml\"/></body></opml>");
+  folder.Write("feeds.opml",
+               "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>"
+               "<outline text=\"Markets\"><outline text=\"Nested\">"
+               "<outline text=\"CNA &amp;&#9;more&#10;&#13;\" xmlUrl=\"https://a.example/cna.xml\" providerId=\"CNA\" "
+               "minPollSeconds=\"60\"/>"
+               "</outline><outline title=\"Derived\" xmlUrl=\"https://a.example/d.xml\" minPollSeconds=\"-5\"/>"
+               // A list from elsewhere names no file on this machine.
+               "<outline text=\"L\" xmlUrl=\"/etc/passwd\"/><outline text=\"U\" xmlUrl=\"../x.xml\"/></outline>"
+               "<outline text=\"Loose\" xmlUrl=\"https://b.example/x.xml\"/></body></opml>");
   folder.Write("RSSNewsSvc.xml",
                "<RSSNewsService opml=\"feeds.opml\"><Category name=\"Own\">"
-               "<Provider id=\"F\" name=\"F\" source=\"f.xml\"/></Category></RSSNewsService>");
+               "<Provider id=\"F\" name=\"F\" source=\"http://f/\"/></Category></RSSNewsService>");
   ServiceConfig config;
   ASSERT_TRUE(Load(folder, "RSSNewsSvc.xml", config));
   const CString derived = newssvc::ProviderIdForUrl("https://a.example/d.xml");
   const CString loose = newssvc::ProviderIdForUrl("https://b.example/x.xml");
-  EXPECT_EQ(Groups(config), (std::vector<std::string>{"Own: F/F/f.xml/-1",
-                                                      "Markets: CNA/CNA & more/https://a.example/cna.xml/60 " +
+  EXPECT_EQ(Groups(config), (std::vector<std::string>{"Own: F/F/http://f//-1",
+                                                      "Markets: CNA/CNA &\tmore\n\r/https://a.example/cna.xml/60 " +
                                                           derived.str() + "/Derived/https://a.example/d.xml/0",
                                                       "Feeds: " + loose.str() + "/Loose/https://b.example/x.xml/-1"}));
   EXPECT_NE(derived, loose);
   EXPECT_EQ(derived.Find(','), -1);
 
-  folder.Write("exported.opml", newssvc::ExportOpml(config, "vxRSS"));
+  folder.Write("exported.opml", newssvc::ExportOpml(config.groups, "vxRSS"));
   folder.Write("again.xml", "<RSSNewsService opml=\"exported.opml\"/>");
   ServiceConfig again;
   ASSERT_TRUE(Load(folder, "again.xml", again));

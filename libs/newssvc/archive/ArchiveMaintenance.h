@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/common/Dates.h"
 
 struct sqlite3;
 

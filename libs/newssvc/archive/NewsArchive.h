@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/FeedDate.h"
 #include "libs/newssvc/FeedState.h"
 #include "libs/newssvc/archive/ArchiveMaintenance.h"
 #include "libs/newssvc/archive/Sqlite.h"
+#include "libs/newssvc/common/Dates.h"
 #include "libs/vxlog/VXLog.h"
 
 namespace newssvc {

@@ -4,22 +4,12 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/common/Dates.h"
+#include "libs/newssvc/common/Text.h"
 
 namespace newssvc {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && text.size() < 12 &&
@@ -97,23 +87,6 @@ std::string ContentTypeCharset(const HttpHeaders& headers) {
 bool IsHttpUrl(const std::string& text) {
   const std::string head = Lower(text.substr(0, 8));
   return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
-}
-
-std::string ResolveLocation(const std::string& base, const std::string& location) {
-  const std::string target = Trim(location);
-  if (target.empty()) return std::string();
-  if (IsHttpUrl(target)) return target;
-  if (target.find("://") != std::string::npos && target.find("://") < target.find_first_of("/?#")) return std::string();
-  const std::size_t schemeEnd = base.find("://");
-  if (schemeEnd == std::string::npos) return std::string();
-  if (target.rfind("//", 0) == 0) return base.substr(0, schemeEnd + 1) + target;
-  const std::size_t pathStart = base.find('/', schemeEnd + 3);
-  const std::string origin = base.substr(0, pathStart);
-  if (target[0] == '/') return origin + target;
-  // Relative to the base's folder: the path up to its last "/", query and fragment dropped.
-  std::string path = pathStart == std::string::npos ? "/" : base.substr(pathStart);
-  path = path.substr(0, path.find_first_of("?#"));
-  return origin + path.substr(0, path.rfind('/') + 1) + target;
 }
 
 }  // namespace newssvc

@@ -1,4 +1,4 @@
-// What the fetcher reads out of response headers, and where a redirect points. Platform-free.
+// What the fetcher reads out of response headers. Platform-free.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +18,6 @@ std::int64_t FreshnessSeconds(const HttpHeaders& headers, std::int64_t nowSecond
 
 // The charset parameter of Content-Type, lower-case and unquoted; empty when none.
 std::string ContentTypeCharset(const HttpHeaders& headers);
-
-// `location` resolved against `base` (an absolute, a scheme-relative, a root-relative or a relative
-// reference); empty when the result is not an http or https URL.
-std::string ResolveLocation(const std::string& base, const std::string& location);
 
 // Whether the text is an http:// or https:// URL (case-insensitive scheme).
 bool IsHttpUrl(const std::string& text);

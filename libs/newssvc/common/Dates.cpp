@@ -1,9 +1,12 @@
-#include "libs/newssvc/FeedDate.h"
+#include "libs/newssvc/common/Dates.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstring>
 #include <vector>
+
+#include "libs/newssvc/common/Text.h"
 
 namespace newssvc {
 
@@ -17,11 +20,6 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
   const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
   const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // Splits at spaces, commas and tabs; empty pieces are dropped.
@@ -144,12 +142,21 @@ bool ValidDate(int year, int month, int day) {
 }
 
 // RFC 822: [weekday,] day month year hh:mm[:ss] [zone]. Feeds also swap day and month ("Mar 21 2020"),
-// drop the zone, or append a zone comment.
+// drop the zone, or append a zone comment. RFC 850 joins day, month and year with dashes ("06-Nov-94"),
+// asctime puts the year after the time ("Nov  6 08:49:37 1994").
 bool ParseRfc822(const std::string& text, UtcSeconds& utc) {
   std::vector<std::string> tokens = Tokens(text);
   // A weekday, in whatever language the feed writes it ("Sat", "mer", "Donnerstag"), says nothing more.
   if (!tokens.empty() && AllLetters(tokens.front()) && MonthFromName(tokens.front()) == 0) tokens.erase(tokens.begin());
+  if (tokens.empty()) return false;
+  std::string date = tokens.front();
+  std::replace(date.begin(), date.end(), '-', ' ');
+  const std::vector<std::string> dateParts = Tokens(date);
+  tokens.erase(tokens.begin());
+  tokens.insert(tokens.begin(), dateParts.begin(), dateParts.end());
   if (tokens.size() < 3) return false;
+  if (tokens.size() > 3 && tokens[2].find(':') != std::string::npos && AllDigits(tokens[3]))
+    std::swap(tokens[2], tokens[3]);
   int day = 0, month = 0;
   if (AllDigits(tokens[0]) && (month = MonthFromName(tokens[1])) != 0) {
     if (!ToInt(tokens[0], day)) return false;
@@ -217,12 +224,6 @@ bool ParseRfc3339(const std::string& raw, UtcSeconds& utc) {
   if (pos != raw.size() || !ValidDate(year, month, day) || hour > 24 || minute > 59 || second > 60) return false;
   utc = FromCivil(year, month, day, hour, minute, second) - offset;
   return true;
-}
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 }  // namespace

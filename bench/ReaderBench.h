@@ -1,4 +1,4 @@
-// Figure 6: the feed reader, from a feed's bytes to the service's headline records, against a bare libxml2
+// Figure 7: the feed reader, from a feed's bytes to the service's headline records, against a bare libxml2
 // parse of the same bytes (no decoding of our own, no DOM of our own, no records), over the feed files
 // beside the repository.
 #pragma once

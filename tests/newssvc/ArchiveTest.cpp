@@ -88,21 +88,25 @@ TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
   const std::string folder = dir.path().string() + "/\xB7\x73\xBB\x44\x95\x40";
   const auto now =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-  constexpr int kOld = newssvc::CArchiveMaintenance::kBatchItems * 2 + 7;  // several batches
-  newssvc::ArchiveBatch batch{"P", {}};
-  for (long serial = 1; serial <= kOld + 3; ++serial) {
-    newssvc::ArchiveItem item;
-    item.serial = serial;
-    item.key = "k" + std::to_string(serial);
-    item.published = serial <= kOld ? now - 91 * 86400 : now - 89 * 86400;
-    item.firstSeen = item.published + serial;
-    item.symbols = {"2330", "2317"};
-    batch.items.push_back(item);
-  }
+  // Providers in their order: A with nothing old, B with less than a batch, P with several batches.
+  const auto batchOf = [now](const std::string& provider, int old) {
+    newssvc::ArchiveBatch batch{provider, {}};
+    for (long serial = 1; serial <= old + 3; ++serial) {
+      newssvc::ArchiveItem item;
+      item.serial = serial;
+      item.key = "k" + std::to_string(serial);
+      item.published = serial <= old ? now - 91 * 86400 : now - 89 * 86400;
+      item.firstSeen = item.published + serial;
+      item.symbols = {"2330", "2317"};
+      batch.items.push_back(item);
+    }
+    return batch;
+  };
+  constexpr int kOld = newssvc::CArchiveMaintenance::kBatchItems * 2 + 7;
   {
     newssvc::CNewsArchive archive(folder, 0);
     ASSERT_TRUE(archive.Open());
-    ASSERT_TRUE(archive.Store({batch}, {}));
+    ASSERT_TRUE(archive.Store({batchOf("A", 0), batchOf("B", 2), batchOf("P", kOld)}, {}));
   }
   std::string bytes;
   ASSERT_TRUE(port::ReadFileBounded(port::JoinPath(CString(folder), "RSSNewsArchive.db"), 1 << 26, bytes));
@@ -112,9 +116,9 @@ TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
   newssvc::CSqliteDb db;
   ASSERT_TRUE(db.Open(archive.Path(), false));
   std::int64_t items = 0, symbols = 0;
-  EXPECT_TRUE(Eventually([&] { return db.QueryInt("SELECT count(*) FROM items", items) && items == 3; }));
+  EXPECT_TRUE(Eventually([&] { return db.QueryInt("SELECT count(*) FROM items", items) && items == 9; }));
   ASSERT_TRUE(db.QueryInt("SELECT count(*) FROM item_symbols", symbols));
-  EXPECT_EQ(symbols, 6);
+  EXPECT_EQ(symbols, 18);
   std::vector<newssvc::ArchiveItem> found;
   ASSERT_TRUE(archive.Query({"P", "2317", now - 100 * 86400, now, 10}, found));
   ASSERT_EQ(found.size(), 3u);

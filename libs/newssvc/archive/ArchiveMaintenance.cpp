@@ -15,29 +15,43 @@ UtcSeconds NowUtc() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
+// The statements of a retention pass, prepared once per pass.
+struct RetentionStatements {
+  explicit RetentionStatements(CSqliteDb& db)
+      : select(db,
+               "SELECT rowid, serial, published, symbols FROM items WHERE provider = ?1 AND published < ?2 "
+               "ORDER BY published LIMIT ?3"),
+        deleteItem(db, "DELETE FROM items WHERE rowid = ?1"),
+        deleteSymbol(
+            db, "DELETE FROM item_symbols WHERE symbol = ?1 AND provider = ?2 AND published = ?3 AND serial = ?4") {}
+  bool IsReady() const { return select.IsReady() && deleteItem.IsReady() && deleteSymbol.IsReady(); }
+  CSqliteStatement select;
+  CSqliteStatement deleteItem;
+  CSqliteStatement deleteSymbol;
+};
+
 // One batch of at most kBatchItems old items of one provider, with their symbol rows; the number deleted,
-// or -1 on failure.
-int DeleteBatch(CSqliteDb& db, const std::string& provider, UtcSeconds cutoff) {
-  CSqliteStatement select(db,
-                          "SELECT rowid, serial, published, symbols FROM items WHERE provider = ?1 AND published < ?2 "
-                          "ORDER BY published LIMIT ?3");
-  CSqliteStatement deleteItem(db, "DELETE FROM items WHERE rowid = ?1");
-  CSqliteStatement deleteSymbol(
-      db, "DELETE FROM item_symbols WHERE symbol = ?1 AND provider = ?2 AND published = ?3 AND serial = ?4");
-  if (!select.IsReady() || !deleteItem.IsReady() || !deleteSymbol.IsReady()) return -1;
+// or -1 on failure. A provider with nothing old costs one index seek and no write transaction.
+int DeleteBatch(CSqliteDb& db, RetentionStatements& pass, const std::string& provider, UtcSeconds cutoff) {
+  pass.select.Bind(1, provider).Bind(2, cutoff).Bind(3, std::int64_t{CArchiveMaintenance::kBatchItems});
+  int rc = pass.select.Step();
+  pass.select.Reset();
+  if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? 0 : -1;
   if (db.Exec("BEGIN IMMEDIATE") != SQLITE_OK) return -1;
-  select.Bind(1, provider).Bind(2, cutoff).Bind(3, std::int64_t{CArchiveMaintenance::kBatchItems});
+  pass.select.Bind(1, provider).Bind(2, cutoff).Bind(3, std::int64_t{CArchiveMaintenance::kBatchItems});
   int deleted = 0;
   bool ok = true;
-  int rc = SQLITE_ROW;
-  while (ok && (rc = select.Step()) == SQLITE_ROW) {
-    ok = deleteItem.Bind(1, select.Int(0)).Run() == SQLITE_DONE;
-    for (const std::string& symbol : SplitSymbols(select.Text(3)))
-      ok = ok && deleteSymbol.Bind(1, symbol).Bind(2, provider).Bind(3, select.Int(2)).Bind(4, select.Int(1)).Run() ==
-                     SQLITE_DONE;
+  while (ok && (rc = pass.select.Step()) == SQLITE_ROW) {
+    ok = pass.deleteItem.Bind(1, pass.select.Int(0)).Run() == SQLITE_DONE;
+    for (const std::string& symbol : SplitSymbols(pass.select.Text(3)))
+      ok = ok && pass.deleteSymbol.Bind(1, symbol)
+                         .Bind(2, provider)
+                         .Bind(3, pass.select.Int(2))
+                         .Bind(4, pass.select.Int(1))
+                         .Run() == SQLITE_DONE;
     ++deleted;
   }
-  select.Reset();
+  pass.select.Reset();
   if (!ok || rc != SQLITE_DONE || db.Exec("COMMIT") != SQLITE_OK) {
     db.Exec("ROLLBACK");
     return -1;
@@ -82,7 +96,8 @@ bool CArchiveMaintenance::Wait(std::chrono::milliseconds timeout) {
 // Providers are walked with one index seek each, so that a large archive is not scanned.
 bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing) const {
   CSqliteStatement next(db, "SELECT provider FROM items WHERE provider > ?1 ORDER BY provider LIMIT 1");
-  if (!next.IsReady()) return false;
+  RetentionStatements statements(db);
+  if (!next.IsReady() || !statements.IsReady()) return false;
   std::string provider;
   for (;;) {
     const int rc = next.Bind(1, provider).Step();
@@ -97,7 +112,7 @@ bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const s
       if (!keepGoing()) return true;
       {
         std::lock_guard<std::mutex> lock(*m_settings.writeLock);
-        deleted = DeleteBatch(db, provider, cutoff);
+        deleted = DeleteBatch(db, statements, provider, cutoff);
       }
       if (deleted < 0) return false;
     }

@@ -134,7 +134,7 @@ TEST(XMLHelperRefused, ByTheStrictParseAndTheForgivingOneWhenHostileAndNoExterna
 TEST(XMLRepair, WritesAWellFormedDocument) {
   // The text, and what the repair writes or "refused" when no document element remains.
   const std::pair<const char*, const char*> cases[] = {
-      {"<r>a & b &amp; &#38; &#X26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#X26; &amp;nbsp; &amp;#x;</r>"},
+      {"<r>a & b &amp; &#38; &#X26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#x26; &amp;nbsp; &amp;#x;</r>"},
       {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>",
        "<r a=\"xy\">tu&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>"},
       {"<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST r a CDATA '>'>]><!-- c --><r><?pi x?><![CDATA[a\x01<b&]]>a < b > "
@@ -155,6 +155,10 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
       {"<i><title>a</titl <l>b</l></ti></i>", "<i><title>a</title><l>b</l></i>"},
       {"<r><a b='1' <c/></r>", "<r><a b=\"1\"><c/></a></r>"},
       {"x<A/><s/>text", "<A/>"},
+      // The reserved prefixes and namespace names are bound by XML alone.
+      {"<r xmlns:xml='urn:x' xmlns:xmlns='urn:y' xmlns:a='http://www.w3.org/XML/1998/namespace' "
+       "xmlns='http://www.w3.org/2000/xmlns/' xml:lang='en'/>",
+       "<r xml:lang=\"en\"/>"},
       {"<r><!DOCTYPE x 'a>b' [<q/>]>y</r>", "<r>y</r>"},
       {"<r><![CDATA[ab]\xEF\xBF\xBF]>c", "<r>ab]]&gt;c</r>"},
       {"<r><s a='b", "<r></r>"},
@@ -163,8 +167,29 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
   };
   for (const auto& [in, expected] : cases) {
     std::string out;
+    CXMLDocument doc;
     EXPECT_EQ(vxutil::RepairXml(in, out) ? out : "refused", expected) << in;
+    EXPECT_TRUE(out.empty() || CXMLHelper::ParseXMLBuffer(out, doc) != 0) << out;
   }
+}
+
+// Stray end tags, namespace declarations and attributes by the ten thousand: a scan of the open elements or of
+// tag's attributes for each would take seconds.
+TEST(XMLRepair, TakesLinearTimeAndRefusesTextItWouldGrowPastItsBound) {
+  std::string xml = "<r";
+  for (int i = 0; i < 20000; ++i) xml += " a" + std::to_string(i) + "=''";
+  xml += '>';
+  for (int i = 0; i < 20000; ++i) xml += "<p" + std::to_string(i) + ":e xmlns:p" + std::to_string(i) + "='u:'>";
+  const auto start = std::chrono::steady_clock::now();
+  std::string out;
+  EXPECT_TRUE(vxutil::RepairXml(xml + Repeat("</x>", 20000), out));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
+
+  // Text the repair would grow past its bound is refused; text that grows less is not.
+  for (const std::string& grown : {Repeat("&", 100000), Repeat("<r a:b c:d/>", 10000), Repeat("<a<b ", 20000)})
+    EXPECT_FALSE(vxutil::RepairXml("<r>" + grown + "</r>", out)) << grown.substr(0, 20);
+  EXPECT_TRUE(vxutil::RepairXml("<r>" + Repeat("text&", 100000) + "</r>", out));
 }
 
 // A document of exactly `size` bytes, the filler spread over many elements since libxml2 bounds single text

@@ -11,6 +11,7 @@
 // guid unless isPermaLink is "false". Links are resolved against xml:base.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "libs/newssvc/FeedItem.h"
@@ -26,8 +27,11 @@ class CFeedReader {
   // Loads and reads a feed file; false when the file cannot be loaded or is not a feed. `illFormed` (when
   // given) tells whether the document had to be repaired.
   static bool ReadFile(const CString& path, std::vector<FeedItem>& items, bool* illFormed = nullptr);
-  // The same for a feed's bytes in memory.
-  static bool ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed = nullptr);
+  // The same for a feed's bytes in memory, from a file or fetched: every source is read this one way.
+  // `charset`, when not empty, is the encoding the bytes came labelled with (HTTP's Content-Type), which
+  // wins over the document's declaration while the document reads in it.
+  static bool ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed = nullptr,
+                        const std::string& charset = std::string());
 };
 
 }  // namespace newssvc

@@ -172,7 +172,13 @@ class Repairer {
   }
   void Write(const std::string& text) { Write(text.data(), text.size()); }
   void Write(const char* text) { Write(text, std::char_traits<char>::length(text)); }
-  void Write(char c) { Write(&c, 1); }
+  void Write(char c) {  // the common case, kept inline
+    if (m_out.size() < m_limit) {
+      m_out.push_back(c);
+    } else {
+      m_full = true;
+    }
+  }
 
   bool At(const char* prefix) const { return m_in.compare(m_pos, std::char_traits<char>::length(prefix), prefix) == 0; }
 

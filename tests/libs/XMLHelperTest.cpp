@@ -144,8 +144,8 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
        "<rss><channel><item><title>t</title><br><p>x</p></br></item><item><link>l</link></item></channel></rss>"},
       {"<r a =1 b='x\"y' c=\"<&\" d a='2' :e='3' p:q='z'/>",
        "<r xmlns:p=\"urn:x-undeclared:p\" a=\"1\" b=\"x&quot;y\" c=\"&lt;&amp;\" d=\"d\" p:q=\"z\"/>"},
-      {"<a:b xmlns:a='urn:a'><a:c/><m:t>x</m:t><dc:date/></a:b>",
-       "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t>"
+      {"<a:b xmlns:a='urn:a'><a:c/><m:t m:u='v'>x</m:t><dc:date/></a:b>",
+       "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\" m:u=\"v\">x</m:t>"
        "<dc:date xmlns:dc=\"http://purl.org/dc/elements/1.1/\"/></a:b>"},
       {"<r xmlns:a='http://x y/' xmlns:b='http://h:80/%4F' xmlns:c='http://h:/' xmlns:d='u:v' xmlns:e='a "
        "b:c' xmlns:g='http://a!b/'><xmlns:e/><f:1/></r>",
@@ -153,6 +153,8 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
        "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\" xmlns:e=\"urn:x-invalid:a%20b%3Ac\" "
        "xmlns:g=\"urn:x-invalid:http%3A%2F%2Fa%21b%2F\"></r>"},
       {"<i><title>a</titl <l>b</l></ti></i>", "<i><title>a</title><l>b</l></i>"},
+      {"<ab><c><c><c><c><c><c><c><c></a <d/>",  // too far out for a cut end tag
+       "<ab><c><c><c><c><c><c><c><c><d/></c></c></c></c></c></c></c></c></ab>"},
       {"<r><a b='1' <c/></r>", "<r><a b=\"1\"><c/></a></r>"},
       {"x<A/><s/>text", "<A/>"},
       // The reserved prefixes and namespace names are bound by XML alone.
@@ -173,8 +175,8 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
   }
 }
 
-// Stray end tags, namespace declarations and attributes by the ten thousand: a scan of the open elements or of
-// tag's attributes for each would take seconds.
+// Stray end tags, namespace declarations and attributes by the ten thousand: a scan of the open elements or
+// of the tag's attributes for each would take seconds.
 TEST(XMLRepair, TakesLinearTimeAndRefusesTextItWouldGrowPastItsBound) {
   std::string xml = "<r";
   for (int i = 0; i < 20000; ++i) xml += " a" + std::to_string(i) + "=''";
@@ -186,10 +188,15 @@ TEST(XMLRepair, TakesLinearTimeAndRefusesTextItWouldGrowPastItsBound) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
 
-  // Text the repair would grow past its bound is refused; text that grows less is not.
-  for (const std::string& grown : {Repeat("&", 100000), Repeat("<r a:b c:d/>", 10000), Repeat("<a<b ", 20000)})
-    EXPECT_FALSE(vxutil::RepairXml("<r>" + grown + "</r>", out)) << grown.substr(0, 20);
-  EXPECT_TRUE(vxutil::RepairXml("<r>" + Repeat("text&", 100000) + "</r>", out));
+  // Text the repair would grow past its bound is refused, the last two by a byte: an attribute value cut
+  // where the bound falls, with room left for the tag's end, and a character written at the bound.
+  for (const std::string& grown : {"<r>" + Repeat("&", 100000) + "</r>", "<r>" + Repeat("<r a:b c:d/>", 10000) + "</r>",
+                                   "<r>" + Repeat("<a<b ", 20000) + "</r>", "<r a='" + Repeat("\"", 1030) + "'/>",
+                                   "<r>" + Repeat("&", 1370) + "aa</r>"})
+    EXPECT_FALSE(vxutil::RepairXml(grown, out)) << grown.substr(0, 20);
+  const std::string atBound = "<r>" + Repeat("&", 1368) + "a</r>";
+  EXPECT_TRUE(vxutil::RepairXml(atBound, out));
+  EXPECT_EQ(out.size(), vxutil::MaxRepairedLength(atBound.size()));
 }
 
 // A document of exactly `size` bytes, the filler spread over many elements since libxml2 bounds single text

@@ -267,8 +267,10 @@ TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
       {"big5", "<?xml-stylesheet href=\"s.xsl\" type=\"text/xsl\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" standalone=\"yes\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + big5 + "&"},  // broken too
-      // A charset that is no token is no charset: the body reads as what it says it is.
+      {"cp950", big5},
+      // A charset that is no token is no charset, even one iconv knows: the body reads as it says it is.
       {"iso-8859-1\" standalone=\"no", utf8},
+      {"iso_8859-1:1987", utf8},
   };
   for (const auto& c : cases) {
     std::vector<newssvc::FeedItem> items;

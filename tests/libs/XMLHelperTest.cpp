@@ -191,7 +191,7 @@ TEST(XMLRepair, TakesLinearTimeAndRefusesTextItWouldGrowPastItsBound) {
   // Text the repair would grow past its bound is refused, the last two by a byte: an attribute value cut
   // where the bound falls, with room left for the tag's end, and a character written at the bound.
   for (const std::string& grown : {"<r>" + Repeat("&", 100000) + "</r>", "<r>" + Repeat("<r a:b c:d/>", 10000) + "</r>",
-                                   "<r>" + Repeat("<a<b ", 20000) + "</r>", "<r a='" + Repeat("\"", 1030) + "'/>",
+                                   "<r>" + Repeat("<a<b ", 20000) + "</r>", "<r a='" + Repeat("\"", 1029) + "'/>",
                                    "<r>" + Repeat("&", 1370) + "aa</r>"})
     EXPECT_FALSE(vxutil::RepairXml(grown, out)) << grown.substr(0, 20);
   const std::string atBound = "<r>" + Repeat("&", 1368) + "a</r>";

@@ -258,7 +258,7 @@ TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
     std::string body;
   } cases[] = {
       {"big5", "<?xml version=\"1.0\" encoding=\"big5\"?>" + big5},
-      {"big5", big5},
+      {"Big-5", big5},
       {"big5", "<?xml version=\"1.0\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + utf8},

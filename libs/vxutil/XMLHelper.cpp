@@ -94,7 +94,6 @@ std::string Lower(std::string text) {
 
 // Decodes `body` from `encoding` into UTF-8. Text already in UTF-8, the most common case, is only checked,
 // not converted.
-
 bool Decode(const std::string& body, const std::string& encoding, std::string& utf8) {
   const std::string lower = Lower(encoding);
   if (lower != "utf-8" && lower != "utf8") return port::DecodeToUtf8(body, encoding, utf8);
@@ -228,6 +227,7 @@ int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& d
   if (bytes.size() > kMaxFileSize) return 0;
   std::size_t bodyStart = 0;
   std::vector<std::string> encodings{DetectEncoding(bytes, bodyStart)};
+  // The label first, unless a byte-order mark settles the encoding; then the document's own.
   if (!encoding.empty() && bodyStart == 0 && Lower(encoding) != Lower(encodings[0]))
     encodings.insert(encodings.begin(), encoding);
   const std::string body = bytes.substr(bodyStart);

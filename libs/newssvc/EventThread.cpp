@@ -45,6 +45,11 @@ void CEventThread::Post(Task task) {
   m_cv.notify_all();
 }
 
+void CEventThread::ReleaseAfterTask(std::shared_ptr<void> owner) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_owner = std::move(owner);
+}
+
 void CEventThread::Run() {
   using Clock = std::chrono::steady_clock;
   std::unique_lock<std::mutex> lock(m_mtx);
@@ -64,6 +69,12 @@ void CEventThread::Run() {
     lock.unlock();  // tasks call out to the event sink, which may call back into the service
     task();
     lock.lock();
+    if (m_owner) {
+      std::shared_ptr<void> owner = std::move(m_owner);
+      lock.unlock();
+      owner.reset();  // destroys this object too: nothing of it may be touched from here on
+      return;
+    }
   }
 }
 

@@ -62,6 +62,12 @@ bool CRssNewsSession::Open() {
   return true;
 }
 
+void CRssNewsSession::Destroy(std::unique_ptr<CRssNewsSession> session) {
+  if (!session || !session->m_thread.IsCurrent()) return;  // destroyed here, its thread joined
+  CEventThread& thread = session->m_thread;
+  thread.ReleaseAfterTask(std::move(session));
+}
+
 int CRssNewsSession::Login(IWTRSSNewsSvcEvent* pSink) {
   std::lock_guard<std::mutex> lock(m_mtx);
   m_pSink = pSink;

@@ -44,6 +44,8 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   int Logout(IWTRSSNewsSvcEvent* pSink) override;
   int SetSessionInfo(const CString& strFeedsFolder, const CString& strPollMilliseconds,
                      const CString& strUser) override;
+  // Starts the session's thread and returns: the categories are known from Open, the feeds are read by the
+  // thread's first poll, which reports like every later one.
   int Connect() override;
   int Disconnect() override;
   int GetCategoryCount() override;

@@ -134,6 +134,12 @@ class RecordingSink final : public IWTRSSNewsSvcEvent {
   bool WaitFor(const std::string& event, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
     return Eventually([&] { return Count(event) > 0; }, timeout);
   }
+  // Takes one `event` out of the record.
+  void Forget(const std::string& event) {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const auto it = std::find(m_events.begin(), m_events.end(), event);
+    if (it != m_events.end()) m_events.erase(it);
+  }
 
  private:
   void Record(const std::string& event) {
@@ -159,7 +165,8 @@ class SessionTest : public ::testing::Test {
     Start();
   }
   void TearDown() override { Stop(); }
-  // Opens a session on the folder, lets `afterOpen` adjust it, logs the sink in, books `booked` and connects.
+  // Opens a session on the folder, lets `afterOpen` adjust it, logs the sink in, books `booked`, connects and
+  // waits for the first poll.
   void Start(const char* booked = "", const std::function<void()>& afterOpen = {}) {
     m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
     ASSERT_TRUE(m_session->Open());
@@ -167,6 +174,12 @@ class SessionTest : public ::testing::Test {
     m_session->Login(&m_sink);
     if (*booked) m_session->BookProviderNews(booked);
     ASSERT_NE(m_session->Connect(), 0);
+    // The first poll is the session thread's first task: the answer to a request made now comes after it.
+    const CString provider = m_session->Catalog().ProviderIDs().at(0);
+    ASSERT_EQ(m_session->ReqTotalHeadline(provider, kFirstPollTask), 0);
+    const std::string answer = "task " + provider.str() + " " + std::to_string(kFirstPollTask);
+    ASSERT_TRUE(m_sink.WaitFor(answer));
+    m_sink.Forget(answer);
   }
   void Stop() {
     if (!m_session) return;
@@ -225,6 +238,8 @@ class SessionTest : public ::testing::Test {
     const std::vector<std::string> keys = ArchivedKeys();
     return std::find(keys.begin(), keys.end(), key) != keys.end();
   }
+
+  static constexpr int kFirstPollTask = 999;
 
   FeedFolder m_folder;
   RecordingSink m_sink;

@@ -168,6 +168,22 @@ TEST_F(SessionTest, ASessionClosedFromInsideItsOwnEventWaitsForNothingAndIsLeftA
   SettleDown();  // the session's thread, done with the event, would touch what it was released with now
 }
 
+// Connect returns before any feed is read: the first poll reads them on the service's thread and reports
+// them to the providers booked by then, as every later poll does.
+TEST_F(SessionTest, TheFirstPollReadsOnTheServiceThreadAndReports) {
+  Stop();
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a9", "A & B", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  const std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> readByCaller{false};
+  Start("A", [&] {
+    // The ill-formed feed is logged as it is read.
+    m_session->Catalog().SetLog(
+        [&](const std::string&) { readByCaller = readByCaller || std::this_thread::get_id() == caller; });
+  });
+  EXPECT_EQ(m_sink.Events(), std::vector<std::string>{"provider A 20261205"});
+  EXPECT_FALSE(readByCaller);
+}
+
 TEST(SessionLibrary, TheFactoryNeedsAConfigurationAndCacheUpdatesAlwaysReport) {
   FeedFolder folder;
   EXPECT_EQ(QMGetWTRSSNewsSvc("", "", folder.Path().c_str()), nullptr);

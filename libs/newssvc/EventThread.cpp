@@ -36,12 +36,11 @@ void CEventThread::SetInterval(std::chrono::milliseconds interval) {
   m_interval = interval;
 }
 
+// Notifies under the lock: the task may release the owner, and with it this object, as soon as the lock is free.
 void CEventThread::Post(Task task) {
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    if (m_bStop) return;
-    m_tasks.push_back(std::move(task));
-  }
+  std::lock_guard<std::mutex> lock(m_mtx);
+  if (m_bStop) return;
+  m_tasks.push_back(std::move(task));
   m_cv.notify_all();
 }
 

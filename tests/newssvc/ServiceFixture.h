@@ -143,11 +143,13 @@ class RecordingSink final : public IWTRSSNewsSvcEvent {
 
  private:
   void Record(const std::string& event) {
+    std::function<void(const std::string&)> handler;
     {
       std::lock_guard<std::mutex> lock(m_mtx);
       m_events.push_back(event);
+      handler = onEvent;  // read with the record: a test that has seen the event may set another
     }
-    if (onEvent) onEvent(event);
+    if (handler) handler(event);
   }
 
   mutable std::mutex m_mtx;

@@ -178,10 +178,9 @@ class SessionTest : public ::testing::Test {
     ASSERT_NE(m_session->Connect(), 0);
     // The first poll is the session thread's first task: the answer to a request made now comes after it.
     const CString provider = m_session->Catalog().ProviderIDs().at(0);
-    ASSERT_EQ(m_session->ReqTotalHeadline(provider, kFirstPollTask), 0);
-    const std::string answer = "task " + provider.str() + " " + std::to_string(kFirstPollTask);
-    ASSERT_TRUE(m_sink.WaitFor(answer));
-    m_sink.Forget(answer);
+    ASSERT_EQ(m_session->ReqTotalHeadline(provider, 999), 0);
+    ASSERT_TRUE(m_sink.WaitFor("task " + provider.str() + " 999"));
+    m_sink.Forget("task " + provider.str() + " 999");
   }
   void Stop() {
     if (!m_session) return;
@@ -240,8 +239,6 @@ class SessionTest : public ::testing::Test {
     const std::vector<std::string> keys = ArchivedKeys();
     return std::find(keys.begin(), keys.end(), key) != keys.end();
   }
-
-  static constexpr int kFirstPollTask = 999;
 
   FeedFolder m_folder;
   RecordingSink m_sink;

@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -153,10 +154,38 @@ class RowCheck {
 };
 
 // A session started on the folder: open, first poll, categories, the first date query, close.
+// Tells when the session answers a total-headline request: Connect returns before the first poll, and a
+// request made after it is answered after that poll, so the answer marks the poll's end.
+class FirstPollSink : public IWTRSSNewsSvcEvent {
+ public:
+  void OnCategoryChange() override {}
+  void OnProviderHeadLineChange_Date(const CString&, long) override {}
+  void OnNewsContentChange(const CString&, long, long) override {}
+  void OnSymbolNewsHeadLineChange_Date(const CString&, const CString&, long) override {}
+  void OnSymbolNewsContentChange(const CString&, const CString&, long, long) override {}
+  void OnGetTotalHeadLineReq(const CString&, int) override {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bAnswered = true;
+    m_cv.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(m_mtx);
+    m_cv.wait(lock, [this] { return m_bAnswered; });
+  }
+
+ private:
+  std::mutex m_mtx;
+  std::condition_variable m_cv;
+  bool m_bAnswered = false;
+};
+
 void StartSession(const std::string& folder) {
   newssvc::CRssNewsSession session(CString(folder.c_str()), CString(), CString());
+  FirstPollSink sink;
   session.Open();
+  session.Login(&sink);
   session.Connect();
+  if (session.ReqTotalHeadline("P0", 1) == 0) sink.Wait();
   for (int i = 0; i < session.GetCategoryCount(); ++i) {
     IRSSNewsCategory* category = session.GetCategory(i);
     if (category) category->Release();
@@ -165,6 +194,7 @@ void StartSession(const std::string& folder) {
   session.GetProviderHeadline_Date("P0", kDayValue, list);
   if (list.size() != kDayItems) std::fprintf(stderr, "start: %zu items on the day\n", list.size());
   newssvc::FreeHeadlines(list);
+  session.Logout(&sink);
   session.Disconnect();
 }
 

@@ -10,15 +10,17 @@ void HeadlineView::OnProviderHeadlineChange(const CString& strProviderID, long l
     Print("provider list changed: " + Utf8(strProviderID));
     return;
   }
-  ++m_nDatedUpdates;
   std::vector<NewsHeadline> list;
   m_manager.PullProviderNewsHeadline_Date(strProviderID, lDate, list);
+  if (!list.empty() && list.front().pBlock) {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_delivered.insert(Utf8(CString(static_cast<const char*>(list.front().pBlock))));
+  }
   PrintNewest(list, "live update " + Utf8(strProviderID) + " " + std::to_string(lDate));
 }
 
 void HeadlineView::OnSymbolHeadlineChange(const CString& strProviderID, const CString& strSymbolID, long lDate) {
   if (lDate <= 0) return;  // the greeting at registration: the tour prints the lists itself
-  ++m_nDatedUpdates;
   std::vector<NewsHeadline> list;
   m_manager.PullSymbolNewsHeadline_Date(strProviderID, strSymbolID, lDate, list);
   PrintNewest(list, "live update for symbol " + Utf8(strSymbolID));
@@ -41,6 +43,21 @@ void HeadlineView::OnHeadlineClear(const CString& strProviderID) {
 void HeadlineView::OnTotalHeadline(std::vector<NewsHeadline>& vecHeadline) {
   Print("received " + std::to_string(vecHeadline.size()) + " headlines of the selected providers");
   FreeBlocks(vecHeadline);
+  {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bTotalArrived = true;
+  }
+  m_cvTotal.notify_all();
+}
+
+bool HeadlineView::Delivered(const std::string& titleUtf8) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  return m_delivered.count(titleUtf8) != 0;
+}
+
+bool HeadlineView::WaitForTotalHeadline(std::chrono::seconds timeout) {
+  std::unique_lock<std::mutex> lock(m_mtx);
+  return m_cvTotal.wait_for(lock, timeout, [this] { return m_bTotalArrived; });
 }
 
 void HeadlineView::OnCategoryReady() { Print("categories ready"); }

@@ -2,7 +2,10 @@
 // headlines, as a host's view would.
 #pragma once
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,8 +27,10 @@ class HeadlineView : public IRSSNewsObjEvent {
   void OnTotalHeadline(std::vector<NewsHeadline>& vecHeadline) override;
   void OnCategoryReady() override;
 
-  // Headline changes for a date, as the worker delivers them.
-  int DatedUpdates() const { return m_nDatedUpdates; }
+  // Whether the worker delivered a provider's headline change whose newest headline has this title.
+  bool Delivered(const std::string& titleUtf8);
+  // Waits for the full list asked for when the view was added; false when it has not come within `timeout`.
+  bool WaitForTotalHeadline(std::chrono::seconds timeout);
 
  private:
   void Print(const std::string& text) const;
@@ -33,7 +38,10 @@ class HeadlineView : public IRSSNewsObjEvent {
 
   CRssNewsMgr& m_manager;
   const std::string m_name;
-  std::atomic<int> m_nDatedUpdates{0};
+  std::mutex m_mtx;  // guards the members below
+  std::set<std::string> m_delivered;
+  std::condition_variable m_cvTotal;
+  bool m_bTotalArrived = false;
 };
 
 }  // namespace demo

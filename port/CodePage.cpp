@@ -144,9 +144,11 @@ class Iconv {
       out.append(buffer, sizeof buffer - dstLeft);
       if (rc != static_cast<std::size_t>(-1)) continue;
       if (errno == E2BIG) continue;
+      // iconv says EILSEQ both for malformed input and for a character the target lacks: only the second
+      // becomes "?".
       if (errno == EILSEQ && replace) {
-        const std::size_t skip = Utf8Length(static_cast<unsigned char>(*src));
-        if (skip == 0 || skip > srcLeft) return false;
+        const std::size_t skip = Utf8CharLength(reinterpret_cast<const unsigned char*>(src), srcLeft);
+        if (skip == 0) return false;
         out += '?';
         src += skip;
         srcLeft -= skip;
@@ -162,12 +164,24 @@ class Iconv {
   }
 
  private:
-  static std::size_t Utf8Length(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
+  // Length of the well-formed UTF-8 character `text` starts with (of `left` bytes); 0 when it is malformed:
+  // a bad lead or continuation byte, cut short, an overlong form, a surrogate or beyond U+10FFFF.
+  static std::size_t Utf8CharLength(const unsigned char* text, std::size_t left) {
+    const unsigned char lead = text[0];
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || length > left) return 0;
+    // After E0 and F0 a low second byte spells an overlong form; after ED a high one a surrogate, after F4
+    // one beyond U+10FFFF.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (length > 1 && (text[1] < low || text[1] > high)) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+      if ((text[i] & 0xC0) != 0x80) return 0;
+    return length;
   }
 
   iconv_t m_cd;

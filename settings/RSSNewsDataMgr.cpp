@@ -41,13 +41,15 @@ bool FileCanCarry(const std::string& joined) {
 }
 
 // The text as it may stand inside a double-quoted attribute: markup characters become character
-// references. No Big5 trail byte falls in this set, so escaping byte by byte never splits a character.
+// references, and so do tab, LF and CR, which a reader would otherwise turn into blanks. No Big5 trail byte
+// falls in this set, so escaping byte by byte never splits a character.
 std::string EscapeAttribute(const std::string& text) {
   struct Reference {
     char c;
     const char* text;
   };
-  static const Reference kReferences[] = {{'"', "&quot;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'&', "&amp;"}};
+  static const Reference kReferences[] = {{'"', "&quot;"}, {'<', "&lt;"},   {'>', "&gt;"},  {'&', "&amp;"},
+                                          {'\t', "&#9;"},  {'\n', "&#10;"}, {'\r', "&#13;"}};
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {

@@ -36,13 +36,17 @@ void CEventThread::SetInterval(std::chrono::milliseconds interval) {
   m_interval = interval;
 }
 
+// Notifies under the lock: the task may release the owner, and with it this object, as soon as the lock is free.
 void CEventThread::Post(Task task) {
-  {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    if (m_bStop) return;
-    m_tasks.push_back(std::move(task));
-  }
+  std::lock_guard<std::mutex> lock(m_mtx);
+  if (m_bStop) return;
+  m_tasks.push_back(std::move(task));
   m_cv.notify_all();
+}
+
+void CEventThread::ReleaseAfterTask(std::shared_ptr<void> owner) {
+  std::lock_guard<std::mutex> lock(m_mtx);
+  m_owner = std::move(owner);
 }
 
 void CEventThread::Run() {
@@ -64,6 +68,12 @@ void CEventThread::Run() {
     lock.unlock();  // tasks call out to the event sink, which may call back into the service
     task();
     lock.lock();
+    if (m_owner) {
+      std::shared_ptr<void> owner = std::move(m_owner);
+      lock.unlock();
+      owner.reset();  // destroys this object too: nothing of it may be touched from here on
+      return;
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -28,6 +29,9 @@ class CEventThread {
   void SetInterval(std::chrono::milliseconds interval);
   void Post(Task task);
   bool IsCurrent() const { return std::this_thread::get_id() == m_id; }
+  // Called from inside a task only: `owner`, the object that holds this thread, is destroyed on the thread
+  // once the task has returned, and the thread then ends without touching anything of either.
+  void ReleaseAfterTask(std::shared_ptr<void> owner);
 
  private:
   void Run();
@@ -35,6 +39,7 @@ class CEventThread {
   std::mutex m_mtx;
   std::condition_variable m_cv;
   std::deque<Task> m_tasks;
+  std::shared_ptr<void> m_owner;  // handed over by ReleaseAfterTask
   Task m_tick;
   std::chrono::milliseconds m_interval{1000};
   bool m_bStop = false;

@@ -197,12 +197,13 @@ bool CFeedReader::ReadFile(const CString& path, std::vector<FeedItem>& items, bo
   return ReadFeedBytes(path, CXMLHelper::kMaxFileSize, bytes) && ReadBytes(std::move(bytes), items, illFormed);
 }
 
-bool CFeedReader::ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed) {
+bool CFeedReader::ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed,
+                            const std::string& charset) {
   items.clear();
   RepairFeedBytes(bytes);
   CXMLDocument doc;
   bool repaired = false;
-  if (CXMLHelper::ParseXMLBufferTolerant(bytes, doc, repaired) == 0 || !ReadDocument(doc, items)) return false;
+  if (CXMLHelper::ParseXMLBufferTolerant(bytes, doc, repaired, charset) == 0 || !ReadDocument(doc, items)) return false;
   if (illFormed) *illFormed = repaired;
   // A broken document that yields nothing is no newer version of the feed: the items read before stay.
   return !repaired || !items.empty();

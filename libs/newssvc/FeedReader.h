@@ -12,6 +12,7 @@
 // an http(s) URL with a host (a script, a file, a relative link with no base) is no link.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "libs/newssvc/FeedItem.h"
@@ -27,8 +28,11 @@ class CFeedReader {
   // Loads and reads a feed file; false when the file cannot be loaded or is not a feed. `illFormed` (when
   // given) tells whether the document had to be repaired.
   static bool ReadFile(const CString& path, std::vector<FeedItem>& items, bool* illFormed = nullptr);
-  // The same for a feed's bytes in memory.
-  static bool ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed = nullptr);
+  // The same for a feed's bytes in memory, from a file or fetched: every source is read this one way.
+  // `charset`, when not empty, is the encoding the bytes came labelled with (HTTP's Content-Type), which
+  // wins over the document's declaration while the document reads in it.
+  static bool ReadBytes(std::string bytes, std::vector<FeedItem>& items, bool* illFormed = nullptr,
+                        const std::string& charset = std::string());
 };
 
 }  // namespace newssvc

@@ -21,6 +21,7 @@ void QMReleaseWTRSSNewsSvc(IWTRSSNewsSvc** ppSvc) {
   std::unique_ptr<CRssNewsSession> session(static_cast<CRssNewsSession*>(*ppSvc));
   *ppSvc = nullptr;
   CSessionRegistry::Instance().Remove(session.get());
+  CRssNewsSession::Destroy(std::move(session));
 }
 
 void QMRSSNewsSvcSetServerTime(long lValue1, long lValue2) {

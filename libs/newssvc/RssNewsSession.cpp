@@ -62,6 +62,12 @@ bool CRssNewsSession::Open() {
   return true;
 }
 
+void CRssNewsSession::Destroy(std::unique_ptr<CRssNewsSession> session) {
+  if (!session || !session->m_thread.IsCurrent()) return;  // destroyed here, its thread joined
+  CEventThread& thread = session->m_thread;
+  thread.ReleaseAfterTask(std::move(session));
+}
+
 int CRssNewsSession::Login(IWTRSSNewsSvcEvent* pSink) {
   std::lock_guard<std::mutex> lock(m_mtx);
   m_pSink = pSink;
@@ -96,8 +102,10 @@ int CRssNewsSession::Connect() {
     if (m_bConnected) return 1;
     m_bConnected = true;
   }
-  m_catalog.Poll(true, Now());  // the first read reports nothing: nobody has booked yet
+  // Connect runs on the host's screen thread: the feeds are read on the session's thread, first of all its
+  // tasks, so a request made after Connect is answered once they have been read.
   m_thread.Start([this] { Poll(false); }, PollInterval());
+  m_thread.Post([this] { Poll(true); });
   return 1;
 }
 

@@ -36,11 +36,16 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   // Reads the configuration and opens the archive; false when the configuration cannot be read (the
   // factory then fails). A session whose archive cannot be opened serves from memory.
   bool Open();
+  // Destroys the session. Released from inside one of its own events, it is destroyed on its event thread
+  // once that event has returned, since the event and the poll that sent it still run on it.
+  static void Destroy(std::unique_ptr<CRssNewsSession> session);
 
   int Login(IWTRSSNewsSvcEvent* pSink) override;
   int Logout(IWTRSSNewsSvcEvent* pSink) override;
   int SetSessionInfo(const CString& strFeedsFolder, const CString& strPollMilliseconds,
                      const CString& strUser) override;
+  // Starts the session's thread and returns: the categories are known from Open, the feeds are read by the
+  // thread's first poll, which reports like every later one.
   int Connect() override;
   int Disconnect() override;
   int GetCategoryCount() override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "libs/vxutil/XMLBackend.h"
 #include "libs/vxutil/XMLRepair.h"
@@ -86,27 +87,28 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return text;
+}
+
 // Decodes `body` from `encoding` into UTF-8. Text already in UTF-8, the most common case, is only checked,
 // not converted.
 bool Decode(const std::string& body, const std::string& encoding, std::string& utf8) {
-  std::string lower = encoding;
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const std::string lower = Lower(encoding);
   if (lower != "utf-8" && lower != "utf8") return port::DecodeToUtf8(body, encoding, utf8);
   if (!IsUtf8(body)) return false;
   utf8 = body;
   return true;
 }
 
-// Decodes as the byte-order mark or declaration says; when that fails (an unknown name, bytes invalid in
-// it), as UTF-8, and when the bytes are not UTF-8 either, as windows-1252, the encoding undeclared feeds
-// most often turn out to be in (it maps every byte that ISO-8859-1 does, and more).
-bool DecodeGuessing(const std::string& bytes, std::string& utf8) {
-  std::size_t bodyStart = 0;
-  const std::string encoding = DetectEncoding(bytes, bodyStart);
-  const std::string body = bytes.substr(bodyStart);
+// Decodes as the first of `encodings` that the bytes are valid in; when none is (an unknown name, bytes
+// invalid in it), as UTF-8, and when the bytes are not UTF-8 either, as windows-1252, the encoding
+// undeclared feeds most often turn out to be in (it maps every byte that ISO-8859-1 does, and more).
+bool DecodeGuessing(const std::string& body, std::vector<std::string> encodings, std::string& utf8) {
   // ISO-8859-1 last: it takes the five bytes windows-1252 leaves undefined (and iconv refuses).
-  for (const std::string& guess :
-       {encoding, std::string("utf-8"), std::string("windows-1252"), std::string("iso-8859-1")})
+  encodings.insert(encodings.end(), {"utf-8", "windows-1252", "iso-8859-1"});
+  for (const std::string& guess : encodings)
     if (Decode(body, guess, utf8)) return true;
   return false;
 }
@@ -215,28 +217,39 @@ int CXMLHelper::ParseXMLBuffer(const std::string& bytes, CXMLDocument& doc) {
   if (bytes.size() > kMaxFileSize) return 0;
   std::size_t bodyStart = 0;
   const std::string encoding = DetectEncoding(bytes, bodyStart);
-  std::string utf8;
-  if (!Decode(bytes.substr(bodyStart), encoding, utf8)) return 0;
-  NeutraliseDeclaredEncoding(utf8);
-  return ParseScreened(utf8, doc);
+  return ParseDecoded(bytes.substr(bodyStart), encoding, doc);
 }
 
-int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& doc, bool& repaired) {
+int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& doc, bool& repaired,
+                                       const std::string& encoding) {
   repaired = false;
-  if (ParseXMLBuffer(bytes, doc) != 0) return 1;
+  doc.root.reset();
   if (bytes.size() > kMaxFileSize) return 0;
+  std::size_t bodyStart = 0;
+  std::vector<std::string> encodings{DetectEncoding(bytes, bodyStart)};
+  // The label first, unless a byte-order mark settles the encoding; then the document's own.
+  if (!encoding.empty() && bodyStart == 0 && Lower(encoding) != Lower(encodings[0]))
+    encodings.insert(encodings.begin(), encoding);
+  const std::string body = bytes.substr(bodyStart);
+  for (const std::string& reading : encodings)
+    if (ParseDecoded(body, reading, doc) != 0) return 1;
   std::string utf8;
-  if (!DecodeGuessing(bytes, utf8)) return 0;
+  if (!DecodeGuessing(body, encodings, utf8)) return 0;
   NeutraliseDeclaredEncoding(utf8);
   // The repair drops the document type declaration, so the screen runs on the text as it came: a document
-  // refused as hostile is refused here too.
+  // refused as hostile is refused here too. The repair bounds its own growth; the bound on what is parsed
+  // holds for repaired text too.
   std::string fixed;
-  if (DeclaresEntities(utf8) || !vxutil::RepairXml(utf8, fixed)) return 0;
-  // Escaping can make the text up to five times longer; a document that grows past twice the size bound is
-  // mostly junk, and the bound on what is parsed holds for repaired text too.
-  if (fixed.size() > 2 * kMaxFileSize) return 0;
+  if (DeclaresEntities(utf8) || !vxutil::RepairXml(utf8, fixed) || fixed.size() > 2 * kMaxFileSize) return 0;
   repaired = true;
   return ParseScreened(fixed, doc);
+}
+
+int CXMLHelper::ParseDecoded(const std::string& body, const std::string& encoding, CXMLDocument& doc) {
+  std::string utf8;
+  if (!Decode(body, encoding, utf8)) return 0;
+  NeutraliseDeclaredEncoding(utf8);
+  return ParseScreened(utf8, doc);
 }
 
 int CXMLHelper::ParseScreened(const std::string& utf8, CXMLDocument& doc) {

@@ -62,9 +62,15 @@ class CXMLHelper {
   // what publishers write (libs/vxutil/XMLRepair.h): an undeclared or wrong encoding is guessed (UTF-8, then
   // windows-1252, then ISO-8859-1). `repaired` tells whether that happened. Oversized documents and documents that
   // declare entities are refused all the same.
-  static int ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& doc, bool& repaired);
+  // `encoding`, when not empty, is the one the bytes came labelled with from outside the document (an HTTP
+  // charset): a byte-order mark wins over it and it wins over the declaration; since labels are often wrong,
+  // a document that does not read in it is read in its own encoding next.
+  static int ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& doc, bool& repaired,
+                                    const std::string& encoding = std::string());
 
  private:
+  // Decodes `body` (the bytes after any byte-order mark) from `encoding` and parses it.
+  static int ParseDecoded(const std::string& body, const std::string& encoding, CXMLDocument& doc);
   // Parses decoded, declaration-neutralised text, refusing documents that declare entities.
   static int ParseScreened(const std::string& utf8, CXMLDocument& doc);
 };

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -118,13 +121,25 @@ std::string NamespaceFor(const std::string& prefix) {
   return "urn:x-undeclared:" + prefix;
 }
 
+// A namespace declaration XML forbids: of a prefix to no name, of the prefixes XML binds itself (xml and
+// xmlns), or of any prefix, or the default namespace, to the names those two stand for.
+bool IsForbiddenDeclaration(const std::string& name, const std::string& value) {
+  const bool prefixed = name.rfind("xmlns:", 0) == 0;
+  if (!prefixed && name != "xmlns") return false;
+  return (prefixed && value.empty()) || name == "xmlns:xml" || name == "xmlns:xmlns" ||
+         value == "http://www.w3.org/XML/1998/namespace" || value == "http://www.w3.org/2000/xmlns/";
+}
+
+// How many of the innermost open elements an end tag cut short by the next tag is matched against.
+constexpr std::size_t kCutEndTagReach = 8;
+
 class Repairer {
  public:
-  explicit Repairer(const std::string& in) : m_in(in) {}
+  Repairer(const std::string& in, std::size_t limit) : m_in(in), m_limit(limit) {}
 
   bool Run(std::string& out) {
-    m_out.reserve(m_in.size() + m_in.size() / 8);
-    while (m_pos < m_in.size()) {
+    m_out.reserve(std::min(m_limit, m_in.size() + m_in.size() / 8));
+    while (m_pos < m_in.size() && !m_full) {
       if (m_in[m_pos] == '<') {
         Markup();
       } else if (m_open.empty()) {
@@ -133,8 +148,8 @@ class Repairer {
         Character('\0');
       }
     }
-    while (!m_open.empty()) CloseTop();
-    if (!m_rootSeen) return false;
+    while (!m_open.empty() && !m_full) CloseTop();
+    if (!m_rootSeen || m_full) return false;
     out.swap(m_out);
     return true;
   }
@@ -142,8 +157,28 @@ class Repairer {
  private:
   struct OpenElement {
     std::string name;
+    std::string lowerName;
     std::vector<std::string> prefixes;  // namespace prefixes declared on it
   };
+  using Depths = std::unordered_map<std::string, std::vector<std::size_t>>;
+
+  // Everything is written through here: what would pass the limit is not written, and the repair fails.
+  void Write(const char* data, std::size_t length) {
+    if (length > m_limit - m_out.size()) {
+      m_full = true;
+      return;
+    }
+    m_out.append(data, length);
+  }
+  void Write(const std::string& text) { Write(text.data(), text.size()); }
+  void Write(const char* text) { Write(text, std::char_traits<char>::length(text)); }
+  void Write(char c) {  // the common case, kept inline
+    if (m_out.size() < m_limit) {
+      m_out.push_back(c);
+    } else {
+      m_full = true;
+    }
+  }
 
   bool At(const char* prefix) const { return m_in.compare(m_pos, std::char_traits<char>::length(prefix), prefix) == 0; }
 
@@ -167,7 +202,7 @@ class Repairer {
     } else if (m_pos + 1 < m_in.size() && IsNameStart(m_in[m_pos + 1])) {
       StartTag();
     } else {
-      if (!m_open.empty()) m_out += "&lt;";
+      if (!m_open.empty()) Write("&lt;");
       ++m_pos;
     }
   }
@@ -183,13 +218,13 @@ class Repairer {
       const char c = m_in[at];
       if (forbidden == 0) {
         if (c == '&') {
-          m_out += "&amp;";
+          Write("&amp;");
         } else if (c == '<') {
-          m_out += "&lt;";
+          Write("&lt;");
         } else if (c == '>') {
-          m_out += "&gt;";
+          Write("&gt;");
         } else {
-          m_out += c;
+          Write(c);
         }
       }
       at += std::max<std::size_t>(forbidden, 1);
@@ -236,20 +271,20 @@ class Repairer {
       Reference();
     } else {
       if (c == '<') {
-        m_out += "&lt;";
+        Write("&lt;");
       } else if (c == '>') {
-        m_out += "&gt;";
+        Write("&gt;");
       } else if (c == '"' && quote == '"') {
-        m_out += "&quot;";
+        Write("&quot;");
       } else {
-        m_out += c;
+        Write(c);
       }
       ++m_pos;
     }
   }
 
-  // A '&': a reference XML knows is kept (a numeric one to a forbidden character dropped); any other '&'
-  // is text.
+  // A '&': a reference XML knows is kept (a numeric one to a forbidden character dropped, a hexadecimal one
+  // written with the lower-case "x" XML requires); any other '&' is text.
   void Reference() {
     std::size_t at = m_pos + 1;
     if (at < m_in.size() && m_in[at] == '#') {
@@ -268,34 +303,37 @@ class Repairer {
         ++at;
       }
       if (at > digitsStart && at < m_in.size() && m_in[at] == ';') {
-        if (IsXmlChar(value)) m_out.append(m_in, m_pos, at + 1 - m_pos);
+        if (IsXmlChar(value)) {
+          Write(hex ? "&#x" : "&#");
+          Write(m_in.data() + digitsStart, at + 1 - digitsStart);
+        }
         m_pos = at + 1;
         return;
       }
     } else {
       for (const char* name : {"amp;", "lt;", "gt;", "quot;", "apos;"}) {
         if (m_in.compare(at, std::char_traits<char>::length(name), name) == 0) {
-          m_out += '&';
-          m_out += name;
+          Write('&');
+          Write(name);
           m_pos = at + std::char_traits<char>::length(name);
           return;
         }
       }
     }
-    m_out += "&amp;";
+    Write("&amp;");
     ++m_pos;
   }
 
   bool Declared(const std::string& prefix) const {
     if (prefix.empty() || prefix == "xml" || prefix == "xmlns") return true;
-    return std::any_of(m_open.begin(), m_open.end(), [&](const OpenElement& element) {
-      return std::find(element.prefixes.begin(), element.prefixes.end(), prefix) != element.prefixes.end();
-    });
+    const auto found = m_declared.find(prefix);
+    return found != m_declared.end() && found->second > 0;
   }
 
   // Reads the attributes of a start tag from `at`; false when the text ends inside the tag.
   bool ReadAttributes(std::size_t& at, std::vector<std::pair<std::string, std::string>>& attributes, bool& empty) {
     empty = false;
+    std::unordered_set<std::string> names;
     while (true) {
       SkipSpace(at);
       if (at >= m_in.size()) return false;
@@ -313,7 +351,7 @@ class Repairer {
         ++at;
         continue;
       }
-      const std::string name = ReadName(at);
+      std::string name = ReadName(at);
       std::string value = name;  // an HTML-style attribute without a value
       SkipSpace(at);
       if (at < m_in.size() && m_in[at] == '=') {
@@ -330,10 +368,8 @@ class Repairer {
           value = m_in.substr(start, at - start);
         }
       }
-      const bool duplicate = std::any_of(attributes.begin(), attributes.end(),
-                                         [&](const std::pair<std::string, std::string>& a) { return a.first == name; });
-      const bool emptyNamespace = name.rfind("xmlns:", 0) == 0 && value.empty();
-      if (!duplicate && !emptyNamespace && IsQualifiedName(name)) attributes.emplace_back(name, value);
+      if (IsQualifiedName(name) && !IsForbiddenDeclaration(name, value) && names.insert(name).second)
+        attributes.emplace_back(std::move(name), std::move(value));
     }
   }
 
@@ -354,37 +390,56 @@ class Repairer {
     if (!IsQualifiedName(name) || PrefixOf(name) == "xmlns") return;
     m_rootSeen = true;
 
-    OpenElement element{name, {}};
+    Open(name);
+    Write('<');
+    Write(name);
     for (const auto& attribute : attributes)
-      if (attribute.first.rfind("xmlns:", 0) == 0) element.prefixes.push_back(attribute.first.substr(6));
-    std::vector<std::string> used{PrefixOf(name)};
-    for (const auto& attribute : attributes) used.push_back(PrefixOf(attribute.first));
-    m_out += '<' + name;
-    for (const std::string& prefix : used) {
-      if (Declared(prefix) ||
-          std::find(element.prefixes.begin(), element.prefixes.end(), prefix) != element.prefixes.end())
-        continue;
-      element.prefixes.push_back(prefix);
-      m_out += " xmlns:" + prefix + "=\"" + NamespaceFor(prefix) + "\"";
-    }
+      if (attribute.first.rfind("xmlns:", 0) == 0) Declare(attribute.first.substr(6));
+    DeclareWhereUndeclared(PrefixOf(name));
+    for (const auto& attribute : attributes) DeclareWhereUndeclared(PrefixOf(attribute.first));
     for (const auto& attribute : attributes) WriteAttribute(attribute.first, attribute.second);
     if (empty) {
-      m_out += "/>";
-      m_rootDone = m_open.empty();
+      Write("/>");
+      Close();
     } else {
-      m_out += '>';
-      m_open.push_back(std::move(element));
+      Write('>');
     }
   }
 
+  void Open(const std::string& name) {
+    m_open.push_back({name, Lower(name), {}});
+    m_depths[name].push_back(m_open.size() - 1);
+    m_lowerDepths[m_open.back().lowerName].push_back(m_open.size() - 1);
+  }
+
+  void Declare(const std::string& prefix) {
+    m_open.back().prefixes.push_back(prefix);
+    ++m_declared[prefix];
+  }
+
+  // A prefix the document uses without declaring it is declared where it is used.
+  void DeclareWhereUndeclared(const std::string& prefix) {
+    if (Declared(prefix)) return;
+    Declare(prefix);
+    Write(" xmlns:" + prefix + "=\"" + NamespaceFor(prefix) + "\"");
+  }
+
   void WriteAttribute(const std::string& name, const std::string& rawValue) {
-    m_out += ' ' + name + "=\"";
+    Write(' ' + name + "=\"");
     const bool declaration = name == "xmlns" || name.rfind("xmlns:", 0) == 0;
     const std::string value = declaration ? NamespaceName(rawValue) : rawValue;
-    // The value is escaped by the text rules, read from its own copy.
-    Repairer inner(value);
-    while (inner.m_pos < value.size()) inner.Character('"');
-    m_out += inner.m_out + '"';
+    // The value is escaped by the text rules, read from its own copy, within what is left of the limit.
+    Repairer inner(value, m_limit - m_out.size());
+    while (inner.m_pos < value.size() && !inner.m_full) inner.Character('"');
+    m_full = m_full || inner.m_full;
+    Write(inner.m_out);
+    Write('"');
+  }
+
+  // The depth of the innermost open element that `depths` holds under `key`; npos when none.
+  static std::size_t Innermost(const Depths& depths, const std::string& key) {
+    const auto found = depths.find(key);
+    return found == depths.end() || found->second.empty() ? std::string::npos : found->second.back();
   }
 
   void EndTag() {
@@ -397,37 +452,52 @@ class Repairer {
     }
     const bool closed = m_in[at] == '>';
     m_pos = closed ? at + 1 : at;
-    auto match = std::find_if(m_open.rbegin(), m_open.rend(), [&](const OpenElement& e) { return e.name == name; });
-    if (match == m_open.rend()) {
-      const std::string lower = Lower(name);
-      match =
-          std::find_if(m_open.rbegin(), m_open.rend(), [&](const OpenElement& e) { return Lower(e.name) == lower; });
+    std::size_t depth = Innermost(m_depths, name);
+    if (depth == std::string::npos) depth = Innermost(m_lowerDepths, Lower(name));
+    if (depth == std::string::npos && !closed && !name.empty()) {  // cut short ("</titl <link>"): a name's start
+      for (std::size_t i = m_open.size(); i > 0 && m_open.size() - i < kCutEndTagReach; --i) {
+        if (m_open[i - 1].name.compare(0, name.size(), name) == 0) {
+          depth = i - 1;
+          break;
+        }
+      }
     }
-    if (match == m_open.rend() && !closed && !name.empty()) {  // cut short ("</titl <link>"): the start of a name
-      match = std::find_if(m_open.rbegin(), m_open.rend(),
-                           [&](const OpenElement& e) { return e.name.compare(0, name.size(), name) == 0; });
-    }
-    if (match == m_open.rend()) return;  // closes nothing that is open
-    const std::size_t keep = static_cast<std::size_t>(m_open.rend() - match) - 1;
-    while (m_open.size() > keep) CloseTop();
+    if (depth == std::string::npos) return;  // closes nothing that is open
+    while (m_open.size() > depth && !m_full) CloseTop();
   }
 
   void CloseTop() {
-    m_out += "</" + m_open.back().name + '>';
+    Write("</" + m_open.back().name + '>');
+    Close();
+  }
+
+  // Forgets the innermost open element, its name and its declarations.
+  void Close() {
+    const OpenElement& element = m_open.back();
+    m_depths[element.name].pop_back();
+    m_lowerDepths[element.lowerName].pop_back();
+    for (const std::string& prefix : element.prefixes) --m_declared[prefix];
     m_open.pop_back();
     m_rootDone = m_open.empty();
   }
 
   const std::string& m_in;
+  const std::size_t m_limit;  // the most m_out may hold
   std::size_t m_pos = 0;
   std::string m_out;
+  bool m_full = false;  // something was not written for the limit
   std::vector<OpenElement> m_open;
+  Depths m_depths;       // name -> depths in m_open of the open elements of that name, innermost last
+  Depths m_lowerDepths;  // the same by the name in lower case
+  std::unordered_map<std::string, std::size_t> m_declared;  // prefix -> open elements that declare it
   bool m_rootSeen = false;
   bool m_rootDone = false;
 };
 
 }  // namespace
 
-bool RepairXml(const std::string& utf8, std::string& repaired) { return Repairer(utf8).Run(repaired); }
+bool RepairXml(const std::string& utf8, std::string& repaired) {
+  return Repairer(utf8, MaxRepairedLength(utf8.size())).Run(repaired);
+}
 
 }  // namespace vxutil

@@ -134,7 +134,7 @@ TEST(XMLHelperRefused, ByTheStrictParseAndTheForgivingOneWhenHostileAndNoExterna
 TEST(XMLRepair, WritesAWellFormedDocument) {
   // The text, and what the repair writes or "refused" when no document element remains.
   const std::pair<const char*, const char*> cases[] = {
-      {"<r>a & b &amp; &#38; &#X26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#X26; &amp;nbsp; &amp;#x;</r>"},
+      {"<r>a & b &amp; &#38; &#X26; &nbsp; &#x;</r>", "<r>a &amp; b &amp; &#38; &#x26; &amp;nbsp; &amp;#x;</r>"},
       {"<r a='x\x01y'>\x08t\xEF\xBF\xBEu&#8;&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>",
        "<r a=\"xy\">tu&#x1F60A;&#xFFFD;\xEF\xBC\x81</r>"},
       {"<?xml version='1.0'?><!DOCTYPE r [<!ATTLIST r a CDATA '>'>]><!-- c --><r><?pi x?><![CDATA[a\x01<b&]]>a < b > "
@@ -144,8 +144,8 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
        "<rss><channel><item><title>t</title><br><p>x</p></br></item><item><link>l</link></item></channel></rss>"},
       {"<r a =1 b='x\"y' c=\"<&\" d a='2' :e='3' p:q='z'/>",
        "<r xmlns:p=\"urn:x-undeclared:p\" a=\"1\" b=\"x&quot;y\" c=\"&lt;&amp;\" d=\"d\" p:q=\"z\"/>"},
-      {"<a:b xmlns:a='urn:a'><a:c/><m:t>x</m:t><dc:date/></a:b>",
-       "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\">x</m:t>"
+      {"<a:b xmlns:a='urn:a'><a:c/><m:t m:u='v'>x</m:t><dc:date/></a:b>",
+       "<a:b xmlns:a=\"urn:a\"><a:c/><m:t xmlns:m=\"urn:x-undeclared:m\" m:u=\"v\">x</m:t>"
        "<dc:date xmlns:dc=\"http://purl.org/dc/elements/1.1/\"/></a:b>"},
       {"<r xmlns:a='http://x y/' xmlns:b='http://h:80/%4F' xmlns:c='http://h:/' xmlns:d='u:v' xmlns:e='a "
        "b:c' xmlns:g='http://a!b/'><xmlns:e/><f:1/></r>",
@@ -153,8 +153,14 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
        "xmlns:c=\"urn:x-invalid:http%3A%2F%2Fh%3A%2F\" xmlns:d=\"u:v\" xmlns:e=\"urn:x-invalid:a%20b%3Ac\" "
        "xmlns:g=\"urn:x-invalid:http%3A%2F%2Fa%21b%2F\"></r>"},
       {"<i><title>a</titl <l>b</l></ti></i>", "<i><title>a</title><l>b</l></i>"},
+      {"<ab><c><c><c><c><c><c><c><c></a <d/>",  // too far out for a cut end tag
+       "<ab><c><c><c><c><c><c><c><c><d/></c></c></c></c></c></c></c></c></ab>"},
       {"<r><a b='1' <c/></r>", "<r><a b=\"1\"><c/></a></r>"},
       {"x<A/><s/>text", "<A/>"},
+      // The reserved prefixes and namespace names are bound by XML alone.
+      {"<r xmlns:xml='urn:x' xmlns:xmlns='urn:y' xmlns:a='http://www.w3.org/XML/1998/namespace' "
+       "xmlns='http://www.w3.org/2000/xmlns/' xml:lang='en'/>",
+       "<r xml:lang=\"en\"/>"},
       {"<r><!DOCTYPE x 'a>b' [<q/>]>y</r>", "<r>y</r>"},
       {"<r><![CDATA[ab]\xEF\xBF\xBF]>c", "<r>ab]]&gt;c</r>"},
       {"<r><s a='b", "<r></r>"},
@@ -163,8 +169,34 @@ TEST(XMLRepair, WritesAWellFormedDocument) {
   };
   for (const auto& [in, expected] : cases) {
     std::string out;
+    CXMLDocument doc;
     EXPECT_EQ(vxutil::RepairXml(in, out) ? out : "refused", expected) << in;
+    EXPECT_TRUE(out.empty() || CXMLHelper::ParseXMLBuffer(out, doc) != 0) << out;
   }
+}
+
+// Stray end tags, namespace declarations and attributes by the ten thousand: a scan of the open elements or
+// of the tag's attributes for each would take seconds.
+TEST(XMLRepair, TakesLinearTimeAndRefusesTextItWouldGrowPastItsBound) {
+  std::string xml = "<r";
+  for (int i = 0; i < 20000; ++i) xml += " a" + std::to_string(i) + "=''";
+  xml += '>';
+  for (int i = 0; i < 20000; ++i) xml += "<p" + std::to_string(i) + ":e xmlns:p" + std::to_string(i) + "='u:'>";
+  const auto start = std::chrono::steady_clock::now();
+  std::string out;
+  EXPECT_TRUE(vxutil::RepairXml(xml + Repeat("</x>", 20000), out));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
+
+  // Text the repair would grow past its bound is refused, the last two by a byte: an attribute value cut
+  // where the bound falls, with room left for the tag's end, and a character written at the bound.
+  for (const std::string& grown : {"<r>" + Repeat("&", 100000) + "</r>", "<r>" + Repeat("<r a:b c:d/>", 10000) + "</r>",
+                                   "<r>" + Repeat("<a<b ", 20000) + "</r>", "<r a='" + Repeat("\"", 1029) + "'/>",
+                                   "<r>" + Repeat("&", 1370) + "aa</r>"})
+    EXPECT_FALSE(vxutil::RepairXml(grown, out)) << grown.substr(0, 20);
+  const std::string atBound = "<r>" + Repeat("&", 1368) + "a</r>";
+  EXPECT_TRUE(vxutil::RepairXml(atBound, out));
+  EXPECT_EQ(out.size(), vxutil::MaxRepairedLength(atBound.size()));
 }
 
 // A document of exactly `size` bytes, the filler spread over many elements since libxml2 bounds single text

@@ -134,14 +134,22 @@ class RecordingSink final : public IWTRSSNewsSvcEvent {
   bool WaitFor(const std::string& event, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
     return Eventually([&] { return Count(event) > 0; }, timeout);
   }
+  // Takes one `event` out of the record.
+  void Forget(const std::string& event) {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const auto it = std::find(m_events.begin(), m_events.end(), event);
+    if (it != m_events.end()) m_events.erase(it);
+  }
 
  private:
   void Record(const std::string& event) {
+    std::function<void(const std::string&)> handler;
     {
       std::lock_guard<std::mutex> lock(m_mtx);
       m_events.push_back(event);
+      handler = onEvent;  // read with the record: a test that has seen the event may set another
     }
-    if (onEvent) onEvent(event);
+    if (handler) handler(event);
   }
 
   mutable std::mutex m_mtx;
@@ -159,7 +167,8 @@ class SessionTest : public ::testing::Test {
     Start();
   }
   void TearDown() override { Stop(); }
-  // Opens a session on the folder, lets `afterOpen` adjust it, logs the sink in, books `booked` and connects.
+  // Opens a session on the folder, lets `afterOpen` adjust it, logs the sink in, books `booked`, connects and
+  // waits for the first poll.
   void Start(const char* booked = "", const std::function<void()>& afterOpen = {}) {
     m_session = std::make_unique<newssvc::CRssNewsSession>(CString(m_folder.Path().c_str()), CString(), CString());
     ASSERT_TRUE(m_session->Open());
@@ -167,6 +176,11 @@ class SessionTest : public ::testing::Test {
     m_session->Login(&m_sink);
     if (*booked) m_session->BookProviderNews(booked);
     ASSERT_NE(m_session->Connect(), 0);
+    // The first poll is the session thread's first task: the answer to a request made now comes after it.
+    const CString provider = m_session->Catalog().ProviderIDs().at(0);
+    ASSERT_EQ(m_session->ReqTotalHeadline(provider, 999), 0);
+    ASSERT_TRUE(m_sink.WaitFor("task " + provider.str() + " 999"));
+    m_sink.Forget("task " + provider.str() + " 999");
   }
   void Stop() {
     if (!m_session) return;

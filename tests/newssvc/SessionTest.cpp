@@ -150,11 +150,37 @@ TEST_F(SessionTest, TheSinkMayCallBackAndLogoutWaitsForARunningEvent) {
   EXPECT_EQ(m_sink.Count("provider A 20261207"), 0);  // logged out: nothing more arrives
 }
 
-TEST_F(SessionTest, LogoutFromInsideAnEventDoesNotWaitForItself) {
-  std::atomic<bool> loggedOut{false};
-  m_sink.onEvent = [&](const std::string&) { loggedOut = m_session->Logout(&m_sink) == 1; };
+// A host that closes the session from inside an event, as a view's Finit does: nothing waits for itself, the
+// session stays whole while the event runs and ends after it (its archive is closed), and no thread of the
+// session touches it then (AddressSanitizer sees any that does).
+TEST_F(SessionTest, ASessionClosedFromInsideItsOwnEventEndsWhenTheEventHasReturned) {
+  const std::string wal = ArchivePath() + "-wal";  // there while the archive is open
+  std::promise<std::string> closed;
+  m_sink.onEvent = [&](const std::string&) {
+    IWTRSSNewsSvc* session = m_session.release();
+    const int loggedOut = session->Logout(&m_sink);
+    session->Disconnect();
+    QMReleaseWTRSSNewsSvc(&session);
+    closed.set_value(std::to_string(loggedOut) + (std::filesystem::exists(wal) ? " open" : " closed"));
+  };
   m_session->ReqTotalHeadline("A", 5);
-  EXPECT_TRUE(Eventually([&] { return loggedOut.load(); }));
+  std::future<std::string> done = closed.get_future();
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(done.get(), "1 open");
+  EXPECT_TRUE(Eventually([&] { return !std::filesystem::exists(wal); }));
+}
+
+// Connect returns before any feed is read: the first poll reads them on the service's thread and reports
+// them to the providers booked by then, as every later poll does.
+TEST_F(SessionTest, TheFirstPollReadsOnTheServiceThreadAndReports) {
+  Stop();
+  // Ill-formed: the catalog logs it as it reads it.
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a9", "A & B", "Sat, 05 Dec 2026 09:00:00 +0800", {}}}));
+  const std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> readByCaller{false};
+  Start("A", [&] { m_session->Catalog().SetLog([&](auto&) { readByCaller = std::this_thread::get_id() == caller; }); });
+  EXPECT_EQ(m_sink.Events(), std::vector<std::string>{"provider A 20261205"});
+  EXPECT_FALSE(readByCaller);
 }
 
 TEST(SessionLibrary, TheFactoryNeedsAConfigurationAndCacheUpdatesAlwaysReport) {

@@ -65,6 +65,21 @@ TEST(CodePage, Big5RoundTripsThroughUtf8AndACharacterBig5LacksBecomesAQuestionMa
   std::string out;
   EXPECT_FALSE(port::DecodeToUtf8("abc", "no-such-encoding", out));
   EXPECT_FALSE(port::DecodeToUtf8("\xFF\xFE\xFD", "utf-8", out));
+  // Malformed UTF-8 fails; a well-formed character Big5 lacks becomes "?". Characters at the edges of the lead
+  // byte ranges and on each side of the overlong forms, the surrogates and the end of Unicode.
+  const std::pair<const char*, const char*> encodings[] = {
+      {"\xC2\xA9", "?"},         {"\xDF\xBF", "?"},
+      {"\xEF\xAC\x81", "?"},     {"\xE0\x9F\xBF", nullptr},
+      {"\xE0\xA0\x80", "?"},     {"\xED\xA0\x80", nullptr},
+      {"\xED\x9F\xBF", "?"},     {"\xF0\x8F\xBF\xBF", nullptr},
+      {"\xF0\x90\x80\x80", "?"}, {"\xF4\x90\x80\x80", nullptr},
+      {"\xF4\x8F\xBF\xBF", "?"}, {"\x80\x80\x80\x80", nullptr},  // continuation bytes without a lead
+      {"\xE6\x96z", nullptr},    {"\xF0\x9F\x98z", nullptr},     // cut short before an ASCII byte
+  };
+  for (const auto& [utf8, big5] : encodings) {
+    const bool encoded = port::EncodeFromUtf8(std::string("a") + utf8, "big5", out);
+    EXPECT_EQ(encoded ? out : "fails", big5 ? std::string("a") + big5 : "fails") << testing::PrintToString(utf8);
+  }
 }
 
 TEST(Path, JoinsWithThePlatformSeparatorAndKeepsATrailingOne) {

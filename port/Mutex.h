@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <shared_mutex>
 
 #if defined(__clang__)
 #define VX_THREAD_ANNOTATION(x) __attribute__((x))
@@ -26,7 +27,8 @@
 #define EXCLUDES(...) VX_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 #define ACQUIRE(...) VX_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define RELEASE(...) VX_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
-#define ACQUIRED_AFTER(...) VX_THREAD_ANNOTATION(acquired_after(__VA_ARGS__))
+#define ACQUIRE_SHARED(...) VX_THREAD_ANNOTATION(acquire_shared_capability(__VA_ARGS__))
+#define RELEASE_SHARED(...) VX_THREAD_ANNOTATION(release_shared_capability(__VA_ARGS__))
 
 namespace port {
 
@@ -42,12 +44,49 @@ class CAPABILITY("mutex") Mutex {
 class SCOPED_CAPABILITY MutexLock {
  public:
   explicit MutexLock(Mutex& mutex) ACQUIRE(mutex) : m_mutex(mutex) { m_mutex.lock(); }
-  ~MutexLock() RELEASE() { m_mutex.unlock(); }
+  ~MutexLock() RELEASE() {
+    if (m_bHeld) m_mutex.unlock();
+  }
   MutexLock(const MutexLock&) = delete;
   MutexLock& operator=(const MutexLock&) = delete;
 
+  // Lets the mutex go inside the scope (to call out) and takes it again.
+  void Unlock() RELEASE() {
+    m_mutex.unlock();
+    m_bHeld = false;
+  }
+  void Lock() ACQUIRE() {
+    m_mutex.lock();
+    m_bHeld = true;
+  }
+
  private:
   Mutex& m_mutex;
+  bool m_bHeld = true;
+};
+
+// A reader-writer mutex: lock() and unlock() for the one writer, lock_shared() and unlock_shared() for the
+// readers, so that std::shared_lock works with it too.
+class CAPABILITY("shared mutex") SharedMutex {
+ public:
+  void lock() ACQUIRE() { m_mutex.lock(); }
+  void unlock() RELEASE() { m_mutex.unlock(); }
+  void lock_shared() ACQUIRE_SHARED() { m_mutex.lock_shared(); }
+  void unlock_shared() RELEASE_SHARED() { m_mutex.unlock_shared(); }
+
+ private:
+  std::shared_mutex m_mutex;
+};
+
+class SCOPED_CAPABILITY WriterLock {
+ public:
+  explicit WriterLock(SharedMutex& mutex) ACQUIRE(mutex) : m_mutex(mutex) { m_mutex.lock(); }
+  ~WriterLock() RELEASE() { m_mutex.unlock(); }
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+
+ private:
+  SharedMutex& m_mutex;
 };
 
 // Waits on a port::Mutex held by the caller: wait(mutex), wait_for(mutex, timeout), notify_all().

@@ -20,13 +20,23 @@ namespace vxrss_capi {
 // sessions, and ASCII, which most IDs are), otherwise the UTF-8 form.
 class OutText {
  public:
-  OutText(const CString& text, vxrss_text_encoding encoding);
+  // Inline: every callback of a watch makes one or more.
+  OutText(const CString& text, vxrss_text_encoding encoding) : m_pText(text.GetString()) {
+    if (encoding == VXRSS_TEXT_ANSI) return;
+    for (const char* p = m_pText; *p; ++p) {
+      if (static_cast<unsigned char>(*p) < 0x80) continue;
+      Convert(text);
+      return;
+    }
+  }
   OutText(const OutText&) = delete;
   OutText& operator=(const OutText&) = delete;
   const char* c_str() const { return m_pText; }
   std::string Take() && { return m_bConverted ? std::move(m_converted) : std::string(m_pText); }
 
  private:
+  void Convert(const CString& text);
+
   std::string m_converted;
   const char* m_pText;
   bool m_bConverted = false;

@@ -22,8 +22,7 @@ std::string Field(const char* field, std::size_t size) { return std::string(fiel
 
 }  // namespace
 
-OutText::OutText(const CString& text, vxrss_text_encoding encoding) : m_pText(text.GetString()) {
-  if (encoding == VXRSS_TEXT_ANSI || IsAscii(text.str())) return;
+void OutText::Convert(const CString& text) {
   m_converted = port::Utf8FromBig5(text);
   m_pText = m_converted.c_str();
   m_bConverted = true;

@@ -65,8 +65,8 @@ class NewsView {
   virtual void OnNewsContentArrive(const std::string& /*providerId*/, std::int32_t /*key1*/, std::int32_t /*key2*/,
                                    const std::string& /*content*/) {}
   virtual void OnSymbolNewsContentArrive(const std::string& /*providerId*/, const std::string& /*symbolId*/,
-                                         std::int32_t /*key1*/, std::int32_t /*key2*/,
-                                         const std::string& /*content*/) {}
+                                         std::int32_t /*key1*/, std::int32_t /*key2*/, const std::string& /*content*/) {
+  }
   virtual void OnHeadlineClear(const std::string& /*providerId*/) {}
   virtual void OnTotalHeadline(const std::vector<Headline>& /*headlines*/) {}
   virtual void OnCategoryReady() {}

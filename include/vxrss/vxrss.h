@@ -130,20 +130,23 @@ VXRSS_C_API vxrss_status VXRSS_CALL vxrss_set_server_time(vxrss_session* session
 /* --- Watches ----------------------------------------------------------------------------------------- */
 
 /* Watches the news of every provider of the selection; the whole list comes through total_headline once
- * the service has answered. The callbacks (copied) and the context stay with the watch until it ends. */
+ * the service has answered, on the service's thread; changes come on the worker thread. The callbacks
+ * (copied) and the context stay with the watch until it ends. Any thread. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_watch_providers(vxrss_session* session, const vxrss_callbacks* callbacks,
                                                           void* context, vxrss_watch** watch);
 
 /* Watches the news of one symbol (or a ","-joined symbol list) on one date (below 1: every date);
- * symbol_headline_change is called at once, on the calling thread. */
+ * symbol_headline_change is called at once, on the calling thread (before the handle is returned), and
+ * later on the worker thread. Any thread. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_watch_symbols(vxrss_session* session, const char* symbol_ids, int32_t date,
                                                         const vxrss_callbacks* callbacks, void* context,
                                                         vxrss_watch** watch);
 
 /* Ends a watch and frees it: when it returns, no callback of the watch runs on another thread or will
- * run. Called inside one of the watch's own callbacks, that callback finishes and no other follows.
- * It waits for the watch's callbacks running on other threads, so a thread that ends a watch must not hold
- * anything those callbacks wait for. Null is allowed. */
+ * run. Any thread; called inside one of the watch's own callbacks, that callback finishes and no other
+ * follows. It waits for the watch's callbacks running on other threads, so a thread that ends a watch must
+ * not hold anything those callbacks wait for. A watch ends once, and not while its session closes. Null is
+ * allowed. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_watch_end(vxrss_watch* watch);
 
 /* --- Headlines and content --------------------------------------------------------------------------- */
@@ -157,7 +160,8 @@ VXRSS_C_API vxrss_status VXRSS_CALL vxrss_headlines_by_symbol(vxrss_session* ses
                                                               const char* symbol_ids, int32_t date, vxrss_list** list);
 
 /* The whole list of a watch's booking. For a symbol watch it is returned in *list. For a provider watch
- * the list comes later through the watch's total_headline callback, and *list is null. */
+ * the list comes later through the watch's total_headline callback, on the service's thread, and *list is
+ * null. Any thread. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_headlines_total(vxrss_watch* watch, vxrss_list** list);
 
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_list_count(const vxrss_list* list, size_t* count);
@@ -186,7 +190,8 @@ VXRSS_C_API vxrss_status VXRSS_CALL vxrss_provider_name(vxrss_session* session, 
 /* The selection in force: the provider IDs, joined with ",", whose news the watches receive. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_selection_get(vxrss_session* session, char** provider_ids);
 
-/* Puts a new selection in force: every watch is moved over to it and told to clear and reload. */
+/* Puts a new selection in force: every watch is moved over to it and told to clear and reload, through
+ * headline_clear and the headline-change callbacks, on the calling thread. Any thread. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_selection_set(vxrss_session* session, const char* provider_ids);
 
 /* Shows the settings dialog, modal, owned by parent (an HWND; null for none). On OK the user's choice is

@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
   /* Lists and content. */
   list = WaitForSymbolNews(session, "2330");
   vxrss_list_free(list);
+  CHECK(vxrss_headlines_total(providers.self, &list) == VXRSS_OK && !list); /* it comes through OnTotal */
   CHECK(vxrss_headlines_total(symbol.self, &list) == VXRSS_OK && list);
   CHECK(vxrss_list_count(list, &count) == VXRSS_OK && count > 0);
   CHECK(vxrss_list_item(list, 0, &item) == VXRSS_OK && strstr(item.symbols, "2330"));

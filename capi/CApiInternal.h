@@ -32,14 +32,13 @@ class OutText {
   OutText(const OutText&) = delete;
   OutText& operator=(const OutText&) = delete;
   const char* c_str() const { return m_pText; }
-  std::string Take() && { return m_bConverted ? std::move(m_converted) : std::string(m_pText); }
+  std::string Take() && { return m_pText == m_converted.c_str() ? std::move(m_converted) : std::string(m_pText); }
 
  private:
   void Convert(const CString& text);
 
   std::string m_converted;
   const char* m_pText;
-  bool m_bConverted = false;
 };
 
 // Text from the host to the module; false for text that is not valid UTF-8 in a UTF-8 session. Null is "".

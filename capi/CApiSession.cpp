@@ -59,8 +59,7 @@ vxrss_status VXRSS_CALL vxrss_close(vxrss_session* session) {
       session->mgr.RemoveNotify(watch, "");
       delete watch;
     }
-    session->mgr.Finit();
-    delete session;
+    delete session;  // the manager's destructor stops the worker and closes the service session
     return VXRSS_OK;
   });
 }

@@ -25,7 +25,6 @@ std::string Field(const char* field, std::size_t size) { return std::string(fiel
 void OutText::Convert(const CString& text) {
   m_converted = port::Utf8FromBig5(text);
   m_pText = m_converted.c_str();
-  m_bConverted = true;
 }
 
 bool InText(const char* text, vxrss_text_encoding encoding, CString& out) {

@@ -168,7 +168,7 @@ vxrss_status VXRSS_CALL vxrss_headlines_total(vxrss_watch* watch, vxrss_list** l
     std::unique_ptr<vxrss_list> built = vxrss_capi::ListFromHeadlines(headlines, watch->session.encoding);
     if (!answered) return Fail(VXRSS_E_FAILED, "vxrss_headlines_total: the service did not answer for every ID");
     // A provider watch's list comes through its callback; the call returns none.
-    if (watch->providers) *list = built.release();
+    if (!watch->providers) *list = built.release();
     return VXRSS_OK;
   });
 }

@@ -129,13 +129,22 @@ int main(int argc, char** argv) {
   CHECK(vxrss_open(&options, &session) == VXRSS_OK);
   providers.session = symbol.session = ending.session = session;
 
+  CHECK(vxrss_set_server_time(session, 20260101, 93000) == VXRSS_OK);
   CHECK(vxrss_selection_get(session, &selection) == VXRSS_OK);
   CHECK(strcmp(selection, "TWSTK,TWIND,GLOBAL") == 0);
   CHECK(vxrss_watch_providers(session, &kCallbacks, &providers, &providers.self) == VXRSS_OK);
   CHECK(vxrss_watch_symbols(session, "2330", 0, &kCallbacks, &symbol, &symbol.self) == VXRSS_OK);
   CHECK(vxrss_watch_symbols(session, "2317", 0, &kCallbacks, &ending, &ending.self) == VXRSS_OK);
 
-  /* Lists and content. */
+  /* The categories, and lists and content. */
+  {
+    int ready = 0;
+    char* name = NULL;
+    CHECK(vxrss_categories_ready(session, &ready) == VXRSS_OK && ready == 1);
+    CHECK(vxrss_provider_name(session, "TWSTK", &name) == VXRSS_OK && strlen(name) > 0);
+    vxrss_text_free(name);
+    CHECK(vxrss_provider_name(session, "NO-SUCH", &name) == VXRSS_E_NOT_FOUND && name == NULL);
+  }
   list = WaitForSymbolNews(session, "2330");
   vxrss_list_free(list);
   CHECK(vxrss_headlines_total(providers.self, &list) == VXRSS_OK && !list); /* it comes through OnTotal */

@@ -95,12 +95,16 @@ for name in ("vxrss_close", "vxrss_watch_end", "vxrss_list_free"):
     getattr(lib, name).argtypes = [C.c_void_p]
 
 session = open_session(UTF8)
-heard = {"provider": 0, "ending": 0, "closed_inside": None}
+heard = {"provider": 0, "provider_ids": set(), "ending": 0, "closed_inside": None}
 ending = C.c_void_p()
 
 
 def on_total(_context, lst):
     heard["provider"] += len(read_list(lst))
+
+
+def on_provider(_context, provider_id, _date):
+    heard["provider_ids"].add(provider_id)
 
 
 def on_ending(_context, *_args):
@@ -111,7 +115,7 @@ def on_ending(_context, *_args):
         ending.value = None
 
 
-provider_callbacks = Callbacks(total=TOTAL(on_total))
+provider_callbacks = Callbacks(provider=CHANGE(on_provider), total=TOTAL(on_total))
 ending_callbacks = Callbacks(symbol=SYMBOL(on_ending), clear=CLEAR(on_ending))
 providers = C.c_void_p()
 check(lib.vxrss_watch_providers(session, C.byref(provider_callbacks), None, C.byref(providers)), "watch_providers")
@@ -129,6 +133,8 @@ selection = C.c_void_p()
 check(lib.vxrss_selection_get(session, C.byref(selection)), "selection_get")
 selection = take_text(selection)
 assert lib.vxrss_headlines_by_symbol(session, None, b"\xff", 0, C.byref(C.c_void_p())) == E_ARGUMENT
+error = C.c_char_p()
+assert lib.vxrss_last_error(C.byref(error)) == OK and b"vxrss_headlines_by_symbol" in error.value
 assert lib.vxrss_settings_dialog(session, None, None) == E_UNSUPPORTED
 
 ansi = open_session(ANSI)
@@ -136,9 +142,14 @@ ansi_items = symbol_news(ansi, b"2330")
 assert any(t.decode("cp950") == title.decode("utf-8") for _, t, _, _, _ in ansi_items)
 check(lib.vxrss_close(ansi), "close the ANSI session")
 
-# The symbol watch ends inside its own callback, which putting the selection in force again calls.
-check(lib.vxrss_selection_set(session, selection), "selection_set")
+# The symbol watch ends inside its own callback, which putting a selection in force calls; the selection's
+# text goes in and comes back, through vxrss_selection_get and the callbacks, as the same UTF-8.
+odd = selection + ",測試".encode()
+check(lib.vxrss_selection_set(session, odd), "selection_set")
 assert ending.value is None and heard["closed_inside"] == E_IN_CALLBACK, heard
+odd_back = C.c_void_p()
+check(lib.vxrss_selection_get(session, C.byref(odd_back)), "selection_get")
+assert take_text(odd_back) == odd and odd in heard["provider_ids"], heard
 calls = heard["ending"]
 # The provider watch ends from another thread.
 thread = threading.Thread(target=lambda: check(lib.vxrss_watch_end(providers), "watch_end from a thread"))

@@ -7,7 +7,9 @@
 //      spends 200 ms in each worker callback: the 99th percentile latency;
 //   5. the heap bytes one booking costs at 100,000 bookings;
 //   6. RemoveNotify of a view with 100,000 bookings against one with 100 bookings;
-//   7. the feed reader, bytes to headline records, against a bare libxml2 parse of the same bytes.
+//   7. the feed reader, bytes to headline records, against a bare libxml2 parse of the same bytes;
+//  14. figure 3's worker pass delivering to watches of the C interface instead of views: what the C layer
+//      adds per call, beside the direct virtual calls of figure 3.
 // The program prints the table of the figures with their bounds and exits with 1 when one is out.
 #include <benchmark/benchmark.h>
 
@@ -26,6 +28,7 @@
 #include "bench/FigureTable.h"
 #include "bench/ReaderBench.h"
 #include "bench/RssNewsMgrTestAccess.h"
+#include "capi/CApiInternal.h"
 #include "news/RssNewsMgr.h"
 
 namespace {
@@ -142,6 +145,34 @@ class CDeliveryFixture {
   std::vector<IRSSNewsObjEvent*> m_targets;
 };
 
+// Figure 14: figure 3's pass, delivered to watches of the C interface whose callbacks count as the views do.
+class CCApiDeliveryFixture {
+ public:
+  CCApiDeliveryFixture() {
+    vxrss_open_options options{"bench", "bench", "config", "s1", "s2", "s3", 0, "user", VXRSS_TEXT_UTF8};
+    vxrss_open(&options, &m_session);
+    CRssNewsMgrTestAccess::StopWorker(m_session->mgr);
+    m_session->mgr.SetProviderIDs("P1");
+    vxrss_callbacks callbacks{};
+    callbacks.provider_headline_change = [](void* calls, const char*, int32_t) { ++*static_cast<long*>(calls); };
+    for (vxrss_watch*& watch : m_watches) vxrss_watch_providers(m_session, &callbacks, &m_nCalls, &watch);
+  }
+  ~CCApiDeliveryFixture() { vxrss_close(m_session); }
+  CCApiDeliveryFixture(const CCApiDeliveryFixture&) = delete;
+  CCApiDeliveryFixture& operator=(const CCApiDeliveryFixture&) = delete;
+
+  void Record() {
+    for (long date = 1; date <= CDeliveryFixture::kChanges; ++date)
+      m_session->mgr.OnProviderHeadLineChange_Date("P1", date);
+  }
+  void Deliver() { CRssNewsMgrTestAccess::RunPass(m_session->mgr); }
+
+ private:
+  vxrss_session* m_session = nullptr;
+  vxrss_watch* m_watches[CDeliveryFixture::kViews] = {};
+  long m_nCalls = 0;
+};
+
 // Figure 4: latencies of host-thread operations, with or without a worker pass stuck in a slow view.
 double HostLatencyP99Micros(bool bBusyWorker) {
   CBenchManager mgr("P1,P2");
@@ -192,7 +223,7 @@ void RegisterReaderBenchmarks(const bench::CReaderFixture& feeds) {
 }
 
 void RegisterBenchmarks(CBookingFixture& smallBookings, CBookingFixture& largeBookings, CPendingFixture& smallPending,
-                        CPendingFixture& largePending, CDeliveryFixture& delivery) {
+                        CPendingFixture& largePending, CDeliveryFixture& delivery, CCApiDeliveryFixture& capi) {
   auto events = [](auto& fixture) {
     return [&fixture](benchmark::State& state) {
       long n = 0;
@@ -226,6 +257,17 @@ void RegisterBenchmarks(CBookingFixture& smallBookings, CBookingFixture& largeBo
                                })
       ->Repetitions(kRepetitions)
       ->Iterations(20);
+  benchmark::RegisterBenchmark("delivery/c_interface_pass",
+                               [&capi](benchmark::State& state) {
+                                 for (auto _ : state) {
+                                   state.PauseTiming();
+                                   capi.Record();
+                                   state.ResumeTiming();
+                                   capi.Deliver();
+                                 }
+                               })
+      ->Repetitions(kRepetitions)
+      ->Iterations(20);
   benchmark::RegisterBenchmark("delivery/direct_calls",
                                [&delivery](benchmark::State& state) {
                                  for (auto _ : state) delivery.CallDirectly();
@@ -251,7 +293,8 @@ int main(int argc, char** argv) {
   CBookingFixture smallBookings(kSmall), largeBookings(kLarge);
   CPendingFixture smallPending(kSmall), largePending(kLarge);
   CDeliveryFixture delivery;
-  RegisterBenchmarks(smallBookings, largeBookings, smallPending, largePending, delivery);
+  CCApiDeliveryFixture capiDelivery;
+  RegisterBenchmarks(smallBookings, largeBookings, smallPending, largePending, delivery, capiDelivery);
   const bench::CReaderFixture feeds(VXRSS_FEEDS_DIR);
   RegisterReaderBenchmarks(feeds);
   CCollectingReporter reporter;
@@ -267,6 +310,7 @@ int main(int argc, char** argv) {
   const double calls = static_cast<double>(CDeliveryFixture::kViews) * CDeliveryFixture::kChanges;
   const double perDelivered = r.MedianSeconds("delivery/worker_pass") / calls;
   const double perDirect = r.MedianSeconds("delivery/direct_calls") / calls;
+  const double perCApi = r.MedianSeconds("delivery/c_interface_pass") / calls;
   const double idleP99 = r.MedianCounter("host_latency/worker_idle", "p99_us");
   const double busyP99 = r.MedianCounter("host_latency/worker_in_slow_view", "p99_us");
   const double readerSeconds = r.MedianSeconds("reader/feed_to_records");
@@ -293,5 +337,12 @@ int main(int argc, char** argv) {
                          static_cast<double>(feeds.ReadToRecords()) / readerSeconds,
                          static_cast<double>(feeds.Files()))},
   };
-  return bench::PrintFigures(1, figures) ? 0 : 1;
+  const bool bHold = bench::PrintFigures(1, figures);
+  const std::vector<bench::Figure> capiFigures = {
+      {"C interface callback: ns added per call", (perCApi - perDelivered) * 1e9, 5, "ns",
+       bench::Format("C watch %.1f ns vs view %.1f ns", perCApi * 1e9, perDelivered * 1e9) +
+           bench::Format(" vs direct virtual call %.1f ns per call, %.0f watches", perDirect * 1e9,
+                         CDeliveryFixture::kViews)},
+  };
+  return bench::PrintFigures(14, capiFigures) && bHold ? 0 : 1;
 }

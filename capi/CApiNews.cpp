@@ -1,0 +1,106 @@
+// The C interface's headline lists and news content.
+#include "capi/CApiInternal.h"
+#include "module/ModuleStrings.h"
+
+using vxrss_capi::Fail;
+using vxrss_capi::Guarded;
+using vxrss_capi::InText;
+
+namespace {
+
+vxrss_status ReturnList(const char* function, bool answered, std::vector<NewsHeadline>& headlines,
+                        vxrss_text_encoding encoding, vxrss_list** list) {
+  std::unique_ptr<vxrss_list> built = vxrss_capi::ListFromHeadlines(headlines, encoding);
+  if (!answered) return Fail(VXRSS_E_FAILED, std::string(function) + ": the service did not answer for every ID");
+  *list = built.release();
+  return VXRSS_OK;
+}
+
+// The content of an item as the manager answers it.
+vxrss_status FetchContent(const char* function, vxrss_session* session, const char* provider_id, const char* symbol_id,
+                          int32_t key1, int32_t key2, CString& content) {
+  CString provider, symbol;
+  if (!session || !InText(provider_id, session->encoding, provider) || !InText(symbol_id, session->encoding, symbol))
+    return Fail(VXRSS_E_ARGUMENT, std::string(function) + ": no session, or an ID not valid in its encoding");
+  const int code = symbol.IsEmpty() ? session->mgr.GetNewsContent(provider, key1, key2, content)
+                                    : session->mgr.GetSymbolNewsContent(provider, symbol, key1, key2, content);
+  switch (code) {
+    case 1:
+      return VXRSS_OK;
+    case 2:
+      return Fail(VXRSS_E_NOT_FOUND, std::string(function) + ": the service does not know the item");
+    case 3:
+      return Fail(VXRSS_E_PENDING, std::string(function) + ": the item's content is not there yet");
+    default:
+      return Fail(VXRSS_E_FAILED, std::string(function) + ": no answer (the provider is not in the selection?)");
+  }
+}
+
+// The target of the first "<a href='...'" link of the text; empty when there is none.
+CString FirstLinkTarget(const CString& text) {
+  const int opener = text.Find(VXRSS::LinkOpener());
+  if (opener < 0) return CString();
+  const CString rest = text.Mid(opener + VXRSS::LinkOpener().GetLength());
+  const int closer = rest.Find(VXRSS::LinkCloser());
+  return closer < 0 ? CString() : rest.Left(closer);
+}
+
+}  // namespace
+
+extern "C" {
+
+vxrss_status VXRSS_CALL vxrss_headlines_by_provider(vxrss_session* session, const char* provider_ids, int32_t date,
+                                                    vxrss_list** list) {
+  return Guarded("vxrss_headlines_by_provider", [&] {
+    CString ids;
+    if (!session || !list || !InText(provider_ids, session->encoding, ids))
+      return Fail(VXRSS_E_ARGUMENT, "vxrss_headlines_by_provider: a null argument, or IDs not valid text");
+    *list = nullptr;
+    std::vector<NewsHeadline> headlines;
+    const bool answered = session->mgr.PullProviderNewsHeadline_Date(ids, date, headlines);
+    return ReturnList("vxrss_headlines_by_provider", answered, headlines, session->encoding, list);
+  });
+}
+
+vxrss_status VXRSS_CALL vxrss_headlines_by_symbol(vxrss_session* session, const char* provider_ids,
+                                                  const char* symbol_ids, int32_t date, vxrss_list** list) {
+  return Guarded("vxrss_headlines_by_symbol", [&] {
+    CString providers, symbols;
+    if (!session || !list || !InText(provider_ids, session->encoding, providers) ||
+        !InText(symbol_ids, session->encoding, symbols))
+      return Fail(VXRSS_E_ARGUMENT, "vxrss_headlines_by_symbol: a null argument, or IDs not valid text");
+    *list = nullptr;
+    std::vector<NewsHeadline> headlines;
+    const bool answered = session->mgr.PullSymbolNewsHeadline_Date(providers, symbols, date, headlines);
+    return ReturnList("vxrss_headlines_by_symbol", answered, headlines, session->encoding, list);
+  });
+}
+
+vxrss_status VXRSS_CALL vxrss_news_content(vxrss_session* session, const char* provider_id, const char* symbol_id,
+                                           int32_t key1, int32_t key2, char** content) {
+  return Guarded("vxrss_news_content", [&] {
+    if (!content) return Fail(VXRSS_E_ARGUMENT, "vxrss_news_content: content is null");
+    *content = nullptr;
+    CString text;
+    const vxrss_status status = FetchContent("vxrss_news_content", session, provider_id, symbol_id, key1, key2, text);
+    if (status == VXRSS_OK) *content = vxrss_capi::NewHostText(vxrss_capi::OutText(text, session->encoding).Take());
+    return status;
+  });
+}
+
+vxrss_status VXRSS_CALL vxrss_news_url(vxrss_session* session, const char* provider_id, const char* symbol_id,
+                                       int32_t key1, int32_t key2, char** url) {
+  return Guarded("vxrss_news_url", [&] {
+    if (!url) return Fail(VXRSS_E_ARGUMENT, "vxrss_news_url: url is null");
+    *url = nullptr;
+    CString text;
+    const vxrss_status status = FetchContent("vxrss_news_url", session, provider_id, symbol_id, key1, key2, text);
+    if (status != VXRSS_OK) return status;
+    const CString target = FirstLinkTarget(text);
+    if (target.IsEmpty()) return Fail(VXRSS_E_NOT_FOUND, "vxrss_news_url: the item's content has no link");
+    *url = vxrss_capi::NewHostText(vxrss_capi::OutText(target, session->encoding).Take());
+    return VXRSS_OK;
+  });
+}
+
+}  // extern "C"

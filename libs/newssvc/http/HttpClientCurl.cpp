@@ -4,13 +4,12 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "libs/newssvc/http/HttpClient.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -78,7 +77,7 @@ class CCurlHttpClient final : public IHttpClient {
 
   ~CCurlHttpClient() override {
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       m_bStop = true;
     }
     curl_multi_wakeup(m_multi);
@@ -90,10 +89,10 @@ class CCurlHttpClient final : public IHttpClient {
   }
 
   // The fetch thread drains the queue whenever it runs, so only a request into an empty queue wakes it.
-  void Start(HttpRequest request, Callback done) override {
+  void Start(HttpRequest request, Callback done) EXCLUDES(m_mtx) override {
     bool wasEmpty = false;
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       wasEmpty = m_queue.empty();
       m_queue.emplace_back(std::move(request), std::move(done));
     }
@@ -101,10 +100,10 @@ class CCurlHttpClient final : public IHttpClient {
   }
 
  private:
-  void Run() {
+  void Run() EXCLUDES(m_mtx) {
     for (;;) {
       {
-        std::lock_guard<std::mutex> lock(m_mtx);
+        port::MutexLock lock(m_mtx);
         if (m_bStop) return;
       }
       AddQueued();
@@ -116,11 +115,11 @@ class CCurlHttpClient final : public IHttpClient {
     }
   }
 
-  void AddQueued() {
+  void AddQueued() EXCLUDES(m_mtx) {
     for (;;) {
       std::pair<HttpRequest, Callback> next;
       {
-        std::lock_guard<std::mutex> lock(m_mtx);
+        port::MutexLock lock(m_mtx);
         if (m_queue.empty() || m_active.size() >= kMaxActive) return;
         next = std::move(m_queue.front());
         m_queue.pop_front();
@@ -212,9 +211,9 @@ class CCurlHttpClient final : public IHttpClient {
   CURLM* m_multi = nullptr;
   std::map<CURL*, std::unique_ptr<Transfer>> m_active;  // fetch thread only
 
-  std::mutex m_mtx;  // guards the two below
-  std::deque<std::pair<HttpRequest, Callback>> m_queue;
-  bool m_bStop = false;
+  port::Mutex m_mtx;  // never held while libcurl or a callback is called
+  std::deque<std::pair<HttpRequest, Callback>> m_queue GUARDED_BY(m_mtx);
+  bool m_bStop GUARDED_BY(m_mtx) = false;
 
   std::thread m_thread;
 };

@@ -63,29 +63,29 @@ void NewestFirst(std::vector<StoredItem>& items) {
 void CFeedCatalog::AttachArchive(CNewsArchive* archive) {
   std::map<std::string, FeedState> states;
   if (archive) archive->LoadFeedStates(states);
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_pArchive = archive;
   m_archivedStates = std::move(states);
 }
 
 CString CFeedCatalog::ArchiveFolder() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_config.archiveFolder;
 }
 
 int CFeedCatalog::ArchiveDays() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_config.archiveDays;
 }
 
 FeedState CFeedCatalog::GetFeedState(const CString& providerID) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const Feed* feed = FindFeed(providerID);
   return feed ? feed->state : FeedState();
 }
 
 void CFeedCatalog::SetFeedState(const CString& providerID, const FeedState& state) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const auto feed = m_feeds.find(providerID);
   if (feed == m_feeds.end() || feed->second.state == state) return;
   feed->second.state = state;
@@ -99,7 +99,7 @@ void CFeedCatalog::SyncWithArchive(const CString& providerID, const CString& sou
   if (!m_pArchive->LastSerial(providerID.str(), lastSerial)) return;  // tried again at the next poll
   FeedState restored;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const auto feed = m_feeds.find(providerID);
     if (feed == m_feeds.end()) return;
     feed->second.store.ContinueAfter(lastSerial);
@@ -167,7 +167,7 @@ void CFeedCatalog::FlushToArchive() {
   std::vector<ArchiveBatch> batches;
   std::map<std::string, FeedState> states;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     for (const auto& entry : m_feeds) {
       if (!entry.second.unarchived.empty()) batches.push_back({entry.first.str(), entry.second.unarchived});
       if (entry.second.stateDirty) states[entry.first.str()] = entry.second.state;
@@ -175,7 +175,7 @@ void CFeedCatalog::FlushToArchive() {
   }
   if (batches.empty() && states.empty()) return;
   if (!m_pArchive->Store(batches, states)) return;  // kept, and written with the next poll
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   for (const ArchiveBatch& batch : batches) {
     const auto feed = m_feeds.find(CString(batch.provider));
     if (feed == m_feeds.end()) continue;
@@ -196,7 +196,7 @@ bool CFeedCatalog::CollectHeadlines(const CString& providerID, const HeadlineFil
                                     std::vector<StoredItem>& items, RecordZone& zone) const {
   // Memory items the archive holds already are left out, unless the archive cannot be read.
   const auto fromMemory = [&](bool all) {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const Feed* feed = FindFeed(providerID);
     if (!feed) return false;
     zone = ZoneLocked();

@@ -63,7 +63,7 @@ int DeleteBatch(CSqliteDb& db, RetentionStatements& pass, const std::string& pro
 
 void CArchiveMaintenance::Start(Settings settings) {
   Stop();
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_settings = std::move(settings);
   m_bStop = false;
   m_thread = std::thread(&CArchiveMaintenance::Run, this);
@@ -71,7 +71,7 @@ void CArchiveMaintenance::Start(Settings settings) {
 
 void CArchiveMaintenance::Stop() {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_bStop = true;
     if (m_pWorking) sqlite3_interrupt(m_pWorking);
   }
@@ -81,15 +81,18 @@ void CArchiveMaintenance::Stop() {
 
 void CArchiveMaintenance::RequestCheckpoint() {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_bCheckpoint = true;
   }
   m_cv.notify_all();
 }
 
 bool CArchiveMaintenance::Wait(std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(m_mtx);
-  m_cv.wait_for(lock, timeout, [this] { return m_bStop || m_bCheckpoint; });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  port::MutexLock lock(m_mtx);
+  while (!m_bStop && !m_bCheckpoint) {
+    if (m_cv.wait_until(m_mtx, deadline) == std::cv_status::timeout) break;
+  }
   return !m_bStop;
 }
 
@@ -111,7 +114,7 @@ bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const s
     while (deleted == kBatchItems) {
       if (!keepGoing()) return true;
       {
-        std::lock_guard<std::mutex> lock(*m_settings.writeLock);
+        port::MutexLock lock(*m_settings.writeLock);
         deleted = DeleteBatch(db, statements, provider, cutoff);
       }
       if (deleted < 0) return false;
@@ -124,14 +127,14 @@ void CArchiveMaintenance::Run() {
   if (!db.Open(m_settings.path, false)) return;
   db.SetBusyTimeout(1000);
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (m_bStop) return;
     m_pWorking = db.Handle();
   }
   struct Release {
     CArchiveMaintenance& self;
     ~Release() {
-      std::lock_guard<std::mutex> lock(self.m_mtx);
+      port::MutexLock lock(self.m_mtx);
       self.m_pWorking = nullptr;
     }
   } release{*this};
@@ -139,7 +142,7 @@ void CArchiveMaintenance::Run() {
   // An interrupted check yields no row; only a finished one that found damage counts.
   if (db.QueryText("PRAGMA quick_check", check) && check != "ok") {
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       m_pWorking = nullptr;
     }
     db.Close();  // the file is to be moved aside: no connection may stay open on it
@@ -147,7 +150,7 @@ void CArchiveMaintenance::Run() {
     return;
   }
   const auto keepGoing = [this] {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     return !m_bStop;
   };
   auto nextRetention = std::chrono::steady_clock::now();
@@ -163,7 +166,7 @@ void CArchiveMaintenance::Run() {
     }
     bool checkpoint = false;
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       checkpoint = m_bCheckpoint;
       m_bCheckpoint = false;
     }

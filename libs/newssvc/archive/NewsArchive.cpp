@@ -87,7 +87,7 @@ class CNewsArchive::ReaderLease {
 
  private:
   const CNewsArchive& m_archive;
-  std::shared_lock<std::shared_mutex> m_lock;
+  std::shared_lock<port::SharedMutex> m_lock;
   std::unique_ptr<Reader> m_reader;
 };
 
@@ -159,7 +159,7 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
 void CNewsArchive::MoveAside(const std::string& reason) {
   m_writer.reset();
   {
-    std::lock_guard<std::mutex> lock(m_poolMtx);
+    port::MutexLock lock(m_poolMtx);
     m_idleReaders.clear();
   }
   const std::string aside = m_strPath + ".damaged-" + TimestampNow();
@@ -176,7 +176,7 @@ void CNewsArchive::MoveAside(const std::string& reason) {
 void CNewsArchive::Recover(const std::string& reason) {
   m_maintenance.Stop();
   {
-    std::unique_lock<std::shared_mutex> lock(m_fileLock);
+    port::WriterLock lock(m_fileLock);
     MoveAside(reason);
   }
   m_bDamaged = false;
@@ -189,7 +189,7 @@ void CNewsArchive::StartMaintenance() {
   settings.retentionDays = m_nRetentionDays;
   settings.onDamage = [this](const std::string& report) {
     {
-      std::lock_guard<std::mutex> lock(m_damageMtx);
+      port::MutexLock lock(m_damageMtx);
       m_strDamage = "integrity check: " + report;
     }
     m_bDamaged = true;
@@ -203,7 +203,7 @@ bool CNewsArchive::Store(const std::vector<ArchiveBatch>& batches, const std::ma
   if (m_bDamaged) {
     std::string reason;
     {
-      std::lock_guard<std::mutex> lock(m_damageMtx);
+      port::MutexLock lock(m_damageMtx);
       reason = m_strDamage;
     }
     Recover(reason);
@@ -214,7 +214,7 @@ bool CNewsArchive::Store(const std::vector<ArchiveBatch>& batches, const std::ma
   if (!m_maintenance.IsStarted()) StartMaintenance();
   bool written = false;
   {
-    std::lock_guard<std::mutex> lock(m_writeMtx);
+    port::MutexLock lock(m_writeMtx);
     written = WriteAll(batches, states);
   }
   if (!written) {
@@ -296,7 +296,7 @@ void CNewsArchive::LogLine(const std::string& text) {
 
 std::unique_ptr<CNewsArchive::Reader> CNewsArchive::TakeReader() const {
   {
-    std::lock_guard<std::mutex> lock(m_poolMtx);
+    port::MutexLock lock(m_poolMtx);
     if (!m_idleReaders.empty()) {
       std::unique_ptr<Reader> reader = std::move(m_idleReaders.back());
       m_idleReaders.pop_back();
@@ -329,7 +329,7 @@ std::unique_ptr<CNewsArchive::Reader> CNewsArchive::TakeReader() const {
 }
 
 void CNewsArchive::ReturnReader(std::unique_ptr<Reader> reader) const {
-  std::lock_guard<std::mutex> lock(m_poolMtx);
+  port::MutexLock lock(m_poolMtx);
   if (m_idleReaders.size() < kIdleReaders) m_idleReaders.push_back(std::move(reader));
 }
 

@@ -31,13 +31,15 @@ void CItemStore::Add(std::vector<StoredItem> items) {
 void CItemStore::Renumber(const std::string& key, long serial) {
   const auto it = std::find_if(m_items.begin(), m_items.end(), [&](const StoredItem& item) { return item.key == key; });
   if (it == m_items.end()) return;
+  it->formerSerial = it->serial;
   it->serial = serial;
   Sort();
 }
 
 const StoredItem* CItemStore::Find(long serial) const {
-  const auto it =
-      std::find_if(m_items.begin(), m_items.end(), [serial](const StoredItem& item) { return item.serial == serial; });
+  const auto it = std::find_if(m_items.begin(), m_items.end(), [serial](const StoredItem& item) {
+    return item.serial == serial || (serial != 0 && item.formerSerial == serial);
+  });
   return it == m_items.end() ? nullptr : &*it;
 }
 

@@ -14,10 +14,11 @@
 namespace newssvc {
 
 struct StoredItem {
-  std::string key;      // identity: guid/id, else link, else title
-  long serial = 0;      // the item's first key: the archive's number for it, or this process's own
-  UtcSeconds time = 0;  // publication time, or the time the item was first seen
-  CString title;        // Big5
+  std::string key;        // identity: guid/id, else link, else title
+  long serial = 0;        // the item's first key: the archive's number for it, or this process's own
+  long formerSerial = 0;  // this process's number for it before the archive numbered it (0: none)
+  UtcSeconds time = 0;    // publication time, or the time the item was first seen
+  CString title;          // Big5
   CString link;
   CString description;
   std::vector<std::string> symbols;
@@ -34,7 +35,7 @@ class CItemStore {
   std::vector<FeedItem> TakeUnseen(const std::vector<FeedItem>& feed);
   // Adds items the caller has numbered; beyond kMaxItems the oldest go.
   void Add(std::vector<StoredItem> items);
-  // Gives the item with `key` the serial `serial`.
+  // Gives the item with `key` the serial `serial`; Find still finds it by the one it had.
   void Renumber(const std::string& key, long serial);
 
   // Newest first; equal times keep the later-numbered item first.

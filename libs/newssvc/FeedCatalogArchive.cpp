@@ -200,7 +200,7 @@ void CFeedCatalog::TakeIn(Feed& feed, const ArchiveBatch& written, bool stored, 
     if (stored) {
       feed.lastSerial = std::max(feed.lastSerial, written.items[i].serial);
       if (inStore) feed.store.Renumber(queued.key, written.items[i].serial);
-      queued.serial = written.items[i].serial;
+      queued.serial = written.items[i].serial;  // the number the store takes it under below
     } else if (!inStore) {
       queued.serial = (m_pArchive ? kFirstMemorySerial : 0) + ++feed.memorySerials;
     }

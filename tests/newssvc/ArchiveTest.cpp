@@ -37,8 +37,8 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
   EXPECT_EQ(list[0].lKey1, 3);  // numbered after the two items of the first session
 
   // Every item of the feed was archived before: nothing to report after another restart.
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}, kA1}));
   Restart();
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}, kA1}));
   SettleDown();
   EXPECT_EQ(m_sink.Count("provider A 20261206"), 1);
   EXPECT_EQ(m_sink.Count("provider A 20261205"), 0);
@@ -155,6 +155,7 @@ TEST_F(ArchiveTest, AWriteLockHeldElsewhereIsWaitedForThenItemsAreServedFromMemo
   m_folder.Write("a.xml", RssFeed("utf-8", {kA3}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261207"));
   EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "second", "first"}));
+  EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});
   EXPECT_EQ(LogLines("cannot write"), 1);
 
   ASSERT_EQ(other.Exec("COMMIT"), 0);
@@ -228,6 +229,19 @@ TEST_F(ArchiveTest, ANumberThatRetentionFreedIsNotGivenAgainAfterARestart) {
   ASSERT_EQ(m_session->GetProviderHeadline_Date("A", 20261207, list), 0);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].lKey1, 3);
+}
+
+TEST_F(ArchiveTest, AFileThatCannotSwitchToAWriteAheadLogIsLoggedOnceAndWrittenAllTheSame) {
+  Stop();
+  fs::remove(ArchivePath());
+  newssvc::CSqliteDb other;  // a reader of a file in rollback-journal mode: no switch while it reads
+  ASSERT_TRUE(other.Open(ArchivePath(), true));
+  ASSERT_EQ(other.Exec("CREATE TABLE earlier(x); BEGIN; SELECT * FROM earlier"), 0);
+  Restart();
+  other.Close();
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, kA2}));
+  EXPECT_TRUE(Eventually([&] { return Archived("a2"); }));
+  EXPECT_EQ(LogLines("write-ahead log"), 1);
 }
 
 // A file that is no archive at all, and an archive with a damaged page: each is renamed with a timestamp

@@ -109,7 +109,7 @@ bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const s
         deleted = DeleteBatch(db, provider, cutoff);
       }
       if (deleted < 0) return false;
-      std::this_thread::sleep_for(kBatchPause);
+      if (deleted == kBatchItems) std::this_thread::sleep_for(kBatchPause);  // another batch follows
     }
   }
 }
@@ -159,7 +159,7 @@ void CArchiveMaintenance::Run() {
     const auto now = std::chrono::steady_clock::now();
     if (now >= nextRetention) {
       const bool ok = DeleteBefore(db, RetentionCutoff(m_settings.retentionDays), keepGoing);
-      if (ok) GivePagesBack(db);
+      if (ok) GivePagesBack(db, keepGoing);
       if (!ok && !retentionFailed) m_settings.onError("retention: " + db.ErrorText());
       retentionFailed = !ok;
       nextRetention = now + m_settings.retentionEvery;
@@ -179,11 +179,11 @@ void CArchiveMaintenance::Run() {
 
 // The pages retention freed go back to the file system, a few at a time, and the checkpoint that follows
 // shortens the file.
-void CArchiveMaintenance::GivePagesBack(CSqliteDb& db) {
+void CArchiveMaintenance::GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing) {
   const std::string step = "PRAGMA incremental_vacuum(" + std::to_string(kVacuumPages) + ")";
   std::int64_t free = 0, before = -1;
   // A file that cannot give pages back (not yet rewritten) keeps its free pages: the loop ends.
-  while (db.QueryInt("PRAGMA freelist_count", free) && free > 0 && free != before) {
+  while (keepGoing() && db.QueryInt("PRAGMA freelist_count", free) && free > 0 && free != before) {
     before = free;
     std::lock_guard<std::mutex> lock(*m_settings.writeLock);
     if (db.Exec(step.c_str()) != SQLITE_OK) return;

@@ -65,7 +65,7 @@ class CArchiveMaintenance {
  private:
   void Run();
   bool Wait(std::chrono::milliseconds timeout);  // false when asked to stop
-  void GivePagesBack(CSqliteDb& db);
+  void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
 
   Settings m_settings;
   std::mutex m_mtx;

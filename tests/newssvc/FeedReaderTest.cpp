@@ -321,7 +321,8 @@ TEST(ItemStore, KeepsNewestFirstAndDropsItsOldestWithoutTakingThemBackAtTheNextR
   store.Renumber("g2", 9999);
   EXPECT_EQ(store.Items()[1000].key, "g2");  // first of the older time
   EXPECT_EQ(store.Find(9999)->key, "g2");
-  EXPECT_EQ(store.Find(3), nullptr);
+  EXPECT_EQ(store.Find(3)->key, "g2");  // by the number it had too
+  EXPECT_EQ(store.Find(1), nullptr);    // g0 went
 }
 
 }  // namespace

@@ -187,6 +187,19 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"notfeed", "not a feed"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.scenario); });
 
+// More feeds than run at once, all refused at once (nothing listens on port 1): no request waits in the queue
+// while a transfer slot is free.
+TEST_F(HttpFeedTest, ARoundOfManyFeedsTakesNoIdleSecond) {
+  constexpr int kFeeds = 150;
+  std::atomic<int> answered{0};
+  const auto started = std::chrono::steady_clock::now();
+  const std::unique_ptr<newssvc::IHttpClient> client = newssvc::MakeHttpClient(newssvc::HttpLimits());
+  for (int i = 0; i < kFeeds; ++i)
+    client->Start({"http://127.0.0.1:1/", {}}, [&](newssvc::HttpResponse) { ++answered; });
+  ASSERT_TRUE(Eventually([&] { return answered == kFeeds; }));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+}
+
 TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
   Connect("stall.xml", "", "etag.xml");
   ASSERT_TRUE(WaitForRequests(3, "etag.xml"));

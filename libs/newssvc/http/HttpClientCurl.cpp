@@ -111,9 +111,15 @@ class CCurlHttpClient final : public IHttpClient {
       int running = 0;
       curl_multi_perform(m_multi, &running);
       FinishDone();
+      if (QueuedWithSlotFree()) continue;  // finished transfers freed slots that queued requests take at once
       int ready = 0;
       curl_multi_poll(m_multi, nullptr, 0, 1000, &ready);
     }
+  }
+
+  bool QueuedWithSlotFree() {
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return !m_queue.empty() && m_active.size() < kMaxActive;
   }
 
   void AddQueued() {

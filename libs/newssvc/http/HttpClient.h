@@ -48,6 +48,8 @@ class IHttpClient {
   // start further requests. After the destructor returns no callback runs (transfers in flight are
   // abandoned without a callback).
   virtual void Start(HttpRequest request, Callback done) = 0;
+  // The limits it was made with; the caller bounds what a body decodes to by the same size.
+  virtual const HttpLimits& Limits() const = 0;
 };
 
 // The platform's backend.

@@ -89,6 +89,8 @@ class CCurlHttpClient final : public IHttpClient {
     curl_global_cleanup();
   }
 
+  const HttpLimits& Limits() const override { return m_limits; }
+
   // The fetch thread drains the queue whenever it runs, so only a request into an empty queue wakes it.
   void Start(HttpRequest request, Callback done) override {
     bool wasEmpty = false;

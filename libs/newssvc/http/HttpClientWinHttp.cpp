@@ -92,6 +92,8 @@ class CWinHttpClient final : public IHttpClient {
     for (std::thread& thread : m_threads) thread.join();
   }
 
+  const HttpLimits& Limits() const override { return m_limits; }
+
   void Start(HttpRequest request, Callback done) override {
     {
       std::lock_guard<std::mutex> lock(m_mtx);

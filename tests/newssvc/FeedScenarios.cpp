@@ -92,6 +92,10 @@ void AnswerScenario(const std::string& name, int index, const Request& request, 
     }
     if (name == "loop") return response.set_redirect("loop-back", 301);
     if (name == "unavailable") return Status(response, 503);
+    if (name == "fat_headers") {  // 80 KiB, over the 64 KiB bound, in lines that no backend finds too long
+      for (int i = 0; i < 1000; ++i) response.set_header("X-Pad-" + std::to_string(i), std::string(80, 'x'));
+      return Good(response);
+    }
     if (name == "notfeed") {
       response.set_header("ETag", "\"maintenance\"");
       return response.set_content("<html><body>maintenance</body></html>", "text/html");

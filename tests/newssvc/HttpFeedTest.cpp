@@ -187,13 +187,17 @@ TEST_P(FetchFailure, KeepsTheLastGoodItemsAndNamesTheFaultOnce) {
   EXPECT_EQ(LogLines(Url(GetParam().scenario), log), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HttpFeed, FetchFailure,
-    ::testing::Values(FailureCase{"bomb", "decoded body over the size limit"}, FailureCase{"big", "size limit"},
-                      FailureCase{"reset", "transfer closed"}, FailureCase{"drip", "too slow"},
-                      FailureCase{"loop", "more than 5 redirects"}, FailureCase{"unavailable", "HTTP 503"},
-                      FailureCase{"notfeed", "not a feed"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.scenario); });
+INSTANTIATE_TEST_SUITE_P(HttpFeed, FetchFailure,
+                         ::testing::Values(FailureCase{"bomb", "decoded body over the size limit"},
+                                           FailureCase{"big", "size limit"}, FailureCase{"reset", "transfer closed"},
+                                           FailureCase{"drip", "too slow"},
+                                           FailureCase{"loop", "more than 5 redirects"},
+                                           FailureCase{"unavailable", "HTTP 503"}, FailureCase{"notfeed", "not a feed"},
+                                           FailureCase{"fat_headers", "response headers over the size limit"},
+                                           FailureCase{"slow_headers", "transfer too slow"}),
+                         [](const ::testing::TestParamInfo<FailureCase>& info) {
+                           return std::string(info.param.scenario);
+                         });
 
 // More feeds than run at once, all refused at once (nothing listens on port 1): no request waits in the queue
 // while a transfer slot is free.
@@ -205,7 +209,7 @@ TEST_F(HttpFeedTest, ARoundOfManyFeedsTakesNoIdleSecond) {
   for (int i = 0; i < kFeeds; ++i)
     client->Start({"http://127.0.0.1:1/", {}}, [&](newssvc::HttpResponse) { ++answered; });
   ASSERT_TRUE(Eventually([&] { return answered == kFeeds; }));
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
 }
 
 TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {

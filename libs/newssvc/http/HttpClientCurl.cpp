@@ -32,7 +32,10 @@ struct Transfer {
   std::unique_ptr<curl_slist, ListDeleter> headers;
   IHttpClient::Callback done;
   HttpResponse response;
-  std::size_t maxBody = 0;
+  HttpLimits limits;
+  std::size_t headerBytes = 0;
+  bool headersTooLarge = false;
+  bool headersEnded = false;
   bool tooLarge = false;
   char errorText[CURL_ERROR_SIZE] = {};
 };
@@ -46,6 +49,12 @@ std::string TrimSpace(const std::string& text) {
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::string line(data, size * count);
+  transfer.headerBytes += line.size();
+  if (transfer.headerBytes > transfer.limits.maxHeaders) {
+    transfer.headersTooLarge = true;
+    return 0;  // libcurl ends the transfer with a write error
+  }
+  transfer.headersEnded = line == "\r\n" || line == "\n";
   if (line.rfind("HTTP/", 0) == 0) {
     transfer.response.headers.clear();  // an interim (1xx) response came first
   } else {
@@ -59,7 +68,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::size_t bytes = size * count;
-  if (transfer.response.body.size() + bytes > transfer.maxBody) {
+  if (transfer.response.body.size() + bytes > transfer.limits.maxBody) {
     transfer.tooLarge = true;
     return 0;  // libcurl ends the transfer with a write error
   }
@@ -148,7 +157,7 @@ class CCurlHttpClient final : public IHttpClient {
 
   std::unique_ptr<Transfer> Prepare(const HttpRequest& request) const {
     auto transfer = std::make_unique<Transfer>();
-    transfer->maxBody = m_limits.maxBody;
+    transfer->limits = m_limits;
     transfer->easy.reset(curl_easy_init());
     CURL* easy = transfer->easy.get();
     if (!easy) return transfer;
@@ -194,6 +203,22 @@ class CCurlHttpClient final : public IHttpClient {
     }
   }
 
+  // Time-outs and oversized headers in the words the WinHTTP backend uses too.
+  static std::string ErrorText(const Transfer& transfer, CURLcode result) {
+    if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) return "body over the size limit";
+    // libcurl refuses a header line of over 100 KiB itself, as "out of memory", before it reaches OnHeader.
+    if (transfer.headersTooLarge || (result == CURLE_OUT_OF_MEMORY && !transfer.headersEnded))
+      return "response headers over the size limit";
+    long requestBytes = 0;  // none: the connection was never made
+    curl_off_t totalUs = 0;
+    curl_easy_getinfo(transfer.easy.get(), CURLINFO_REQUEST_SIZE, &requestBytes);
+    curl_easy_getinfo(transfer.easy.get(), CURLINFO_TOTAL_TIME_T, &totalUs);
+    if (result == CURLE_OPERATION_TIMEDOUT && requestBytes > 0)
+      return totalUs / 1000 >= transfer.limits.transfer.count() ? "transfer timed out" : "transfer too slow";
+    return std::string(curl_easy_strerror(result)) +
+           (transfer.errorText[0] ? std::string(": ") + transfer.errorText : std::string());
+  }
+
   static void Complete(Transfer& transfer, CURLcode result) {
     HttpResponse& response = transfer.response;
     CURL* easy = transfer.easy.get();
@@ -208,10 +233,7 @@ class CCurlHttpClient final : public IHttpClient {
     } else {
       response.status = 0;
       response.body.clear();
-      response.error = transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED
-                           ? std::string("body over the size limit")
-                           : std::string(curl_easy_strerror(result)) +
-                                 (transfer.errorText[0] ? std::string(": ") + transfer.errorText : std::string());
+      response.error = ErrorText(transfer, result);
     }
     transfer.done(std::move(response));
   }

@@ -4,7 +4,7 @@
 // separated by tabs (header names in lower case). It records at most kMaxRequests requests and answers
 // 503 past that or past kLifetime, so a runaway client cannot hang a test. GET /s/RUN/slow_headers answers
 // once like the others, then redirects to a second listener whose answer trickles one header byte every
-// 500 ms for 3.5 s (at most kMaxTrickles of them), headers too slow to arrive that cpp-httplib cannot send.
+// 500 ms for 3.5 s, one connection at a time: headers too slow to arrive, which cpp-httplib cannot send.
 #pragma once
 
 #include <arpa/inet.h>
@@ -37,7 +37,6 @@ class FeedTestServer {
  public:
   static constexpr int kMaxRequests = 2000;
   static constexpr std::chrono::minutes kLifetime{10};
-  static constexpr int kMaxTrickles = 20;
 
   FeedTestServer() {
     m_server.set_keep_alive_timeout(2);
@@ -107,28 +106,20 @@ class FeedTestServer {
     m_tricklePort = ntohs(address.sin_port);
     return true;
   }
+  // One connection at a time: a feed polls once at a time.
   void ServeTrickles() {
-    std::vector<std::thread> answers;
     while (!m_stopping) {
       pollfd ready{m_trickle, POLLIN, 0};
-      if (::poll(&ready, 1, 100) != 1) continue;
-      const int client = ::accept(m_trickle, nullptr, nullptr);
+      const int client = ::poll(&ready, 1, 100) == 1 ? ::accept(m_trickle, nullptr, nullptr) : -1;
       if (client < 0) continue;
-      if (answers.size() >= kMaxTrickles) {
-        ::close(client);
-        continue;
+      const std::string head = "HTTP/1.1 200 OK\r\nX-Slow: ";
+      bool open = ::send(client, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+      for (int i = 0; open && i < 7 && !m_stopping; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        open = ::send(client, "x", 1, MSG_NOSIGNAL) == 1;
       }
-      answers.emplace_back([this, client] {
-        const std::string head = "HTTP/1.1 200 OK\r\nX-Slow: ";
-        bool open = ::send(client, head.data(), head.size(), MSG_NOSIGNAL) > 0;
-        for (int i = 0; open && i < 7 && !m_stopping; ++i) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(500));
-          open = ::send(client, "x", 1, MSG_NOSIGNAL) == 1;
-        }
-        ::close(client);
-      });
+      ::close(client);
     }
-    for (std::thread& answer : answers) answer.join();
   }
 
   httplib::Server m_server;

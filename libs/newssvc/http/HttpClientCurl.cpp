@@ -35,7 +35,6 @@ struct Transfer {
   HttpLimits limits;
   std::size_t headerBytes = 0;
   bool headersTooLarge = false;
-  bool headersEnded = false;
   bool tooLarge = false;
   char errorText[CURL_ERROR_SIZE] = {};
 };
@@ -54,7 +53,6 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     transfer.headersTooLarge = true;
     return 0;  // libcurl ends the transfer with a write error
   }
-  transfer.headersEnded = line == "\r\n" || line == "\n";
   if (line.rfind("HTTP/", 0) == 0) {
     transfer.response.headers.clear();  // an interim (1xx) response came first
   } else {
@@ -206,9 +204,9 @@ class CCurlHttpClient final : public IHttpClient {
   // Time-outs and oversized headers in the words the WinHTTP backend uses too.
   static std::string ErrorText(const Transfer& transfer, CURLcode result) {
     if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) return "body over the size limit";
-    // libcurl refuses a header line of over 100 KiB itself, as "out of memory", before it reaches OnHeader.
-    if (transfer.headersTooLarge || (result == CURLE_OUT_OF_MEMORY && !transfer.headersEnded))
-      return "response headers over the size limit";
+    // libcurl refuses a header line of over 100 KiB itself, as "out of memory", before it reaches OnHeader;
+    // nothing else runs out of memory in a transfer whose body is bounded.
+    if (transfer.headersTooLarge || result == CURLE_OUT_OF_MEMORY) return "response headers over the size limit";
     long requestBytes = 0;  // none: the connection was never made
     curl_off_t totalUs = 0;
     curl_easy_getinfo(transfer.easy.get(), CURLINFO_REQUEST_SIZE, &requestBytes);

@@ -94,8 +94,6 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
     }
     const FileStamp stamp = Stamp(source.path);
     if (!force && source.everRead && stamp == source.stamp) continue;
-    FeedChange change;
-    change.providerID = source.providerID;
     // Nothing a feed holds may end the polling thread: a feed that fails in any way is skipped like an
     // unreadable one.
     try {
@@ -104,24 +102,20 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
       // A missing, oversized or unreadable feed keeps the items read from it before.
       const bool readable = stamp.exists && stamp.size <= CXMLHelper::kMaxFileSize &&
                             CFeedReader::ReadFile(source.path, items, &illFormed);
-      if (readable) {
-        TagSymbols(items);
-        DropArchived(source.providerID, items);
-      }
+      if (readable) TagSymbols(items);
       if (!readable && stamp.exists) Log("feed " + source.path.str() + " cannot be read; its last items are kept");
       if (readable && illFormed) Log("feed " + source.path.str() + " is ill-formed; its readable items are read");
-      Merge(source.providerID, &stamp, readable ? &items : nullptr, now, change);
+      Merge(source.providerID, &stamp, readable ? &items : nullptr, now);
     } catch (const std::exception& error) {
       Log("feed " + source.path.str() + " skipped: " + error.what());
-      Merge(source.providerID, &stamp, nullptr, now, change);
+      Merge(source.providerID, &stamp, nullptr, now);
     }
-    if (!change.items.empty()) result.changes.push_back(std::move(change));
   }
   if (CFeedFetcher* fetcher = ExistingFetcher()) {
     fetcher->Retain(fetchedIDs);
-    ReadFetched(*fetcher, fetcher->TakeFetched(), now, result);
+    ReadFetched(*fetcher, fetcher->TakeFetched(), now);
   }
-  FlushToArchive();  // before the caller reports any change
+  FlushToArchive(result);  // the new items, committed, become the changes the caller reports
   return result;
 }
 
@@ -145,26 +139,19 @@ void CFeedCatalog::Log(const std::string& line) const {
 
 PollResult CFeedCatalog::TakeFetched(UtcSeconds now) {
   PollResult result;
-  if (CFeedFetcher* fetcher = ExistingFetcher()) ReadFetched(*fetcher, fetcher->TakeFetched(), now, result);
-  FlushToArchive();  // before the caller reports any change
+  if (CFeedFetcher* fetcher = ExistingFetcher()) ReadFetched(*fetcher, fetcher->TakeFetched(), now);
+  FlushToArchive(result);
   return result;
 }
 
-void CFeedCatalog::ReadFetched(CFeedFetcher& fetcher, std::vector<FetchedFeed> fetched, UtcSeconds now,
-                               PollResult& result) {
+void CFeedCatalog::ReadFetched(CFeedFetcher& fetcher, std::vector<FetchedFeed> fetched, UtcSeconds now) {
   for (FetchedFeed& feed : fetched) {
-    FeedChange change;
-    change.providerID = feed.providerID;
     std::vector<FeedItem> items;
     const bool readable = ReadFetchedFeed(feed.body, feed.charset, items);
     fetcher.ReportRead(feed.providerID, readable);
-    if (readable) {
-      TagSymbols(items);
-      DropArchived(feed.providerID, items);
-    }
-    Merge(feed.providerID, nullptr, readable ? &items : nullptr, now, change);
+    if (readable) TagSymbols(items);
+    Merge(feed.providerID, nullptr, readable ? &items : nullptr, now);
     NoteFetchState(feed.providerID);
-    if (!change.items.empty()) result.changes.push_back(std::move(change));
   }
 }
 
@@ -298,24 +285,29 @@ void CFeedCatalog::TagSymbols(std::vector<FeedItem>& items) const {
   }
 }
 
+// Queues the feed's items that are new to this process for the archive; FlushToArchive takes them in.
 void CFeedCatalog::Merge(const CString& providerID, const FileStamp* stamp, const std::vector<FeedItem>* items,
-                         UtcSeconds now, FeedChange& change) {
+                         UtcSeconds now) {
+  std::vector<FeedItem> unseen;
+  long upTo = 0;
+  {
+    port::MutexLock lock(m_mtx);
+    const auto feed = m_feeds.find(providerID);
+    if (feed == m_feeds.end()) return;  // the configuration dropped it meanwhile
+    feed->second.everRead = true;
+    if (stamp) {
+      feed->second.stamp = *stamp;
+      NoteFileState(feed->second, *stamp, items != nullptr);
+    }
+    if (!items) return;
+    unseen = feed->second.store.TakeUnseen(*items);
+    upTo = feed->second.archiveSynced ? feed->second.syncedSerial : kFirstMemorySerial;
+  }
+  DropArchived(providerID, upTo, now, unseen);
   port::MutexLock lock(m_mtx);
   const auto feed = m_feeds.find(providerID);
-  if (feed == m_feeds.end()) return;  // the configuration dropped it meanwhile
-  feed->second.everRead = true;
-  if (stamp) {
-    feed->second.stamp = *stamp;
-    NoteFileState(feed->second, *stamp, items != nullptr);
-  }
-  if (!items) return;
-  const RecordZone zone = ZoneLocked();
-  const std::vector<long> added = feed->second.store.Merge(*items, now);
-  for (const long serial : added) {
-    const StoredItem* item = feed->second.store.Find(serial);
-    if (item) change.items.push_back({DateValue(item->time, zone), item->symbols});
-  }
-  KeepForArchive(feed->second, added, *items, now);
+  if (feed == m_feeds.end()) return;
+  QueueForArchive(feed->second, unseen, now);
 }
 
 CFeedCatalog::FileStamp CFeedCatalog::Stamp(const CString& path) {

@@ -5,9 +5,12 @@
 // http(s) URL are fetched by a CFeedFetcher on its own thread: Poll only starts the fetches that are due,
 // and TakeFetched (on the polling thread, after the fetcher's signal) reads what arrived.
 //
-// With an archive attached, new items are committed to it before Poll and TakeFetched return (so before
-// the session reports them), items an earlier session archived are not new again, and the queries answer
-// from the archive plus what is not yet written; when the archive cannot be read or written, from memory.
+// With an archive attached, new items are committed to it, which numbers them, before the queries can see
+// them and before Poll and TakeFetched return (so before the session reports them); items an earlier
+// session archived are not new again, nor items past the retention period, and the queries answer from
+// the archive. When the archive cannot be written, new items are numbered from kFirstMemorySerial, served
+// from memory and reported all the same, and written (taking the archive's numbers) when it can be; when
+// it cannot be read, the queries answer from memory.
 // The archive also keeps each feed's state (validators, moved URL, failures), which the fetcher gets back
 // at the first poll after a restart.
 #pragma once
@@ -132,9 +135,12 @@ class CFeedCatalog {
     CItemStore store;
     FileStamp stamp;
     bool everRead = false;
-    bool archiveSynced = false;           // serials and state taken over from the archive
-    long archivedSerial = 0;              // the store's items up to this serial are in the archive
-    std::vector<ArchiveItem> unarchived;  // new items waiting to be written, oldest first
+    bool archiveSynced = false;  // state and last serial taken over from the archive
+    long syncedSerial = 0;       // the archive's last serial then: items numbered after it are new here too
+    long lastSerial = 0;         // the highest serial the archive gave the feed, as far as this process knows
+    long memorySerials = 0;      // serials this process gave while the archive could not be written
+    // New items waiting to be written, oldest first; those with a serial are in the store already.
+    std::vector<ArchiveItem> unarchived;
     FeedState state;
     bool stateDirty = false;  // state changed since it was last written
   };
@@ -155,25 +161,24 @@ class CFeedCatalog {
   CFeedFetcher& Fetcher() EXCLUDES(m_mtx);
   // The fetcher, or null before the first URL source made it.
   CFeedFetcher* ExistingFetcher() const EXCLUDES(m_mtx);
-  void ReadFetched(CFeedFetcher& fetcher, std::vector<FetchedFeed> fetched, UtcSeconds now, PollResult& result)
-      EXCLUDES(m_mtx);
+  void ReadFetched(CFeedFetcher& fetcher, std::vector<FetchedFeed> fetched, UtcSeconds now) EXCLUDES(m_mtx);
   void NoteFetchState(const CString& providerID);
   CString ResolvePath(const CString& source) const REQUIRES(m_mtx);
   void TagSymbols(std::vector<FeedItem>& items) const;
   // `stamp` is the file's, or null for a fetched feed, whose state the fetcher keeps.
-  void Merge(const CString& providerID, const FileStamp* stamp, const std::vector<FeedItem>* items, UtcSeconds now,
-             FeedChange& change);
+  void Merge(const CString& providerID, const FileStamp* stamp, const std::vector<FeedItem>* items, UtcSeconds now)
+      EXCLUDES(m_mtx);
   RecordZone ZoneLocked() const REQUIRES(m_mtx);
   void Log(const std::string& line) const;
   const Feed* FindFeed(const CString& providerID) const REQUIRES(m_mtx);
 
   // The archive's part (FeedCatalogArchive.cpp).
   void SyncWithArchive(const CString& providerID, const CString& source);
-  void DropArchived(const CString& providerID, std::vector<FeedItem>& items) const;
-  static void KeepForArchive(Feed& feed, const std::vector<long>& added, const std::vector<FeedItem>& items,
-                             UtcSeconds now);
+  void DropArchived(const CString& providerID, long upTo, UtcSeconds now, std::vector<FeedItem>& items) const;
+  static void QueueForArchive(Feed& feed, const std::vector<FeedItem>& items, UtcSeconds now);
   static void NoteFileState(Feed& feed, const FileStamp& stamp, bool readable);
-  void FlushToArchive();
+  void FlushToArchive(PollResult& result);
+  void TakeIn(Feed& feed, const ArchiveBatch& written, bool stored, FeedChange& change) const REQUIRES(m_mtx);
   bool CollectHeadlines(const CString& providerID, const HeadlineFilter& filter, std::vector<StoredItem>& items,
                         RecordZone& zone) const;
   bool QueryArchive(const CString& providerID, const HeadlineFilter& filter, const RecordZone& zone,

@@ -1,5 +1,6 @@
-// CFeedCatalog's part that works with the archive: taking over serials and feed states from it, keeping new
-// items until they are written, and answering queries from it together with what is not yet written.
+// CFeedCatalog's part that works with the archive: taking over feed states from it, writing new items to it
+// before they are taken in (the archive numbers them), keeping them in memory while it cannot be written,
+// and answering queries from it together with what is not yet written.
 #include <algorithm>
 #include <limits>
 #include <set>
@@ -92,8 +93,9 @@ void CFeedCatalog::SetFeedState(const CString& providerID, const FeedState& stat
   feed->second.stateDirty = true;
 }
 
-// Numbers new items after the archive's, and takes over the state the feed had in the last session; a
-// fetched feed's state goes back to the fetcher when it belongs to the source configured now.
+// Notes the archive's last serial (items numbered after it were archived during this session) and takes
+// over the state the feed had in the last session; a fetched feed's state goes back to the fetcher when it
+// belongs to the source configured now.
 void CFeedCatalog::SyncWithArchive(const CString& providerID, const CString& source) {
   long lastSerial = 0;
   if (!m_pArchive->LastSerial(providerID.str(), lastSerial)) return;  // tried again at the next poll
@@ -102,8 +104,8 @@ void CFeedCatalog::SyncWithArchive(const CString& providerID, const CString& sou
     port::MutexLock lock(m_mtx);
     const auto feed = m_feeds.find(providerID);
     if (feed == m_feeds.end()) return;
-    feed->second.store.ContinueAfter(lastSerial);
-    feed->second.archivedSerial = std::max(feed->second.archivedSerial, lastSerial);
+    feed->second.syncedSerial = lastSerial;
+    feed->second.lastSerial = std::max(feed->second.lastSerial, lastSerial);
     feed->second.archiveSynced = true;
     const auto state = m_archivedStates.find(providerID.str());
     if (state == m_archivedStates.end() || feed->second.stateDirty) return;
@@ -113,42 +115,37 @@ void CFeedCatalog::SyncWithArchive(const CString& providerID, const CString& sou
   if (IsHttpUrl(source.str()) && restored.source == source.str()) RestoreFeedState(providerID, restored);
 }
 
-// Items an earlier session archived are not new.
-void CFeedCatalog::DropArchived(const CString& providerID, std::vector<FeedItem>& items) const {
+// Items archived up to serial `upTo` (before this session) are not new, nor items past the retention
+// period, which retention would delete; items another process archived since are new here too.
+void CFeedCatalog::DropArchived(const CString& providerID, long upTo, UtcSeconds now,
+                                std::vector<FeedItem>& items) const {
   if (!m_pArchive || items.empty()) return;
+  const UtcSeconds oldest = m_pArchive->OldestKept();
+  items.erase(std::remove_if(items.begin(), items.end(),
+                             [&](const FeedItem& item) { return (item.hasDate ? item.published : now) < oldest; }),
+              items.end());
   std::vector<std::string> keys;
   for (const FeedItem& item : items) keys.push_back(item.IdentityKey());
   std::vector<std::string> known;
-  if (!m_pArchive->KnownKeys(providerID.str(), keys, known) || known.empty()) return;
+  if (!m_pArchive->KnownKeys(providerID.str(), keys, known, upTo) || known.empty()) return;
   const std::set<std::string> archived(known.begin(), known.end());
   items.erase(std::remove_if(items.begin(), items.end(),
                              [&](const FeedItem& item) { return archived.count(item.IdentityKey()) != 0; }),
               items.end());
 }
 
-void CFeedCatalog::KeepForArchive(Feed& feed, const std::vector<long>& added, const std::vector<FeedItem>& items,
-                                  UtcSeconds now) {
-  for (const long serial : added) {
-    const StoredItem* stored = feed.store.Find(serial);
-    if (!stored) continue;
-    const auto source = std::find_if(items.begin(), items.end(),
-                                     [&](const FeedItem& item) { return item.IdentityKey() == stored->key; });
-    if (source == items.end()) continue;
+void CFeedCatalog::QueueForArchive(Feed& feed, const std::vector<FeedItem>& items, UtcSeconds now) {
+  for (const FeedItem& source : items) {
     ArchiveItem item;
-    item.serial = serial;
-    item.key = stored->key;
-    item.published = stored->time;
+    item.key = source.IdentityKey();
+    item.published = source.hasDate ? source.published : now;
     item.firstSeen = now;
-    item.title = source->title;
-    item.link = source->link;
-    item.description = source->description;
-    item.symbols = source->symbols;
+    item.title = source.title;
+    item.link = source.link;
+    item.description = source.description;
+    item.symbols = source.symbols;
     feed.unarchived.push_back(std::move(item));
   }
-  if (feed.unarchived.size() > kMaxUnarchived)
-    feed.unarchived.erase(
-        feed.unarchived.begin(),
-        feed.unarchived.begin() + static_cast<std::ptrdiff_t>(feed.unarchived.size() - kMaxUnarchived));
 }
 
 // A file feed's validators are its size and modification time.
@@ -162,56 +159,85 @@ void CFeedCatalog::NoteFileState(Feed& feed, const FileStamp& stamp, bool readab
   feed.stateDirty = true;
 }
 
-void CFeedCatalog::FlushToArchive() {
-  if (!m_pArchive) return;
+// Writes the new items and the changed states in one transaction, then takes the new items in under the
+// archive's serials and reports them. When the archive cannot be written, they are taken in and reported
+// under serials of this process's own, and written (renumbered) with a later poll.
+void CFeedCatalog::FlushToArchive(PollResult& result) {
   std::vector<ArchiveBatch> batches;
   std::map<std::string, FeedState> states;
   {
     port::MutexLock lock(m_mtx);
     for (const auto& entry : m_feeds) {
-      if (!entry.second.unarchived.empty()) batches.push_back({entry.first.str(), entry.second.unarchived});
+      if (!entry.second.unarchived.empty())
+        batches.push_back({entry.first.str(), entry.second.unarchived, entry.second.lastSerial});
       if (entry.second.stateDirty) states[entry.first.str()] = entry.second.state;
     }
   }
   if (batches.empty() && states.empty()) return;
-  if (!m_pArchive->Store(batches, states)) return;  // kept, and written with the next poll
+  const bool stored = m_pArchive && m_pArchive->Store(batches, states);
   port::MutexLock lock(m_mtx);
   for (const ArchiveBatch& batch : batches) {
     const auto feed = m_feeds.find(CString(batch.provider));
-    if (feed == m_feeds.end()) continue;
-    const long written = batch.items.back().serial;
-    auto& waiting = feed->second.unarchived;
-    waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(batch.items.size()));
-    feed->second.archivedSerial = std::max(feed->second.archivedSerial, written);
+    if (feed == m_feeds.end()) continue;  // the configuration dropped it meanwhile
+    FeedChange change{feed->first, {}};
+    TakeIn(feed->second, batch, stored, change);
+    if (!change.items.empty()) result.changes.push_back(std::move(change));
   }
   for (const auto& entry : states) {
     const auto feed = m_feeds.find(CString(entry.first));
-    if (feed != m_feeds.end() && feed->second.state == entry.second) feed->second.stateDirty = false;
+    if (stored && feed != m_feeds.end() && feed->second.state == entry.second) feed->second.stateDirty = false;
   }
+}
+
+// The feed's queued items as `written` (the first of them, in order) left them: the new ones join the store
+// and the change; those in the store already take the archive's serials when `stored`.
+void CFeedCatalog::TakeIn(Feed& feed, const ArchiveBatch& written, bool stored, FeedChange& change) const {
+  const RecordZone zone = ZoneLocked();
+  std::vector<StoredItem> added;
+  for (std::size_t i = 0; i < written.items.size(); ++i) {
+    ArchiveItem& queued = feed.unarchived[i];
+    const bool inStore = queued.serial != 0;
+    if (stored) {
+      feed.lastSerial = std::max(feed.lastSerial, written.items[i].serial);
+      if (inStore) feed.store.Renumber(queued.key, written.items[i].serial);
+      queued.serial = written.items[i].serial;  // the number the store takes it under below
+    } else if (!inStore) {
+      queued.serial = (m_pArchive ? kFirstMemorySerial : 0) + ++feed.memorySerials;
+    }
+    if (inStore) continue;
+    added.push_back(FromArchive(queued));
+    change.items.push_back({DateValue(queued.published, zone), queued.symbols});
+  }
+  feed.store.Add(std::move(added));
+  auto& waiting = feed.unarchived;
+  const std::size_t drop = stored || !m_pArchive             ? written.items.size()
+                           : waiting.size() > kMaxUnarchived ? waiting.size() - kMaxUnarchived
+                                                             : 0;
+  waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(drop));
 }
 
 // The provider's items that pass the filter, newest first, at most kMaxItems: from the archive and the
 // items not yet written to it, or from memory alone when the archive cannot be read.
 bool CFeedCatalog::CollectHeadlines(const CString& providerID, const HeadlineFilter& filter,
                                     std::vector<StoredItem>& items, RecordZone& zone) const {
-  // Memory items the archive holds already are left out, unless the archive cannot be read.
+  // Only memory items not yet written, unless the archive cannot be read.
   const auto fromMemory = [&](bool all) {
     port::MutexLock lock(m_mtx);
     const Feed* feed = FindFeed(providerID);
     if (!feed) return false;
     zone = ZoneLocked();
     for (const StoredItem& item : feed->store.Items())
-      if ((all || item.serial > feed->archivedSerial) && Passes(item, filter, zone)) items.push_back(item);
+      if ((all || item.serial >= kFirstMemorySerial) && Passes(item, filter, zone)) items.push_back(item);
     return true;
   };
   if (!fromMemory(!m_pArchive)) return false;
   if (m_pArchive) {
     std::vector<StoredItem> archived;
     if (QueryArchive(providerID, filter, zone, archived)) {
-      std::set<long> pending;
-      for (const StoredItem& item : items) pending.insert(item.serial);
+      std::set<std::string> pending;  // by key: one may have been written (and renumbered) meanwhile
+      for (const StoredItem& item : items) pending.insert(item.key);
       for (StoredItem& item : archived)
-        if (pending.count(item.serial) == 0) items.push_back(std::move(item));
+        if (pending.count(item.key) == 0) items.push_back(std::move(item));
     } else {
       items.clear();
       fromMemory(true);

@@ -19,7 +19,7 @@ const char kUserAgent[] = "vxRSS/" VXRSS_VERSION " (feed reader)";
 const char kAccept[] =
     "application/rss+xml, application/atom+xml, application/rdf+xml;q=0.9, application/xml;q=0.9, "
     "text/xml;q=0.9, */*;q=0.5";
-// Cache headers may push the next poll this far out at most, whatever a publisher writes.
+// Cache headers and Retry-After may push the next poll this far out at most, whatever a publisher writes.
 constexpr std::int64_t kMaxFreshnessSeconds = 24 * 3600;
 
 bool IsRedirect(int status) {
@@ -80,7 +80,7 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
   FetchedFeed feed;
   const bool bodyCame = response.status == 200 || response.status == 203;
   const DecodeResult decoded = bodyCame ? DecodeContent(HeaderValue(response.headers, "Content-Encoding"),
-                                                        response.body, HttpLimits().maxBody, feed.body)
+                                                        response.body, m_client->Limits().maxBody, feed.body)
                                         : DecodeResult::kOk;
   bool fetched = false;
   bool bodyWaiting = false;
@@ -110,11 +110,7 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
         Fail(entry, "redirected to a location that is not http(s)", -1, now);
       } else {
         exchange.permanentSoFar = exchange.permanentSoFar && (status == 301 || status == 308);
-        if (exchange.permanentSoFar && entry.state.url != target) {
-          m_pendingLog.push_back(exchange.providerID.str() + ": moved permanently from " + entry.state.url + " to " +
-                                 target + "; polled there from now on");
-          entry.state.url = target;
-        }
+        if (exchange.permanentSoFar) exchange.movedTo = target;
         ++exchange.hops;
         exchange.url = target;
         followState = entry.state;
@@ -124,7 +120,7 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
       if (decoded == DecodeResult::kOk) {
         feed.providerID = exchange.providerID;
         feed.charset = ContentTypeCharset(response.headers);
-        Succeed(entry, response, now);
+        entry.unread = Success{std::move(response.headers), false, exchange.movedTo};
         fetched = m_fetched.empty();
         bodyWaiting = true;
         m_fetched[exchange.providerID] = std::move(feed);
@@ -136,12 +132,13 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
              -1, now);
       }
     } else if (status == 304) {
-      Succeed(entry, response, now);
+      Succeed(exchange.providerID, entry, Success{std::move(response.headers), true, exchange.movedTo}, now);
     } else if (status == 410) {
       entry.state.gone = true;
       entry.inFlight = false;
     } else if (status == 429 || status == 503) {
-      Fail(entry, "HTTP " + std::to_string(status), RetryAfterSeconds(response.headers, now / 1000), now);
+      Fail(entry, "HTTP " + std::to_string(status),
+           std::min(RetryAfterSeconds(response.headers, now / 1000), kMaxFreshnessSeconds), now);
     } else {
       Fail(entry, status ? "HTTP " + std::to_string(status) : response.error, -1, now);
     }
@@ -155,16 +152,21 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
   if (fetched && m_onFetched) m_onFetched();
 }
 
-void CFeedFetcher::Succeed(Entry& entry, const HttpResponse& response, std::int64_t nowMs) {
-  const std::string etag = HeaderValue(response.headers, "ETag");
-  const std::string lastModified = HeaderValue(response.headers, "Last-Modified");
-  if (response.status != 304 || !etag.empty()) entry.state.etag = etag;
-  if (response.status != 304 || !lastModified.empty()) entry.state.lastModified = lastModified;
+void CFeedFetcher::Succeed(const CString& providerID, Entry& entry, const Success& success, std::int64_t nowMs) {
+  if (!success.movedTo.empty() && success.movedTo != entry.state.url) {
+    m_pendingLog.push_back(providerID.str() + ": moved permanently from " + entry.state.url + " to " + success.movedTo +
+                           "; polled there from now on");
+    entry.state.url = success.movedTo;
+  }
+  const std::string etag = HeaderValue(success.headers, "ETag");
+  const std::string lastModified = HeaderValue(success.headers, "Last-Modified");
+  if (!success.notModified || !etag.empty()) entry.state.etag = etag;
+  if (!success.notModified || !lastModified.empty()) entry.state.lastModified = lastModified;
   entry.state.failures = 0;
   entry.state.lastError.clear();
   // A publisher's cache lifetime longer than the interval pushes the next poll out, down to the feed's
   // minPollSeconds where the publisher allows sooner polls.
-  std::int64_t freshness = std::min(FreshnessSeconds(response.headers, nowMs / 1000), kMaxFreshnessSeconds);
+  std::int64_t freshness = std::min(FreshnessSeconds(success.headers, nowMs / 1000), kMaxFreshnessSeconds);
   if (entry.schedule.minPollSeconds >= 0) freshness = std::min(freshness, entry.schedule.minPollSeconds);
   const std::int64_t delay = std::max(entry.schedule.intervalMs, freshness * 1000);
   entry.state.nextPollMs = entry.startedMs + delay;
@@ -208,9 +210,15 @@ void CFeedFetcher::ReportRead(const CString& providerID, bool readable) {
   {
     port::MutexLock lock(m_mtx);
     const auto it = m_feeds.find(providerID);
-    if (it == m_feeds.end()) return;
-    if (!readable) it->second.state.lastError = "the body is not a feed the reader understands";
-    NoteState(providerID, it->second);
+    if (it == m_feeds.end() || !it->second.unread) return;
+    Entry& entry = it->second;
+    if (readable) {
+      Succeed(providerID, entry, *entry.unread, NowMs());
+    } else {
+      Fail(entry, "the body is not a feed the reader understands", -1, NowMs());
+    }
+    entry.unread.reset();
+    NoteState(providerID, entry);
     lines.swap(m_pendingLog);
   }
   if (m_log)

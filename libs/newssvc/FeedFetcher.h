@@ -1,8 +1,9 @@
 // CFeedFetcher: fetches the feeds whose source is an http(s) URL, through an IHttpClient, with the manners
 // publishers ask of feed readers: conditional GET (ETag, Last-Modified), compressed transfer with a bound on
-// what it expands to, an honest User-Agent, at most five redirects (a permanent one changes the URL polled),
-// no more polling after 410 Gone, Retry-After after 429 and 503, exponential back-off with jitter after
-// other failures (reset by a success), and no poll sooner than Cache-Control / Expires allow.
+// what it expands to, an honest User-Agent, at most five redirects (a chain that ends in a good answer moves
+// the URL polled to its last permanent hop), no more polling after 410 Gone, Retry-After after 429 and 503,
+// exponential back-off with jitter after other failures (reset by a success), and no poll sooner than
+// Cache-Control / Expires allow. A body is a success only when the reader could use it (ReportRead).
 //
 // PollFeed never blocks: fetches run on the client's thread, and a fetched body waits for TakeFetched.
 // A failure keeps nothing from the feed's past: the caller keeps its items. Changes of a feed's state are
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -63,7 +65,8 @@ class CFeedFetcher {
   void Retain(const std::vector<CString>& providerIDs) EXCLUDES(m_mtx);
   // The bodies fetched since the last call, one per feed (the newest).
   std::vector<FetchedFeed> TakeFetched() EXCLUDES(m_mtx);
-  // Whether the reader could use a body TakeFetched gave: an unreadable one is a failure of the feed.
+  // Whether the reader could use a body TakeFetched gave: an unreadable one is a failure of the feed. The
+  // feed's fetch ends here: it is not polled again before.
   void ReportRead(const CString& providerID, bool readable) EXCLUDES(m_mtx);
 
   bool GetState(const CString& providerID, FeedState& state) const EXCLUDES(m_mtx);
@@ -71,24 +74,31 @@ class CFeedFetcher {
   FetchTraffic Traffic() const EXCLUDES(m_mtx);
 
  private:
+  struct Success {  // a good answer: its headers, and where permanent redirects before it led (empty: nowhere)
+    HttpHeaders headers;
+    bool notModified = false;
+    std::string movedTo;
+  };
   struct Entry {
     std::string configuredUrl;
     FetchSchedule schedule;
     FeedState state;
     bool inFlight = false;
     std::int64_t startedMs = 0;
-    std::string loggedState;  // the state the log last heard of; empty: fine
+    std::string loggedState;        // the state the log last heard of; empty: fine
+    std::optional<Success> unread;  // the answer of a body that waits for ReportRead
   };
   struct Exchange {  // one fetch across its redirects
     CString providerID;
     std::string url;
     int hops = 0;
     bool permanentSoFar = true;
+    std::string movedTo;  // the last hop of the permanent redirects the chain began with
   };
 
   void Request(Exchange exchange, const FeedState& state) EXCLUDES(m_mtx);
   void OnResponse(Exchange exchange, HttpResponse response) EXCLUDES(m_mtx);
-  void Succeed(Entry& entry, const HttpResponse& response, std::int64_t nowMs) REQUIRES(m_mtx);
+  void Succeed(const CString& providerID, Entry& entry, const Success& success, std::int64_t nowMs) REQUIRES(m_mtx);
   void Fail(Entry& entry, const std::string& why, std::int64_t retryAfterSeconds, std::int64_t nowMs) REQUIRES(m_mtx);
   void NoteState(const CString& providerID, Entry& entry) REQUIRES(m_mtx);
   std::int64_t Jittered(std::int64_t delayMs, std::int64_t floorMs) REQUIRES(m_mtx);

@@ -1,57 +1,52 @@
 #include "libs/newssvc/ItemStore.h"
 
 #include <algorithm>
-#include <set>
-
-#include "port/CodePage.h"
 
 namespace newssvc {
 
-std::vector<long> CItemStore::Merge(const std::vector<FeedItem>& items, UtcSeconds now) {
-  std::vector<long> added;
-  for (const FeedItem& item : items) {
+std::vector<FeedItem> CItemStore::TakeUnseen(const std::vector<FeedItem>& feed) {
+  std::vector<FeedItem> unseen;
+  std::set<std::string> keep;
+  for (const StoredItem& item : m_items) keep.insert(item.key);
+  for (const FeedItem& item : feed) {
     const std::string& key = item.IdentityKey();
-    if (key.empty() || m_knownKeys.count(key) != 0) continue;
-    StoredItem stored;
-    stored.key = key;
-    stored.serial = m_nextSerial++;
-    stored.time = item.hasDate ? item.published : now;
-    stored.title = port::Big5FromUtf8(item.title);
-    stored.link = port::Big5FromUtf8(item.link);
-    stored.description = port::Big5FromUtf8(item.description);
-    stored.symbols = item.symbols;
-    m_knownKeys.insert(key);
-    m_items.push_back(std::move(stored));
-    added.push_back(m_items.back().serial);
+    if (key.empty()) continue;
+    if (m_knownKeys.count(key) == 0 && keep.count(key) == 0) unseen.push_back(item);
+    keep.insert(key);
   }
-  if (!added.empty()) {
-    std::stable_sort(m_items.begin(), m_items.end(), [](const StoredItem& a, const StoredItem& b) {
-      return a.time != b.time ? a.time > b.time : a.serial > b.serial;
-    });
-    DropOldest();
-  }
-  ForgetKeys(items);
-  return added;
+  m_knownKeys.swap(keep);
+  return unseen;
 }
 
-const StoredItem* CItemStore::Find(long serial) const {
-  const auto it =
-      std::find_if(m_items.begin(), m_items.end(), [serial](const StoredItem& item) { return item.serial == serial; });
-  return it == m_items.end() ? nullptr : &*it;
-}
-
-void CItemStore::DropOldest() {
+void CItemStore::Add(std::vector<StoredItem> items) {
+  if (items.empty()) return;
+  for (StoredItem& item : items) {
+    m_knownKeys.insert(item.key);
+    m_items.push_back(std::move(item));
+  }
+  Sort();
   if (m_items.size() > kMaxItems) m_items.resize(kMaxItems);
 }
 
-// Keeps the keys of the stored items and of the feed as it was just read: an item dropped from the store
-// that is still in the feed is not added again, and a feed whose items keep changing cannot make the key
-// set grow without end.
-void CItemStore::ForgetKeys(const std::vector<FeedItem>& feed) {
-  std::set<std::string> keep;
-  for (const StoredItem& item : m_items) keep.insert(item.key);
-  for (const FeedItem& item : feed) keep.insert(item.IdentityKey());
-  m_knownKeys.swap(keep);
+void CItemStore::Renumber(const std::string& key, long serial) {
+  const auto it = std::find_if(m_items.begin(), m_items.end(), [&](const StoredItem& item) { return item.key == key; });
+  if (it == m_items.end()) return;
+  it->formerSerial = it->serial;
+  it->serial = serial;
+  Sort();
+}
+
+const StoredItem* CItemStore::Find(long serial) const {
+  const auto it = std::find_if(m_items.begin(), m_items.end(), [serial](const StoredItem& item) {
+    return item.serial == serial || (serial != 0 && item.formerSerial == serial);
+  });
+  return it == m_items.end() ? nullptr : &*it;
+}
+
+void CItemStore::Sort() {
+  std::stable_sort(m_items.begin(), m_items.end(), [](const StoredItem& a, const StoredItem& b) {
+    return a.time != b.time ? a.time > b.time : a.serial > b.serial;
+  });
 }
 
 }  // namespace newssvc

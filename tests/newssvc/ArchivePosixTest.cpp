@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <set>
 
@@ -41,41 +42,62 @@ class NoDacOverride {
   bool m_bDropped = false;
 };
 
-// The ingesting child: a session booked for provider A, a publisher adding an item to a.xml every few
-// milliseconds, and a host that, at every change reported, appends the titles it can see to reported.txt
-// (with write(2), so that they reach the file before a kill). It runs until it is killed.
-[[noreturn]] void IngestUntilKilled(const std::string& folder, int first) {
-  const int reported = ::open((folder + "/reported.txt").c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+// A host process: a session booked for provider A that, at every change reported, appends to `file` a line
+// per headline it can see (serial, title, content; with write(2), so that they reach the file before a
+// kill). From item `first` on (0: never) it is also the publisher, adding an item to a.xml every few
+// milliseconds. It runs until it is killed.
+[[noreturn]] void HostUntilKilled(const std::string& folder, const std::string& file, int first) {
+  const int reported = ::open((folder + "/" + file).c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
   newssvc::CRssNewsSession session{CString(folder.c_str()), CString(), CString()};
   if (reported < 0 || !session.Open()) std::_Exit(1);
   RecordingSink sink;
   sink.onEvent = [&](const std::string&) {
     Headlines list;
     session.GetTotalHeadline("A", list);
-    std::string titles;
-    for (std::size_t i = 0; i < list.size() && i < 30; ++i) titles += newssvc::BlockTitle(list[i]).str() + "\n";
-    if (::write(reported, titles.data(), titles.size()) < 0) std::_Exit(1);
+    std::string lines;
+    for (std::size_t i = 0; i < list.size() && i < 30; ++i) {
+      CString content;
+      session.GetNewsContent("A", list[i].lKey1, list[i].lKey2, content);
+      lines += std::to_string(list[i].lKey1) + "\t" + newssvc::BlockTitle(list[i]).str() + "\t" + content.str() + "\n";
+    }
+    if (::write(reported, lines.data(), lines.size()) < 0) std::_Exit(1);
   };
   session.Login(&sink);
   session.BookProviderNews("A");
   if (session.Connect() == 0) std::_Exit(1);
   const std::string feed = folder + "/a.xml";
   for (int last = first;; ++last) {
-    {
-      std::ofstream out(feed + ".tmp", std::ios::trunc);
-      out << NumberedFeed(std::max(first, last - 20), last, 200);
+    if (first > 0) {
+      {
+        std::ofstream out(feed + ".tmp", std::ios::trunc);
+        out << NumberedFeed(std::max(first, last - 20), last, 200);
+      }
+      std::rename((feed + ".tmp").c_str(), feed.c_str());
+      session.UpdateProviderCache();
     }
-    std::rename((feed + ".tmp").c_str(), feed.c_str());
-    session.UpdateProviderCache();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 
+struct Reported {
+  long serial;
+  std::string title, content;
+};
+
+std::vector<Reported> ReportedLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<Reported> lines;
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t tab = line.find('\t'), second = line.find('\t', tab + 1);
+    if (second != std::string::npos)
+      lines.push_back({std::atol(line.c_str()), line.substr(tab + 1, second - tab - 1), line.substr(second + 1)});
+  }
+  return lines;
+}
+
 std::set<std::string> ReportedTitles(const std::string& folder) {
-  std::ifstream in(folder + "/reported.txt");
   std::set<std::string> titles;
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) titles.insert(line);
+  for (const Reported& line : ReportedLines(folder + "/reported.txt")) titles.insert(line.title);
   return titles;
 }
 
@@ -86,7 +108,7 @@ TEST_F(ArchiveTest, KilledAtRandomMomentsItNeverLosesAReportedItemNorItsIntegrit
   for (int run = 0; run < 20; ++run) {
     const std::size_t before = ReportedTitles(m_folder.Path()).size();
     const pid_t child = ::fork();
-    if (child == 0) IngestUntilKilled(m_folder.Path(), run * 1000 + 1);
+    if (child == 0) HostUntilKilled(m_folder.Path(), "reported.txt", run * 1000 + 1);
     ASSERT_GT(child, 0);
     ASSERT_TRUE(Eventually([&] { return ReportedTitles(m_folder.Path()).size() > before; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
@@ -101,6 +123,48 @@ TEST_F(ArchiveTest, KilledAtRandomMomentsItNeverLosesAReportedItemNorItsIntegrit
     for (const std::string& title : ReportedTitles(m_folder.Path()))
       ASSERT_EQ(archived.count(title), 1u) << title << " was reported but is not archived (run " << run << ")";
   }
+}
+
+// Two hosts on one archive folder, both ingesting one growing feed: every item is archived once, under
+// the one serial both hosts show it with, beside its own text.
+TEST_F(ArchiveTest, TwoProcessesOnOneFolderShowEveryItemUnderTheSerialTheArchiveHoldsItUnder) {
+  Stop();  // no thread of the service left to fork
+  constexpr int kItems = 150;
+  std::vector<pid_t> hosts;
+  for (const char* file : {"host1.txt", "host2.txt"}) {
+    const pid_t child = ::fork();
+    if (child == 0) HostUntilKilled(m_folder.Path(), file, 0);
+    ASSERT_GT(child, 0);
+    hosts.push_back(child);
+  }
+  for (int last = 1; last <= kItems; ++last) {
+    m_folder.Write("a.xml", NumberedFeed(std::max(1, last - 20), last));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const std::string newest = "g" + std::to_string(kItems);
+  for (const char* file : {"host1.txt", "host2.txt"})
+    EXPECT_TRUE(Eventually([&] {
+      const std::vector<Reported> lines = ReportedLines(m_folder.Path() + "/" + file);
+      return std::any_of(lines.begin(), lines.end(), [&](const Reported& line) { return line.title == newest; });
+    })) << file;
+  for (const pid_t host : hosts) {
+    ::kill(host, SIGKILL);
+    ::waitpid(host, nullptr, 0);
+  }
+
+  const std::vector<std::string> titles = ArchivedKeys("title"), serials = ArchivedKeys("serial");
+  ASSERT_EQ(titles.size(), kItems + 1u);  // with a1
+  std::map<long, std::string> archived;
+  for (std::size_t i = 0; i < titles.size(); ++i) archived[std::atol(serials[i].c_str())] = titles[i];
+  for (const char* file : {"host1.txt", "host2.txt"}) {
+    const std::vector<Reported> lines = ReportedLines(m_folder.Path() + "/" + file);
+    ASSERT_FALSE(lines.empty()) << file;
+    for (const Reported& line : lines) {
+      ASSERT_EQ(archived[line.serial], line.title) << file << " serial " << line.serial;
+      ASSERT_NE(line.content.find(">" + line.title + "<"), std::string::npos) << file << ": " << line.content;
+    }
+  }
+  EXPECT_EQ(LogLines("cannot write"), 0);
 }
 
 TEST_F(ArchiveTest, AFullDiskOrAReadOnlyFileIsLoggedOnceServedFromMemoryAndWrittenLater) {

@@ -6,6 +6,7 @@
 
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/archive/NewsArchive.h"
+#include "port/CodePage.h"
 #include "port/FileRead.h"
 #include "port/Path.h"
 #include "tests/newssvc/ServiceFixture.h"
@@ -37,8 +38,8 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
   EXPECT_EQ(list[0].lKey1, 3);  // numbered after the two items of the first session
 
   // Every item of the feed was archived before: nothing to report after another restart.
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}, kA1}));
   Restart();
+  m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}, kA1}));
   SettleDown();
   EXPECT_EQ(m_sink.Count("provider A 20261206"), 1);
   EXPECT_EQ(m_sink.Count("provider A 20261205"), 0);
@@ -81,7 +82,7 @@ TEST_F(ArchiveTest, FeedStatesSurviveARestartAndFileFeedsKeepTheirValidators) {
   EXPECT_TRUE(catalog.GetFeedState("A") == state);
 }
 
-TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
+TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbolsAndTheFileShrinks) {
   TempDir dir;
   // A folder named in Big5, with a lead byte that Windows' ANSI code page and Latin-1 read differently: the
   // archive must be where the module's own file calls look for it.
@@ -97,43 +98,67 @@ TEST_F(ArchiveTest, RetentionDeletesOnlyItemsPastItsDaysWithTheirSymbols) {
       item.key = "k" + std::to_string(serial);
       item.published = serial <= old ? now - 91 * 86400 : now - 89 * 86400;
       item.firstSeen = item.published + serial;
+      item.description = std::string(2000, 'd');
       item.symbols = {"2330", "2317"};
       batch.items.push_back(item);
     }
     return batch;
   };
   constexpr int kOld = newssvc::CArchiveMaintenance::kBatchItems * 2 + 7;
+  const CString path = port::JoinPath(CString(folder), "RSSNewsArchive.db");
+  std::error_code ignored;
+  {
+    // A file made before the archive could shrink: the archive changes it once.
+    fs::create_directories(port::FileSystemPath(CString(folder)), ignored);
+    newssvc::CSqliteDb db;
+    ASSERT_TRUE(db.Open(path.str(), true));
+    ASSERT_EQ(db.Exec("CREATE TABLE earlier(x)"), 0);
+  }
   {
     newssvc::CNewsArchive archive(folder, 0);
     ASSERT_TRUE(archive.Open());
     ASSERT_TRUE(archive.Store({batchOf("A", 0), batchOf("B", 2), batchOf("P", kOld)}, {}));
   }
   std::string bytes;
-  ASSERT_TRUE(port::ReadFileBounded(port::JoinPath(CString(folder), "RSSNewsArchive.db"), 1 << 26, bytes));
-  // The maintenance thread deletes what is past the retention period (90 days) when the archive opens.
-  newssvc::CNewsArchive archive(folder, 0);
-  ASSERT_TRUE(archive.Open());
-  newssvc::CSqliteDb db;
-  ASSERT_TRUE(db.Open(archive.Path(), false));
-  std::int64_t items = 0, symbols = 0;
-  EXPECT_TRUE(Eventually([&] { return db.QueryInt("SELECT count(*) FROM items", items) && items == 9; }));
-  ASSERT_TRUE(db.QueryInt("SELECT count(*) FROM item_symbols", symbols));
-  EXPECT_EQ(symbols, 18);
-  std::vector<newssvc::ArchiveItem> found;
-  ASSERT_TRUE(archive.Query({"P", "2317", now - 100 * 86400, now, 10}, found));
-  ASSERT_EQ(found.size(), 3u);
-  EXPECT_EQ(found.front().serial, kOld + 3);  // newest first
-  EXPECT_EQ(found.front().firstSeen, found.front().published + kOld + 3);
+  ASSERT_TRUE(port::ReadFileBounded(path, 1 << 26, bytes));
+  const std::uintmax_t full = fs::file_size(port::FileSystemPath(path), ignored);
+  ASSERT_GT(full, 2000000u);
+  {
+    // The maintenance thread deletes what is past the retention period (90 days) when the archive opens.
+    newssvc::CNewsArchive archive(folder, 0);
+    ASSERT_TRUE(archive.Open());
+    newssvc::CSqliteDb db;
+    ASSERT_TRUE(db.Open(archive.Path(), false));
+    std::int64_t items = 0, symbols = 0;
+    EXPECT_TRUE(Eventually([&] { return db.QueryInt("SELECT count(*) FROM items", items) && items == 9; }));
+    ASSERT_TRUE(db.QueryInt("SELECT count(*) FROM item_symbols", symbols));
+    EXPECT_EQ(symbols, 18);
+    std::vector<newssvc::ArchiveItem> found;
+    ASSERT_TRUE(archive.Query({"P", "2317", now - 100 * 86400, now, 10}, found));
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found.front().serial, kOld + 3);  // newest first
+    EXPECT_EQ(found.front().firstSeen, found.front().published + kOld + 3);
+    std::int64_t free = 1;
+    EXPECT_TRUE(Eventually([&] { return db.QueryInt("PRAGMA freelist_count", free) && free == 0; }));
+  }
+  EXPECT_LT(fs::file_size(port::FileSystemPath(path), ignored), full / 4);
 }
 
-TEST_F(ArchiveTest, AWriteLockHeldElsewhereDelaysWritingButNeitherReportsNorQueries) {
+TEST_F(ArchiveTest, AWriteLockHeldElsewhereIsWaitedForThenItemsAreServedFromMemoryUntilWritten) {
   newssvc::CSqliteDb other;
   ASSERT_TRUE(other.Open(ArchivePath(), false));
   ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), 0);
   m_session->BookProviderNews("A");
   m_folder.Write("a.xml", RssFeed("utf-8", {kA1, kA2}));
+  // While the writer waits for the lock, the item it would write is neither reported nor listed.
+  const auto waiting = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  while (std::chrono::steady_clock::now() < waiting) {
+    ASSERT_EQ(Titles("A", 0), std::vector<std::string>{"first"});
+    ASSERT_EQ(m_sink.Count("provider A 20261206"), 0);
+  }
+  // Held past the wait, the items are reported and answered from memory.
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
-  EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});  // from memory
+  EXPECT_EQ(Titles("A", 20261206), std::vector<std::string>{"second"});
   m_folder.Write("a.xml", RssFeed("utf-8", {kA3}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261207"));
   EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "second", "first"}));
@@ -143,17 +168,87 @@ TEST_F(ArchiveTest, AWriteLockHeldElsewhereDelaysWritingButNeitherReportsNorQuer
   ASSERT_EQ(other.Exec("COMMIT"), 0);
   EXPECT_TRUE(Eventually([&] { return ArchivedKeys() == std::vector<std::string>{"a1", "a2", "a3"}; }));
   EXPECT_TRUE(Eventually([&] { return LogLines("is written again") == 1; }));
+  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "second", "first"}));
 }
 
-TEST_F(ArchiveTest, AnArchiveThatCannotBeOpenedLeavesEverythingToMemory) {
+// A archive another process keeps locked while this one starts: its items come from memory, under numbers
+// the archive never gives, and take the archive's numbers when it can be written.
+TEST_F(ArchiveTest, AnArchiveLockedAtStartLeavesItemsToMemoryWithoutTakingArchivedSerials) {
+  Stop();  // a1 is archived as item 1
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA2}));
+  newssvc::CSqliteDb other;
+  ASSERT_TRUE(other.Open(ArchivePath(), false));
+  ASSERT_EQ(other.Exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT"), 0);
+  Restart();  // reads a2 while the archive cannot be read
+  Headlines memory;
+  ASSERT_EQ(m_session->GetProviderHeadline_Date("A", 0, memory), 0);
+  ASSERT_EQ(memory.size(), 1u);
+  EXPECT_EQ(newssvc::BlockTitle(memory[0]).str(), "second");
+  EXPECT_EQ(LogLines("cannot read"), 1);
+  other.Close();
+  EXPECT_TRUE(Eventually([&] { return ArchivedKeys() == std::vector<std::string>{"a1", "a2"}; }));
+  CString content;  // the number it had in memory still opens it
+  ASSERT_EQ(m_session->GetNewsContent("A", memory[0].lKey1, memory[0].lKey2, content), 0);
+  EXPECT_NE(content.str().find(">second<"), std::string::npos);
+  Headlines list;
+  ASSERT_EQ(m_session->GetProviderHeadline_Date("A", 0, list), 0);
+  ASSERT_EQ(list.size(), 2u);
+  for (const NewsHeadline& record : list) {
+    ASSERT_EQ(m_session->GetNewsContent("A", record.lKey1, record.lKey2, content), 0);
+    EXPECT_NE(content.str().find(">" + newssvc::BlockTitle(record).str() + "<"), std::string::npos) << content.str();
+  }
+  EXPECT_EQ(list[0].lKey1, 2);
+}
+
+TEST_F(ArchiveTest, AnItemPastTheRetentionThatItsFeedStillListsIsNotTakenInAfterARestart) {
+  const auto now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  const newssvc::CivilTime day = newssvc::ToCivil(now - 100 * 86400, 0);
+  char date[32];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02dT10:00:00Z", day.year, day.month, day.day);
+  const TestItem old{"old", "old", date, {}};
+  m_folder.Write("a.xml", RssFeed("utf-8", {old, kA1}));
+  SettleDown();
+  Restart();
+  EXPECT_TRUE(Eventually([&] { return !Archived("old"); }));  // past the retention
+  m_folder.Write("a.xml", RssFeed("utf-8", {old, kA1, kA2}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
+  SettleDown();
+  for (const std::string& event : m_sink.Events()) EXPECT_EQ(event, "provider A 20261206");
+  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"second", "first"}));
+  EXPECT_EQ(ArchivedKeys(), (std::vector<std::string>{"a1", "a2"}));
+}
+
+TEST_F(ArchiveTest, ANumberThatRetentionFreedIsNotGivenAgainAfterARestart) {
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, kA2}));
+  ASSERT_TRUE(Eventually([&] { return Archived("a2"); }));  // item 2
+  Stop();
+  {
+    newssvc::CSqliteDb db;  // as retention deletes it
+    ASSERT_TRUE(db.Open(ArchivePath(), false));
+    ASSERT_EQ(db.Exec("DELETE FROM items WHERE key = 'a2'"), 0);
+  }
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1}));
+  Restart();
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA3}));
+  ASSERT_TRUE(m_sink.WaitFor("provider A 20261207"));
+  Headlines list;
+  ASSERT_EQ(m_session->GetProviderHeadline_Date("A", 20261207, list), 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].lKey1, 3);
+}
+
+TEST_F(ArchiveTest, AFileThatCannotSwitchToAWriteAheadLogIsLoggedOnceAndWrittenAllTheSame) {
   Stop();
   fs::remove(ArchivePath());
-  fs::create_directory(ArchivePath());  // a folder where the file should be
+  newssvc::CSqliteDb other;  // a reader of a file in rollback-journal mode: no switch while it reads
+  ASSERT_TRUE(other.Open(ArchivePath(), true));
+  ASSERT_EQ(other.Exec("CREATE TABLE earlier(x); BEGIN; SELECT * FROM earlier"), 0);
   Restart();
+  other.Close();
   m_folder.Write("a.xml", RssFeed("utf-8", {kA1, kA2}));
-  ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
-  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"second", "first"}));
-  EXPECT_EQ(LogLines("cannot open"), 1);
+  EXPECT_TRUE(Eventually([&] { return Archived("a2"); }));
+  EXPECT_EQ(LogLines("write-ahead log"), 1);
 }
 
 // A file that is no archive at all, and an archive with a damaged page: each is renamed with a timestamp

@@ -23,6 +23,7 @@ using newssvc::CFeedReader;
 using newssvc::CItemStore;
 using newssvc::FeedItem;
 using newssvc::FromCivil;
+using newssvc::StoredItem;
 using newssvc::UtcSeconds;
 
 const char kRss[] =
@@ -287,39 +288,45 @@ FeedItem Item(const char* id, const char* link, const char* title, newssvc::UtcS
   return {id, title, link, "", {}, time != 0, time};
 }
 
-TEST(ItemStore, ReadingTheSameFeedAgainAddsNothing) {
+StoredItem Stored(const std::string& key, long serial, newssvc::UtcSeconds time) {
+  StoredItem item;
+  item.key = key;
+  item.serial = serial;
+  item.time = time;
+  return item;
+}
+
+TEST(ItemStore, ReadingTheSameFeedAgainFindsNothingNew) {
   // Identity by guid, else link, else title: each item below differs from its twin in every other field.
-  const std::vector<FeedItem> first = {Item("g1", "l1", "t1", 100), Item("", "l2", "t2", 200), Item("", "", "t3", 300)};
+  const std::vector<FeedItem> first = {Item("g1", "l1", "t1", 100), Item("", "l2", "t2", 200), Item("", "", "t3", 300),
+                                       Item("g1", "l1", "t1", 100)};
   const std::vector<FeedItem> again = {Item("g1", "lx", "tx", 999), Item("", "l2", "ty", 999), Item("", "", "t3", 999)};
   CItemStore store;
-  EXPECT_EQ(store.Merge(first, 0).size(), 3u);
-  EXPECT_TRUE(store.Merge(again, 0).empty());
-  EXPECT_TRUE(store.Merge(first, 0).empty());
-  EXPECT_EQ(store.Items().size(), 3u);
+  EXPECT_EQ(store.TakeUnseen(first).size(), 3u);
+  EXPECT_TRUE(store.TakeUnseen(again).empty());
+  EXPECT_EQ(store.TakeUnseen({Item("g4", "", "", 0)}).size(), 1u);
+  EXPECT_EQ(store.TakeUnseen(first).size(), 3u);  // neither stored nor in the last read: forgotten
 }
 
-TEST(ItemStore, AFullStoreDropsItsOldestWithoutTakingThemBackAtTheNextRead) {
+TEST(ItemStore, KeepsNewestFirstAndDropsItsOldestWithoutTakingThemBackAtTheNextRead) {
   std::vector<FeedItem> feed;
-  for (int i = 0; i <= static_cast<int>(CItemStore::kMaxItems); ++i)
+  std::vector<StoredItem> items;
+  for (int i = 0; i <= static_cast<int>(CItemStore::kMaxItems); ++i) {
     feed.push_back(Item(("g" + std::to_string(i)).c_str(), "", "t", 1000 + i));
+    items.push_back(Stored("g" + std::to_string(i), i + 1, 1000 + i % 2));
+  }
   CItemStore store;
-  EXPECT_EQ(store.Merge(feed, 0).size(), CItemStore::kMaxItems + 1);
+  ASSERT_EQ(store.TakeUnseen(feed).size(), CItemStore::kMaxItems + 1);
+  store.Add(items);
   EXPECT_EQ(store.Items().size(), CItemStore::kMaxItems);
-  EXPECT_EQ(store.Items().back().key, "g1");  // g0, the oldest, went
-  EXPECT_TRUE(store.Merge(feed, 0).empty());
-}
-
-TEST(ItemStore, KeepsNewestFirstAndDatesUndatedItemsWhenFirstSeen) {
-  CItemStore store;
-  store.Merge({Item("a", "", "a", 200), Item("b", "", "b", 100)}, 0);
-  const std::vector<long> added = store.Merge({Item("c", "", "c", 0), Item("d", "", "d", 150)}, 500);
-  ASSERT_EQ(added.size(), 2u);
-  std::vector<std::string> order;
-  for (const auto& item : store.Items()) order.push_back(item.title.str());
-  EXPECT_EQ(order, (std::vector<std::string>{"c", "a", "d", "b"}));
-  EXPECT_EQ(store.Items().front().time, 500);
-  EXPECT_EQ(store.Find(added[0])->title, "c");
-  EXPECT_EQ(store.Find(12345), nullptr);
+  EXPECT_EQ(store.Items().front().key, "g1999");  // the newest, numbered last
+  EXPECT_EQ(store.Items().back().key, "g2");      // g0, the oldest with the lowest number, went
+  EXPECT_TRUE(store.TakeUnseen(feed).empty());
+  store.Renumber("g2", 9999);
+  EXPECT_EQ(store.Items()[1000].key, "g2");  // first of the older time
+  EXPECT_EQ(store.Find(9999)->key, "g2");
+  EXPECT_EQ(store.Find(3)->key, "g2");  // by the number it had too
+  EXPECT_EQ(store.Find(1), nullptr);    // g0 went
 }
 
 }  // namespace

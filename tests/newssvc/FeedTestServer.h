@@ -2,10 +2,17 @@
 // with NAME's scenario (AnswerScenario below) and is recorded; GET /received/RUN lists what run RUN sent, one
 // request a line: milliseconds since the server started, the path, then "name: value" per header, all
 // separated by tabs (header names in lower case). It records at most kMaxRequests requests and answers
-// 503 past that or past kLifetime, so a runaway client cannot hang a test.
+// 503 past that or past kLifetime, so a runaway client cannot hang a test. GET /s/RUN/slow_headers answers
+// once like the others, then redirects to a second listener whose answer trickles one header byte every
+// 500 ms for 3.5 s, one connection at a time: headers too slow to arrive, which cpp-httplib cannot send.
 #pragma once
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -45,11 +52,14 @@ class FeedTestServer {
     m_port = m_server.bind_to_any_port("127.0.0.1");
     // Bound already: connections wait in the backlog until the thread listens.
     if (m_port > 0) m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    if (m_port > 0 && OpenTrickle()) m_trickler = std::thread([this] { ServeTrickles(); });
   }
   ~FeedTestServer() {
     m_stopping = true;
     m_server.stop();
     if (m_thread.joinable()) m_thread.join();
+    if (m_trickler.joinable()) m_trickler.join();
+    if (m_trickle >= 0) ::close(m_trickle);
   }
   FeedTestServer(const FeedTestServer&) = delete;
   FeedTestServer& operator=(const FeedTestServer&) = delete;
@@ -79,7 +89,37 @@ class FeedTestServer {
       }
       m_lines[request.matches[1].str()].push_back(line);
     }
+    if (request.matches[2].str() == "slow_headers" && index > 0)
+      return response.set_redirect("http://127.0.0.1:" + std::to_string(m_tricklePort) + "/", 302);
     newssvc_test::AnswerScenario(request.matches[2].str(), index, request, response, m_stopping);
+  }
+
+  bool OpenTrickle() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    m_trickle = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (m_trickle < 0 || ::bind(m_trickle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_trickle, 16) != 0 || ::getsockname(m_trickle, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      return false;
+    m_tricklePort = ntohs(address.sin_port);
+    return true;
+  }
+  // One connection at a time: a feed polls once at a time.
+  void ServeTrickles() {
+    while (!m_stopping) {
+      pollfd ready{m_trickle, POLLIN, 0};
+      const int client = ::poll(&ready, 1, 100) == 1 ? ::accept(m_trickle, nullptr, nullptr) : -1;
+      if (client < 0) continue;
+      const std::string head = "HTTP/1.1 200 OK\r\nX-Slow: ";
+      bool open = ::send(client, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+      for (int i = 0; open && i < 7 && !m_stopping; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        open = ::send(client, "x", 1, MSG_NOSIGNAL) == 1;
+      }
+      ::close(client);
+    }
   }
 
   httplib::Server m_server;
@@ -91,6 +131,9 @@ class FeedTestServer {
   std::map<std::string, int> m_perPath;                     // path -> requests so far
   int m_total = 0;
   std::thread m_thread;
+  int m_trickle = -1;  // the trickling listener
+  int m_tricklePort = 0;
+  std::thread m_trickler;
 };
 
 }  // namespace newssvc_test

@@ -11,9 +11,10 @@ namespace newssvc {
 
 namespace {
 
-UtcSeconds NowUtc() {
-  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
+// Longer than another process's commit or retention batch takes.
+constexpr int kBusyMilliseconds = 2000;
+// SQLite's auto_vacuum setting that lets a file give freed pages back.
+constexpr std::int64_t kIncrementalVacuum = 2;
 
 // The statements of a retention pass, prepared once per pass.
 struct RetentionStatements {
@@ -61,6 +62,12 @@ int DeleteBatch(CSqliteDb& db, RetentionStatements& pass, const std::string& pro
 
 }  // namespace
 
+UtcSeconds RetentionCutoff(int retentionDays) {
+  const UtcSeconds now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  return now - static_cast<UtcSeconds>(retentionDays) * 86400;
+}
+
 void CArchiveMaintenance::Start(Settings settings) {
   Stop();
   port::MutexLock lock(m_mtx);
@@ -79,12 +86,14 @@ void CArchiveMaintenance::Stop() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-void CArchiveMaintenance::RequestCheckpoint() {
+bool CArchiveMaintenance::RequestCheckpoint() {
   {
     port::MutexLock lock(m_mtx);
+    if (!m_bRunning) return false;
     m_bCheckpoint = true;
   }
   m_cv.notify_all();
+  return true;
 }
 
 bool CArchiveMaintenance::Wait(std::chrono::milliseconds timeout) {
@@ -118,6 +127,7 @@ bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const s
         deleted = DeleteBatch(db, statements, provider, cutoff);
       }
       if (deleted < 0) return false;
+      if (deleted == kBatchItems) std::this_thread::sleep_for(kBatchPause);  // another batch follows
     }
   }
 }
@@ -125,17 +135,19 @@ bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const s
 void CArchiveMaintenance::Run() {
   CSqliteDb db;
   if (!db.Open(m_settings.path, false)) return;
-  db.SetBusyTimeout(1000);
+  db.SetBusyTimeout(kBusyMilliseconds);
   {
     port::MutexLock lock(m_mtx);
     if (m_bStop) return;
     m_pWorking = db.Handle();
+    m_bRunning = true;
   }
   struct Release {
     CArchiveMaintenance& self;
     ~Release() {
       port::MutexLock lock(self.m_mtx);
       self.m_pWorking = nullptr;
+      self.m_bRunning = false;
     }
   } release{*this};
   std::string check;
@@ -144,6 +156,7 @@ void CArchiveMaintenance::Run() {
     {
       port::MutexLock lock(m_mtx);
       m_pWorking = nullptr;
+      m_bRunning = false;
     }
     db.Close();  // the file is to be moved aside: no connection may stay open on it
     m_settings.onDamage(check);
@@ -153,13 +166,18 @@ void CArchiveMaintenance::Run() {
     port::MutexLock lock(m_mtx);
     return !m_bStop;
   };
+  // A file made before the archive gave pages back is rewritten once so that it can (a long transaction,
+  // during which the ingest keeps its items in memory).
+  std::int64_t vacuum = kIncrementalVacuum;
+  if (db.QueryInt("PRAGMA auto_vacuum", vacuum) && vacuum != kIncrementalVacuum)
+    db.Exec("PRAGMA auto_vacuum = INCREMENTAL; VACUUM");
   auto nextRetention = std::chrono::steady_clock::now();
   bool retentionFailed = false;
   for (;;) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= nextRetention) {
-      const UtcSeconds cutoff = NowUtc() - static_cast<UtcSeconds>(m_settings.retentionDays) * 86400;
-      const bool ok = DeleteBefore(db, cutoff, keepGoing);
+      const bool ok = DeleteBefore(db, RetentionCutoff(m_settings.retentionDays), keepGoing);
+      if (ok) GivePagesBack(db, keepGoing);
       if (!ok && !retentionFailed) m_settings.onError("retention: " + db.ErrorText());
       retentionFailed = !ok;
       nextRetention = now + m_settings.retentionEvery;
@@ -173,6 +191,20 @@ void CArchiveMaintenance::Run() {
     if (checkpoint) db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
     if (!Wait(std::chrono::duration_cast<std::chrono::milliseconds>(nextRetention - std::chrono::steady_clock::now())))
       break;
+  }
+  db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+}
+
+// The pages retention freed go back to the file system, a few at a time, and the checkpoint that follows
+// shortens the file.
+void CArchiveMaintenance::GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing) {
+  const std::string step = "PRAGMA incremental_vacuum(" + std::to_string(kVacuumPages) + ")";
+  std::int64_t free = 0, before = -1;
+  // A file that cannot give pages back (not yet rewritten) keeps its free pages: the loop ends.
+  while (keepGoing() && db.QueryInt("PRAGMA freelist_count", free) && free > 0 && free != before) {
+    before = free;
+    port::MutexLock lock(*m_settings.writeLock);
+    if (db.Exec(step.c_str()) != SQLITE_OK) return;
   }
   db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
 }

@@ -1,7 +1,7 @@
 // CArchiveMaintenance: the archive's own thread for the work that may take long, so that it never runs on
 // the service's event thread: the integrity check of a file just opened, deleting items past the
-// retention period in small batches, and checkpoints of the write-ahead log. It works on a connection of
-// its own.
+// retention period in small batches, giving the pages they freed back to the file system, and checkpoints
+// of the write-ahead log. It works on a connection of its own.
 #pragma once
 
 #include <chrono>
@@ -18,10 +18,17 @@ namespace newssvc {
 
 class CSqliteDb;
 
+// Items published before the returned time are past a retention period of `retentionDays`.
+UtcSeconds RetentionCutoff(int retentionDays);
+
 class CArchiveMaintenance {
  public:
-  // Items deleted per transaction: short enough that the ingest never waits long for the write lock.
+  // Items deleted per transaction: short enough that the ingest, of this process or another, never waits
+  // long for the write lock; between two batches the lock is left free for a moment.
   static constexpr int kBatchItems = 500;
+  static constexpr std::chrono::milliseconds kBatchPause{5};
+  // Pages given back to the file system per transaction.
+  static constexpr int kVacuumPages = 1000;
 
   struct Settings {
     std::string path;
@@ -46,8 +53,9 @@ class CArchiveMaintenance {
   void Start(Settings settings) EXCLUDES(m_mtx);
   void Stop() EXCLUDES(m_mtx);
   bool IsStarted() const { return m_thread.joinable(); }
-  // Asks for a checkpoint of the write-ahead log soon.
-  void RequestCheckpoint() EXCLUDES(m_mtx);
+  // Asks for a checkpoint of the write-ahead log soon; false when the thread is not running (then the
+  // caller checkpoints).
+  bool RequestCheckpoint() EXCLUDES(m_mtx);
 
   // Deletes the items published before `cutoff`, in batches; false when a batch failed. Public so that the
   // retention can be driven directly.
@@ -56,12 +64,14 @@ class CArchiveMaintenance {
  private:
   void Run() EXCLUDES(m_mtx);
   bool Wait(std::chrono::milliseconds timeout) EXCLUDES(m_mtx);  // false when asked to stop
+  void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
 
   Settings m_settings;  // set by Start before the thread starts, then read by the thread alone
   port::Mutex m_mtx;
   port::CondVar m_cv;
   bool m_bStop GUARDED_BY(m_mtx) = false;
   bool m_bCheckpoint GUARDED_BY(m_mtx) = false;
+  bool m_bRunning GUARDED_BY(m_mtx) = false;  // the thread works on the file
   // The thread's connection, interrupted by Stop (a long check must not hold it up).
   sqlite3* m_pWorking GUARDED_BY(m_mtx) = nullptr;
   std::thread m_thread;

@@ -17,6 +17,8 @@ namespace {
 // an item seen before; (provider, serial) finds an item's content.
 // item_symbols: one row per item and symbol; its key answers a symbol's dates newest first.
 // feeds: per-feed state (see FeedState); next_poll in milliseconds since 1970.
+// serials (layout 2): the last serial each provider gave. Never lowered, so that a number whose item
+// retention deleted is not given again; it starts at the highest serial an earlier layout holds.
 const char* const kSteps[] = {
     "CREATE TABLE items("
     "  provider TEXT NOT NULL, serial INTEGER NOT NULL, key TEXT NOT NULL,"
@@ -32,6 +34,8 @@ const char* const kSteps[] = {
     "  provider TEXT PRIMARY KEY, etag TEXT NOT NULL, last_modified TEXT NOT NULL, url TEXT NOT NULL,"
     "  next_poll INTEGER NOT NULL, last_error TEXT NOT NULL, source TEXT NOT NULL, failures INTEGER NOT NULL,"
     "  gone INTEGER NOT NULL);",
+    "CREATE TABLE serials(provider TEXT PRIMARY KEY, last INTEGER NOT NULL) WITHOUT ROWID;"
+    "INSERT INTO serials SELECT provider, max(serial) FROM items GROUP BY provider;",
 };
 constexpr int kStepCount = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
 static_assert(kStepCount == kArchiveSchemaVersion, "one step per layout");

@@ -6,7 +6,7 @@
 
 namespace newssvc {
 
-constexpr int kArchiveSchemaVersion = 1;
+constexpr int kArchiveSchemaVersion = 2;
 
 enum class SchemaResult {
   kCurrent,  // the file has (now) the current layout

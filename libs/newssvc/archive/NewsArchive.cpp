@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -48,8 +49,10 @@ std::string TimestampNow() {
   return text;
 }
 
-int OnWalCommit(void* maintenance, sqlite3*, const char*, int pages) {
-  if (pages >= kCheckpointPages) static_cast<CArchiveMaintenance*>(maintenance)->RequestCheckpoint();
+// Checkpoints run on the maintenance thread; while it is not running, the writer checkpoints itself.
+int OnWalCommit(void* maintenance, sqlite3* db, const char*, int pages) {
+  if (pages >= kCheckpointPages && !static_cast<CArchiveMaintenance*>(maintenance)->RequestCheckpoint())
+    sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
   return SQLITE_OK;
 }
 
@@ -57,6 +60,9 @@ int OnWalCommit(void* maintenance, sqlite3*, const char*, int pages) {
 
 struct CNewsArchive::Writer {
   CSqliteDb db;
+  CSqliteStatement findKey;
+  CSqliteStatement lastSerial;
+  CSqliteStatement saveSerial;
   CSqliteStatement insertItem;
   CSqliteStatement insertSymbol;
   CSqliteStatement saveState;
@@ -119,7 +125,7 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
     NoteFailure("cannot open " + m_strPath + ": " + db.ErrorText());
     return OpenResult::kFailed;
   }
-  db.SetBusyTimeout(kWriterBusyMilliseconds);
+  db.SetBusyTimeout(kFaultBusyMilliseconds);  // opened on the host's thread too: waits only briefly
   std::int64_t tables = 0;
   if (!db.QueryInt("SELECT count(*) FROM sqlite_master", tables)) {
     const int code = db.ErrorCode() & 0xff;
@@ -127,29 +133,40 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
     NoteFailure("cannot read " + m_strPath + ": " + db.ErrorText());
     return OpenResult::kFailed;
   }
-  db.Exec("PRAGMA journal_mode = WAL");
-  db.Exec("PRAGMA synchronous = FULL");  // a reported item survives a power cut too
+  std::string journal;
+  if ((!db.QueryText("PRAGMA journal_mode = WAL", journal) || journal != "wal") && !m_bJournalLogged) {
+    // It works all the same, with readers and the writer waiting for each other.
+    m_bJournalLogged = true;
+    LogLine(m_strPath + " cannot use a write-ahead log (" + (journal.empty() ? db.ErrorText() : journal) +
+            "): queries wait while items are written");
+  }
+  db.Exec("PRAGMA synchronous = FULL");         // a reported item survives a power cut too
+  db.Exec("PRAGMA auto_vacuum = INCREMENTAL");  // a new file gives pages back after retention
   const SchemaResult schema = MigrateSchema(db);
   if (schema != SchemaResult::kCurrent) {
     NoteFailure(schema == SchemaResult::kNewer ? m_strPath + " comes from a newer version of the service"
                                                : "cannot prepare " + m_strPath + ": " + db.ErrorText());
     return OpenResult::kFailed;
   }
+  writer->findKey = CSqliteStatement(db, "SELECT serial FROM items WHERE provider = ?1 AND key = ?2");
+  writer->lastSerial = CSqliteStatement(db, "SELECT last FROM serials WHERE provider = ?1");
+  writer->saveSerial = CSqliteStatement(db, "INSERT OR REPLACE INTO serials(provider, last) VALUES(?1, ?2)");
   writer->insertItem = CSqliteStatement(
       db,
-      "INSERT OR IGNORE INTO items(provider, serial, key, published, first_seen, title, link, description, "
-      "symbols) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+      "INSERT INTO items(provider, serial, key, published, first_seen, title, link, description, symbols) "
+      "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
   writer->insertSymbol = CSqliteStatement(
       db, "INSERT OR IGNORE INTO item_symbols(symbol, provider, published, serial) VALUES(?1, ?2, ?3, ?4)");
   writer->saveState =
       CSqliteStatement(db,
                        "INSERT OR REPLACE INTO feeds(provider, etag, last_modified, url, next_poll, last_error, "
                        "source, failures, gone) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-  if (!writer->insertItem.IsReady() || !writer->insertSymbol.IsReady() || !writer->saveState.IsReady()) {
+  for (const CSqliteStatement* statement : {&writer->findKey, &writer->lastSerial, &writer->saveSerial,
+                                            &writer->insertItem, &writer->insertSymbol, &writer->saveState}) {
+    if (statement->IsReady()) continue;
     NoteFailure("cannot prepare " + m_strPath + ": " + db.ErrorText());
     return OpenResult::kFailed;
   }
-  // Checkpoints run on the maintenance thread, never inside a commit on the ingest thread.
   sqlite3_wal_hook(db.Handle(), &OnWalCommit, &m_maintenance);
   m_writer = std::move(writer);
   return OpenResult::kReady;
@@ -199,7 +216,7 @@ void CNewsArchive::StartMaintenance() {
   m_maintenance.Start(std::move(settings));
 }
 
-bool CNewsArchive::Store(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states) {
+bool CNewsArchive::Store(std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states) {
   if (m_bDamaged) {
     std::string reason;
     {
@@ -212,49 +229,36 @@ bool CNewsArchive::Store(const std::vector<ArchiveBatch>& batches, const std::ma
   if (!m_writer) return false;
   // An archive that could not be opened at first gets its check, retention and checkpoints now.
   if (!m_maintenance.IsStarted()) StartMaintenance();
+  std::vector<long> serials;
   bool written = false;
   {
     port::MutexLock lock(m_writeMtx);
-    written = WriteAll(batches, states);
+    m_writer->db.SetBusyTimeout(m_bFaulted ? kFaultBusyMilliseconds : kWriterBusyMilliseconds);
+    written = WriteAll(batches, states, serials);
   }
   if (!written) {
     NoteFailure("cannot write " + m_strPath + ": " + m_strLastError);
     m_writer.reset();  // opened again at the next write: a file made writable again is then written
     return false;
   }
+  auto serial = serials.begin();
+  for (ArchiveBatch& batch : batches)
+    for (ArchiveItem& item : batch.items) item.serial = *serial++;
   NoteSuccess();
   return true;
 }
 
-bool CNewsArchive::WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states) {
+UtcSeconds CNewsArchive::OldestKept() const { return RetentionCutoff(m_nRetentionDays); }
+
+bool CNewsArchive::WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states,
+                            std::vector<long>& serials) {
   Writer& w = *m_writer;
   if (w.db.Exec("BEGIN IMMEDIATE") != SQLITE_OK) {
     m_strLastError = w.db.ErrorText();
     return false;
   }
   bool ok = true;
-  for (const ArchiveBatch& batch : batches) {
-    for (const ArchiveItem& item : batch.items) {
-      if (!ok) break;
-      ok = w.insertItem.Bind(1, batch.provider)
-               .Bind(2, std::int64_t{item.serial})
-               .Bind(3, item.key)
-               .Bind(4, item.published)
-               .Bind(5, item.firstSeen)
-               .Bind(6, item.title)
-               .Bind(7, item.link)
-               .Bind(8, item.description)
-               .Bind(9, JoinSymbols(item.symbols))
-               .Run() == SQLITE_DONE;
-      if (!ok || sqlite3_changes(w.db.Handle()) == 0) continue;  // archived before
-      for (const std::string& symbol : item.symbols)
-        ok = ok && w.insertSymbol.Bind(1, symbol)
-                           .Bind(2, batch.provider)
-                           .Bind(3, item.published)
-                           .Bind(4, std::int64_t{item.serial})
-                           .Run() == SQLITE_DONE;
-    }
-  }
+  for (const ArchiveBatch& batch : batches) ok = ok && WriteItems(batch, serials);
   for (const auto& entry : states) {
     if (!ok) break;
     const FeedState& state = entry.second;
@@ -274,6 +278,47 @@ bool CNewsArchive::WriteAll(const std::vector<ArchiveBatch>& batches, const std:
   w.db.Exec("ROLLBACK");
   m_strLastError = error;
   return false;
+}
+
+// Numbers the batch's items after the provider's last serial (or the batch's `after`), except those whose
+// key the archive holds already; the serials are appended to `serials` in the items' order.
+bool CNewsArchive::WriteItems(const ArchiveBatch& batch, std::vector<long>& serials) {
+  Writer& w = *m_writer;
+  int rc = w.lastSerial.Bind(1, batch.provider).Step();
+  const long given = rc == SQLITE_ROW ? static_cast<long>(w.lastSerial.Int(0)) : 0;
+  w.lastSerial.Reset();
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return false;
+  long last = std::max(given, batch.after);
+  for (const ArchiveItem& item : batch.items) {
+    rc = w.findKey.Bind(1, batch.provider).Bind(2, item.key).Step();
+    const long archived = rc == SQLITE_ROW ? static_cast<long>(w.findKey.Int(0)) : 0;
+    w.findKey.Reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return false;
+    if (archived != 0) {
+      serials.push_back(archived);
+      continue;
+    }
+    serials.push_back(++last);
+    if (w.insertItem.Bind(1, batch.provider)
+            .Bind(2, std::int64_t{last})
+            .Bind(3, item.key)
+            .Bind(4, item.published)
+            .Bind(5, item.firstSeen)
+            .Bind(6, item.title)
+            .Bind(7, item.link)
+            .Bind(8, item.description)
+            .Bind(9, JoinSymbols(item.symbols))
+            .Run() != SQLITE_DONE)
+      return false;
+    for (const std::string& symbol : item.symbols)
+      if (w.insertSymbol.Bind(1, symbol)
+              .Bind(2, batch.provider)
+              .Bind(3, item.published)
+              .Bind(4, std::int64_t{last})
+              .Run() != SQLITE_DONE)
+        return false;
+  }
+  return last == given || w.saveSerial.Bind(1, batch.provider).Bind(2, std::int64_t{last}).Run() == SQLITE_DONE;
 }
 
 void CNewsArchive::NoteFailure(const std::string& what) {
@@ -316,15 +361,18 @@ std::unique_ptr<CNewsArchive::Reader> CNewsArchive::TakeReader() const {
       "WHERE s.symbol = ?5 AND s.provider = ?1 AND s.published >= ?2 AND s.published < ?3 "
       "ORDER BY s.published DESC, s.serial DESC LIMIT ?4";
   const std::string bySerial = "SELECT " + columns + " FROM items WHERE provider = ?1 AND serial = ?2";
-  reader->byDate = CSqliteStatement(reader->db, byDate.c_str());
-  reader->bySymbol = CSqliteStatement(reader->db, bySymbol.c_str());
-  reader->bySerial = CSqliteStatement(reader->db, bySerial.c_str());
-  reader->byKey = CSqliteStatement(reader->db, "SELECT 1 FROM items WHERE provider = ?1 AND key = ?2");
-  reader->lastSerial = CSqliteStatement(reader->db, "SELECT max(serial) FROM items WHERE provider = ?1");
-  reader->newest = CSqliteStatement(reader->db, "SELECT max(published) FROM items WHERE provider = ?1");
-  for (const CSqliteStatement* statement :
-       {&reader->byDate, &reader->bySymbol, &reader->bySerial, &reader->byKey, &reader->lastSerial, &reader->newest})
-    if (!statement->IsReady()) return nullptr;
+  const std::pair<CSqliteStatement*, std::string> statements[] = {
+      {&reader->byDate, byDate},
+      {&reader->bySymbol, bySymbol},
+      {&reader->bySerial, bySerial},
+      {&reader->byKey, "SELECT 1 FROM items WHERE provider = ?1 AND key = ?2 AND serial <= ?3"},
+      {&reader->lastSerial, "SELECT max(last) FROM serials WHERE provider = ?1"},
+      {&reader->newest, "SELECT max(published) FROM items WHERE provider = ?1"}};
+  // The first that fails ends it: a file locked elsewhere costs one busy wait, not one per statement.
+  for (const auto& statement : statements) {
+    *statement.first = CSqliteStatement(reader->db, statement.second.c_str());
+    if (!statement.first->IsReady()) return nullptr;
+  }
   return reader;
 }
 
@@ -357,12 +405,12 @@ bool CNewsArchive::Find(const std::string& provider, long serial, ArchiveItem& i
 }
 
 bool CNewsArchive::KnownKeys(const std::string& provider, const std::vector<std::string>& keys,
-                             std::vector<std::string>& known) const {
+                             std::vector<std::string>& known, long upTo) const {
   ReaderLease reader(*this);
   if (!reader) return false;
   CSqliteStatement& statement = reader->byKey;
   for (const std::string& key : keys) {
-    const int rc = statement.Bind(1, provider).Bind(2, key).Step();
+    const int rc = statement.Bind(1, provider).Bind(2, key).Bind(3, std::int64_t{upTo}).Step();
     statement.Reset();
     if (rc == SQLITE_ROW) known.push_back(key);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) return false;

@@ -1,9 +1,12 @@
 // CNewsArchive: the service's items and per-feed state in one SQLite file, kept across restarts.
 //
-// One writer: Store and SaveFeedStates run on the ingest thread only, each call one transaction, so an
-// item is durable once Store returns true. Queries run on any thread, each on a read connection of a small
-// pool (the file is in WAL mode, so readers never wait for the writer). Long work (the integrity check of
-// a file just opened, retention, checkpoints) runs on CArchiveMaintenance's thread.
+// One writer per process: Store runs on the ingest thread only, each call one transaction, so an item is
+// durable once Store returns true. The archive numbers the items inside that transaction, so every process
+// on one file gives an item the same serial and no serial is given twice. Writers of other processes are
+// waited for (kWriterBusyMilliseconds), on the ingest thread. Queries run on any thread, each on a read
+// connection of a small pool (the file is in WAL mode, so readers never wait for the writer). Long work
+// (the integrity check of a file just opened, retention, giving freed pages back, checkpoints) runs on
+// CArchiveMaintenance's thread.
 //
 // Faults never stop the service: a write that fails (locked, disk full, read-only file) returns false and
 // is logged once; the caller keeps its items and calls again, and the archive logs once more when writing
@@ -27,9 +30,13 @@
 
 namespace newssvc {
 
+// Serials at and above this one are never given by the archive: a process numbers the items it could not
+// write yet from here.
+constexpr long kFirstMemorySerial = 1L << 30;
+
 // One item as the archive keeps it; text in UTF-8 as the feed gave it.
 struct ArchiveItem {
-  long serial = 0;  // the provider's item number, 1, 2, ... in the order first seen
+  long serial = 0;  // the provider's item number, 1, 2, ... in the order first archived; given by Store
   std::string key;  // identity within the provider
   UtcSeconds published = 0;
   UtcSeconds firstSeen = 0;
@@ -42,6 +49,8 @@ struct ArchiveItem {
 struct ArchiveBatch {
   std::string provider;
   std::vector<ArchiveItem> items;
+  long after = 0;  // new serials come after this one too (the highest the caller holds: a file moved aside
+                   // took its numbers with it)
 };
 
 // A query: one provider's items published in [from, to), optionally only those tagged with `symbol`,
@@ -58,8 +67,11 @@ class CNewsArchive {
  public:
   static constexpr const char* kFileName = "RSSNewsArchive.db";
   static constexpr int kDefaultRetentionDays = 90;
-  // How long the writer waits for a lock held by another connection before it gives up for this time.
-  static constexpr int kWriterBusyMilliseconds = 50;
+  // How long the writer waits for a lock another process holds (longer than any of its commits or
+  // retention batches take) before it gives up for this time; after a failure, until a write succeeds,
+  // only kFaultBusyMilliseconds.
+  static constexpr int kWriterBusyMilliseconds = 2000;
+  static constexpr int kFaultBusyMilliseconds = 50;
 
   CNewsArchive(std::string folder, int retentionDays);
   ~CNewsArchive();
@@ -71,17 +83,24 @@ class CNewsArchive {
   bool Open();
   const std::string& Path() const { return m_strPath; }
 
-  // The ingest thread. Items whose (provider, key) or (provider, serial) the archive holds already are
-  // skipped.
-  bool Store(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states);
+  // The ingest thread. Writes the items and the states in one transaction and sets each item's serial: the
+  // one the archive holds its key under (another process wrote it first), else the provider's next. On
+  // failure nothing is written and the items are left as they were.
+  bool Store(std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states);
+  bool Store(std::vector<ArchiveBatch>&& batches, const std::map<std::string, FeedState>& states) {
+    return Store(batches, states);
+  }
+  // Items published before this are past the retention period: retention deletes them, and they are not
+  // to be taken in.
+  UtcSeconds OldestKept() const;
 
   // Any thread; false when the archive cannot be read (the caller answers from memory).
   bool Query(const ArchiveQuery& query, std::vector<ArchiveItem>& items) const;
   bool Find(const std::string& provider, long serial, ArchiveItem& item, bool& found) const;
-  // Which of `keys` the provider has archived.
-  bool KnownKeys(const std::string& provider, const std::vector<std::string>& keys,
-                 std::vector<std::string>& known) const;
-  // The provider's highest serial (0: none) and its newest publication time (0: none).
+  // Which of `keys` the provider has archived under a serial up to `upTo`.
+  bool KnownKeys(const std::string& provider, const std::vector<std::string>& keys, std::vector<std::string>& known,
+                 long upTo = kFirstMemorySerial) const;
+  // The last serial the provider gave (0: none) and its newest publication time (0: none).
   bool LastSerial(const std::string& provider, long& serial) const;
   bool Newest(const std::string& provider, UtcSeconds& published) const;
   bool LoadFeedStates(std::map<std::string, FeedState>& states) const;
@@ -96,8 +115,9 @@ class CNewsArchive {
   void MoveAside(const std::string& reason) REQUIRES(m_fileLock);
   void Recover(const std::string& reason);
   void LogLine(const std::string& text);
-  bool WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states)
-      REQUIRES(m_writeMtx);
+  bool WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states,
+                std::vector<long>& serials) REQUIRES(m_writeMtx);
+  bool WriteItems(const ArchiveBatch& batch, std::vector<long>& serials) REQUIRES(m_writeMtx);
   void NoteFailure(const std::string& what);
   void NoteSuccess();
   void StartMaintenance();
@@ -114,6 +134,7 @@ class CNewsArchive {
   std::unique_ptr<Writer> m_writer;  // the ingest thread's
   bool m_bFaulted = false;           // the ingest thread's: a failure was logged and no write succeeded since
   std::string m_strLastError;        // the ingest thread's: why the last write failed
+  bool m_bJournalLogged = false;     // the ingest thread's: a file that stays out of WAL mode was logged
   std::atomic<bool> m_bDamaged{false};
   port::Mutex m_damageMtx;
   std::string m_strDamage GUARDED_BY(m_damageMtx);  // why the file is to be moved aside

@@ -22,8 +22,8 @@ struct HttpRequest {
 };
 
 struct HttpResponse {
-  // The transfer failed (name lookup, connection, TLS, time-out, stall, oversized body, reset): status is
-  // 0 and `error` says why. Otherwise status is the HTTP status of this one exchange.
+  // The transfer failed (name lookup, connection, TLS, time-out, stall, oversized headers or body, reset):
+  // status is 0 and `error` says why. Otherwise status is the HTTP status of this one exchange.
   int status = 0;
   std::string error;
   HttpHeaders headers;
@@ -34,8 +34,9 @@ struct HttpResponse {
 
 struct HttpLimits {
   std::chrono::milliseconds connect{10000};
-  std::chrono::milliseconds transfer{60000};  // the whole exchange
+  std::chrono::milliseconds transfer{60000};  // the whole exchange, headers included
   std::chrono::milliseconds stall{15000};     // under one byte a second for this long: abandoned
+  std::size_t maxHeaders = 64 * 1024;         // status lines and headers
   std::size_t maxBody = 16 * 1024 * 1024;
 };
 
@@ -48,6 +49,8 @@ class IHttpClient {
   // start further requests. After the destructor returns no callback runs (transfers in flight are
   // abandoned without a callback).
   virtual void Start(HttpRequest request, Callback done) = 0;
+  // The limits it was made with; the caller bounds what a body decodes to by the same size.
+  virtual const HttpLimits& Limits() const = 0;
 };
 
 // The platform's backend.

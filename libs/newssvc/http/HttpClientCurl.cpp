@@ -31,7 +31,9 @@ struct Transfer {
   std::unique_ptr<curl_slist, ListDeleter> headers;
   IHttpClient::Callback done;
   HttpResponse response;
-  std::size_t maxBody = 0;
+  HttpLimits limits;
+  std::size_t headerBytes = 0;
+  bool headersTooLarge = false;
   bool tooLarge = false;
   char errorText[CURL_ERROR_SIZE] = {};
 };
@@ -45,6 +47,11 @@ std::string TrimSpace(const std::string& text) {
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::string line(data, size * count);
+  transfer.headerBytes += line.size();
+  if (transfer.headerBytes > transfer.limits.maxHeaders) {
+    transfer.headersTooLarge = true;
+    return 0;  // libcurl ends the transfer with a write error
+  }
   if (line.rfind("HTTP/", 0) == 0) {
     transfer.response.headers.clear();  // an interim (1xx) response came first
   } else {
@@ -58,7 +65,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::size_t bytes = size * count;
-  if (transfer.response.body.size() + bytes > transfer.maxBody) {
+  if (transfer.response.body.size() + bytes > transfer.limits.maxBody) {
     transfer.tooLarge = true;
     return 0;  // libcurl ends the transfer with a write error
   }
@@ -88,6 +95,8 @@ class CCurlHttpClient final : public IHttpClient {
     curl_global_cleanup();
   }
 
+  const HttpLimits& Limits() const override { return m_limits; }
+
   // The fetch thread drains the queue whenever it runs, so only a request into an empty queue wakes it.
   void Start(HttpRequest request, Callback done) EXCLUDES(m_mtx) override {
     bool wasEmpty = false;
@@ -110,9 +119,15 @@ class CCurlHttpClient final : public IHttpClient {
       int running = 0;
       curl_multi_perform(m_multi, &running);
       FinishDone();
+      if (QueuedWithSlotFree()) continue;  // finished transfers freed slots that queued requests take at once
       int ready = 0;
       curl_multi_poll(m_multi, nullptr, 0, 1000, &ready);
     }
+  }
+
+  bool QueuedWithSlotFree() EXCLUDES(m_mtx) {
+    port::MutexLock lock(m_mtx);
+    return !m_queue.empty() && m_active.size() < kMaxActive;
   }
 
   void AddQueued() EXCLUDES(m_mtx) {
@@ -139,7 +154,7 @@ class CCurlHttpClient final : public IHttpClient {
 
   std::unique_ptr<Transfer> Prepare(const HttpRequest& request) const {
     auto transfer = std::make_unique<Transfer>();
-    transfer->maxBody = m_limits.maxBody;
+    transfer->limits = m_limits;
     transfer->easy.reset(curl_easy_init());
     CURL* easy = transfer->easy.get();
     if (!easy) return transfer;
@@ -185,6 +200,22 @@ class CCurlHttpClient final : public IHttpClient {
     }
   }
 
+  // Time-outs and oversized headers in the words the WinHTTP backend uses too.
+  static std::string ErrorText(const Transfer& transfer, CURLcode result) {
+    if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) return "body over the size limit";
+    // libcurl refuses a header line of over 100 KiB itself, as "out of memory", before it reaches OnHeader;
+    // nothing else runs out of memory in a transfer whose body is bounded.
+    if (transfer.headersTooLarge || result == CURLE_OUT_OF_MEMORY) return "response headers over the size limit";
+    long requestBytes = 0;  // none: the connection was never made
+    curl_off_t totalUs = 0;
+    curl_easy_getinfo(transfer.easy.get(), CURLINFO_REQUEST_SIZE, &requestBytes);
+    curl_easy_getinfo(transfer.easy.get(), CURLINFO_TOTAL_TIME_T, &totalUs);
+    if (result == CURLE_OPERATION_TIMEDOUT && requestBytes > 0)
+      return totalUs / 1000 >= transfer.limits.transfer.count() ? "transfer timed out" : "transfer too slow";
+    return std::string(curl_easy_strerror(result)) +
+           (transfer.errorText[0] ? std::string(": ") + transfer.errorText : std::string());
+  }
+
   static void Complete(Transfer& transfer, CURLcode result) {
     HttpResponse& response = transfer.response;
     CURL* easy = transfer.easy.get();
@@ -199,10 +230,7 @@ class CCurlHttpClient final : public IHttpClient {
     } else {
       response.status = 0;
       response.body.clear();
-      response.error = transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED
-                           ? std::string("body over the size limit")
-                           : std::string(curl_easy_strerror(result)) +
-                                 (transfer.errorText[0] ? std::string(": ") + transfer.errorText : std::string());
+      response.error = ErrorText(transfer, result);
     }
     transfer.done(std::move(response));
   }

@@ -91,6 +91,8 @@ class CWinHttpClient final : public IHttpClient {
     for (std::thread& thread : m_threads) thread.join();
   }
 
+  const HttpLimits& Limits() const override { return m_limits; }
+
   void Start(HttpRequest request, Callback done) EXCLUDES(m_mtx) override {
     {
       port::MutexLock lock(m_mtx);
@@ -171,23 +173,42 @@ class CWinHttpClient final : public IHttpClient {
     return response;
   }
 
+  // The headers come within the stall window and the header bound, as with libcurl, where no body byte
+  // arrives while the headers do. Both are also checked here, since Wine's WinHTTP ignores the two options.
   void Transfer(HINTERNET handle, const HttpRequest& request, HttpResponse& response) {
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
+    DWORD headerTime = static_cast<DWORD>(std::min(m_limits.stall, m_limits.transfer).count());
+    WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerTime, sizeof headerTime);
+    DWORD maxHeaders = static_cast<DWORD>(m_limits.maxHeaders);
+    WinHttpSetOption(handle, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &maxHeaders, sizeof maxHeaders);
     std::string headerText;
     for (const auto& header : request.headers) headerText += header.first + ": " + header.second + "\r\n";
     const std::wstring headers = Wide(headerText);
     response.bytesSent = headerText.size() + request.url.size() + 16;
-    if (!WinHttpSendRequest(handle, headers.c_str(), static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0,
-                            0) ||
-        !WinHttpReceiveResponse(handle, nullptr)) {
-      response.error = Failure(TimedOut() ? "timed out" : "the exchange failed");
+    // Wine reads the headers inside WinHttpSendRequest, Windows in WinHttpReceiveResponse: the bound spans both.
+    const auto started = std::chrono::steady_clock::now();
+    const bool sent = WinHttpSendRequest(handle, headers.c_str(), static_cast<DWORD>(headers.size()),
+                                         WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+    const bool received = sent && WinHttpReceiveResponse(handle, nullptr);
+    if (std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(headerTime)) {
+      response.error = "transfer too slow";
+      return;
+    }
+    if (!received) {
+      response.error = !sent ? Failure(TimedOut() ? "timed out" : "the exchange failed")
+                       : GetLastError() == ERROR_WINHTTP_HEADER_SIZE_OVERFLOW ? "response headers over the size limit"
+                       : TimedOut()                                           ? "transfer too slow"
+                                                                              : Failure("the exchange failed");
       return;
     }
     DWORD status = 0, size = sizeof status;
     WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
-    ReadHeaders(handle, response);
+    if (!ReadHeaders(handle, response)) {
+      response.error = "response headers over the size limit";
+      return;
+    }
     if (!ReadBody(handle, response)) {
       response.body.clear();
       return;
@@ -195,17 +216,19 @@ class CWinHttpClient final : public IHttpClient {
     response.status = static_cast<int>(status);
   }
 
-  static void ReadHeaders(HINTERNET handle, HttpResponse& response) {
+  // False when they are over the size limit.
+  bool ReadHeaders(HINTERNET handle, HttpResponse& response) const {
     DWORD bytes = 0;
     WinHttpQueryHeaders(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, nullptr, &bytes,
                         WINHTTP_NO_HEADER_INDEX);
     std::wstring raw(bytes / sizeof(wchar_t) + 1, L'\0');
     if (!WinHttpQueryHeaders(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, &raw[0], &bytes,
                              WINHTTP_NO_HEADER_INDEX))
-      return;
+      return true;
     raw.resize(bytes / sizeof(wchar_t));
     const std::string text = Narrow(raw);
     response.bytesReceived += text.size();
+    if (text.size() > m_limits.maxHeaders) return false;
     std::size_t start = text.find("\r\n");  // after the status line
     while (start != std::string::npos && start + 2 < text.size()) {
       const std::size_t end = text.find("\r\n", start + 2);
@@ -215,6 +238,7 @@ class CWinHttpClient final : public IHttpClient {
         response.headers.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
       start = end;
     }
+    return true;
   }
 
   // The body within the size bound, the whole-transfer time-out and the stall rule (under one byte a

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "libs/newssvc/FeedCatalog.h"
+#include "libs/newssvc/HtmlText.h"
 #include "libs/newssvc/http/HeaderRules.h"
 #include "port/CodePage.h"
 
@@ -26,12 +27,14 @@ bool Passes(const StoredItem& item, const HeadlineFilter& filter, const RecordZo
   return filter.symbols.empty() || HasAnySymbol(item, filter.symbols);
 }
 
+// The archive holds a title as HTML (text escaped), and earlier versions wrote titles as the feed gave them:
+// both read back as their text.
 StoredItem FromArchive(const ArchiveItem& archived) {
   StoredItem item;
   item.key = archived.key;
   item.serial = archived.serial;
   item.time = archived.published;
-  item.title = port::Big5FromUtf8(archived.title);
+  item.title = port::Big5FromUtf8(HtmlToText(archived.title));
   item.link = port::Big5FromUtf8(archived.link);
   item.description = port::Big5FromUtf8(archived.description);
   item.symbols = archived.symbols;
@@ -139,7 +142,7 @@ void CFeedCatalog::KeepForArchive(Feed& feed, const std::vector<long>& added, co
     item.key = stored->key;
     item.published = stored->time;
     item.firstSeen = now;
-    item.title = source->title;
+    item.title = EscapeHtml(source->title);
     item.link = source->link;
     item.description = source->description;
     item.symbols = source->symbols;
@@ -251,6 +254,8 @@ bool CFeedCatalog::FindArchived(const CString& providerID, long serial, StoredIt
   ArchiveItem archived;
   bool found = false;
   if (!m_pArchive || !m_pArchive->Find(providerID.str(), serial, archived, found) || !found) return false;
+  // Content an earlier version archived uncleaned is cleaned when it is read (what is clean stays as it is).
+  archived.description = CleanHtml(archived.description, archived.link);
   item = FromArchive(archived);
   return true;
 }

@@ -40,6 +40,43 @@ void CXMLElement::AppendAllText(std::string& out) const {
   out.append(text, textDone, std::string::npos);
 }
 
+std::string CXMLElement::InnerMarkup() const {
+  std::string out;
+  AppendInnerMarkup(out);
+  return out;
+}
+
+namespace {
+
+void AppendEscaped(const std::string& text, std::size_t from, std::size_t to, std::string& out) {
+  for (std::size_t i = from; i < to && i < text.size(); ++i) {
+    const char c = text[i];
+    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '"' ? "&quot;" : std::string(1, c);
+  }
+}
+
+}  // namespace
+
+void CXMLElement::AppendInnerMarkup(std::string& out) const {
+  std::size_t textDone = 0;
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const std::size_t at = i < m_childTextOffsets.size() ? m_childTextOffsets[i] : text.size();
+    AppendEscaped(text, textDone, at, out);
+    textDone = at;
+    const CXMLElement& child = *children[i];
+    out += '<' + child.localName;
+    for (const auto& attribute : child.attributes) {
+      out += ' ' + attribute.first + "=\"";
+      AppendEscaped(attribute.second, 0, attribute.second.size(), out);
+      out += '"';
+    }
+    out += '>';
+    child.AppendInnerMarkup(out);
+    out += "</" + child.localName + '>';
+  }
+  AppendEscaped(text, textDone, text.size(), out);
+}
+
 const CXMLElement* CXMLDocument::SelectSingleNode(const std::string& path) const {
   if (path.size() < 2 || path[0] != '/' || !root) return nullptr;
   const CXMLElement* node = nullptr;

@@ -254,7 +254,7 @@ bool CFeedCatalog::FindArchived(const CString& providerID, long serial, StoredIt
   ArchiveItem archived;
   bool found = false;
   if (!m_pArchive || !m_pArchive->Find(providerID.str(), serial, archived, found) || !found) return false;
-  // Content an earlier version archived uncleaned is cleaned when it is read (what is clean stays as it is).
+  // Content an earlier version archived uncleaned is cleaned when it is read; clean content comes through.
   archived.description = CleanHtml(archived.description, archived.link);
   item = FromArchive(archived);
   return true;

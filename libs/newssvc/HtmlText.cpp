@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "libs/newssvc/FeedUrl.h"
 
@@ -95,9 +97,6 @@ const char kDropped[] =
 const char kBreaks[] = "blockquote br dd div dt h1 h2 h3 h4 h5 h6 hr li p pre td th tr";
 const char kVoid[] = "br col hr img wbr";
 
-// Nesting deeper than this is not read (the walks recurse).
-constexpr int kMaxDepth = 256;
-
 bool IsWordOf(const char* words, const char* word) {
   const std::size_t length = std::strlen(word);
   for (const char* at = std::strstr(words, word); at; at = std::strstr(at + 1, word)) {
@@ -114,69 +113,27 @@ const AllowedElement* FindAllowed(const char* name) {
   return found != end && std::strcmp(found->name, name) == 0 ? found : nullptr;
 }
 
-const char* NameOf(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
-const char* TextOf(const xmlNode* node) {
-  return node && node->content ? reinterpret_cast<const char*>(node->content) : "";
-}
-
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 // Appends `text` with each run of white space as one space, and none at the start of `out`.
-void AppendFolded(const char* text, std::string& out) {
-  for (; *text; ++text) {
-    if (!IsSpace(*text))
-      out += *text;
+void AppendFolded(std::string_view text, std::string& out) {
+  for (const char c : text) {
+    if (!IsSpace(c))
+      out += c;
     else if (!out.empty() && out.back() != ' ')
       out += ' ';
   }
 }
 
-void AppendEscaped(const char* text, std::string& out) {
-  for (; *text; ++text) {
-    switch (*text) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += *text;
-    }
-  }
-}
-
-struct DocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-using HtmlDoc = std::unique_ptr<xmlDoc, DocFree>;
-
-// The parsed fragment. A body start tag in front keeps the parser from wrapping leading text in a paragraph
-// of its own; the bytes are read as UTF-8 whatever a <meta> in them says.
-HtmlDoc ParseFragment(const std::string& html) {
-  static const bool initialised = (xmlInitParser(), true);
-  (void)initialised;
-  const std::string text = "<body>" + html;
-  if (text.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
-  return HtmlDoc(htmlReadMemory(
-      text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-      HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NOIMPLIED | HTML_PARSE_IGNORE_ENC));
-}
-
-void AppendText(const xmlNode* node, int depth, std::string& out) {
-  for (; node; node = node->next) {
-    if (node->type == XML_TEXT_NODE) AppendFolded(TextOf(node), out);
-    if (node->type != XML_ELEMENT_NODE || depth >= kMaxDepth || IsWordOf(kDropped, NameOf(node))) continue;
-    const bool breaks = IsWordOf(kBreaks, NameOf(node));
-    if (breaks) AppendFolded(" ", out);
-    AppendText(node->children, depth + 1, out);
-    if (breaks) AppendFolded(" ", out);
+// Appends `text` escaped for HTML text and attribute values.
+void AppendEscaped(std::string_view text, std::string& out) {
+  static const char kSpecial[] = "&<>\"";
+  static const char* const kEscapes[] = {"&amp;", "&lt;", "&gt;", "&quot;"};
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t special = std::min(text.find_first_of(kSpecial, at), text.size());
+    out.append(text, at, special - at);
+    if (special < text.size()) out += kEscapes[std::strchr(kSpecial, text[special]) - kSpecial];
+    at = special + 1;
   }
 }
 
@@ -186,75 +143,167 @@ bool IsWebUrl(const std::string& url) {
   return (scheme == "http" || scheme == "https") && url.compare(scheme.size(), 3, "://") == 0;
 }
 
-// Writes the start tag with the attributes the element may keep; false (and nothing written) for an image
-// without a source it may keep.
-bool WriteStartTag(const xmlNode& node, const AllowedElement& allowed, const std::string& base, std::string& out) {
-  const std::size_t start = out.size();
-  out += '<';
-  out += allowed.name;
-  bool hasSource = false;
-  for (const xmlAttr* attribute = node.properties; attribute; attribute = attribute->next) {
-    const char* name = reinterpret_cast<const char*>(attribute->name);
-    if (!IsWordOf(allowed.attributes, name) && !IsWordOf(kGlobalAttributes, name)) continue;
-    std::string value = TextOf(attribute->children);
-    if (std::strcmp(name, "href") == 0 || std::strcmp(name, "src") == 0) {
-      value = ResolveUrl(base, FoldSpace(value));
-      if (!IsWebUrl(value)) continue;
-      hasSource = true;
-    }
-    out += ' ';
-    out += name;
-    out += "=\"";
-    AppendEscaped(value.c_str(), out);
-    out += '"';
-  }
-  out += '>';
-  if (hasSource || std::strcmp(allowed.name, "img") != 0) return true;
-  out.resize(start);
-  return false;
-}
+const char* AsText(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
 
-void AppendClean(const xmlNode* node, const std::string& base, int depth, std::string& out) {
-  for (; node; node = node->next) {
-    if (node->type == XML_TEXT_NODE) AppendEscaped(TextOf(node), out);
-    if (node->type != XML_ELEMENT_NODE || depth >= kMaxDepth || IsWordOf(kDropped, NameOf(node))) continue;
-    const AllowedElement* allowed = FindAllowed(NameOf(node));
-    if (!allowed) {
-      AppendClean(node->children, base, depth + 1, out);
-    } else if (WriteStartTag(*node, *allowed, base, out) && !IsWordOf(kVoid, allowed->name)) {
-      AppendClean(node->children, base, depth + 1, out);
+// Writes what the parser reports of a fragment: its text (`base` null), or its markup cleaned against the
+// allow-list with links resolved against `*base`. The parser reports an end for every start, implied ones
+// included.
+class FragmentWriter {
+ public:
+  explicit FragmentWriter(const std::string* base) : m_base(base) {}
+
+  void Start(const char* name, const xmlChar** attributes) {
+    if (m_dropping > 0 || IsWordOf(kDropped, name)) {
+      ++m_dropping;
+      m_closers.push_back(nullptr);
+    } else if (!m_base) {
+      const bool breaks = IsWordOf(kBreaks, name);
+      if (breaks) AppendFolded(" ", out);
+      m_closers.push_back(breaks ? name : nullptr);
+    } else {
+      const AllowedElement* allowed = FindAllowed(name);
+      const bool written = allowed && WriteStartTag(*allowed, attributes);
+      m_closers.push_back(written && !IsWordOf(kVoid, name) ? allowed->name : nullptr);
+    }
+  }
+
+  void End() {
+    if (m_closers.empty()) return;
+    const char* closer = m_closers.back();
+    m_closers.pop_back();
+    if (m_dropping > 0) {
+      --m_dropping;
+    } else if (closer && !m_base) {
+      AppendFolded(" ", out);
+    } else if (closer) {
       out += "</";
-      out += allowed->name;
+      out += closer;
       out += '>';
     }
   }
+
+  void Characters(std::string_view text) {
+    if (m_dropping > 0) return;
+    if (m_base)
+      AppendEscaped(text, out);
+    else
+      AppendFolded(text, out);
+  }
+
+  std::string out;
+
+ private:
+  // Writes the start tag with the attributes the element may keep; false (and nothing written) for an image
+  // without a source it may keep.
+  bool WriteStartTag(const AllowedElement& allowed, const xmlChar** attributes) {
+    const std::size_t start = out.size();
+    out += '<';
+    out += allowed.name;
+    bool hasSource = false;
+    for (; attributes && attributes[0]; attributes += 2) {
+      const char* name = AsText(attributes[0]);
+      if (!IsWordOf(allowed.attributes, name) && !IsWordOf(kGlobalAttributes, name)) continue;
+      std::string value = AsText(attributes[1]);
+      if (std::strcmp(name, "href") == 0 || std::strcmp(name, "src") == 0) {
+        value = ResolveUrl(*m_base, FoldSpace(value));
+        if (!IsWebUrl(value)) continue;
+        hasSource = true;
+      }
+      out += ' ';
+      out += name;
+      out += "=\"";
+      AppendEscaped(value, out);
+      out += '"';
+    }
+    out += '>';
+    if (hasSource || std::strcmp(allowed.name, "img") != 0) return true;
+    out.resize(start);
+    return false;
+  }
+
+  const std::string* m_base;
+  std::vector<const char*> m_closers;  // per open element: what its end writes (null: nothing)
+  int m_dropping = 0;                  // open elements whose content goes
+};
+
+// The writer the parser's handler reports to, on this thread.
+thread_local FragmentWriter* t_writer = nullptr;
+
+void OnStart(void*, const xmlChar* name, const xmlChar** attributes) { t_writer->Start(AsText(name), attributes); }
+void OnEnd(void*, const xmlChar*) { t_writer->End(); }
+void OnCharacters(void*, const xmlChar* text, int length) {
+  t_writer->Characters(std::string_view(AsText(text), static_cast<std::size_t>(length)));
 }
+
+struct ContextFree {
+  void operator()(htmlParserCtxt* context) const { htmlFreeParserCtxt(context); }
+};
+
+// Names the parser's dictionary may hold before its context is made anew: it keeps every element and attribute
+// name it meets, and publishers choose those.
+constexpr int kMaxNames = 4096;
+
+// A parser context per thread, reused (making one for each title or description costs more than the parse),
+// whose handler reports to t_writer and builds no tree.
+htmlParserCtxt* Context() {
+  static const bool initialised = (xmlInitParser(), true);
+  (void)initialised;
+  thread_local std::unique_ptr<htmlParserCtxt, ContextFree> context;
+  if (context && xmlDictSize(context->dict) <= kMaxNames) return context.get();
+  context.reset(htmlNewParserCtxt());
+  if (!context) return nullptr;
+  xmlSAXHandler& handler = *context->sax;
+  handler.startElement = OnStart;
+  handler.endElement = OnEnd;
+  handler.characters = handler.cdataBlock = handler.ignorableWhitespace = OnCharacters;
+  handler.comment = nullptr;
+  handler.processingInstruction = nullptr;
+  return context.get();
+}
+
+// Reports the fragment to `writer`. A body start tag in front keeps the parser from wrapping leading text in a
+// paragraph of its own; the bytes are read as UTF-8 whatever a <meta> in them says.
+void Parse(const std::string& html, FragmentWriter& writer) {
+  const std::string text = "<body>" + html;
+  htmlParserCtxt* context = Context();
+  if (!context || text.size() > static_cast<std::size_t>(INT_MAX)) return;
+  t_writer = &writer;
+  xmlFreeDoc(htmlCtxtReadMemory(
+      context, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+      HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NOIMPLIED | HTML_PARSE_IGNORE_ENC));
+  t_writer = nullptr;
+}
+
+// Text without markup or references reads as itself: most titles, which then need no parse.
+bool IsPlainText(const std::string& html) { return html.find_first_of("<&") == std::string::npos; }
 
 }  // namespace
 
 std::string HtmlToText(const std::string& html) {
-  std::string out;
-  if (const HtmlDoc doc = ParseFragment(html)) AppendText(doc->children, 0, out);
-  if (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
+  if (IsPlainText(html)) return FoldSpace(html);
+  FragmentWriter writer(nullptr);
+  Parse(html, writer);
+  if (!writer.out.empty() && writer.out.back() == ' ') writer.out.pop_back();
+  return writer.out;
 }
 
 std::string FoldSpace(const std::string& text) {
   std::string out;
-  AppendFolded(text.c_str(), out);
+  AppendFolded(text, out);
   if (!out.empty() && out.back() == ' ') out.pop_back();
   return out;
 }
 
 std::string CleanHtml(const std::string& html, const std::string& base) {
-  std::string out;
-  if (const HtmlDoc doc = ParseFragment(html)) AppendClean(doc->children, base, 0, out);
-  return out;
+  if (IsPlainText(html)) return EscapeHtml(html);
+  FragmentWriter writer(&base);
+  Parse(html, writer);
+  return writer.out;
 }
 
 std::string EscapeHtml(const std::string& text) {
   std::string out;
-  AppendEscaped(text.c_str(), out);
+  AppendEscaped(text, out);
   return out;
 }
 

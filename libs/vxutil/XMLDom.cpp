@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "libs/vxutil/XMLHelper.h"
 
 CXMLElement& CXMLElement::AppendChild(std::unique_ptr<CXMLElement> child) {
@@ -49,9 +51,12 @@ std::string CXMLElement::InnerMarkup() const {
 namespace {
 
 void AppendEscaped(const std::string& text, std::size_t from, std::size_t to, std::string& out) {
-  for (std::size_t i = from; i < to && i < text.size(); ++i) {
-    const char c = text[i];
-    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '"' ? "&quot;" : std::string(1, c);
+  to = std::min(to, text.size());
+  while (from < to) {
+    const std::size_t special = std::min(text.find_first_of("&<\"", from), to);
+    out.append(text, from, special - from);
+    if (special < to) out += text[special] == '&' ? "&amp;" : text[special] == '<' ? "&lt;" : "&quot;";
+    from = special + 1;
   }
 }
 

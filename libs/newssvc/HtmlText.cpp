@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -137,7 +138,7 @@ void AppendEscaped(std::string_view text, std::string& out) {
   }
 }
 
-bool IsWebUrl(const std::string& url) {
+bool IsHttpUrl(const std::string& url) {
   std::string scheme = url.substr(0, url.find(':'));
   std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
   return (scheme == "http" || scheme == "https") && url.compare(scheme.size(), 3, "://") == 0;
@@ -162,8 +163,8 @@ class FragmentWriter {
       m_closers.push_back(breaks ? name : nullptr);
     } else {
       const AllowedElement* allowed = FindAllowed(name);
-      const bool written = allowed && WriteStartTag(*allowed, attributes);
-      m_closers.push_back(written && !IsWordOf(kVoid, name) ? allowed->name : nullptr);
+      if (allowed) WriteStartTag(*allowed, attributes);
+      m_closers.push_back(allowed && !IsWordOf(kVoid, name) ? allowed->name : nullptr);
     }
   }
 
@@ -193,9 +194,9 @@ class FragmentWriter {
   std::string out;
 
  private:
-  // Writes the start tag with the attributes the element may keep; false (and nothing written) for an image
-  // without a source it may keep.
-  bool WriteStartTag(const AllowedElement& allowed, const xmlChar** attributes) {
+  // Writes the start tag with the attributes the element may keep; nothing for an image without a source it
+  // may keep.
+  void WriteStartTag(const AllowedElement& allowed, const xmlChar** attributes) {
     const std::size_t start = out.size();
     out += '<';
     out += allowed.name;
@@ -206,7 +207,7 @@ class FragmentWriter {
       std::string value = AsText(attributes[1]);
       if (std::strcmp(name, "href") == 0 || std::strcmp(name, "src") == 0) {
         value = ResolveUrl(*m_base, FoldSpace(value));
-        if (!IsWebUrl(value)) continue;
+        if (!IsHttpUrl(value)) continue;
         hasSource = true;
       }
       out += ' ';
@@ -216,9 +217,7 @@ class FragmentWriter {
       out += '"';
     }
     out += '>';
-    if (hasSource || std::strcmp(allowed.name, "img") != 0) return true;
-    out.resize(start);
-    return false;
+    if (!hasSource && std::strcmp(allowed.name, "img") == 0) out.resize(start);
   }
 
   const std::string* m_base;
@@ -246,8 +245,8 @@ constexpr int kMaxNames = 4096;
 // A parser context per thread, reused (making one for each title or description costs more than the parse),
 // whose handler reports to t_writer and builds no tree.
 htmlParserCtxt* Context() {
-  static const bool initialised = (xmlInitParser(), true);
-  (void)initialised;
+  static std::once_flag initialised;
+  std::call_once(initialised, xmlInitParser);
   thread_local std::unique_ptr<htmlParserCtxt, ContextFree> context;
   if (context && xmlDictSize(context->dict) <= kMaxNames) return context.get();
   context.reset(htmlNewParserCtxt());

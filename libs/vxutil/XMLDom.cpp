@@ -51,7 +51,6 @@ std::string CXMLElement::InnerMarkup() const {
 namespace {
 
 void AppendEscaped(const std::string& text, std::size_t from, std::size_t to, std::string& out) {
-  to = std::min(to, text.size());
   while (from < to) {
     const std::size_t special = std::min(text.find_first_of("&<\"", from), to);
     out.append(text, from, special - from);

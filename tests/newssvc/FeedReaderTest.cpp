@@ -53,7 +53,7 @@ TEST(FeedReader, ReadsTheFirstItemOfEachKindOfFeedWellFormedOrNot) {
        false, "Example Atom", k2004, "http://a.example/1", "3V{!`=o;Z!{t"},
       {"<feed version='0.3' xmlns='http://purl.org/atom/ns#'><entry><title>T</title><id>i</id>"
        "<created>2004-01-02T03:04:05Z</created><modified>2005-01-02T03:04:05Z</modified>"
-       "<content type='text/html' mode='escaped'>&lt;b&gt;hi&lt;/b&gt;</content></entry></feed>",
+       "<content type='application/xhtml+xml' mode='escaped'>&lt;b&gt;hi&lt;/b&gt;</content></entry></feed>",
        false, "T", k2004, "", "<b>hi</b>"},
       // Atom 1.0: titles as text whatever their type, content as clean HTML, text content escaped; the alternate
       // link wherever it stands, links without href skipped; of a field given twice, the first.
@@ -61,8 +61,8 @@ TEST(FeedReader, ReadsTheFirstItemOfEachKindOfFeedWellFormedOrNot) {
        "B&lt;style&gt;p{}&lt;/style&gt;</title><link rel='self' href='http://a.example/s'/><link/>"
        "<link rel='alternate' href='http://a.example/1'/><updated>2004-01-02T03:04:05Z</updated>"
        "<updated>2005-01-02T03:04:05Z</updated><content type='xhtml'><div xmlns='http://www.w3.org/1999/xhtml'>"
-       "x <b onclick='y()'>&lt;y&gt;</b><script>z</script></div></content></entry></feed>",
-       false, "A & B", k2004, "http://a.example/1", "<div>x <b>&lt;y&gt;</b></div>"},
+       "x <b onclick='y()' title='a&amp;b'>&lt;y&gt;</b><script>z</script></div></content></entry></feed>",
+       false, "A & B", k2004, "http://a.example/1", "<div>x <b title=\"a&amp;b\">&lt;y&gt;</b></div>"},
       {"<feed xmlns='http://www.w3.org/2005/Atom'><entry><title type='xhtml'><div "
        "xmlns='http://www.w3.org/1999/xhtml'>a <i>&lt;b&gt;</i></div></title><link rel='related' href='r'/>"
        "<summary> x &lt; y </summary></entry></feed>",
@@ -86,7 +86,9 @@ TEST(FeedReader, ReadsTheFirstItemOfEachKindOfFeedWellFormedOrNot) {
        false, "safe descr&iption", 0, "http://n.example/1",
        "<p>Hi <a href=\"http://n.example/s?a=1&amp;b='2'\">more</a> <a>js</a><img src=\"http://n.example/x/pic.png\" "
        "alt=\"p\"></p>b<a title=\"t\">v</a><a href=\"HTTPS://ok.example/\">ok</a>"},
-      {Rss("<item><media:group><media:title>m &lt;i&gt;x&lt;/i&gt;</media:title></media:group></item>"), false, "m x"},
+      {Rss("<item><media:content url='c'/><media:group><media:title>m&lt;p&gt;x&lt;/p&gt;y</media:title></media:group>"
+           "</item>"),
+       false, "m x y"},
       // HTML's named references, beyond the few feeds used most.
       {Rss("<item><title>&acirc;&hearts;&shy;&thinsp;&sup2;&amp;</title></item>"), false,
        "\xC3\xA2\xE2\x99\xA5\xC2\xAD\xE2\x80\x89\xC2\xB2&"},

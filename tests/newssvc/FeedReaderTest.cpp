@@ -61,8 +61,8 @@ TEST(FeedReader, ReadsTheFirstItemOfEachKindOfFeedWellFormedOrNot) {
        "B&lt;style&gt;p{}&lt;/style&gt;</title><link rel='self' href='http://a.example/s'/><link/>"
        "<link rel='alternate' href='http://a.example/1'/><updated>2004-01-02T03:04:05Z</updated>"
        "<updated>2005-01-02T03:04:05Z</updated><content type='xhtml'><div xmlns='http://www.w3.org/1999/xhtml'>"
-       "x <b onclick='y()' title='a&amp;b'>&lt;y&gt;</b><script>z</script></div></content></entry></feed>",
-       false, "A & B", k2004, "http://a.example/1", "<div>x <b title=\"a&amp;b\">&lt;y&gt;</b></div>"},
+       "x <b onclick='y()' title='a&amp;b'>&lt;y&gt;</b> w<script>z</script></div></content></entry></feed>",
+       false, "A & B", k2004, "http://a.example/1", "<div>x <b title=\"a&amp;b\">&lt;y&gt;</b> w</div>"},
       {"<feed xmlns='http://www.w3.org/2005/Atom'><entry><title type='xhtml'><div "
        "xmlns='http://www.w3.org/1999/xhtml'>a <i>&lt;b&gt;</i></div></title><link rel='related' href='r'/>"
        "<summary> x &lt; y </summary></entry></feed>",

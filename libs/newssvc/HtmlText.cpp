@@ -17,77 +17,15 @@ namespace newssvc {
 
 namespace {
 
-// The allow-list: the elements content keeps, each with the attributes it keeps besides title, lang and dir
-// (which every element keeps). href and src are kept only as absolute http(s) URLs. An element not listed is
-// unwrapped: it goes, its content is cleaned in its place. Sorted by name.
-struct AllowedElement {
-  const char* name;
-  const char* attributes;  // separated by spaces
-};
-const AllowedElement kAllowed[] = {{"a", "href"},
-                                   {"abbr", ""},
-                                   {"acronym", ""},
-                                   {"address", ""},
-                                   {"b", ""},
-                                   {"bdi", ""},
-                                   {"bdo", ""},
-                                   {"big", ""},
-                                   {"blockquote", ""},
-                                   {"br", ""},
-                                   {"caption", ""},
-                                   {"center", ""},
-                                   {"cite", ""},
-                                   {"code", ""},
-                                   {"col", "span"},
-                                   {"colgroup", "span"},
-                                   {"dd", ""},
-                                   {"del", "datetime"},
-                                   {"dfn", ""},
-                                   {"div", ""},
-                                   {"dl", ""},
-                                   {"dt", ""},
-                                   {"em", ""},
-                                   {"figcaption", ""},
-                                   {"figure", ""},
-                                   {"h1", ""},
-                                   {"h2", ""},
-                                   {"h3", ""},
-                                   {"h4", ""},
-                                   {"h5", ""},
-                                   {"h6", ""},
-                                   {"hr", ""},
-                                   {"i", ""},
-                                   {"img", "src alt width height"},
-                                   {"ins", "datetime"},
-                                   {"kbd", ""},
-                                   {"li", ""},
-                                   {"mark", ""},
-                                   {"ol", "start type"},
-                                   {"p", ""},
-                                   {"pre", ""},
-                                   {"q", ""},
-                                   {"s", ""},
-                                   {"samp", ""},
-                                   {"small", ""},
-                                   {"span", ""},
-                                   {"strike", ""},
-                                   {"strong", ""},
-                                   {"sub", ""},
-                                   {"sup", ""},
-                                   {"table", "summary"},
-                                   {"tbody", ""},
-                                   {"td", "colspan rowspan"},
-                                   {"tfoot", ""},
-                                   {"th", "colspan rowspan scope"},
-                                   {"thead", ""},
-                                   {"time", "datetime"},
-                                   {"tr", ""},
-                                   {"tt", ""},
-                                   {"u", ""},
-                                   {"ul", ""},
-                                   {"var", ""},
-                                   {"wbr", ""}};
-const char kGlobalAttributes[] = "title lang dir";
+// The allow-list: the elements content keeps, and the attributes a kept element keeps; href and src only as
+// absolute http(s) URLs, and an image only with its source. An element not listed is unwrapped: it goes, its
+// content is cleaned in its place.
+const char kAllowedElements[] =
+    "a abbr acronym address b bdi bdo big blockquote br caption center cite code col colgroup dd del dfn div dl "
+    "dt em figcaption figure h1 h2 h3 h4 h5 h6 hr i img ins kbd li mark ol p pre q s samp small span strike strong "
+    "sub sup table tbody td tfoot th thead time tr tt u ul var wbr";
+const char kAllowedAttributes[] =
+    "href src alt title lang dir width height colspan rowspan scope span start type summary datetime";
 
 // Elements that go with all they hold, in content and in text: scripts, styles, frames, embedded objects,
 // and what belongs in a document's head.
@@ -104,14 +42,6 @@ bool IsWordOf(const char* words, const char* word) {
     if ((at == words || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
   }
   return false;
-}
-
-const AllowedElement* FindAllowed(const char* name) {
-  const auto end = std::end(kAllowed);
-  const auto found = std::lower_bound(std::begin(kAllowed), end, name, [](const AllowedElement& e, const char* n) {
-    return std::strcmp(e.name, n) < 0;
-  });
-  return found != end && std::strcmp(found->name, name) == 0 ? found : nullptr;
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
@@ -162,9 +92,9 @@ class FragmentWriter {
       if (breaks) AppendFolded(" ", out);
       m_closers.push_back(breaks ? name : nullptr);
     } else {
-      const AllowedElement* allowed = FindAllowed(name);
-      if (allowed) WriteStartTag(*allowed, attributes);
-      m_closers.push_back(allowed && !IsWordOf(kVoid, name) ? allowed->name : nullptr);
+      const bool allowed = IsWordOf(kAllowedElements, name);
+      if (allowed) WriteStartTag(name, attributes);
+      m_closers.push_back(allowed && !IsWordOf(kVoid, name) ? name : nullptr);
     }
   }
 
@@ -196,14 +126,14 @@ class FragmentWriter {
  private:
   // Writes the start tag with the attributes the element may keep; nothing for an image without a source it
   // may keep.
-  void WriteStartTag(const AllowedElement& allowed, const xmlChar** attributes) {
+  void WriteStartTag(const char* element, const xmlChar** attributes) {
     const std::size_t start = out.size();
     out += '<';
-    out += allowed.name;
+    out += element;
     bool hasSource = false;
     for (; attributes && attributes[0]; attributes += 2) {
       const char* name = AsText(attributes[0]);
-      if (!IsWordOf(allowed.attributes, name) && !IsWordOf(kGlobalAttributes, name)) continue;
+      if (!IsWordOf(kAllowedAttributes, name)) continue;
       std::string value = AsText(attributes[1]);
       if (std::strcmp(name, "href") == 0 || std::strcmp(name, "src") == 0) {
         value = ResolveUrl(*m_base, FoldSpace(value));
@@ -217,11 +147,12 @@ class FragmentWriter {
       out += '"';
     }
     out += '>';
-    if (!hasSource && std::strcmp(allowed.name, "img") == 0) out.resize(start);
+    if (!hasSource && std::strcmp(element, "img") == 0) out.resize(start);
   }
 
   const std::string* m_base;
-  std::vector<const char*> m_closers;  // per open element: what its end writes (null: nothing)
+  std::vector<const char*> m_closers;  // per open element, the name its end writes (null: nothing); the parser's
+                                       // dictionary holds the names for the whole parse
   int m_dropping = 0;                  // open elements whose content goes
 };
 

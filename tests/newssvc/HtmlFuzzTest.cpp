@@ -9,51 +9,38 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "libs/newssvc/HtmlText.h"
 
 namespace {
 
-const char* const kSeeds[] = {"<script>alert(1)</script>",
-                              "<SCRIPT SRC=http://x/x.js></SCRIPT>",
-                              "<img src=x onerror=alert(1)>",
-                              "<a href=\"jav&#x61;script:alert(1)\">a</a>",
-                              "<a href=' javascript:x'>",
-                              "<a href=\"java\tscript:x\">",
-                              "<a href=data:text/html,<script>x</script>>",
-                              "<img src=\"vbscript:x\">",
-                              "<iframe src=//evil></iframe>",
-                              "<object data=x><embed src=x></object>",
-                              "<style>*{}</style>",
-                              "<p style=\"position:fixed\" title=t>",
-                              "<meta http-equiv=refresh content=0>",
-                              "<link rel=import href=x>",
-                              "<svg onload=x><script>y</script></svg>",
-                              "<!--<script>-->x",
-                              "<scr<script>ipt>",
-                              "<![CDATA[<script>]]>",
-                              "<a href=\"http://ok/?a=1&b='\"\">",
-                              "<img src=https://ok/i.png alt='\"><script>'>",
-                              "<blink>b</blink>",
-                              "<table><tr><td onclick=x>",
-                              "<form><input onfocus=x autofocus>",
-                              "<base href=javascript:x//>",
-                              "&lt;script&gt;",
-                              "&#0;\xC3\xA9&#xD800;",
-                              "<body onload=x>",
-                              "</p></div></a>",
-                              "<math><mi xlink:href=javascript:x>",
-                              "<a href=/rel>r</a>",
-                              "<pre>\n<b>x</b></pre><ul><li><ol start=2>",
-                              "<a href=\"HTTP://ok\" onmouseover=\"x\">",
-                              "<br/></br><hr>"};
+// Hostile fragments, parted by '|'.
+const char kSeeds[] =
+    "<script>alert(1)</script>|<SCRIPT SRC=http://x/x.js></SCRIPT>|<img src=x onerror=alert(1)>|"
+    "<a href=\"jav&#x61;script:alert(1)\">a</a>|<a href=' javascript:x'>|<a href=\"java\tscript:x\">|"
+    "<a href=data:text/html,<script>x</script>>|<img src=\"vbscript:x\">|<iframe src=//evil></iframe>|"
+    "<object data=x><embed src=x></object>|<style>*{}</style>|<p style=\"position:fixed\" title=t>|"
+    "<meta http-equiv=refresh content=0>|<link rel=import href=x>|<svg onload=x><script>y</script></svg>|"
+    "<!--<script>-->x|<scr<script>ipt>|<![CDATA[<script>]]>|<a href=\"http://ok/?a=1&b='\"\">|"
+    "<img src=https://ok/i.png alt='\"><script>'>|<blink>b</blink>|<table><tr><td onclick=x>|"
+    "<form><input onfocus=x autofocus>|<base href=javascript:x//>|&lt;script&gt;|&#0;\xC3\xA9&#xD800;|"
+    "<body onload=x>|</p></div></a>|<math><mi xlink:href=javascript:x>|<a href=/rel>r</a>|"
+    "<pre>\n<b>x</b></pre><ul><li><ol start=2>|<a href=\"HTTP://ok\" onmouseover=\"x\">|<br/></br><hr>";
 const char kMutations[] = "<>/=\"' &#;:!-?\t\nxaAsS0\x80\xC3";
 const char kForbidden[] = " script style iframe frame frameset object embed applet meta link base form svg math ";
 
 std::string Mutant(std::mt19937& random) {
+  static const std::vector<std::string> seeds = [] {
+    std::vector<std::string> pieces;
+    std::istringstream in(kSeeds);
+    for (std::string piece; std::getline(in, piece, '|');) pieces.push_back(piece);
+    return pieces;
+  }();
   std::string text;
-  for (int pieces = 1 + random() % 6; pieces > 0; --pieces) text += kSeeds[random() % std::size(kSeeds)];
+  for (int pieces = 1 + random() % 6; pieces > 0; --pieces) text += seeds[random() % seeds.size()];
   for (int edits = random() % 8; edits > 0 && !text.empty(); --edits) {
     const std::size_t at = random() % text.size();
     const char byte = kMutations[random() % (sizeof kMutations - 1)];

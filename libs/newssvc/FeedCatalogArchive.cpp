@@ -6,6 +6,7 @@
 #include <set>
 
 #include "libs/newssvc/FeedCatalog.h"
+#include "libs/newssvc/HtmlText.h"
 #include "libs/newssvc/http/HeaderRules.h"
 #include "port/CodePage.h"
 
@@ -27,12 +28,14 @@ bool Passes(const StoredItem& item, const HeadlineFilter& filter, const RecordZo
   return filter.symbols.empty() || HasAnySymbol(item, filter.symbols);
 }
 
+// The archive holds a title as HTML (text escaped), and earlier versions wrote titles as the feed gave them:
+// both read back as their text.
 StoredItem FromArchive(const ArchiveItem& archived) {
   StoredItem item;
   item.key = archived.key;
   item.serial = archived.serial;
   item.time = archived.published;
-  item.title = port::Big5FromUtf8(archived.title);
+  item.title = port::Big5FromUtf8(HtmlToText(archived.title));
   item.link = port::Big5FromUtf8(archived.link);
   item.description = port::Big5FromUtf8(archived.description);
   item.symbols = archived.symbols;
@@ -140,7 +143,7 @@ void CFeedCatalog::QueueForArchive(Feed& feed, const std::vector<FeedItem>& item
     item.key = source.IdentityKey();
     item.published = source.hasDate ? source.published : now;
     item.firstSeen = now;
-    item.title = source.title;
+    item.title = EscapeHtml(source.title);
     item.link = source.link;
     item.description = source.description;
     item.symbols = source.symbols;
@@ -277,6 +280,8 @@ bool CFeedCatalog::FindArchived(const CString& providerID, long serial, StoredIt
   ArchiveItem archived;
   bool found = false;
   if (!m_pArchive || !m_pArchive->Find(providerID.str(), serial, archived, found) || !found) return false;
+  // Content an earlier version archived uncleaned is cleaned when it is read; clean content comes through.
+  archived.description = CleanHtml(archived.description, archived.link);
   item = FromArchive(archived);
   return true;
 }

@@ -4,6 +4,7 @@
 
 #include "libs/newssvc/FeedBytes.h"
 #include "libs/newssvc/FeedUrl.h"
+#include "libs/newssvc/HtmlText.h"
 
 namespace newssvc {
 
@@ -15,6 +16,7 @@ const char kDublinCoreNs[] = "http://purl.org/dc/elements/1.1/";
 const char kDcTermsNs[] = "http://purl.org/dc/terms/";
 const char kContentNs[] = "http://purl.org/rss/1.0/modules/content/";
 const char kRdfNs[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+const char kMediaNs[] = "http://search.yahoo.com/mrss/";
 
 std::string Trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -80,10 +82,11 @@ void AddSymbol(const std::string& symbol, FeedItem& item) {
 }
 
 // The href of an entry's alternate link (a link without rel is one), else of its first link; resolved.
+// Links without an href are skipped.
 std::string AtomLink(const CXMLElement& entry, const std::string& nsUri, const std::string& base) {
   std::string fallback;
   for (const auto& child : entry.children) {
-    if (child->localName != "link" || child->nsUri != nsUri) continue;
+    if (child->localName != "link" || child->nsUri != nsUri || Trim(Attribute(*child, "href")).empty()) continue;
     std::string rel;
     const std::string href = ResolveWebUrl(BaseOf(*child, base), Trim(Attribute(*child, "href")));
     if (!child->GetAttribute("rel", rel) || rel == "alternate") return href;
@@ -92,16 +95,29 @@ std::string AtomLink(const CXMLElement& entry, const std::string& nsUri, const s
   return fallback;
 }
 
+// A Media RSS title, of the item or of its media group or content: the title of an item that has none.
+std::string MediaTitle(const CXMLElement& item) {
+  for (const auto& child : item.children) {
+    if (child->nsUri != kMediaNs) continue;
+    const CXMLElement* title = child->localName == "title" ? child.get() : child->FirstChild("title", kMediaNs);
+    if (title) return HtmlToText(title->AllText());
+  }
+  return std::string();
+}
+
 // RSS 0.9x, 1.0 and 2.0 share their item elements, in the item's own namespace (none, or RSS 1.0's);
 // 1.0 adds rdf:about, and modules add Dublin Core, content and Atom elements.
 FeedItem ReadRssItem(const CXMLElement& element, const std::string& outerBase) {
   const std::string& ns = element.nsUri;
   const std::string base = BaseOf(element, outerBase);
   FeedItem item;
-  item.title = ChildText(element, "title", ns);
-  if (item.title.empty()) item.title = ChildText(element, "title", kDublinCoreNs);
+  // RSS says nothing of a title's markup, and publishers write HTML in them: titles are read as HTML.
+  item.title = HtmlToText(ChildText(element, "title", ns));
+  if (item.title.empty()) item.title = HtmlToText(ChildText(element, "title", kDublinCoreNs));
+  if (item.title.empty()) item.title = MediaTitle(element);
   item.description = ChildText(element, "description", ns);
   if (item.description.empty()) item.description = ChildText(element, "encoded", kContentNs);
+  item.description = CleanHtml(item.description, base);
   const CXMLElement* guid = element.FirstChild("guid", ns.c_str());
   if (guid) item.id = Trim(guid->AllText());
   if (item.id.empty()) element.GetAttribute("rdf:about", item.id);
@@ -124,11 +140,37 @@ FeedItem ReadRssItem(const CXMLElement& element, const std::string& outerBase) {
   return item;
 }
 
-// Atom 0.3 content may be base64 ("mode"); escaped and inline XML both read as their text.
-std::string AtomText(const CXMLElement* element) {
+// An Atom text construct holds text, escaped HTML or inline XHTML (Atom 1.0: type text, html, xhtml; Atom 0.3:
+// a MIME type, and a mode of xml, escaped or base64).
+enum class TextType { kText, kHtml, kXhtml };
+
+TextType TypeOf(const CXMLElement& element) {
+  const std::string type = Attribute(element, "type");
+  const std::string mode = Attribute(element, "mode");
+  if (type == "xhtml" || type == "application/xhtml+xml")
+    return mode == "escaped" || mode == "base64" ? TextType::kHtml : TextType::kXhtml;
+  return type == "html" || type == "text/html" ? TextType::kHtml : TextType::kText;
+}
+
+// The construct's text or markup, as its type says.
+std::string AtomContent(const CXMLElement& element, TextType type) {
+  if (Attribute(element, "mode") == "base64") return DecodeBase64(element.AllText());
+  return type == TextType::kXhtml ? element.InnerMarkup() : element.AllText();
+}
+
+std::string AtomTitle(const CXMLElement* element) {
   if (!element) return std::string();
-  const std::string text = element->AllText();
-  return Trim(Attribute(*element, "mode") == "base64" ? DecodeBase64(text) : text);
+  const TextType type = TypeOf(*element);
+  const std::string content = AtomContent(*element, type);
+  return type == TextType::kText ? FoldSpace(content) : HtmlToText(content);
+}
+
+// Summary or content as HTML: text escaped, markup cleaned.
+std::string AtomHtml(const CXMLElement* element, const std::string& base) {
+  if (!element) return std::string();
+  const TextType type = TypeOf(*element);
+  const std::string content = Trim(AtomContent(*element, type));
+  return type == TextType::kText ? EscapeHtml(content) : CleanHtml(content, BaseOf(*element, base));
 }
 
 // Atom 1.0, Atom 0.3 and Atom without a namespace: the entry's children are read in the entry's namespace.
@@ -136,11 +178,12 @@ FeedItem ReadAtomEntry(const CXMLElement& entry, const std::string& outerBase) {
   const std::string& ns = entry.nsUri;
   const std::string base = BaseOf(entry, outerBase);
   FeedItem item;
-  item.title = AtomText(entry.FirstChild("title", ns.c_str()));
+  item.title = AtomTitle(entry.FirstChild("title", ns.c_str()));
+  if (item.title.empty()) item.title = MediaTitle(entry);
   item.link = AtomLink(entry, ns, base);
   item.id = ChildText(entry, "id", ns);
-  item.description = AtomText(entry.FirstChild("summary", ns.c_str()));
-  if (item.description.empty()) item.description = AtomText(entry.FirstChild("content", ns.c_str()));
+  item.description = AtomHtml(entry.FirstChild("summary", ns.c_str()), base);
+  if (item.description.empty()) item.description = AtomHtml(entry.FirstChild("content", ns.c_str()), base);
   ReadDates(entry, {{"published", ns}, {"issued", ns}, {"created", ns}, {"updated", ns}, {"modified", ns}}, item);
   for (const auto& child : entry.children) {
     std::string term;

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "libs/newssvc/HtmlText.h"
 #include "libs/newssvc/LocalZone.h"
 
 namespace newssvc {
@@ -95,7 +96,11 @@ void FreeHeadlines(std::vector<NewsHeadline>& list) {
 }
 
 CString ItemContent(const StoredItem& item) {
-  return "<a href='" + item.link + "'>" + item.title + "</a>" + item.description;
+  // The link is quoted with ' and the title is text: a quote in the link is written as %27, so the link ends
+  // where a reader of the content looks for its end, and the title is escaped.
+  std::string link = item.link.str();
+  for (std::size_t at = link.find('\''); at != std::string::npos; at = link.find('\'', at)) link.replace(at, 1, "%27");
+  return CString("<a href='" + link + "'>" + EscapeHtml(item.title.str()) + "</a>" + item.description.str());
 }
 
 }  // namespace newssvc

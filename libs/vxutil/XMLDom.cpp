@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "libs/vxutil/XMLHelper.h"
 
 CXMLElement& CXMLElement::AppendChild(std::unique_ptr<CXMLElement> child) {
@@ -38,6 +40,45 @@ void CXMLElement::AppendAllText(std::string& out) const {
     children[i]->AppendAllText(out);
   }
   out.append(text, textDone, std::string::npos);
+}
+
+std::string CXMLElement::InnerMarkup() const {
+  std::string out;
+  AppendInnerMarkup(out);
+  return out;
+}
+
+namespace {
+
+void AppendEscaped(const std::string& text, std::size_t from, std::size_t to, std::string& out) {
+  while (from < to) {
+    const std::size_t special = std::min(text.find_first_of("&<\"", from), to);
+    out.append(text, from, special - from);
+    if (special < to) out += text[special] == '&' ? "&amp;" : text[special] == '<' ? "&lt;" : "&quot;";
+    from = special + 1;
+  }
+}
+
+}  // namespace
+
+void CXMLElement::AppendInnerMarkup(std::string& out) const {
+  std::size_t textDone = 0;
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const std::size_t at = i < m_childTextOffsets.size() ? m_childTextOffsets[i] : text.size();
+    AppendEscaped(text, textDone, at, out);
+    textDone = at;
+    const CXMLElement& child = *children[i];
+    out += '<' + child.localName;
+    for (const auto& attribute : child.attributes) {
+      out += ' ' + attribute.first + "=\"";
+      AppendEscaped(attribute.second, 0, attribute.second.size(), out);
+      out += '"';
+    }
+    out += '>';
+    child.AppendInnerMarkup(out);
+    out += "</" + child.localName + '>';
+  }
+  AppendEscaped(text, textDone, text.size(), out);
 }
 
 const CXMLElement* CXMLDocument::SelectSingleNode(const std::string& path) const {

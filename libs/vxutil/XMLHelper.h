@@ -33,9 +33,13 @@ class CXMLElement {
   const CXMLElement* FirstChild(const std::string& localName, const char* nsUri = nullptr) const;
   // All text below this element, in document order.
   std::string AllText() const;
+  // What is below this element as markup, for inline XHTML read as HTML: elements by local name with their
+  // attributes, text and attribute values escaped.
+  std::string InnerMarkup() const;
 
  private:
   void AppendAllText(std::string& out) const;
+  void AppendInnerMarkup(std::string& out) const;
 
   std::vector<std::size_t> m_childTextOffsets;  // length of `text` when each child began
 };

@@ -186,7 +186,8 @@ TEST(XMLRepair, TakesLinearTimeAndRefusesTextItWouldGrowPastItsBound) {
   std::string out;
   EXPECT_TRUE(vxutil::RepairXml(xml + Repeat("</x>", 20000), out));
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(),
+            10000);  // 38 s before, in the normal build
 
   // Text the repair would grow past its bound is refused, the last two by a byte: an attribute value cut
   // where the bound falls, with room left for the tag's end, and a character written at the bound.

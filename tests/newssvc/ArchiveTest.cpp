@@ -16,14 +16,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Titles are text that may hold '<'; content an earlier version archived with markup is cleaned when read.
 TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotNewThere) {
-  m_folder.Write("a.xml", RssFeed("utf-8", {{"a0", "older", "Fri, 04 Dec 2026 10:00:00 +0800", {"2330"}}, kA1}));
-  ASSERT_TRUE(Eventually([&] { return Titles("A", 20261204) == std::vector<std::string>{"older"}; }));
+  m_folder.Write("a.xml",
+                 RssFeed("utf-8", {{"a0", "old&amp;lt;er", "Fri, 04 Dec 2026 10:00:00 +0800", {"2330"}}, kA1}));
+  ASSERT_TRUE(Eventually([&] { return Titles("A", 20261204) == std::vector<std::string>{"old<er"}; }));
   Restart();
+  newssvc::CSqliteDb db;
+  ASSERT_TRUE(db.Open(ArchivePath(), false));
+  ASSERT_EQ(db.Exec("UPDATE items SET description = description || '<script>x()</script>' WHERE key = 'a0'"), 0);
   m_folder.Write("a.xml", RssFeed("utf-8", {{"a3", "third", "Sun, 06 Dec 2026 09:00:00 +0800", {}}}));
   ASSERT_TRUE(m_sink.WaitFor("provider A 20261206"));
-  EXPECT_EQ(Titles("A", 20261204), std::vector<std::string>{"older"});
-  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "first", "older"}));
+  EXPECT_EQ(Titles("A", 20261204), std::vector<std::string>{"old<er"});
+  EXPECT_EQ(Titles("A", 0), (std::vector<std::string>{"third", "first", "old<er"}));
 
   Headlines list;
   ASSERT_EQ(m_session->GetSymbolHeadline_Date("A", "2330", 20261204, list), 0);
@@ -31,7 +36,7 @@ TEST_F(ArchiveTest, ItemsComeBackByDateSymbolAndSerialInTheNextSessionAndAreNotN
   EXPECT_STREQ(list[0].szReserved, "2330");
   CString content;
   ASSERT_EQ(m_session->GetNewsContent("A", list[0].lKey1, list[0].lKey2, content), 0);
-  EXPECT_EQ(content.str(), "<a href='http://news.example/a0'>older</a>body of a0");
+  EXPECT_EQ(content.str(), "<a href='http://news.example/a0'>old&lt;er</a>body of a0");
   newssvc::FreeHeadlines(list);
   ASSERT_EQ(m_session->GetProviderHeadline_Date("A", 20261206, list), 0);
   ASSERT_EQ(list.size(), 1u);

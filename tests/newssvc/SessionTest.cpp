@@ -34,6 +34,25 @@ TEST_F(SessionTest, TitlesReachTheRecordBlockInBig5FromBig5AndUtf8FeedsAndStayWh
   EXPECT_EQ(CountHeadlines("unknown"), -1);
 }
 
+// The content's first link target (the text between "<a href='" and the next "'") is the item's link.
+TEST_F(SessionTest, MarkupReachesTheListAsTextAndTheContentCleanedWithTheItemsLinkFirst) {
+  const TestItem item{
+      "h'1",
+      "safe&lt;script&gt;alert(1)&lt;/script&gt; &lt;img src=x onerror=alert(1)&gt;&lt;iframe src=http://evil/&gt;"
+      "&lt;/iframe&gt;&lt;meta http-equiv=Refresh content=0&gt;&lt;blink&gt;a&amp;lt;b",
+      "",
+      {},
+      "&lt;script&gt;x()&lt;/script&gt;&lt;img src=x onerror=y()&gt;&lt;a href='javascript:z()'&gt;js&lt;/a&gt;"};
+  m_folder.Write("c.xml", RssFeed("utf-8", {item}));
+  ASSERT_TRUE(Eventually([&] { return CountHeadlines("C") == 1; }));
+  Headlines list;
+  ASSERT_EQ(m_session->GetTotalHeadline("C", list), 0);
+  EXPECT_EQ(newssvc::BlockTitle(list[0]).str(), "safe a<b");
+  CString content;
+  ASSERT_EQ(m_session->GetNewsContent("C", list[0].lKey1, list[0].lKey2, content), 0);
+  EXPECT_EQ(content.str(), "<a href='http://news.example/h%271'>safe a&lt;b</a>body of h'1<a>js</a>");
+}
+
 TEST_F(SessionTest, ListsAreNewestFirstInTheConfiguredZone) {
   m_folder.Write("b.xml", RssFeed("utf-8", {{"old", "old", "Fri, 04 Dec 2026 23:59:00 +0000", {}},
                                             {"new", "new", "2026-12-05T01:00:00Z", {}}}));

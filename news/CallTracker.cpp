@@ -17,7 +17,7 @@ void EraseOne(std::vector<std::thread::id>& ids, std::thread::id id) {
 }  // namespace
 
 CCallTracker::Scope::Scope(CCallTracker& tracker, Key key) : m_tracker(&tracker), m_key(key) {
-  std::lock_guard<std::mutex> lock(tracker.m_mutex);
+  port::MutexLock lock(tracker.m_mutex);
   tracker.m_callees[key].running.push_back(std::this_thread::get_id());
 }
 
@@ -40,7 +40,7 @@ CCallTracker::Scope& CCallTracker::Scope::operator=(Scope&& other) noexcept {
 
 void CCallTracker::Leave(Key key) {
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    port::MutexLock lock(m_mutex);
     const auto it = m_callees.find(key);
     EraseOne(it->second.running, std::this_thread::get_id());
     // A callee that was never revoked and is idle needs no entry: a missing entry reads as open at epoch 0,
@@ -55,14 +55,14 @@ bool CCallTracker::IsPristine(const CalleeState& state) {
 }
 
 CCallTracker::Ticket CCallTracker::TicketFor(Key key) {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   const auto it = m_callees.find(key);
   if (it == m_callees.end()) return Ticket{0, m_allEpoch, m_revocations.load(), true};
   return Ticket{it->second.epoch, m_allEpoch, m_revocations.load(), it->second.open};
 }
 
 std::optional<CCallTracker::Scope> CCallTracker::EnterIfCurrent(Key key, const Ticket& ticket) {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   CalleeState& state = m_callees[key];
   if (!state.open || state.epoch != ticket.keyEpoch || m_allEpoch != ticket.allEpoch) return std::nullopt;
   // Registered here, under the same lock as the check, so a Revoke cannot slip in between.
@@ -73,13 +73,13 @@ std::optional<CCallTracker::Scope> CCallTracker::EnterIfCurrent(Key key, const T
 }
 
 void CCallTracker::Reopen(Key key) {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   const auto it = m_callees.find(key);
   if (it != m_callees.end()) it->second.open = true;
 }
 
 void CCallTracker::Revoke(Key key) {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   CalleeState& state = m_callees[key];
   state.epoch = m_nextEpoch++;
   state.open = false;
@@ -87,7 +87,7 @@ void CCallTracker::Revoke(Key key) {
 }
 
 void CCallTracker::RevokeAll() {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   ++m_allEpoch;
   CountRevocation();
 }
@@ -106,30 +106,32 @@ bool CCallTracker::MustWaitFor(Key key, std::thread::id self) const {
 
 void CCallTracker::WaitUntilIdle(Key key) {
   const std::thread::id self = std::this_thread::get_id();
-  std::unique_lock<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   m_callees[key].waiting.push_back(self);
   // A thread that starts waiting may release another waiter (see MustWaitFor).
   m_idle.notify_all();
-  WaitUntil(lock, [&] { return !MustWaitFor(key, self); });
+  while (MustWaitFor(key, self)) WaitAWhile();
   EraseOne(m_callees[key].waiting, self);
 }
 
 void CCallTracker::WaitUntilAllIdle() {
   const std::thread::id self = std::this_thread::get_id();
-  std::unique_lock<std::mutex> lock(m_mutex);
-  WaitUntil(lock, [&] {
-    const bool bLanesIdle = std::all_of(m_lanes.begin(), m_lanes.end(), [&](const LaneSlot& slot) {
-      return !slot.claimed || slot.owner == self || slot.current.load() == nullptr;
-    });
-    return bLanesIdle && std::all_of(m_callees.begin(), m_callees.end(), [&](const auto& entry) {
-             const auto& running = entry.second.running;
-             return std::all_of(running.begin(), running.end(), [&](std::thread::id id) { return id == self; });
-           });
+  port::MutexLock lock(m_mutex);
+  while (!AllIdleBut(self)) WaitAWhile();
+}
+
+bool CCallTracker::AllIdleBut(std::thread::id self) const {
+  const bool bLanesIdle = std::all_of(m_lanes.begin(), m_lanes.end(), [&](const LaneSlot& slot) {
+    return !slot.claimed || slot.owner == self || slot.current.load() == nullptr;
   });
+  return bLanesIdle && std::all_of(m_callees.begin(), m_callees.end(), [&](const auto& entry) {
+           const auto& running = entry.second.running;
+           return std::all_of(running.begin(), running.end(), [&](std::thread::id id) { return id == self; });
+         });
 }
 
 CCallTracker::LaneSlot* CCallTracker::ClaimLane() {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   for (LaneSlot& slot : m_lanes) {
     if (slot.claimed) continue;
     slot.claimed = true;
@@ -141,7 +143,7 @@ CCallTracker::LaneSlot* CCallTracker::ClaimLane() {
 
 void CCallTracker::ReleaseLane(LaneSlot* pSlot) {
   if (!pSlot) return;
-  std::lock_guard<std::mutex> lock(m_mutex);
+  port::MutexLock lock(m_mutex);
   pSlot->claimed = false;
 }
 

@@ -11,14 +11,13 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "port/Mutex.h"
 #include "port/ProcessBarrier.h"
 
 class CCallTracker {
@@ -58,27 +57,27 @@ class CCallTracker {
     Key m_key;
   };
 
-  Ticket TicketFor(Key key);
+  Ticket TicketFor(Key key) EXCLUDES(m_mutex);
   // A scope for a call planned under `ticket`, or nothing when the callee was revoked since.
-  std::optional<Scope> EnterIfCurrent(Key key, const Ticket& ticket);
+  std::optional<Scope> EnterIfCurrent(Key key, const Ticket& ticket) EXCLUDES(m_mutex);
   // A scope for a call that needs no ticket (the service session).
   Scope Enter(Key key) { return Scope(*this, key); }
 
   // The callee accepts calls again (a view that registers anew).
-  void Reopen(Key key);
+  void Reopen(Key key) EXCLUDES(m_mutex);
   // No call planned before this starts; later plans start only after Reopen.
-  void Revoke(Key key);
+  void Revoke(Key key) EXCLUDES(m_mutex);
   // No call planned before this starts, for every callee.
-  void RevokeAll();
+  void RevokeAll() EXCLUDES(m_mutex);
 
   // Waits until no call into `key` runs on another thread. Calls on this thread are not waited for, nor
   // calls on a thread that is itself inside a call into `key` and waiting here too (two callbacks of one
   // view that each remove the view must not wait for each other).
   // Two callbacks of different views that each remove the other view would still wait for each other:
   // a view must not block, inside a callback, on the thread that removes it.
-  void WaitUntilIdle(Key key);
+  void WaitUntilIdle(Key key) EXCLUDES(m_mutex);
   // Waits until no call into any callee runs on another thread.
-  void WaitUntilAllIdle();
+  void WaitUntilAllIdle() EXCLUDES(m_mutex);
 
  private:
   struct CalleeState {
@@ -96,7 +95,7 @@ class CCallTracker {
   };
   static constexpr std::size_t kLanes = 4;
 
-  void Leave(Key key);
+  void Leave(Key key) EXCLUDES(m_mutex);
   // Makes a lane's call visible before the lane reads the revocation count: with a compiler fence only
   // when revocations pass a process-wide barrier, else with a full fence.
   void Publish(LaneSlot& slot, Key key) const {
@@ -109,27 +108,26 @@ class CCallTracker {
   }
   // Raises the revocation count and, with light lanes, makes every lane's published call visible here.
   void CountRevocation();
-  LaneSlot* ClaimLane();
-  void ReleaseLane(LaneSlot* pSlot);
+  LaneSlot* ClaimLane() EXCLUDES(m_mutex);
+  void ReleaseLane(LaneSlot* pSlot) EXCLUDES(m_mutex);
   // Ids of the threads inside a call into `key`, whether entered through a Scope or a lane.
-  std::vector<std::thread::id> RunningIn(Key key) const;
-  // Waits on m_idle until `done` holds; lane calls end without a notification, so it also looks again
-  // after a short time.
-  template <class Predicate>
-  void WaitUntil(std::unique_lock<std::mutex>& lock, Predicate done) {
-    while (!done()) m_idle.wait_for(lock, std::chrono::milliseconds(1));
-  }
+  std::vector<std::thread::id> RunningIn(Key key) const REQUIRES(m_mutex);
+  // Waits on m_idle for a while; lane calls end without a notification, so waiters look again after a
+  // short time.
+  void WaitAWhile() REQUIRES(m_mutex) { m_idle.wait_for(m_mutex, std::chrono::milliseconds(1)); }
   static bool IsPristine(const CalleeState& state);
-  bool MustWaitFor(Key key, std::thread::id self) const;
+  bool MustWaitFor(Key key, std::thread::id self) const REQUIRES(m_mutex);
+  bool AllIdleBut(std::thread::id self) const REQUIRES(m_mutex);
 
-  std::mutex m_mutex;
-  std::condition_variable m_idle;
-  std::map<Key, CalleeState> m_callees;
-  std::array<LaneSlot, kLanes> m_lanes;
+  mutable port::Mutex m_mutex;
+  port::CondVar m_idle;
+  std::map<Key, CalleeState> m_callees GUARDED_BY(m_mutex);
+  // A slot's claim and owner are guarded; its owner stores `current` through its own pointer to the slot.
+  std::array<LaneSlot, kLanes> m_lanes GUARDED_BY(m_mutex);
   std::atomic<std::uint64_t> m_revocations{0};
   const bool m_bLightLanes = port::EnableProcessWideBarrier();
-  std::uint64_t m_nextEpoch = 1;
-  std::uint64_t m_allEpoch = 0;
+  std::uint64_t m_nextEpoch GUARDED_BY(m_mutex) = 1;
+  std::uint64_t m_allEpoch GUARDED_BY(m_mutex) = 0;
 };
 
 // A lane runs a batch of planned calls on one thread (a delivery pass) without the tracker's mutex per call.

@@ -1,24 +1,24 @@
 #include "news/ModuleLog.h"
 
 #include <memory>
-#include <mutex>
 
 #include "libs/vxlog/VXLog.h"
+#include "port/Mutex.h"
 
 namespace {
 
 constexpr int kInitLogLevel = 0x100;
 
 // Managers may be created and closed on different threads, so the pointer has a lock of its own.
-std::mutex g_logMutex;
-std::unique_ptr<CVXLog> g_pLog;
+port::Mutex g_logMutex;
+std::unique_ptr<CVXLog> g_pLog GUARDED_BY(g_logMutex);
 
 }  // namespace
 
 namespace VXRSS {
 
 bool CreateModuleLog(const CString& folder) {
-  std::lock_guard<std::mutex> lock(g_logMutex);
+  port::MutexLock lock(g_logMutex);
   if (g_pLog) return false;
   g_pLog = std::make_unique<CVXLog>();
   g_pLog->storage(folder.GetString(), "VX", "vxRSSMgr", true, false);
@@ -27,17 +27,17 @@ bool CreateModuleLog(const CString& folder) {
 }
 
 void DestroyModuleLog() {
-  std::lock_guard<std::mutex> lock(g_logMutex);
+  port::MutexLock lock(g_logMutex);
   g_pLog.reset();
 }
 
 bool ModuleLogExists() {
-  std::lock_guard<std::mutex> lock(g_logMutex);
+  port::MutexLock lock(g_logMutex);
   return g_pLog != nullptr;
 }
 
 bool WriteModuleLog(int level, const CString& text) {
-  std::lock_guard<std::mutex> lock(g_logMutex);
+  port::MutexLock lock(g_logMutex);
   if (!g_pLog) return false;
   (*g_pLog)(level).Write(text);
   return true;

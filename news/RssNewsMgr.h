@@ -11,7 +11,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -30,6 +29,7 @@
 #include "news/StopEvent.h"
 #include "news/TaskInfo.h"
 #include "port/CString.h"
+#include "port/Mutex.h"
 
 class CWnd;  // the host's window that owns the settings dialog (libs/vxcommon/Wnd.h)
 
@@ -50,45 +50,47 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   // Session.
   bool Init(const CString& strFactoryArg1, const CString& strFactoryArg2, const CString& strConfigRoot,
             const CString& strSessionArg1, const CString& strSessionArg2, const CString& strSessionArg3,
-            bool bAuthorizedExch, const CString& strUserRoot);
-  void Finit();
-  bool SetServerTime(long lValue1, long lValue2);
-  int GetRefCount();
-  bool IsCategoryReady();
-  void GetRSSNewsSel(CString& strSel);
+            bool bAuthorizedExch, const CString& strUserRoot) EXCLUDES(m_mtx);
+  void Finit() EXCLUDES(m_mtx);
+  bool SetServerTime(long lValue1, long lValue2) EXCLUDES(m_mtx);
+  int GetRefCount() EXCLUDES(m_mtx);
+  bool IsCategoryReady() EXCLUDES(m_mtx);
+  void GetRSSNewsSel(CString& strSel) EXCLUDES(m_mtx);
 
   // Registry (IRssSubject).
-  bool AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long lDate) override;
-  bool AddNotify(IRSSNewsObjEvent* pObj) override;
-  bool RemoveNotify(IRSSNewsObjEvent* pObj, const CString& strIDs) override;
+  bool AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long lDate) EXCLUDES(m_mtx) override;
+  bool AddNotify(IRSSNewsObjEvent* pObj) EXCLUDES(m_mtx) override;
+  bool RemoveNotify(IRSSNewsObjEvent* pObj, const CString& strIDs) EXCLUDES(m_mtx) override;
 
   // Queries.
-  bool GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadline>& vecOut);
-  bool PullProviderNewsHeadline_Date(const CString& strProviderIDs, long lDate, std::vector<NewsHeadline>& vecOut);
+  bool GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadline>& vecOut) EXCLUDES(m_mtx);
+  bool PullProviderNewsHeadline_Date(const CString& strProviderIDs, long lDate, std::vector<NewsHeadline>& vecOut)
+      EXCLUDES(m_mtx);
   bool PullSymbolNewsHeadline_Date(const CString& strProviderIDs, const CString& strSymbolIDs, long lDate,
-                                   std::vector<NewsHeadline>& vecOut);
-  int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent);
+                                   std::vector<NewsHeadline>& vecOut) EXCLUDES(m_mtx);
+  int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) EXCLUDES(m_mtx);
   int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
-                           CString& strContent);
-  bool GetNewsProviderName(const CString& strProviderID, CString& strName);
+                           CString& strContent) EXCLUDES(m_mtx);
+  bool GetNewsProviderName(const CString& strProviderID, CString& strName) EXCLUDES(m_mtx);
 
   // Provider ID list.
-  CString GetProviderIDs();
-  void SetProviderIDs(const CString& strProviderIDs);
-  void RefreshProviderIDs(const CString& strProviderIDs);
-  void UIRefresh(IRSSNewsObjEvent* pObj);
+  CString GetProviderIDs() EXCLUDES(m_mtx);
+  void SetProviderIDs(const CString& strProviderIDs) EXCLUDES(m_mtx);
+  void RefreshProviderIDs(const CString& strProviderIDs) EXCLUDES(m_mtx);
+  void UIRefresh(IRSSNewsObjEvent* pObj) EXCLUDES(m_mtx);
 
   // Settings dialog.
-  bool ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoot);
+  bool ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoot) EXCLUDES(m_mtx);
 
   // Service events (IWTRSSNewsSvcEvent).
-  void OnCategoryChange() override;
-  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) override;
-  void OnNewsContentChange(const CString& strProviderID, long lKey1, long lKey2) override;
-  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate) override;
-  void OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1,
-                                 long lKey2) override;
-  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) override;
+  void OnCategoryChange() EXCLUDES(m_mtx) override;
+  void OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) EXCLUDES(m_mtx) override;
+  void OnNewsContentChange(const CString& strProviderID, long lKey1, long lKey2) EXCLUDES(m_mtx) override;
+  void OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, const CString& strSymbolID, long lDate)
+      EXCLUDES(m_mtx) override;
+  void OnSymbolNewsContentChange(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2)
+      EXCLUDES(m_mtx) override;
+  void OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) EXCLUDES(m_mtx) override;
 
  private:
   friend class CRssNewsMgrTestAccess;  // lets the tests drive one delivery pass without the worker's timing
@@ -117,29 +119,29 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
   };
 
   // Session.
-  bool Login();
-  bool Logout(IWTRSSNewsSvc* pSession);
+  bool Login() EXCLUDES(m_mtx);
+  bool Logout(IWTRSSNewsSvc* pSession) EXCLUDES(m_mtx);
   bool Log(int nLevel, const CString& strText);
-  std::optional<SessionLease> LeaseSessionLocked();
-  std::optional<SessionLease> LeaseSession();  // takes the lock for the lease only
+  std::optional<SessionLease> LeaseSessionLocked() REQUIRES(m_mtx);
+  std::optional<SessionLease> LeaseSession() EXCLUDES(m_mtx);  // takes the lock for the lease only
   // The session, when a booking's text equals `strID` ignoring case; nothing otherwise.
-  std::optional<SessionLease> LeaseSessionIfBooked(const CString& strID);
-  void CloseSession();
+  std::optional<SessionLease> LeaseSessionIfBooked(const CString& strID) EXCLUDES(m_mtx);
+  void CloseSession() EXCLUDES(m_mtx);
 
   // Calls out to views.
-  PlannedCall PlanCallLocked(IRSSNewsObjEvent* pObj, ViewCall call);
-  bool RunCall(const PlannedCall& planned);
-  void RunCalls(const std::vector<PlannedCall>& calls);
+  PlannedCall PlanCallLocked(IRSSNewsObjEvent* pObj, ViewCall call) REQUIRES(m_mtx);
+  bool RunCall(const PlannedCall& planned) EXCLUDES(m_mtx);
+  void RunCalls(const std::vector<PlannedCall>& calls) EXCLUDES(m_mtx);
 
   // Worker. Each worker has a stop request of its own, so stopping one never ends or spares another.
   struct Worker {
     std::unique_ptr<CStopEvent> pStop;
     std::thread thread;
   };
-  bool StartThread();
-  void EndThread();
-  unsigned int OnRunningProc(CStopEvent& evStop);
-  bool NotifyChangeSetToAllObj();
+  bool StartThread() EXCLUDES(m_mtxWorkers);
+  void EndThread() EXCLUDES(m_mtx, m_mtxWorkers);
+  unsigned int OnRunningProc(CStopEvent& evStop) EXCLUDES(m_mtx);
+  bool NotifyChangeSetToAllObj() EXCLUDES(m_mtx);
   // One pass's calls, planned under m_mtx: per change in order, the views of the booking it is served to.
   struct DeliveryPlan {
     struct Recipient {
@@ -155,85 +157,89 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
     std::vector<std::vector<const Recipient*>> audiences;  // per served booking, its views in list order
     std::vector<Step> vecSteps;
   };
-  DeliveryPlan PlanDeliveryLocked();
+  DeliveryPlan PlanDeliveryLocked() REQUIRES(m_mtx);
 
   // Category tree.
-  bool InitCategory();
+  bool InitCategory() EXCLUDES(m_mtx);
 
   // Registry.
-  bool InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey);
-  bool SearchObjInfoByID(std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>::iterator& it, const CString& strID);
-  bool BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs);
-  void ReleaseCancelledTask(int nTaskID, IRSSNewsObjEvent* pObj);
+  bool InsertElementToMapObj(const CBookingInfo& key, IRSSNewsObjEvent* pObj, bool& bNewKey) REQUIRES(m_mtx);
+  bool SearchObjInfoByID(std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>>::iterator& it, const CString& strID)
+      REQUIRES(m_mtx);
+  bool BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CString& strIDs) REQUIRES(m_mtx);
+  void ReleaseCancelledTask(int nTaskID, IRSSNewsObjEvent* pObj) EXCLUDES(m_mtx);
   static void SplitIDs(const CString& strSource, CStringArray& arrResult, CString strSeparator);
-  void ClearMapInfo();
-  bool RemoveFromRegistry(IRSSNewsObjEvent* pObj);
+  void ClearMapInfo() REQUIRES(m_mtx);
+  bool RemoveFromRegistry(IRSSNewsObjEvent* pObj) EXCLUDES(m_mtx);
   // The removal the manager starts itself when a view's callback failed: like RemoveNotify, but it does not
   // wait for the view's calls on other threads, which may be waiting for the thread that removes it.
-  bool RemoveFailedView(IRSSNewsObjEvent* pObj);
-  void ForgetView(IRSSNewsObjEvent* pObj);
-  bool TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent*>& registration, long& lDate);
-  ObjMap::iterator FindFirstBookingNoCase(const CString& strID);
+  bool RemoveFailedView(IRSSNewsObjEvent* pObj) EXCLUDES(m_mtx);
+  void ForgetView(IRSSNewsObjEvent* pObj) EXCLUDES(m_mtx);
+  bool TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent*>& registration, long& lDate) EXCLUDES(m_mtx);
+  ObjMap::iterator FindFirstBookingNoCase(const CString& strID) REQUIRES(m_mtx);
   // The view's record, created empty when it has none.
-  ViewRecord& RecordOfLocked(IRSSNewsObjEvent* pObj);
+  ViewRecord& RecordOfLocked(IRSSNewsObjEvent* pObj) REQUIRES(m_mtx);
   // Keep the index of the bookings that hold each view in step with the bookings' lists.
-  void NoteJoinedLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking);
-  void NoteLeftLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking);
+  void NoteJoinedLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking) REQUIRES(m_mtx);
+  void NoteLeftLocked(IRSSNewsObjEvent* pObj, ObjMap::iterator booking) REQUIRES(m_mtx);
   // The bookings whose lists hold the view, in key order.
-  std::vector<ObjMap::iterator> BookingsHoldingLocked(IRSSNewsObjEvent* pObj) const;
-  bool HoldsABookingLocked(IRSSNewsObjEvent* pObj) const;
-  bool IsInProviderListLocked(const CString& strID) const;
-  CString BookingKeyLocked(const CString& strProviderID) const;
+  std::vector<ObjMap::iterator> BookingsHoldingLocked(IRSSNewsObjEvent* pObj) const REQUIRES(m_mtx);
+  bool HoldsABookingLocked(IRSSNewsObjEvent* pObj) const REQUIRES(m_mtx);
+  bool IsInProviderListLocked(const CString& strID) const REQUIRES(m_mtx);
+  CString BookingKeyLocked(const CString& strProviderID) const REQUIRES(m_mtx);
 
   // Pending changes.
-  bool IsChangePending(const NewsChange& change) const;
-  void RecordChangeLocked(const NewsChange& change);
-  void ClearPendingIDLocked(const CString& strID);
+  bool IsChangePending(const NewsChange& change) const REQUIRES(m_mtx);
+  void RecordChangeLocked(const NewsChange& change) REQUIRES(m_mtx);
+  void ClearPendingIDLocked(const CString& strID) REQUIRES(m_mtx);
+  // The task waits for an answer for this provider.
+  bool IsTaskAwaitingLocked(int nTaskID, const CString& strProviderID) const REQUIRES(m_mtx);
 
   // Fan-out.
-  void NotifyAllObj(NotifyType eType, const CString& strText, EventType eEvent);
-  std::vector<PlannedCall> PlanNotifyAllLocked(NotifyType eType, const CString& strText, EventType eEvent);
-  std::vector<ServiceCall> RekeyRegistryLocked(const CString& strNewIDs);
-  std::vector<ServiceCall> PlanRebookingLocked(const CString& strNewIDs);
+  void NotifyAllObj(NotifyType eType, const CString& strText, EventType eEvent) EXCLUDES(m_mtx);
+  std::vector<PlannedCall> PlanNotifyAllLocked(NotifyType eType, const CString& strText, EventType eEvent)
+      REQUIRES(m_mtx);
+  std::vector<ServiceCall> RekeyRegistryLocked(const CString& strNewIDs) REQUIRES(m_mtx);
+  std::vector<ServiceCall> PlanRebookingLocked(const CString& strNewIDs) REQUIRES(m_mtx);
 
   // Queries.
-  bool GetSvcNewsHeadline(const CString& strIDs, std::vector<NewsHeadline>& vecOut);
-  bool GetSvcNewsHeadline(const CString& strProviderIDs, const CString& strSymbolIDs,
-                          std::vector<NewsHeadline>& vecOut);
+  bool GetSvcNewsHeadline(const CString& strIDs, std::vector<NewsHeadline>& vecOut) EXCLUDES(m_mtx);
+  bool GetSvcNewsHeadline(const CString& strProviderIDs, const CString& strSymbolIDs, std::vector<NewsHeadline>& vecOut)
+      EXCLUDES(m_mtx);
   static bool SortByDate(std::vector<NewsHeadline>& vecList);
 
   // Content.
   static bool ParseUrlFromContent(CString& strText);
-  std::vector<PlannedCall> PlanContentArrivalLocked(const CString& strKey, const ViewCall& call);
+  std::vector<PlannedCall> PlanContentArrivalLocked(const CString& strKey, const ViewCall& call) REQUIRES(m_mtx);
 
-  CString m_strProviderIDs;
-  IWTRSSNewsSvc* m_pNewsSvc = nullptr;
-  std::map<IRSSNewsObjEvent*, ViewRecord> m_mapObjInfo;
-  std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>> m_mapObj;
-  bool m_bCategoryReady = false;
+  CString m_strProviderIDs GUARDED_BY(m_mtx);
+  IWTRSSNewsSvc* m_pNewsSvc GUARDED_BY(m_mtx) = nullptr;
+  std::map<IRSSNewsObjEvent*, ViewRecord> m_mapObjInfo GUARDED_BY(m_mtx);
+  std::map<CBookingInfo, std::vector<IRSSNewsObjEvent*>> m_mapObj GUARDED_BY(m_mtx);
+  bool m_bCategoryReady GUARDED_BY(m_mtx) = false;
   // The running worker, and workers stopped from inside their own callbacks (a view that calls Init or
   // Finit on the worker), which end after their pass and are joined by the next EndThread on another thread.
-  // Guarded by m_mtxWorkers, which is never held while a worker is joined.
-  Worker m_worker;
-  std::vector<Worker> m_vecStoppedWorkers;
-  std::mutex m_mtxWorkers;
-  std::vector<NewsChange> m_vecChangeSet;
-  std::vector<CString> m_vecPendingIDs;
-  std::vector<std::pair<CString, IRSSNewsObjEvent*>> m_vecPendingNotify;
-  std::map<CString, std::vector<std::pair<CString, CString>>> m_mapCategory;
-  std::map<int, TaskInfo> m_mapTask;
-  bool m_bTaskFree[kTaskSlots] = {};
-  CString m_strRSSNewsSel;
-  int m_nRefCount = 0;
+  // m_mtxWorkers is never held while a worker is joined.
+  Worker m_worker GUARDED_BY(m_mtxWorkers);
+  std::vector<Worker> m_vecStoppedWorkers GUARDED_BY(m_mtxWorkers);
+  port::Mutex m_mtxWorkers;
+  std::vector<NewsChange> m_vecChangeSet GUARDED_BY(m_mtx);
+  std::vector<CString> m_vecPendingIDs GUARDED_BY(m_mtx);
+  std::vector<std::pair<CString, IRSSNewsObjEvent*>> m_vecPendingNotify GUARDED_BY(m_mtx);
+  std::map<CString, std::vector<std::pair<CString, CString>>> m_mapCategory GUARDED_BY(m_mtx);
+  std::map<int, TaskInfo> m_mapTask GUARDED_BY(m_mtx);
+  bool m_bTaskFree[kTaskSlots] GUARDED_BY(m_mtx) = {};
+  CString m_strRSSNewsSel GUARDED_BY(m_mtx);
+  int m_nRefCount GUARDED_BY(m_mtx) = 0;
 
-  // The one mutex guarding everything above; never held while a view or the service is called.
-  mutable std::mutex m_mtx;
+  // The one mutex guarding the manager's state; never held while a view or the service is called.
+  mutable port::Mutex m_mtx;
   // Which views and session uses are running where; see CCallTracker.
   CCallTracker m_calls;
   // Indexes beside m_mapObj and m_vecChangeSet, kept in step with them under m_mtx, so that the lookups
   // of the events and the worker cost the same at any size of the registry and the change set.
-  CBookingTextIndex m_idxBookingText;
-  CPendingChangeIndex m_idxPendingChanges;
+  CBookingTextIndex m_idxBookingText GUARDED_BY(m_mtx);
+  CPendingChangeIndex m_idxPendingChanges GUARDED_BY(m_mtx);
   // The bookings that hold a view beyond the one its record names (a view that booked again without leaving).
-  std::unordered_multimap<IRSSNewsObjEvent*, ObjMap::iterator> m_mapFurtherBookings;
+  std::unordered_multimap<IRSSNewsObjEvent*, ObjMap::iterator> m_mapFurtherBookings GUARDED_BY(m_mtx);
 };

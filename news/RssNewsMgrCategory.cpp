@@ -17,7 +17,7 @@ using CategoryHandle = std::unique_ptr<IRSSNewsCategory, CategoryRelease>;
 bool CRssNewsMgr::InitCategory() {
   std::optional<SessionLease> session;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_mapCategory.clear();
     session = LeaseSessionLocked();
   }
@@ -40,14 +40,14 @@ bool CRssNewsMgr::InitCategory() {
       }
     }
   }
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_mapCategory.swap(mapCategory);
   return bAllStored;
 }
 
 void CRssNewsMgr::OnCategoryChange() {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_bCategoryReady = true;
   }
   InitCategory();
@@ -65,7 +65,7 @@ void CRssNewsMgr::OnCategoryChange() {
 
   std::vector<PlannedCall> calls;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     for (const auto& booking : m_mapObj) {
       for (IRSSNewsObjEvent* pObj : booking.second) {
         if (pObj) calls.push_back(PlanCallLocked(pObj, [](IRSSNewsObjEvent& view) { view.OnCategoryReady(); }));
@@ -76,7 +76,7 @@ void CRssNewsMgr::OnCategoryChange() {
 }
 
 bool CRssNewsMgr::GetNewsProviderName(const CString& strProviderID, CString& strName) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   if (!m_pNewsSvc || strProviderID.IsEmpty()) return false;
   for (const auto& [strCategory, vecItems] : m_mapCategory) {
     for (const auto& item : vecItems) {

@@ -13,7 +13,7 @@ void CRssNewsMgr::OnNewsContentChange(const CString& strProviderID, long lKey1, 
   std::optional<SessionLease> session;
   CString strKey;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session) return;
     strKey = BookingKeyLocked(strProviderID);
@@ -25,7 +25,7 @@ void CRssNewsMgr::OnNewsContentChange(const CString& strProviderID, long lKey1, 
 
   std::vector<PlannedCall> calls;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     calls = PlanContentArrivalLocked(strKey, [strProviderID, lKey1, lKey2, strContent](IRSSNewsObjEvent& view) {
       view.OnNewsContentArrive(strProviderID, lKey1, lKey2, strContent);
     });
@@ -42,7 +42,7 @@ void CRssNewsMgr::OnSymbolNewsContentChange(const CString& strProviderID, const 
 
   std::vector<PlannedCall> calls;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     calls = PlanContentArrivalLocked(
         strSymbolID, [strProviderID, strSymbolID, lKey1, lKey2, strContent](IRSSNewsObjEvent& view) {
           view.OnSymbolNewsContentArrive(strProviderID, strSymbolID, lKey1, lKey2, strContent);
@@ -66,7 +66,7 @@ std::vector<CRssNewsMgr::PlannedCall> CRssNewsMgr::PlanContentArrivalLocked(cons
 int CRssNewsMgr::GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) {
   std::optional<SessionLease> session;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session || !IsInProviderListLocked(strProviderID)) return 0;
   }
@@ -77,7 +77,7 @@ int CRssNewsMgr::GetSymbolNewsContent(const CString& strProviderID, const CStrin
                                       CString& strContent) {
   std::optional<SessionLease> session;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session || !IsInProviderListLocked(strProviderID)) return 0;
   }

@@ -9,7 +9,7 @@
 void CRssNewsMgr::OnProviderHeadLineChange_Date(const CString& strProviderID, long lDate) {
   std::optional<SessionLease> session;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session || strProviderID.IsEmpty()) return;
     ObjMap::iterator booking;
@@ -20,7 +20,7 @@ void CRssNewsMgr::OnProviderHeadLineChange_Date(const CString& strProviderID, lo
   if (session->pSvc->GetProviderHeadline_Date(strProviderID, lDate, list.List()) != 0) return;
   if (list.List().empty()) NotifyAllObj(NOTIFY_CLEAR, strProviderID, EVENT_PROVIDER);
 
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const CString strKey = BookingKeyLocked(strProviderID);
   ObjMap::iterator booking;
   if (SearchObjInfoByID(booking, strKey)) RecordChangeLocked(NewsChange{strProviderID, CString(), lDate});
@@ -35,22 +35,17 @@ void CRssNewsMgr::OnSymbolNewsHeadLineChange_Date(const CString& strProviderID, 
   if (session->pSvc->GetSymbolHeadline_Date(strProviderID, strSymbolID, lDate, list.List()) != 0) return;
   if (list.List().empty()) NotifyAllObj(NOTIFY_CLEAR, strProviderID, EVENT_SYMBOL);
 
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   RecordChangeLocked(NewsChange{strProviderID, strSymbolID, lDate});
   ClearPendingIDLocked(strSymbolID);
 }
 
 void CRssNewsMgr::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskID) {
   std::optional<SessionLease> session;
-  const auto isAwaiting = [this, nTaskID, &strProviderID] {
-    const auto task = m_mapTask.find(nTaskID);
-    return task != m_mapTask.end() && std::find(task->second.vecIDs.begin(), task->second.vecIDs.end(),
-                                                strProviderID) != task->second.vecIDs.end();
-  };
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
-    if (!session || !isAwaiting()) return;
+    if (!session || !IsTaskAwaitingLocked(nTaskID, strProviderID)) return;
   }
   CScopedHeadlines list;
   if (session->pSvc->GetTotalHeadline(strProviderID, list.List()) != 0) return;
@@ -59,9 +54,9 @@ void CRssNewsMgr::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskI
   std::vector<NewsHeadline> vecHeadline;
   PlannedCall delivery;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     // Another answer for the same ID may have been taken in while the list was fetched.
-    if (!isAwaiting()) return;
+    if (!IsTaskAwaitingLocked(nTaskID, strProviderID)) return;
     TaskInfo& task = m_mapTask[nTaskID];
     const std::vector<NewsHeadline> vecArrived = list.Release();
     task.vecHeadline.insert(task.vecHeadline.end(), vecArrived.begin(), vecArrived.end());
@@ -88,10 +83,16 @@ void CRssNewsMgr::OnGetTotalHeadLineReq(const CString& strProviderID, int nTaskI
   // A view that was reached owns the blocks from now on; otherwise nobody else will free them.
   if (!bReached) FreeHeadlineBlocks(vecHeadline);
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_bTaskFree[nTaskID] = true;
   }
   if (bFailed) RemoveFailedView(pObj);
+}
+
+bool CRssNewsMgr::IsTaskAwaitingLocked(int nTaskID, const CString& strProviderID) const {
+  const auto task = m_mapTask.find(nTaskID);
+  return task != m_mapTask.end() &&
+         std::find(task->second.vecIDs.begin(), task->second.vecIDs.end(), strProviderID) != task->second.vecIDs.end();
 }
 
 bool CRssNewsMgr::IsChangePending(const NewsChange& change) const {

@@ -6,19 +6,19 @@
 #include "news/RssNewsMgr.h"
 
 CString CRssNewsMgr::GetProviderIDs() {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_strProviderIDs;
 }
 
 void CRssNewsMgr::SetProviderIDs(const CString& strProviderIDs) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_strProviderIDs = strProviderIDs;
 }
 
 void CRssNewsMgr::NotifyAllObj(NotifyType eType, const CString& strText, EventType eEvent) {
   std::vector<PlannedCall> calls;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     calls = PlanNotifyAllLocked(eType, strText, eEvent);
   }
   // Nothing is caught: a view's exception ends the walk and reaches the caller.
@@ -63,7 +63,7 @@ void CRssNewsMgr::RefreshProviderIDs(const CString& strProviderIDs) {
   std::optional<SessionLease> session;
   std::vector<ServiceCall> calls;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session) return;
     calls = RekeyRegistryLocked(strProviderIDs);
@@ -143,7 +143,7 @@ void CRssNewsMgr::UIRefresh(IRSSNewsObjEvent* pObj) {
   CBookingInfo key;
   bool bProviderBooking = false;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (!m_pNewsSvc) return;
     const std::vector<ObjMap::iterator> bookings = BookingsHoldingLocked(pObj);
     if (bookings.empty()) return;

@@ -33,7 +33,7 @@ bool CRssNewsMgr::GetNewsHeadline(IRSSNewsObjEvent* pObj, std::vector<NewsHeadli
   CString strProviderIDs;
   int nTaskID = 0;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session || !pObj) return false;
     // A view that has left holds no booking: nothing would reach it.
@@ -97,7 +97,7 @@ bool CRssNewsMgr::GetSvcNewsHeadline(const CString& strProviderIDs, const CStrin
   std::optional<SessionLease> session;
   CString strProviders = strProviderIDs;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (strProviders.IsEmpty()) strProviders = m_strProviderIDs;
   }

@@ -13,7 +13,7 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj, const CString& strIDs, long 
   bool bBook = false;
   PlannedCall announce;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session || strIDs.IsEmpty()) return false;
     m_calls.Reopen(pObj);
@@ -53,7 +53,7 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj) {
   CString strProviderIDs;
   bool bBook = false;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session) return false;
     m_calls.Reopen(pObj);
@@ -77,7 +77,7 @@ bool CRssNewsMgr::AddNotify(IRSSNewsObjEvent* pObj) {
 
   int nTaskID = 0;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (!BuildTaskInfo(nTaskID, pObj, strProviderIDs)) return false;
   }
   CStringArray arrIDs;
@@ -108,7 +108,7 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
   std::optional<SessionLease> session;
   std::vector<int> vecTaskIDs;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     session = LeaseSessionLocked();
     if (!session) return false;
     for (const auto& [nTaskID, task] : m_mapTask) {
@@ -123,7 +123,7 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
   CBookingInfo emptied;
   CString strProviderIDs;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     // The view leaves its bookings in key order, up to the first one that it leaves empty.
     bool bEmptied = false;
     for (const ObjMap::iterator& booking : BookingsHoldingLocked(pObj)) {
@@ -153,7 +153,7 @@ bool CRssNewsMgr::RemoveFromRegistry(IRSSNewsObjEvent* pObj) {
 
 // From here on no call to the view starts, and a queued registration of it is not replayed.
 void CRssNewsMgr::ForgetView(IRSSNewsObjEvent* pObj) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_vecPendingNotify.erase(std::remove_if(m_vecPendingNotify.begin(), m_vecPendingNotify.end(),
                                           [pObj](const auto& queued) { return queued.second == pObj; }),
                            m_vecPendingNotify.end());
@@ -275,7 +275,7 @@ bool CRssNewsMgr::BuildTaskInfo(int& nTaskID, IRSSNewsObjEvent* pObj, const CStr
 // again. An answer that still arrives finds no task and is ignored. The task is left alone when it was
 // answered meanwhile and its slot given to another request.
 void CRssNewsMgr::ReleaseCancelledTask(int nTaskID, IRSSNewsObjEvent* pObj) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const auto task = m_mapTask.find(nTaskID);
   if (task == m_mapTask.end() || task->second.pObj != pObj) return;
   FreeHeadlineBlocks(task->second.vecHeadline);
@@ -312,7 +312,7 @@ void CRssNewsMgr::ClearMapInfo() {
 // Takes the oldest queued registration, with the date of the view's last booking (0 without one). One at a
 // time, so that a RemoveNotify during the replay still keeps its view's later registrations from running.
 bool CRssNewsMgr::TakeNextQueuedRegistration(std::pair<CString, IRSSNewsObjEvent*>& registration, long& lDate) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   if (m_vecPendingNotify.empty()) return false;
   registration = m_vecPendingNotify.front();
   m_vecPendingNotify.erase(m_vecPendingNotify.begin());

@@ -16,7 +16,7 @@ bool CRssNewsMgr::Init(const CString& strFactoryArg1, const CString& strFactoryA
                        bool bAuthorizedExch, const CString& strUserRoot) {
   bool bSessionOpen = false;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     bSessionOpen = m_pNewsSvc != nullptr;
   }
   if (bSessionOpen) Finit();
@@ -24,7 +24,7 @@ bool CRssNewsMgr::Init(const CString& strFactoryArg1, const CString& strFactoryA
   VXRSS::CreateModuleLog(port::JoinPath(port::ExecutableFolder(), VXRSS::LogFolderName()));
 
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     std::fill(std::begin(m_bTaskFree), std::end(m_bTaskFree), true);
   }
 
@@ -41,7 +41,7 @@ bool CRssNewsMgr::Init(const CString& strFactoryArg1, const CString& strFactoryA
     strProviderIDs = store.GetRSSNewsSels();
   }
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_pNewsSvc = pSvc;
     m_strProviderIDs = strProviderIDs;
   }
@@ -52,7 +52,7 @@ bool CRssNewsMgr::Init(const CString& strFactoryArg1, const CString& strFactoryA
 
   const bool bCategoryReady = pSvc->GetCategoryCount() > 0;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_bCategoryReady = bCategoryReady;
   }
   if (!InitCategory()) return false;
@@ -62,7 +62,7 @@ bool CRssNewsMgr::Init(const CString& strFactoryArg1, const CString& strFactoryA
 void CRssNewsMgr::Finit() {
   EndThread();
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     ClearMapInfo();
     // Calls to views that were planned before this point no longer start: the registry they came from
     // is gone.
@@ -75,7 +75,7 @@ void CRssNewsMgr::Finit() {
 void CRssNewsMgr::CloseSession() {
   IWTRSSNewsSvc* pSvc = nullptr;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     // From here on every operation sees no session.
     pSvc = std::exchange(m_pNewsSvc, nullptr);
   }
@@ -93,12 +93,12 @@ std::optional<CRssNewsMgr::SessionLease> CRssNewsMgr::LeaseSessionLocked() {
 }
 
 std::optional<CRssNewsMgr::SessionLease> CRssNewsMgr::LeaseSession() {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return LeaseSessionLocked();
 }
 
 std::optional<CRssNewsMgr::SessionLease> CRssNewsMgr::LeaseSessionIfBooked(const CString& strID) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   ObjMap::iterator booking;
   if (!m_pNewsSvc || !SearchObjInfoByID(booking, strID)) return std::nullopt;
   return LeaseSessionLocked();
@@ -125,17 +125,17 @@ bool CRssNewsMgr::SetServerTime(long lValue1, long lValue2) {
 }
 
 int CRssNewsMgr::GetRefCount() {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_nRefCount;
 }
 
 bool CRssNewsMgr::IsCategoryReady() {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_bCategoryReady;
 }
 
 void CRssNewsMgr::GetRSSNewsSel(CString& strSel) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   strSel = m_strRSSNewsSel;
 }
 

@@ -23,7 +23,7 @@ bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoo
 
   IWTRSSNewsSvc* pSvc = nullptr;
   {
-    const std::lock_guard<std::mutex> lock(m_mtx);
+    const port::MutexLock lock(m_mtx);
     pSvc = m_pNewsSvc;
   }
   // The dialog runs without the lock: the service and the views may reach the manager meanwhile.
@@ -37,7 +37,7 @@ bool CRssNewsMgr::ShowRSSNewsSettingDlg(CWnd* pParent, const CString& strUserRoo
   }
 
   const CString strSel = VXRSS::GetRSSNewsDataMgr().GetRSSNewsSels();
-  const std::lock_guard<std::mutex> lock(m_mtx);
+  const port::MutexLock lock(m_mtx);
   m_strRSSNewsSel = strSel;
   return true;
 }

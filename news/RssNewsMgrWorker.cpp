@@ -21,7 +21,7 @@ bool CRssNewsMgr::StartThread() {
   try {
     auto pStop = std::make_unique<CStopEvent>();
     CStopEvent& evStop = *pStop;
-    const std::lock_guard<std::mutex> lock(m_mtxWorkers);
+    const port::MutexLock lock(m_mtxWorkers);
     m_worker = Worker{std::move(pStop), std::thread(&CRssNewsMgr::OnRunningProc, this, std::ref(evStop))};
   } catch (const std::system_error&) {
     return false;
@@ -37,7 +37,7 @@ bool CRssNewsMgr::StartThread() {
 void CRssNewsMgr::EndThread() {
   std::vector<Worker> vecEnding;
   {
-    const std::lock_guard<std::mutex> lock(m_mtxWorkers);
+    const port::MutexLock lock(m_mtxWorkers);
     vecEnding = std::exchange(m_vecStoppedWorkers, {});
     if (m_worker.thread.joinable()) {
       m_worker.pStop->Set();
@@ -53,7 +53,7 @@ void CRssNewsMgr::EndThread() {
     }
   }
   if (vecStillRunning.empty()) return;
-  const std::lock_guard<std::mutex> lock(m_mtxWorkers);
+  const port::MutexLock lock(m_mtxWorkers);
   for (Worker& worker : vecStillRunning) m_vecStoppedWorkers.push_back(std::move(worker));
 }
 
@@ -117,7 +117,7 @@ CRssNewsMgr::DeliveryPlan CRssNewsMgr::PlanDeliveryLocked() {
 bool CRssNewsMgr::NotifyChangeSetToAllObj() {
   DeliveryPlan plan;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     plan = PlanDeliveryLocked();
   }
   bool bResult = true;

@@ -3,34 +3,37 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+
+#include "port/Mutex.h"
 
 class CStopEvent {
  public:
   void Set() {
     {
-      std::lock_guard<std::mutex> lock(m_mutex);
+      port::MutexLock lock(m_mutex);
       m_bSet = true;
     }
     m_cv.notify_all();
   }
 
   void Reset() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    port::MutexLock lock(m_mutex);
     m_bSet = false;
   }
 
   // Waits up to `timeout` for the request; true, with the request consumed, when it came.
   bool WaitFor(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_cv.wait_for(lock, timeout, [this] { return m_bSet; })) return false;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    port::MutexLock lock(m_mutex);
+    while (!m_bSet) {
+      if (m_cv.wait_until(m_mutex, deadline) == std::cv_status::timeout && !m_bSet) return false;
+    }
     m_bSet = false;
     return true;
   }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
-  bool m_bSet = false;
+  port::Mutex m_mutex;
+  port::CondVar m_cv;
+  bool m_bSet GUARDED_BY(m_mutex) = false;
 };

@@ -15,7 +15,7 @@
 #include "port/CString.h"
 #include "ui/TreeView.h"
 
-class CMemoryTree : public ITreeView {
+class CMemoryTree final : public ITreeView {
  public:
   static constexpr LONG kRowHeight = 1;
   static constexpr LONG kIndent = 4;

@@ -9,7 +9,7 @@ CEventThread::~CEventThread() {
 }
 
 void CEventThread::Start(Task tick, std::chrono::milliseconds interval) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   if (m_thread.joinable()) return;
   m_tick = std::move(tick);
   m_interval = interval;
@@ -20,7 +20,7 @@ void CEventThread::Start(Task tick, std::chrono::milliseconds interval) {
 
 void CEventThread::Stop() {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_bStop = true;
     m_tasks.clear();
   }
@@ -32,29 +32,31 @@ void CEventThread::Stop() {
 }
 
 void CEventThread::SetInterval(std::chrono::milliseconds interval) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_interval = interval;
 }
 
 // Notifies under the lock: the task may release the owner, and with it this object, as soon as the lock is free.
 void CEventThread::Post(Task task) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   if (m_bStop) return;
   m_tasks.push_back(std::move(task));
   m_cv.notify_all();
 }
 
 void CEventThread::ReleaseAfterTask(std::shared_ptr<void> owner) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_owner = std::move(owner);
 }
 
 void CEventThread::Run() {
   using Clock = std::chrono::steady_clock;
-  std::unique_lock<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   Clock::time_point nextTick = Clock::now() + m_interval;
   while (!m_bStop) {
-    m_cv.wait_until(lock, nextTick, [this] { return m_bStop || !m_tasks.empty(); });
+    while (!m_bStop && m_tasks.empty()) {
+      if (m_cv.wait_until(m_mtx, nextTick) == std::cv_status::timeout) break;
+    }
     if (m_bStop) break;
     Task task;
     if (!m_tasks.empty()) {
@@ -65,12 +67,12 @@ void CEventThread::Run() {
       nextTick = Clock::now() + m_interval;
     }
     if (!task) continue;
-    lock.unlock();  // tasks call out to the event sink, which may call back into the service
+    lock.Unlock();  // tasks call out to the event sink, which may call back into the service
     task();
-    lock.lock();
+    lock.Lock();
     if (m_owner) {
       std::shared_ptr<void> owner = std::move(m_owner);
-      lock.unlock();
+      lock.Unlock();
       owner.reset();  // destroys this object too: nothing of it may be touched from here on
       return;
     }

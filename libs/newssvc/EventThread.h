@@ -1,14 +1,15 @@
 // CEventThread: the service's own thread. It runs posted tasks in order and, between them, a periodic
-// tick (the feed poll). Stop wakes it at once and joins it.
+// tick (the feed poll). Stop wakes it at once and joins it. Any thread may post. m_mtx guards the queue and
+// the tick; m_thread and m_id are written by Start and Stop only, which the owner never calls at once.
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
+
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -22,27 +23,27 @@ class CEventThread {
   CEventThread& operator=(const CEventThread&) = delete;
 
   // Starts the thread; `tick` runs every `interval` (the first time after one interval).
-  void Start(Task tick, std::chrono::milliseconds interval);
+  void Start(Task tick, std::chrono::milliseconds interval) EXCLUDES(m_mtx);
   // Asks the thread to end and waits for it, unless called on the thread itself. Tasks not yet run are
   // dropped.
-  void Stop();
-  void SetInterval(std::chrono::milliseconds interval);
-  void Post(Task task);
+  void Stop() EXCLUDES(m_mtx);
+  void SetInterval(std::chrono::milliseconds interval) EXCLUDES(m_mtx);
+  void Post(Task task) EXCLUDES(m_mtx);
   bool IsCurrent() const { return std::this_thread::get_id() == m_id; }
   // Called from inside a task only: `owner`, the object that holds this thread, is destroyed on the thread
   // once the task has returned, and the thread then ends without touching anything of either.
-  void ReleaseAfterTask(std::shared_ptr<void> owner);
+  void ReleaseAfterTask(std::shared_ptr<void> owner) EXCLUDES(m_mtx);
 
  private:
-  void Run();
+  void Run() EXCLUDES(m_mtx);
 
-  std::mutex m_mtx;
-  std::condition_variable m_cv;
-  std::deque<Task> m_tasks;
-  std::shared_ptr<void> m_owner;  // handed over by ReleaseAfterTask
-  Task m_tick;
-  std::chrono::milliseconds m_interval{1000};
-  bool m_bStop = false;
+  port::Mutex m_mtx;
+  port::CondVar m_cv;
+  std::deque<Task> m_tasks GUARDED_BY(m_mtx);
+  std::shared_ptr<void> m_owner GUARDED_BY(m_mtx);  // handed over by ReleaseAfterTask
+  Task m_tick GUARDED_BY(m_mtx);
+  std::chrono::milliseconds m_interval GUARDED_BY(m_mtx){1000};
+  bool m_bStop GUARDED_BY(m_mtx) = false;
   std::thread m_thread;
   std::thread::id m_id;
 };

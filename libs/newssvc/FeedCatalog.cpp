@@ -39,28 +39,28 @@ CFeedCatalog::CFeedCatalog(CString configPath, CString feedsFolder)
     : m_strConfigPath(std::move(configPath)), m_strFeedsFolder(std::move(feedsFolder)) {}
 
 void CFeedCatalog::SetFeedsFolder(const CString& folder) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_strFeedsFolder = folder;
 }
 
 void CFeedCatalog::SetZoneOverride(int offsetSeconds) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_bZoneOverride = true;
   m_nZoneOverride = offsetSeconds;
 }
 
 void CFeedCatalog::SetHttpLimits(const HttpLimits& limits) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_httpLimits = limits;
 }
 
 void CFeedCatalog::SetOnFetched(std::function<void()> onFetched) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_onFetched = std::move(onFetched);
 }
 
 void CFeedCatalog::SetIntervalOverride(int milliseconds) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_nIntervalOverride = milliseconds;
 }
 
@@ -68,7 +68,7 @@ bool CFeedCatalog::LoadConfig() {
   const FileStamp stamp = Stamp(m_strConfigPath);
   ServiceConfig config;
   if (!ServiceConfig::Load(m_strConfigPath, config)) return false;
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_configStamp = stamp;
   AdoptConfig(std::move(config));
   return true;
@@ -83,7 +83,7 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
     if (IsHttpUrl(source.path.str())) {
       FetchSchedule schedule;
       {
-        std::lock_guard<std::mutex> lock(m_mtx);
+        port::MutexLock lock(m_mtx);
         schedule.intervalMs = m_nIntervalOverride > 0 ? m_nIntervalOverride : m_config.pollMilliseconds;
       }
       schedule.minPollSeconds = source.minPollSeconds;
@@ -111,23 +111,23 @@ PollResult CFeedCatalog::Poll(bool force, UtcSeconds now) {
       Merge(source.providerID, &stamp, nullptr, now);
     }
   }
-  if (m_fetcher) {
-    m_fetcher->Retain(fetchedIDs);
-    ReadFetched(m_fetcher->TakeFetched(), now);
+  if (CFeedFetcher* fetcher = ExistingFetcher()) {
+    fetcher->Retain(fetchedIDs);
+    ReadFetched(*fetcher, fetcher->TakeFetched(), now);
   }
   FlushToArchive(result);  // the new items, committed, become the changes the caller reports
   return result;
 }
 
 void CFeedCatalog::SetLog(std::function<void(const std::string&)> log) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_log = std::move(log);
 }
 
 void CFeedCatalog::Log(const std::string& line) const {
   std::function<void(const std::string&)> log;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     log = m_log;
   }
   if (log) {
@@ -139,16 +139,16 @@ void CFeedCatalog::Log(const std::string& line) const {
 
 PollResult CFeedCatalog::TakeFetched(UtcSeconds now) {
   PollResult result;
-  if (m_fetcher) ReadFetched(m_fetcher->TakeFetched(), now);
+  if (CFeedFetcher* fetcher = ExistingFetcher()) ReadFetched(*fetcher, fetcher->TakeFetched(), now);
   FlushToArchive(result);
   return result;
 }
 
-void CFeedCatalog::ReadFetched(std::vector<FetchedFeed> fetched, UtcSeconds now) {
+void CFeedCatalog::ReadFetched(CFeedFetcher& fetcher, std::vector<FetchedFeed> fetched, UtcSeconds now) {
   for (FetchedFeed& feed : fetched) {
     std::vector<FeedItem> items;
     const bool readable = ReadFetchedFeed(feed.body, feed.charset, items);
-    m_fetcher->ReportRead(feed.providerID, readable);
+    fetcher.ReportRead(feed.providerID, readable);
     if (readable) TagSymbols(items);
     Merge(feed.providerID, nullptr, readable ? &items : nullptr, now);
     NoteFetchState(feed.providerID);
@@ -159,7 +159,7 @@ void CFeedCatalog::ReadFetched(std::vector<FetchedFeed> fetched, UtcSeconds now)
 void CFeedCatalog::NoteFetchState(const CString& providerID) {
   FeedState state;
   if (!GetFetchState(providerID, state)) return;
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const auto feed = m_feeds.find(providerID);
   if (feed == m_feeds.end()) return;
   state.source = feed->second.config.source.str();
@@ -168,26 +168,44 @@ void CFeedCatalog::NoteFetchState(const CString& providerID) {
   feed->second.stateDirty = true;
 }
 
-// Made on the polling thread; other threads only read the pointer under the lock.
+// Made outside the lock, since the fetcher starts its client's thread, and published under it.
 CFeedFetcher& CFeedCatalog::Fetcher() {
-  std::lock_guard<std::mutex> lock(m_mtx);
-  if (!m_fetcher) {
-    m_fetcher = std::make_unique<CFeedFetcher>(
-        MakeHttpClient(m_httpLimits), [this](const std::string& line) { Log(line); }, m_onFetched);
+  HttpLimits limits;
+  std::function<void()> onFetched;
+  bool logEveryFetch = false;
+  CFeedFetcher* fetcher = nullptr;
+  {
+    port::MutexLock lock(m_mtx);
+    limits = m_httpLimits;
+    onFetched = m_onFetched;
+    logEveryFetch = m_config.logFetches;
+    fetcher = m_fetcher.get();
   }
-  m_fetcher->SetLogEveryFetch(m_config.logFetches);
-  return *m_fetcher;
+  if (!fetcher) {
+    auto made = std::make_unique<CFeedFetcher>(
+        MakeHttpClient(limits), [this](const std::string& line) { Log(line); }, std::move(onFetched));
+    port::MutexLock lock(m_mtx);
+    if (!m_fetcher) m_fetcher = std::move(made);  // one made meanwhile on another thread is kept
+    fetcher = m_fetcher.get();
+  }
+  fetcher->SetLogEveryFetch(logEveryFetch);
+  return *fetcher;
+}
+
+CFeedFetcher* CFeedCatalog::ExistingFetcher() const {
+  port::MutexLock lock(m_mtx);
+  return m_fetcher.get();
 }
 
 bool CFeedCatalog::GetFetchState(const CString& providerID, FeedState& state) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
-  return m_fetcher && m_fetcher->GetState(providerID, state);
+  CFeedFetcher* fetcher = ExistingFetcher();
+  return fetcher && fetcher->GetState(providerID, state);
 }
 
 bool CFeedCatalog::RestoreFeedState(const CString& providerID, const FeedState& state) {
   std::string url;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const Feed* feed = FindFeed(providerID);
     if (!feed || !IsHttpUrl(feed->config.source.str())) return false;
     url = feed->config.source.str();
@@ -197,20 +215,20 @@ bool CFeedCatalog::RestoreFeedState(const CString& providerID, const FeedState& 
 }
 
 FetchTraffic CFeedCatalog::Traffic() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
-  return m_fetcher ? m_fetcher->Traffic() : FetchTraffic();
+  CFeedFetcher* fetcher = ExistingFetcher();
+  return fetcher ? fetcher->Traffic() : FetchTraffic();
 }
 
 bool CFeedCatalog::ReloadConfigIfChanged(bool force) {
   const FileStamp stamp = Stamp(m_strConfigPath);
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (!force && stamp == m_configStamp) return false;
     m_configStamp = stamp;
   }
   ServiceConfig config;
   if (!ServiceConfig::Load(m_strConfigPath, config)) return false;  // a broken file keeps the old settings
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const bool changed = !config.SameCategories(m_config);
   AdoptConfig(std::move(config));
   return changed;
@@ -232,7 +250,7 @@ void CFeedCatalog::AdoptConfig(ServiceConfig config) {
 }
 
 std::vector<CFeedCatalog::Source> CFeedCatalog::Sources() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   std::vector<Source> sources;
   for (const ProviderConfig& provider : m_config.AllProviders()) {
     const auto feed = m_feeds.find(provider.id);
@@ -253,7 +271,7 @@ CString CFeedCatalog::ResolvePath(const CString& source) const {
 void CFeedCatalog::TagSymbols(std::vector<FeedItem>& items) const {
   std::vector<SymbolWords> symbolWords;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     symbolWords = m_config.symbolWords;
   }
   for (FeedItem& item : items) {
@@ -273,7 +291,7 @@ void CFeedCatalog::Merge(const CString& providerID, const FileStamp* stamp, cons
   std::vector<FeedItem> unseen;
   long upTo = 0;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const auto feed = m_feeds.find(providerID);
     if (feed == m_feeds.end()) return;  // the configuration dropped it meanwhile
     feed->second.everRead = true;
@@ -286,7 +304,7 @@ void CFeedCatalog::Merge(const CString& providerID, const FileStamp* stamp, cons
     upTo = feed->second.archiveSynced ? feed->second.syncedSerial : kFirstMemorySerial;
   }
   DropArchived(providerID, upTo, now, unseen);
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const auto feed = m_feeds.find(providerID);
   if (feed == m_feeds.end()) return;
   QueueForArchive(feed->second, unseen, now);
@@ -306,12 +324,12 @@ CFeedCatalog::FileStamp CFeedCatalog::Stamp(const CString& path) {
 }
 
 int CFeedCatalog::PollMilliseconds() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_config.pollMilliseconds;
 }
 
 RecordZone CFeedCatalog::Zone() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return ZoneLocked();
 }
 
@@ -328,26 +346,26 @@ RecordZone CFeedCatalog::ZoneLocked() const {
 }
 
 std::vector<CString> CFeedCatalog::ProviderIDs() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   std::vector<CString> ids;
   for (const ProviderConfig& provider : m_config.AllProviders()) ids.push_back(provider.id);
   return ids;
 }
 
 int CFeedCatalog::CategoryCount() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return static_cast<int>(m_config.groups.size());
 }
 
 bool CFeedCatalog::GetCategory(int index, CategoryGroup& group) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   if (index < 0 || static_cast<std::size_t>(index) >= m_config.groups.size()) return false;
   group = m_config.groups[static_cast<std::size_t>(index)];
   return true;
 }
 
 bool CFeedCatalog::HasProvider(const CString& providerID) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return FindFeed(providerID) != nullptr;
 }
 
@@ -356,7 +374,7 @@ long CFeedCatalog::LatestDate(const CString& providerID) const {
   bool any = false;
   RecordZone zone;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const Feed* feed = FindFeed(providerID);
     if (!feed) return 0;
     zone = ZoneLocked();
@@ -389,7 +407,7 @@ int CFeedCatalog::GetHeadlines(const CString& providerIDs, const HeadlineFilter&
 
 int CFeedCatalog::GetContent(const CString& providerID, long key1, CString& content) const {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const Feed* feed = FindFeed(providerID);
     if (!feed) return kUnknownProvider;
     const StoredItem* item = feed->store.Find(key1);

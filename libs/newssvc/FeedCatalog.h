@@ -20,7 +20,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,6 +31,7 @@
 #include "libs/newssvc/ServiceConfig.h"
 #include "libs/newssvc/archive/NewsArchive.h"
 #include "port/CString.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -155,18 +155,22 @@ class CFeedCatalog {
 
   static FileStamp Stamp(const CString& path);
   bool ReloadConfigIfChanged(bool force);
-  void AdoptConfig(ServiceConfig config);
-  std::vector<Source> Sources() const;
-  CFeedFetcher& Fetcher();
-  void ReadFetched(std::vector<FetchedFeed> fetched, UtcSeconds now);
+  void AdoptConfig(ServiceConfig config) REQUIRES(m_mtx);
+  std::vector<Source> Sources() const EXCLUDES(m_mtx);
+  // The fetcher, made when there is none yet.
+  CFeedFetcher& Fetcher() EXCLUDES(m_mtx);
+  // The fetcher, or null before the first URL source made it.
+  CFeedFetcher* ExistingFetcher() const EXCLUDES(m_mtx);
+  void ReadFetched(CFeedFetcher& fetcher, std::vector<FetchedFeed> fetched, UtcSeconds now) EXCLUDES(m_mtx);
   void NoteFetchState(const CString& providerID);
-  CString ResolvePath(const CString& source) const;
+  CString ResolvePath(const CString& source) const REQUIRES(m_mtx);
   void TagSymbols(std::vector<FeedItem>& items) const;
   // `stamp` is the file's, or null for a fetched feed, whose state the fetcher keeps.
-  void Merge(const CString& providerID, const FileStamp* stamp, const std::vector<FeedItem>* items, UtcSeconds now);
-  RecordZone ZoneLocked() const;
+  void Merge(const CString& providerID, const FileStamp* stamp, const std::vector<FeedItem>* items, UtcSeconds now)
+      EXCLUDES(m_mtx);
+  RecordZone ZoneLocked() const REQUIRES(m_mtx);
   void Log(const std::string& line) const;
-  const Feed* FindFeed(const CString& providerID) const;
+  const Feed* FindFeed(const CString& providerID) const REQUIRES(m_mtx);
 
   // The archive's part (FeedCatalogArchive.cpp).
   void SyncWithArchive(const CString& providerID, const CString& source);
@@ -174,7 +178,7 @@ class CFeedCatalog {
   static void QueueForArchive(Feed& feed, const std::vector<FeedItem>& items, UtcSeconds now);
   static void NoteFileState(Feed& feed, const FileStamp& stamp, bool readable);
   void FlushToArchive(PollResult& result);
-  void TakeIn(Feed& feed, const ArchiveBatch& written, bool stored, FeedChange& change) const;
+  void TakeIn(Feed& feed, const ArchiveBatch& written, bool stored, FeedChange& change) const REQUIRES(m_mtx);
   bool CollectHeadlines(const CString& providerID, const HeadlineFilter& filter, std::vector<StoredItem>& items,
                         RecordZone& zone) const;
   bool QueryArchive(const CString& providerID, const HeadlineFilter& filter, const RecordZone& zone,
@@ -182,20 +186,23 @@ class CFeedCatalog {
   bool FindArchived(const CString& providerID, long serial, StoredItem& item) const;
 
   const CString m_strConfigPath;
-  mutable std::mutex m_mtx;  // guards everything below
-  CString m_strFeedsFolder;
-  ServiceConfig m_config;
-  FileStamp m_configStamp;
-  bool m_bZoneOverride = false;
-  int m_nZoneOverride = 0;
-  std::map<CString, Feed> m_feeds;
+  mutable port::Mutex m_mtx;
+  CString m_strFeedsFolder GUARDED_BY(m_mtx);
+  ServiceConfig m_config GUARDED_BY(m_mtx);
+  FileStamp m_configStamp GUARDED_BY(m_mtx);
+  bool m_bZoneOverride GUARDED_BY(m_mtx) = false;
+  int m_nZoneOverride GUARDED_BY(m_mtx) = 0;
+  std::map<CString, Feed> m_feeds GUARDED_BY(m_mtx);
+  // Set by AttachArchive before the catalog is shared with another thread, and not changed after.
   CNewsArchive* m_pArchive = nullptr;
-  std::map<std::string, FeedState> m_archivedStates;  // as the archive held them when attached
-  std::function<void(const std::string&)> m_log;
-  int m_nIntervalOverride = 0;
-  HttpLimits m_httpLimits;
-  std::function<void()> m_onFetched;
-  std::unique_ptr<CFeedFetcher> m_fetcher;  // made with the first URL source; lives as long as the catalog
+  std::map<std::string, FeedState> m_archivedStates GUARDED_BY(m_mtx);  // as the archive held them when attached
+  std::function<void(const std::string&)> m_log GUARDED_BY(m_mtx);
+  int m_nIntervalOverride GUARDED_BY(m_mtx) = 0;
+  HttpLimits m_httpLimits GUARDED_BY(m_mtx);
+  std::function<void()> m_onFetched GUARDED_BY(m_mtx);
+  // Made by the polling thread with the first URL source and published under the lock; lives as long as the
+  // catalog, so a pointer read under the lock may be used after it is released.
+  std::unique_ptr<CFeedFetcher> m_fetcher GUARDED_BY(m_mtx);
 };
 
 }  // namespace newssvc

@@ -67,29 +67,29 @@ void NewestFirst(std::vector<StoredItem>& items) {
 void CFeedCatalog::AttachArchive(CNewsArchive* archive) {
   std::map<std::string, FeedState> states;
   if (archive) archive->LoadFeedStates(states);
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_pArchive = archive;
   m_archivedStates = std::move(states);
 }
 
 CString CFeedCatalog::ArchiveFolder() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_config.archiveFolder;
 }
 
 int CFeedCatalog::ArchiveDays() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_config.archiveDays;
 }
 
 FeedState CFeedCatalog::GetFeedState(const CString& providerID) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const Feed* feed = FindFeed(providerID);
   return feed ? feed->state : FeedState();
 }
 
 void CFeedCatalog::SetFeedState(const CString& providerID, const FeedState& state) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const auto feed = m_feeds.find(providerID);
   if (feed == m_feeds.end() || feed->second.state == state) return;
   feed->second.state = state;
@@ -104,7 +104,7 @@ void CFeedCatalog::SyncWithArchive(const CString& providerID, const CString& sou
   if (!m_pArchive->LastSerial(providerID.str(), lastSerial)) return;  // tried again at the next poll
   FeedState restored;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const auto feed = m_feeds.find(providerID);
     if (feed == m_feeds.end()) return;
     feed->second.syncedSerial = lastSerial;
@@ -169,7 +169,7 @@ void CFeedCatalog::FlushToArchive(PollResult& result) {
   std::vector<ArchiveBatch> batches;
   std::map<std::string, FeedState> states;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     for (const auto& entry : m_feeds) {
       if (!entry.second.unarchived.empty())
         batches.push_back({entry.first.str(), entry.second.unarchived, entry.second.lastSerial});
@@ -178,7 +178,7 @@ void CFeedCatalog::FlushToArchive(PollResult& result) {
   }
   if (batches.empty() && states.empty()) return;
   const bool stored = m_pArchive && m_pArchive->Store(batches, states);
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   for (const ArchiveBatch& batch : batches) {
     const auto feed = m_feeds.find(CString(batch.provider));
     if (feed == m_feeds.end()) continue;  // the configuration dropped it meanwhile
@@ -225,7 +225,7 @@ bool CFeedCatalog::CollectHeadlines(const CString& providerID, const HeadlineFil
                                     std::vector<StoredItem>& items, RecordZone& zone) const {
   // Only memory items not yet written, unless the archive cannot be read.
   const auto fromMemory = [&](bool all) {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const Feed* feed = FindFeed(providerID);
     if (!feed) return false;
     zone = ZoneLocked();

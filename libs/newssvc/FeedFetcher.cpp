@@ -37,7 +37,7 @@ CFeedFetcher::CFeedFetcher(std::unique_ptr<IHttpClient> client, Log log, std::fu
 CFeedFetcher::~CFeedFetcher() { m_client.reset(); }
 
 void CFeedFetcher::SetLogEveryFetch(bool every) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_bLogEveryFetch = every;
 }
 
@@ -45,7 +45,7 @@ void CFeedFetcher::PollFeed(const CString& providerID, const std::string& url, c
   FeedState state;
   Exchange exchange;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     Entry& entry = m_feeds[providerID];
     if (entry.configuredUrl != url) {
       entry = Entry();
@@ -76,13 +76,19 @@ void CFeedFetcher::Request(Exchange exchange, const FeedState& state) {
 }
 
 void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
+  // Inflated before the lock is taken: a large body must not hold up the threads that poll or take bodies.
+  FetchedFeed feed;
+  const bool bodyCame = response.status == 200 || response.status == 203;
+  const DecodeResult decoded = bodyCame ? DecodeContent(HeaderValue(response.headers, "Content-Encoding"),
+                                                        response.body, m_client->Limits().maxBody, feed.body)
+                                        : DecodeResult::kOk;
   bool fetched = false;
   bool bodyWaiting = false;
   FeedState followState;
   bool follow = false;
   std::vector<std::string> lines;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     ++m_traffic.exchanges;
     m_traffic.bytesSent += response.bytesSent;
     m_traffic.bytesReceived += response.bytesReceived;
@@ -110,10 +116,7 @@ void CFeedFetcher::OnResponse(Exchange exchange, HttpResponse response) {
         followState = entry.state;
         follow = true;
       }
-    } else if (status == 200 || status == 203) {
-      FetchedFeed feed;
-      const DecodeResult decoded = DecodeContent(HeaderValue(response.headers, "Content-Encoding"), response.body,
-                                                 m_client->Limits().maxBody, feed.body);
+    } else if (bodyCame) {
       if (decoded == DecodeResult::kOk) {
         feed.providerID = exchange.providerID;
         feed.charset = ContentTypeCharset(response.headers);
@@ -205,7 +208,7 @@ void CFeedFetcher::NoteState(const CString& providerID, Entry& entry) {
 void CFeedFetcher::ReportRead(const CString& providerID, bool readable) {
   std::vector<std::string> lines;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     const auto it = m_feeds.find(providerID);
     if (it == m_feeds.end() || !it->second.unread) return;
     Entry& entry = it->second;
@@ -223,7 +226,7 @@ void CFeedFetcher::ReportRead(const CString& providerID, bool readable) {
 }
 
 void CFeedFetcher::Retain(const std::vector<CString>& providerIDs) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   for (auto it = m_feeds.begin(); it != m_feeds.end();) {
     if (std::find(providerIDs.begin(), providerIDs.end(), it->first) == providerIDs.end()) {
       m_fetched.erase(it->first);
@@ -235,7 +238,7 @@ void CFeedFetcher::Retain(const std::vector<CString>& providerIDs) {
 }
 
 std::vector<FetchedFeed> CFeedFetcher::TakeFetched() {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   std::vector<FetchedFeed> fetched;
   for (auto& feed : m_fetched) fetched.push_back(std::move(feed.second));
   m_fetched.clear();
@@ -243,7 +246,7 @@ std::vector<FetchedFeed> CFeedFetcher::TakeFetched() {
 }
 
 bool CFeedFetcher::GetState(const CString& providerID, FeedState& state) const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const auto it = m_feeds.find(providerID);
   if (it == m_feeds.end()) return false;
   state = it->second.state;
@@ -251,7 +254,7 @@ bool CFeedFetcher::GetState(const CString& providerID, FeedState& state) const {
 }
 
 void CFeedFetcher::SetState(const CString& providerID, const std::string& configuredUrl, const FeedState& state) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   Entry& entry = m_feeds[providerID];
   entry.configuredUrl = configuredUrl;
   entry.state = state;
@@ -260,7 +263,7 @@ void CFeedFetcher::SetState(const CString& providerID, const std::string& config
 }
 
 FetchTraffic CFeedFetcher::Traffic() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return m_traffic;
 }
 

@@ -14,7 +14,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -23,6 +22,7 @@
 #include "libs/newssvc/FeedState.h"
 #include "libs/newssvc/http/HttpClient.h"
 #include "port/CString.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -58,20 +58,20 @@ class CFeedFetcher {
   CFeedFetcher& operator=(const CFeedFetcher&) = delete;
 
   // Log every exchange (status, bytes), not only changes of state.
-  void SetLogEveryFetch(bool every);
+  void SetLogEveryFetch(bool every) EXCLUDES(m_mtx);
   // Starts fetching the feed when it is due and not already being fetched. A changed URL starts afresh.
-  void PollFeed(const CString& providerID, const std::string& url, const FetchSchedule& schedule);
+  void PollFeed(const CString& providerID, const std::string& url, const FetchSchedule& schedule) EXCLUDES(m_mtx);
   // Forgets the feeds not listed.
-  void Retain(const std::vector<CString>& providerIDs);
+  void Retain(const std::vector<CString>& providerIDs) EXCLUDES(m_mtx);
   // The bodies fetched since the last call, one per feed (the newest).
-  std::vector<FetchedFeed> TakeFetched();
+  std::vector<FetchedFeed> TakeFetched() EXCLUDES(m_mtx);
   // Whether the reader could use a body TakeFetched gave: an unreadable one is a failure of the feed. The
   // feed's fetch ends here: it is not polled again before.
-  void ReportRead(const CString& providerID, bool readable);
+  void ReportRead(const CString& providerID, bool readable) EXCLUDES(m_mtx);
 
-  bool GetState(const CString& providerID, FeedState& state) const;
-  void SetState(const CString& providerID, const std::string& configuredUrl, const FeedState& state);
-  FetchTraffic Traffic() const;
+  bool GetState(const CString& providerID, FeedState& state) const EXCLUDES(m_mtx);
+  void SetState(const CString& providerID, const std::string& configuredUrl, const FeedState& state) EXCLUDES(m_mtx);
+  FetchTraffic Traffic() const EXCLUDES(m_mtx);
 
  private:
   struct Success {  // a good answer: its headers, and where permanent redirects before it led (empty: nowhere)
@@ -96,24 +96,25 @@ class CFeedFetcher {
     std::string movedTo;  // the last hop of the permanent redirects the chain began with
   };
 
-  void Request(Exchange exchange, const FeedState& state);
-  void OnResponse(Exchange exchange, HttpResponse response);
-  void Succeed(const CString& providerID, Entry& entry, const Success& success, std::int64_t nowMs);
-  void Fail(Entry& entry, const std::string& why, std::int64_t retryAfterSeconds, std::int64_t nowMs);
-  void NoteState(const CString& providerID, Entry& entry);
-  std::int64_t Jittered(std::int64_t delayMs, std::int64_t floorMs);
+  void Request(Exchange exchange, const FeedState& state) EXCLUDES(m_mtx);
+  void OnResponse(Exchange exchange, HttpResponse response) EXCLUDES(m_mtx);
+  void Succeed(const CString& providerID, Entry& entry, const Success& success, std::int64_t nowMs) REQUIRES(m_mtx);
+  void Fail(Entry& entry, const std::string& why, std::int64_t retryAfterSeconds, std::int64_t nowMs) REQUIRES(m_mtx);
+  void NoteState(const CString& providerID, Entry& entry) REQUIRES(m_mtx);
+  std::int64_t Jittered(std::int64_t delayMs, std::int64_t floorMs) REQUIRES(m_mtx);
   static std::int64_t NowMs();
 
   const Log m_log;
   const std::function<void()> m_onFetched;
 
-  mutable std::mutex m_mtx;  // guards everything below
-  std::map<CString, Entry> m_feeds;
-  std::map<CString, FetchedFeed> m_fetched;
-  std::vector<std::string> m_pendingLog;  // written after the lock is released
-  FetchTraffic m_traffic;
-  std::minstd_rand m_random;
-  bool m_bLogEveryFetch = false;
+  // Never held while the client, the log or onFetched is called, nor while a body is inflated.
+  mutable port::Mutex m_mtx;
+  std::map<CString, Entry> m_feeds GUARDED_BY(m_mtx);
+  std::map<CString, FetchedFeed> m_fetched GUARDED_BY(m_mtx);
+  std::vector<std::string> m_pendingLog GUARDED_BY(m_mtx);  // written after the lock is released
+  FetchTraffic m_traffic GUARDED_BY(m_mtx);
+  std::minstd_rand m_random GUARDED_BY(m_mtx);
+  bool m_bLogEveryFetch GUARDED_BY(m_mtx) = false;
 
   std::unique_ptr<IHttpClient> m_client;  // last: destroyed first, so no callback outlives the members
 };

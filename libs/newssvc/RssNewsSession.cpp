@@ -69,16 +69,17 @@ void CRssNewsSession::Destroy(std::unique_ptr<CRssNewsSession> session) {
 }
 
 int CRssNewsSession::Login(IWTRSSNewsSvcEvent* pSink) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_pSink = pSink;
   return 1;
 }
 
 int CRssNewsSession::Logout(IWTRSSNewsSvcEvent* pSink) {
-  std::unique_lock<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   if (m_pSink != pSink) return 0;
   m_pSink = nullptr;
-  if (!m_thread.IsCurrent()) m_cvIdle.wait(lock, [this] { return m_nDelivering == 0; });
+  if (m_thread.IsCurrent()) return 1;
+  while (m_nDelivering != 0) m_cvIdle.wait(m_mtx);
   return 1;
 }
 
@@ -88,17 +89,20 @@ int CRssNewsSession::SetSessionInfo(const CString& strFeedsFolder, const CString
                                     const CString& /*strUser*/) {
   if (!strFeedsFolder.IsEmpty()) m_catalog.SetFeedsFolder(strFeedsFolder);
   const long poll = std::strtol(strPollMilliseconds.GetString(), nullptr, 10);
-  std::lock_guard<std::mutex> lock(m_mtx);
-  m_nPollOverride = poll > 0 ? static_cast<int>(std::clamp<long>(poll, ServiceConfig::kMinPollMilliseconds,
-                                                                 ServiceConfig::kMaxPollMilliseconds))
-                             : 0;
-  m_catalog.SetIntervalOverride(m_nPollOverride);
+  const int pollOverride = poll > 0 ? static_cast<int>(std::clamp<long>(poll, ServiceConfig::kMinPollMilliseconds,
+                                                                        ServiceConfig::kMaxPollMilliseconds))
+                                    : 0;
+  {
+    port::MutexLock lock(m_mtx);
+    m_nPollOverride = pollOverride;
+  }
+  m_catalog.SetIntervalOverride(pollOverride);
   return 1;
 }
 
 int CRssNewsSession::Connect() {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (m_bConnected) return 1;
     m_bConnected = true;
   }
@@ -111,7 +115,7 @@ int CRssNewsSession::Connect() {
 
 int CRssNewsSession::Disconnect() {
   m_thread.Stop();
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_bConnected = false;
   m_vecTasks.clear();
   return 1;
@@ -126,25 +130,25 @@ IRSSNewsCategory* CRssNewsSession::GetCategory(int nIndex) {
 }
 
 int CRssNewsSession::BookProviderNews(const CString& strProviderIDs) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return AddBooking(m_mapProviderBookings, strProviderIDs);
 }
 
 int CRssNewsSession::UnbookProviderNews(const CString& strProviderIDs) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   DropBooking(m_mapProviderBookings, strProviderIDs);
   return 1;
 }
 
 int CRssNewsSession::BookSymbolNews_Date(const CString& strSymbolIDs, long /*lDate*/,
                                          const CString& /*strProviderIDs*/) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return AddBooking(m_mapSymbolBookings, strSymbolIDs);
 }
 
 int CRssNewsSession::UnbookSymbolNews_Date(const CString& strSymbolIDs, long /*lDate*/,
                                            const CString& /*strProviderIDs*/) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   DropBooking(m_mapSymbolBookings, strSymbolIDs);
   return 1;
 }
@@ -156,14 +160,14 @@ int CRssNewsSession::GetTotalHeadline(const CString& strProviderID, std::vector<
 int CRssNewsSession::ReqTotalHeadline(const CString& strProviderID, int nTaskID) {
   if (!m_catalog.HasProvider(strProviderID)) return CFeedCatalog::kUnknownProvider;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (!m_bConnected) return 1;
     m_vecTasks.emplace_back(nTaskID, strProviderID);
   }
   m_thread.Post([this, strProviderID, nTaskID] {
     {
       // Answered only while still requested: CancelTotalHeadline may have withdrawn it meanwhile.
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       const auto it = std::find(m_vecTasks.begin(), m_vecTasks.end(), std::make_pair(nTaskID, strProviderID));
       if (it == m_vecTasks.end()) return;
       m_vecTasks.erase(it);
@@ -174,7 +178,7 @@ int CRssNewsSession::ReqTotalHeadline(const CString& strProviderID, int nTaskID)
 }
 
 int CRssNewsSession::CancelTotalHeadline(int nTaskID) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   const auto removed = std::remove_if(m_vecTasks.begin(), m_vecTasks.end(),
                                       [nTaskID](const std::pair<int, CString>& task) { return task.first == nTaskID; });
   const bool any = removed != m_vecTasks.end();
@@ -241,7 +245,7 @@ void CRssNewsSession::SetServerTime(long lDate, long lTime) {
   const UtcSeconds server = local - m_catalog.Zone().OffsetAt(local);
   const auto machine =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_llClockOffset = server - machine;
 }
 
@@ -283,7 +287,7 @@ void CRssNewsSession::Report(const std::vector<FeedChange>& changes) {
 void CRssNewsSession::Deliver(const Event& event) {
   IWTRSSNewsSvcEvent* sink = nullptr;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (!m_pSink) return;
     sink = m_pSink;
     ++m_nDelivering;
@@ -292,7 +296,7 @@ void CRssNewsSession::Deliver(const Event& event) {
     CRssNewsSession& session;
     ~Done() {
       {
-        std::lock_guard<std::mutex> lock(session.m_mtx);
+        port::MutexLock lock(session.m_mtx);
         --session.m_nDelivering;
       }
       session.m_cvIdle.notify_all();
@@ -308,7 +312,7 @@ void CRssNewsSession::Deliver(const Event& event) {
 std::chrono::milliseconds CRssNewsSession::PollInterval() const {
   int overridden = 0;
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     overridden = m_nPollOverride;
   }
   return std::chrono::milliseconds(overridden > 0 ? overridden : m_catalog.PollMilliseconds());
@@ -316,19 +320,19 @@ std::chrono::milliseconds CRssNewsSession::PollInterval() const {
 
 UtcSeconds CRssNewsSession::Now() const {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   return std::chrono::duration_cast<std::chrono::seconds>(now).count() + m_llClockOffset;
 }
 
 std::vector<CString> CRssNewsSession::BookedProviderLists() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   std::vector<CString> lists;
   for (const auto& booking : m_mapProviderBookings) lists.push_back(booking.first);
   return lists;
 }
 
 std::vector<CString> CRssNewsSession::BookedSymbolTexts() const {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   std::vector<CString> texts;
   for (const auto& booking : m_mapSymbolBookings) texts.push_back(booking.first);
   return texts;

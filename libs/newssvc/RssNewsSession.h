@@ -6,11 +6,9 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
 #include "libs/vxlog/VXLog.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -40,39 +39,43 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   // once that event has returned, since the event and the poll that sent it still run on it.
   static void Destroy(std::unique_ptr<CRssNewsSession> session);
 
-  int Login(IWTRSSNewsSvcEvent* pSink) override;
-  int Logout(IWTRSSNewsSvcEvent* pSink) override;
-  int SetSessionInfo(const CString& strFeedsFolder, const CString& strPollMilliseconds,
-                     const CString& strUser) override;
+  int Login(IWTRSSNewsSvcEvent* pSink) EXCLUDES(m_mtx) override;
+  int Logout(IWTRSSNewsSvcEvent* pSink) EXCLUDES(m_mtx) override;
+  int SetSessionInfo(const CString& strFeedsFolder, const CString& strPollMilliseconds, const CString& strUser)
+      EXCLUDES(m_mtx) override;
   // Starts the session's thread and returns: the categories are known from Open, the feeds are read by the
   // thread's first poll, which reports like every later one.
-  int Connect() override;
-  int Disconnect() override;
-  int GetCategoryCount() override;
-  IRSSNewsCategory* GetCategory(int nIndex) override;
-  int BookProviderNews(const CString& strProviderIDs) override;
-  int UnbookProviderNews(const CString& strProviderIDs) override;
-  int GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) override;
-  int ReqTotalHeadline(const CString& strProviderID, int nTaskID) override;
-  int CancelTotalHeadline(int nTaskID) override;
-  int GetProviderHeadline_Date(const CString& strProviderID, long lDate, std::vector<NewsHeadline>& vecList) override;
-  int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) override;
-  int BookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) override;
-  int UnbookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs) override;
-  int GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs,
-                        std::vector<NewsHeadline>& vecList) override;
+  int Connect() EXCLUDES(m_mtx) override;
+  int Disconnect() EXCLUDES(m_mtx) override;
+  int GetCategoryCount() EXCLUDES(m_mtx) override;
+  IRSSNewsCategory* GetCategory(int nIndex) EXCLUDES(m_mtx) override;
+  int BookProviderNews(const CString& strProviderIDs) EXCLUDES(m_mtx) override;
+  int UnbookProviderNews(const CString& strProviderIDs) EXCLUDES(m_mtx) override;
+  int GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) EXCLUDES(m_mtx) override;
+  int ReqTotalHeadline(const CString& strProviderID, int nTaskID) EXCLUDES(m_mtx) override;
+  int CancelTotalHeadline(int nTaskID) EXCLUDES(m_mtx) override;
+  int GetProviderHeadline_Date(const CString& strProviderID, long lDate, std::vector<NewsHeadline>& vecList)
+      EXCLUDES(m_mtx) override;
+  int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent)
+      EXCLUDES(m_mtx) override;
+  int BookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs)
+      EXCLUDES(m_mtx) override;
+  int UnbookSymbolNews_Date(const CString& strSymbolIDs, long lDate, const CString& strProviderIDs)
+      EXCLUDES(m_mtx) override;
+  int GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs, std::vector<NewsHeadline>& vecList)
+      EXCLUDES(m_mtx) override;
   int GetSymbolHeadline_Date(const CString& strProviderID, const CString& strSymbolID, long lDate,
-                             std::vector<NewsHeadline>& vecList) override;
+                             std::vector<NewsHeadline>& vecList) EXCLUDES(m_mtx) override;
   int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
-                           CString& strContent) override;
+                           CString& strContent) EXCLUDES(m_mtx) override;
 
   // Re-read every feed at once and report every provider (QMRSSNewsSvc_UpdateProviderCache).
-  void UpdateProviderCache();
+  void UpdateProviderCache() EXCLUDES(m_mtx);
   // Re-read every feed at once and report the symbol for every provider (QMRSSNewsSvc_UpdateSymbolCache).
-  void UpdateSymbolCache(const CString& strSymbolIDs, int nDate);
+  void UpdateSymbolCache(const CString& strSymbolIDs, int nDate) EXCLUDES(m_mtx);
   // The server's clock, date YYYYMMDD and time HHMMSS in the records' zone: items without a date of their
   // own are dated by it from now on. Values that are no date and time are ignored.
-  void SetServerTime(long lDate, long lTime);
+  void SetServerTime(long lDate, long lTime) EXCLUDES(m_mtx);
 
   // Transfer limits for the feeds fetched over HTTP (time-outs, stall, body size); before Connect.
   void SetHttpLimits(const HttpLimits& limits) { m_catalog.SetHttpLimits(limits); }
@@ -81,14 +84,14 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
  private:
   using Event = std::function<void(IWTRSSNewsSvcEvent&)>;
 
-  void Poll(bool force);
-  void ReportFetched();
-  void Report(const std::vector<FeedChange>& changes);
-  void Deliver(const Event& event);
-  std::chrono::milliseconds PollInterval() const;
-  UtcSeconds Now() const;
-  std::vector<CString> BookedProviderLists() const;
-  std::vector<CString> BookedSymbolTexts() const;
+  void Poll(bool force) EXCLUDES(m_mtx);
+  void ReportFetched() EXCLUDES(m_mtx);
+  void Report(const std::vector<FeedChange>& changes) EXCLUDES(m_mtx);
+  void Deliver(const Event& event) EXCLUDES(m_mtx);
+  std::chrono::milliseconds PollInterval() const EXCLUDES(m_mtx);
+  UtcSeconds Now() const EXCLUDES(m_mtx);
+  std::vector<CString> BookedProviderLists() const EXCLUDES(m_mtx);
+  std::vector<CString> BookedSymbolTexts() const EXCLUDES(m_mtx);
   static int AddBooking(std::map<CString, int>& bookings, const CString& text);
   static void DropBooking(std::map<CString, int>& bookings, const CString& text);
 
@@ -98,16 +101,18 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   CEventThread m_thread;                    // before the catalog: the catalog's fetch thread posts to it until it ends
   CFeedCatalog m_catalog;
 
-  mutable std::mutex m_mtx;  // guards the members below
-  std::condition_variable m_cvIdle;
-  IWTRSSNewsSvcEvent* m_pSink = nullptr;
-  int m_nDelivering = 0;
-  bool m_bConnected = false;
-  int m_nPollOverride = 0;
-  long long m_llClockOffset = 0;
-  std::map<CString, int> m_mapProviderBookings;     // booked provider-list text -> count
-  std::map<CString, int> m_mapSymbolBookings;       // booked symbol text -> count
-  std::vector<std::pair<int, CString>> m_vecTasks;  // requested (task ID, provider ID), not yet answered
+  // Guards the members below; never held while the sink or the catalog is called or a task is posted.
+  mutable port::Mutex m_mtx;
+  port::CondVar m_cvIdle;
+  IWTRSSNewsSvcEvent* m_pSink GUARDED_BY(m_mtx) = nullptr;
+  int m_nDelivering GUARDED_BY(m_mtx) = 0;
+  bool m_bConnected GUARDED_BY(m_mtx) = false;
+  int m_nPollOverride GUARDED_BY(m_mtx) = 0;
+  long long m_llClockOffset GUARDED_BY(m_mtx) = 0;
+  std::map<CString, int> m_mapProviderBookings GUARDED_BY(m_mtx);  // booked provider-list text -> count
+  std::map<CString, int> m_mapSymbolBookings GUARDED_BY(m_mtx);    // booked symbol text -> count
+  // Requested (task ID, provider ID), not yet answered.
+  std::vector<std::pair<int, CString>> m_vecTasks GUARDED_BY(m_mtx);
 };
 
 }  // namespace newssvc

@@ -10,17 +10,17 @@ CSessionRegistry& CSessionRegistry::Instance() {
 }
 
 void CSessionRegistry::Add(CRssNewsSession* session) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_sessions.push_back(session);
 }
 
 void CSessionRegistry::Remove(CRssNewsSession* session) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_sessions.erase(std::remove(m_sessions.begin(), m_sessions.end(), session), m_sessions.end());
 }
 
 void CSessionRegistry::ForEach(const std::function<void(CRssNewsSession&)>& action) {
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   for (CRssNewsSession* session : m_sessions) action(*session);
 }
 

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "libs/newssvc/RssNewsSession.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -14,14 +14,15 @@ class CSessionRegistry {
  public:
   static CSessionRegistry& Instance();
 
-  void Add(CRssNewsSession* session);
-  void Remove(CRssNewsSession* session);
-  // Runs `action` on every open session; a session is not released while this runs.
-  void ForEach(const std::function<void(CRssNewsSession&)>& action);
+  void Add(CRssNewsSession* session) EXCLUDES(m_mtx);
+  void Remove(CRssNewsSession* session) EXCLUDES(m_mtx);
+  // Runs `action` on every open session; a session is not released while this runs. The registry's lock is
+  // held meanwhile, so `action` must not add or remove a session.
+  void ForEach(const std::function<void(CRssNewsSession&)>& action) EXCLUDES(m_mtx);
 
  private:
-  std::mutex m_mtx;
-  std::vector<CRssNewsSession*> m_sessions;
+  port::Mutex m_mtx;
+  std::vector<CRssNewsSession*> m_sessions GUARDED_BY(m_mtx);
 };
 
 }  // namespace newssvc

@@ -48,7 +48,7 @@ std::string FormatV(const char* format, std::va_list args) {
 CVXLog::~CVXLog() { CloseFile(); }
 
 bool CVXLog::storage(const char* folder, const char* prefix, const char* name, bool timestamp, bool echo) {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const port::MutexLock lock(m_mutex);
   CloseFile();
   m_timestamp = timestamp;
   m_echo = echo;
@@ -77,13 +77,13 @@ void CVXLog::Write(const char* format, ...) {
 }
 
 std::string CVXLog::FilePath() const {
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const port::MutexLock lock(m_mutex);
   return m_path;
 }
 
 void CVXLog::WriteLine(const std::string& text) {
   const std::string stamp = Timestamp();
-  const std::lock_guard<std::mutex> lock(m_mutex);
+  const port::MutexLock lock(m_mutex);
   if (m_file == nullptr) return;
   const std::string line = (m_timestamp ? stamp + " " : std::string()) + text + "\n";
   // One fwrite per line and a flush, so concurrent writers never interleave and a crash loses nothing.

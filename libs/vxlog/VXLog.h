@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "port/CString.h"
+#include "port/Mutex.h"
 
 using Lvl = int;  // a log level; the module writes at 0x100
 
@@ -33,12 +33,12 @@ class CVXLog {
   std::string FilePath() const;
 
  private:
-  void WriteLine(const std::string& text);
-  void CloseFile();
+  void WriteLine(const std::string& text) EXCLUDES(m_mutex);
+  void CloseFile() REQUIRES(m_mutex);
 
-  mutable std::mutex m_mutex;
-  std::string m_path;
-  std::FILE* m_file = nullptr;
-  bool m_timestamp = true;
-  bool m_echo = false;
+  mutable port::Mutex m_mutex;
+  std::string m_path GUARDED_BY(m_mutex);
+  std::FILE* m_file GUARDED_BY(m_mutex) = nullptr;
+  bool m_timestamp GUARDED_BY(m_mutex) = true;
+  bool m_echo GUARDED_BY(m_mutex) = false;
 };

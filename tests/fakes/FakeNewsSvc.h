@@ -198,7 +198,7 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
 
  private:
   // A category group; Release is recorded so a test sees that the manager handed it back.
-  class Category : public IRSSNewsCategory {
+  class Category final : public IRSSNewsCategory {
    public:
     Category(CallLog& log, CString name, std::vector<std::pair<CString, CString>> items)
         : m_log(log), m_name(std::move(name)), m_items(std::move(items)) {}

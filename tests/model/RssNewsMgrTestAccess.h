@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <map>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,11 +38,11 @@ class CRssNewsMgrTestAccess {
     mgr.NotifyAllObj(eType, strText, eEvent);
   }
   static std::size_t PendingChanges(CRssNewsMgr& mgr) {
-    std::lock_guard<std::mutex> lock(mgr.m_mtx);
+    port::MutexLock lock(mgr.m_mtx);
     return mgr.m_vecChangeSet.size();
   }
   static std::size_t Bookings(CRssNewsMgr& mgr) {
-    std::lock_guard<std::mutex> lock(mgr.m_mtx);
+    port::MutexLock lock(mgr.m_mtx);
     return mgr.m_mapObj.size();
   }
   static std::vector<std::string> Split(const CString& strSource) {
@@ -58,7 +57,7 @@ class CRssNewsMgrTestAccess {
   static bool ParseUrl(CString& strText) { return CRssNewsMgr::ParseUrlFromContent(strText); }
 
   static RegistryState Snapshot(CRssNewsMgr& mgr) {
-    std::lock_guard lock(mgr.m_mtx);
+    port::MutexLock lock(mgr.m_mtx);
     RegistryState state{mgr.m_strProviderIDs, mgr.m_bCategoryReady, mgr.m_mapObj,           {},
                         mgr.m_vecChangeSet,   mgr.m_vecPendingIDs,  mgr.m_vecPendingNotify, mgr.m_mapTask};
     for (const auto& [pObj, record] : mgr.m_mapObjInfo) state.mapObjInfo.emplace(pObj, record.booking);

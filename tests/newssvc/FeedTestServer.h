@@ -50,9 +50,11 @@ class FeedTestServer {
       response.set_content(text, "text/plain");
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
+    // Opened before the server's thread starts, since its answers name the trickle port.
+    const bool trickle = m_port > 0 && OpenTrickle();
     // Bound already: connections wait in the backlog until the thread listens.
     if (m_port > 0) m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    if (m_port > 0 && OpenTrickle()) m_trickler = std::thread([this] { ServeTrickles(); });
+    if (trickle) m_trickler = std::thread([this] { ServeTrickles(); });
   }
   ~FeedTestServer() {
     m_stopping = true;

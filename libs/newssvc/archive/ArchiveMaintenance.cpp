@@ -70,7 +70,7 @@ UtcSeconds RetentionCutoff(int retentionDays) {
 
 void CArchiveMaintenance::Start(Settings settings) {
   Stop();
-  std::lock_guard<std::mutex> lock(m_mtx);
+  port::MutexLock lock(m_mtx);
   m_settings = std::move(settings);
   m_bStop = false;
   m_thread = std::thread(&CArchiveMaintenance::Run, this);
@@ -78,7 +78,7 @@ void CArchiveMaintenance::Start(Settings settings) {
 
 void CArchiveMaintenance::Stop() {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     m_bStop = true;
     if (m_pWorking) sqlite3_interrupt(m_pWorking);
   }
@@ -88,7 +88,7 @@ void CArchiveMaintenance::Stop() {
 
 bool CArchiveMaintenance::RequestCheckpoint() {
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (!m_bRunning) return false;
     m_bCheckpoint = true;
   }
@@ -97,8 +97,11 @@ bool CArchiveMaintenance::RequestCheckpoint() {
 }
 
 bool CArchiveMaintenance::Wait(std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(m_mtx);
-  m_cv.wait_for(lock, timeout, [this] { return m_bStop || m_bCheckpoint; });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  port::MutexLock lock(m_mtx);
+  while (!m_bStop && !m_bCheckpoint) {
+    if (m_cv.wait_until(m_mtx, deadline) == std::cv_status::timeout) break;
+  }
   return !m_bStop;
 }
 
@@ -120,7 +123,7 @@ bool CArchiveMaintenance::DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const s
     while (deleted == kBatchItems) {
       if (!keepGoing()) return true;
       {
-        std::lock_guard<std::mutex> lock(*m_settings.writeLock);
+        port::MutexLock lock(*m_settings.writeLock);
         deleted = DeleteBatch(db, statements, provider, cutoff);
       }
       if (deleted < 0) return false;
@@ -134,7 +137,7 @@ void CArchiveMaintenance::Run() {
   if (!db.Open(m_settings.path, false)) return;
   db.SetBusyTimeout(kBusyMilliseconds);
   {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     if (m_bStop) return;
     m_pWorking = db.Handle();
     m_bRunning = true;
@@ -142,7 +145,7 @@ void CArchiveMaintenance::Run() {
   struct Release {
     CArchiveMaintenance& self;
     ~Release() {
-      std::lock_guard<std::mutex> lock(self.m_mtx);
+      port::MutexLock lock(self.m_mtx);
       self.m_pWorking = nullptr;
       self.m_bRunning = false;
     }
@@ -151,7 +154,7 @@ void CArchiveMaintenance::Run() {
   // An interrupted check yields no row; only a finished one that found damage counts.
   if (db.QueryText("PRAGMA quick_check", check) && check != "ok") {
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       m_pWorking = nullptr;
       m_bRunning = false;
     }
@@ -160,7 +163,7 @@ void CArchiveMaintenance::Run() {
     return;
   }
   const auto keepGoing = [this] {
-    std::lock_guard<std::mutex> lock(m_mtx);
+    port::MutexLock lock(m_mtx);
     return !m_bStop;
   };
   // A file made before the archive gave pages back is rewritten once so that it can (a long transaction,
@@ -181,7 +184,7 @@ void CArchiveMaintenance::Run() {
     }
     bool checkpoint = false;
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       checkpoint = m_bCheckpoint;
       m_bCheckpoint = false;
     }
@@ -200,7 +203,7 @@ void CArchiveMaintenance::GivePagesBack(CSqliteDb& db, const std::function<bool(
   // A file that cannot give pages back (not yet rewritten) keeps its free pages: the loop ends.
   while (keepGoing() && db.QueryInt("PRAGMA freelist_count", free) && free > 0 && free != before) {
     before = free;
-    std::lock_guard<std::mutex> lock(*m_settings.writeLock);
+    port::MutexLock lock(*m_settings.writeLock);
     if (db.Exec(step.c_str()) != SQLITE_OK) return;
   }
   db.Exec("PRAGMA wal_checkpoint(PASSIVE)");

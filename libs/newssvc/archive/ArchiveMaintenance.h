@@ -5,13 +5,12 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "libs/newssvc/common/Dates.h"
+#include "port/Mutex.h"
 
 struct sqlite3;
 
@@ -43,7 +42,7 @@ class CArchiveMaintenance {
     // Held around each retention transaction. The ingest writer holds it too, so that this process's two
     // writers take turns instead of one of them running into SQLite's busy time-out, which is kept short
     // for locks held by other processes.
-    std::mutex* writeLock = nullptr;
+    port::Mutex* writeLock = nullptr;
   };
 
   CArchiveMaintenance() = default;
@@ -51,29 +50,30 @@ class CArchiveMaintenance {
   CArchiveMaintenance(const CArchiveMaintenance&) = delete;
   CArchiveMaintenance& operator=(const CArchiveMaintenance&) = delete;
 
-  void Start(Settings settings);
-  void Stop();
+  void Start(Settings settings) EXCLUDES(m_mtx);
+  void Stop() EXCLUDES(m_mtx);
   bool IsStarted() const { return m_thread.joinable(); }
   // Asks for a checkpoint of the write-ahead log soon; false when the thread is not running (then the
   // caller checkpoints).
-  bool RequestCheckpoint();
+  bool RequestCheckpoint() EXCLUDES(m_mtx);
 
   // Deletes the items published before `cutoff`, in batches; false when a batch failed. Public so that the
   // retention can be driven directly.
   bool DeleteBefore(CSqliteDb& db, UtcSeconds cutoff, const std::function<bool()>& keepGoing) const;
 
  private:
-  void Run();
-  bool Wait(std::chrono::milliseconds timeout);  // false when asked to stop
+  void Run() EXCLUDES(m_mtx);
+  bool Wait(std::chrono::milliseconds timeout) EXCLUDES(m_mtx);  // false when asked to stop
   void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
 
-  Settings m_settings;
-  std::mutex m_mtx;
-  std::condition_variable m_cv;
-  bool m_bStop = false;
-  bool m_bCheckpoint = false;
-  bool m_bRunning = false;        // the thread works on the file
-  sqlite3* m_pWorking = nullptr;  // the thread's connection, interrupted by Stop (a long check must not hold it)
+  Settings m_settings;  // set by Start before the thread starts, then read by the thread alone
+  port::Mutex m_mtx;
+  port::CondVar m_cv;
+  bool m_bStop GUARDED_BY(m_mtx) = false;
+  bool m_bCheckpoint GUARDED_BY(m_mtx) = false;
+  bool m_bRunning GUARDED_BY(m_mtx) = false;  // the thread works on the file
+  // The thread's connection, interrupted by Stop (a long check must not hold it up).
+  sqlite3* m_pWorking GUARDED_BY(m_mtx) = nullptr;
   std::thread m_thread;
 };
 

@@ -93,7 +93,7 @@ class CNewsArchive::ReaderLease {
 
  private:
   const CNewsArchive& m_archive;
-  std::shared_lock<std::shared_mutex> m_lock;
+  std::shared_lock<port::SharedMutex> m_lock;
   std::unique_ptr<Reader> m_reader;
 };
 
@@ -176,7 +176,7 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
 void CNewsArchive::MoveAside(const std::string& reason) {
   m_writer.reset();
   {
-    std::lock_guard<std::mutex> lock(m_poolMtx);
+    port::MutexLock lock(m_poolMtx);
     m_idleReaders.clear();
   }
   const std::string aside = m_strPath + ".damaged-" + TimestampNow();
@@ -193,7 +193,7 @@ void CNewsArchive::MoveAside(const std::string& reason) {
 void CNewsArchive::Recover(const std::string& reason) {
   m_maintenance.Stop();
   {
-    std::unique_lock<std::shared_mutex> lock(m_fileLock);
+    port::WriterLock lock(m_fileLock);
     MoveAside(reason);
   }
   m_bDamaged = false;
@@ -206,7 +206,7 @@ void CNewsArchive::StartMaintenance() {
   settings.retentionDays = m_nRetentionDays;
   settings.onDamage = [this](const std::string& report) {
     {
-      std::lock_guard<std::mutex> lock(m_damageMtx);
+      port::MutexLock lock(m_damageMtx);
       m_strDamage = "integrity check: " + report;
     }
     m_bDamaged = true;
@@ -220,7 +220,7 @@ bool CNewsArchive::Store(std::vector<ArchiveBatch>& batches, const std::map<std:
   if (m_bDamaged) {
     std::string reason;
     {
-      std::lock_guard<std::mutex> lock(m_damageMtx);
+      port::MutexLock lock(m_damageMtx);
       reason = m_strDamage;
     }
     Recover(reason);
@@ -232,7 +232,7 @@ bool CNewsArchive::Store(std::vector<ArchiveBatch>& batches, const std::map<std:
   std::vector<long> serials;
   bool written = false;
   {
-    std::lock_guard<std::mutex> lock(m_writeMtx);
+    port::MutexLock lock(m_writeMtx);
     m_writer->db.SetBusyTimeout(m_bFaulted ? kFaultBusyMilliseconds : kWriterBusyMilliseconds);
     written = WriteAll(batches, states, serials);
   }
@@ -341,7 +341,7 @@ void CNewsArchive::LogLine(const std::string& text) {
 
 std::unique_ptr<CNewsArchive::Reader> CNewsArchive::TakeReader() const {
   {
-    std::lock_guard<std::mutex> lock(m_poolMtx);
+    port::MutexLock lock(m_poolMtx);
     if (!m_idleReaders.empty()) {
       std::unique_ptr<Reader> reader = std::move(m_idleReaders.back());
       m_idleReaders.pop_back();
@@ -377,7 +377,7 @@ std::unique_ptr<CNewsArchive::Reader> CNewsArchive::TakeReader() const {
 }
 
 void CNewsArchive::ReturnReader(std::unique_ptr<Reader> reader) const {
-  std::lock_guard<std::mutex> lock(m_poolMtx);
+  port::MutexLock lock(m_poolMtx);
   if (m_idleReaders.size() < kIdleReaders) m_idleReaders.push_back(std::move(reader));
 }
 

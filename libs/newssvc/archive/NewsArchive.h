@@ -18,7 +18,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -27,6 +26,7 @@
 #include "libs/newssvc/archive/Sqlite.h"
 #include "libs/newssvc/common/Dates.h"
 #include "libs/vxlog/VXLog.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -112,17 +112,17 @@ class CNewsArchive {
 
   enum class OpenResult { kReady, kDamaged, kFailed };
   OpenResult OpenWriter();
-  void MoveAside(const std::string& reason);
+  void MoveAside(const std::string& reason) REQUIRES(m_fileLock);
   void Recover(const std::string& reason);
   void LogLine(const std::string& text);
   bool WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states,
-                std::vector<long>& serials);
-  bool WriteItems(const ArchiveBatch& batch, std::vector<long>& serials);
+                std::vector<long>& serials) REQUIRES(m_writeMtx);
+  bool WriteItems(const ArchiveBatch& batch, std::vector<long>& serials) REQUIRES(m_writeMtx);
   void NoteFailure(const std::string& what);
   void NoteSuccess();
   void StartMaintenance();
-  std::unique_ptr<Reader> TakeReader() const;
-  void ReturnReader(std::unique_ptr<Reader> reader) const;
+  std::unique_ptr<Reader> TakeReader() const EXCLUDES(m_poolMtx);
+  void ReturnReader(std::unique_ptr<Reader> reader) const EXCLUDES(m_poolMtx);
 
   const std::string m_strFolder;
   const std::string m_strPath;
@@ -130,19 +130,19 @@ class CNewsArchive {
   std::once_flag m_logOpened;
   CVXLog m_log;
 
-  std::mutex m_writeMtx;             // this process's writers (ingest, retention) take turns
+  port::Mutex m_writeMtx;            // this process's writers (ingest, retention) take turns
   std::unique_ptr<Writer> m_writer;  // the ingest thread's
   bool m_bFaulted = false;           // the ingest thread's: a failure was logged and no write succeeded since
   std::string m_strLastError;        // the ingest thread's: why the last write failed
   bool m_bJournalLogged = false;     // the ingest thread's: a file that stays out of WAL mode was logged
   std::atomic<bool> m_bDamaged{false};
-  std::mutex m_damageMtx;
-  std::string m_strDamage;  // guarded by m_damageMtx: why the file is to be moved aside
+  port::Mutex m_damageMtx;
+  std::string m_strDamage GUARDED_BY(m_damageMtx);  // why the file is to be moved aside
 
   // Shared by every query, exclusive while the file is moved aside.
-  mutable std::shared_mutex m_fileLock;
-  mutable std::mutex m_poolMtx;
-  mutable std::vector<std::unique_ptr<Reader>> m_idleReaders;
+  mutable port::SharedMutex m_fileLock;
+  mutable port::Mutex m_poolMtx;
+  mutable std::vector<std::unique_ptr<Reader>> m_idleReaders GUARDED_BY(m_poolMtx);
   CArchiveMaintenance m_maintenance;
 };
 

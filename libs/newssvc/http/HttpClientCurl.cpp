@@ -4,13 +4,12 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "libs/newssvc/http/HttpClient.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -85,7 +84,7 @@ class CCurlHttpClient final : public IHttpClient {
 
   ~CCurlHttpClient() override {
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       m_bStop = true;
     }
     curl_multi_wakeup(m_multi);
@@ -99,10 +98,10 @@ class CCurlHttpClient final : public IHttpClient {
   const HttpLimits& Limits() const override { return m_limits; }
 
   // The fetch thread drains the queue whenever it runs, so only a request into an empty queue wakes it.
-  void Start(HttpRequest request, Callback done) override {
+  void Start(HttpRequest request, Callback done) EXCLUDES(m_mtx) override {
     bool wasEmpty = false;
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       wasEmpty = m_queue.empty();
       m_queue.emplace_back(std::move(request), std::move(done));
     }
@@ -110,10 +109,10 @@ class CCurlHttpClient final : public IHttpClient {
   }
 
  private:
-  void Run() {
+  void Run() EXCLUDES(m_mtx) {
     for (;;) {
       {
-        std::lock_guard<std::mutex> lock(m_mtx);
+        port::MutexLock lock(m_mtx);
         if (m_bStop) return;
       }
       AddQueued();
@@ -126,16 +125,16 @@ class CCurlHttpClient final : public IHttpClient {
     }
   }
 
-  bool QueuedWithSlotFree() {
-    std::lock_guard<std::mutex> lock(m_mtx);
+  bool QueuedWithSlotFree() EXCLUDES(m_mtx) {
+    port::MutexLock lock(m_mtx);
     return !m_queue.empty() && m_active.size() < kMaxActive;
   }
 
-  void AddQueued() {
+  void AddQueued() EXCLUDES(m_mtx) {
     for (;;) {
       std::pair<HttpRequest, Callback> next;
       {
-        std::lock_guard<std::mutex> lock(m_mtx);
+        port::MutexLock lock(m_mtx);
         if (m_queue.empty() || m_active.size() >= kMaxActive) return;
         next = std::move(m_queue.front());
         m_queue.pop_front();
@@ -240,9 +239,9 @@ class CCurlHttpClient final : public IHttpClient {
   CURLM* m_multi = nullptr;
   std::map<CURL*, std::unique_ptr<Transfer>> m_active;  // fetch thread only
 
-  std::mutex m_mtx;  // guards the two below
-  std::deque<std::pair<HttpRequest, Callback>> m_queue;
-  bool m_bStop = false;
+  port::Mutex m_mtx;  // never held while libcurl or a callback is called
+  std::deque<std::pair<HttpRequest, Callback>> m_queue GUARDED_BY(m_mtx);
+  bool m_bStop GUARDED_BY(m_mtx) = false;
 
   std::thread m_thread;
 };

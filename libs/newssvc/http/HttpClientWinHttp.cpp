@@ -6,15 +6,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "libs/newssvc/http/HttpClient.h"
+#include "port/Mutex.h"
 
 namespace newssvc {
 
@@ -80,7 +79,7 @@ class CWinHttpClient final : public IHttpClient {
 
   ~CWinHttpClient() override {
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       m_bStop = true;
       // Closing a request's handle ends the synchronous call waiting on it.
       for (HINTERNET& request : m_inFlight) {
@@ -94,9 +93,9 @@ class CWinHttpClient final : public IHttpClient {
 
   const HttpLimits& Limits() const override { return m_limits; }
 
-  void Start(HttpRequest request, Callback done) override {
+  void Start(HttpRequest request, Callback done) EXCLUDES(m_mtx) override {
     {
-      std::lock_guard<std::mutex> lock(m_mtx);
+      port::MutexLock lock(m_mtx);
       if (m_bStop) return;
       m_queue.emplace_back(std::move(request), std::move(done));
     }
@@ -104,19 +103,19 @@ class CWinHttpClient final : public IHttpClient {
   }
 
  private:
-  void Run(std::size_t slot) {
+  void Run(std::size_t slot) EXCLUDES(m_mtx) {
     for (;;) {
       std::pair<HttpRequest, Callback> next;
       {
-        std::unique_lock<std::mutex> lock(m_mtx);
-        m_cv.wait(lock, [this] { return m_bStop || !m_queue.empty(); });
+        port::MutexLock lock(m_mtx);
+        while (!m_bStop && m_queue.empty()) m_cv.wait(m_mtx);
         if (m_bStop) return;
         next = std::move(m_queue.front());
         m_queue.pop_front();
       }
       HttpResponse response = Exchange(next.first, slot);
       {
-        std::lock_guard<std::mutex> lock(m_mtx);
+        port::MutexLock lock(m_mtx);
         if (m_bStop) return;
       }
       next.second(std::move(response));
@@ -124,14 +123,14 @@ class CWinHttpClient final : public IHttpClient {
   }
 
   // Publishes the request handle so that the destructor can end the exchange; takes it back at the end.
-  bool Publish(std::size_t slot, HINTERNET request) {
-    std::lock_guard<std::mutex> lock(m_mtx);
+  bool Publish(std::size_t slot, HINTERNET request) EXCLUDES(m_mtx) {
+    port::MutexLock lock(m_mtx);
     if (m_bStop) return false;
     m_inFlight[slot] = request;
     return true;
   }
-  void Withdraw(std::size_t slot) {
-    std::lock_guard<std::mutex> lock(m_mtx);
+  void Withdraw(std::size_t slot) EXCLUDES(m_mtx) {
+    port::MutexLock lock(m_mtx);
     if (m_inFlight[slot]) WinHttpCloseHandle(m_inFlight[slot]);
     m_inFlight[slot] = nullptr;
   }
@@ -295,11 +294,11 @@ class CWinHttpClient final : public IHttpClient {
 
   const HttpLimits m_limits;
   Handle m_session;
-  std::mutex m_mtx;  // guards the members below
-  std::condition_variable m_cv;
-  std::deque<std::pair<HttpRequest, Callback>> m_queue;
-  std::vector<HINTERNET> m_inFlight;  // per thread: the request being exchanged
-  bool m_bStop = false;
+  port::Mutex m_mtx;
+  port::CondVar m_cv;
+  std::deque<std::pair<HttpRequest, Callback>> m_queue GUARDED_BY(m_mtx);
+  std::vector<HINTERNET> m_inFlight GUARDED_BY(m_mtx);  // per thread: the request being exchanged
+  bool m_bStop GUARDED_BY(m_mtx) = false;
   std::vector<std::thread> m_threads;
 };
 

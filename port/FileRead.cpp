@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
+
 #include <cstdio>
 #endif
 
@@ -36,6 +38,16 @@ bool ReadAll(const CString& path, std::size_t limit, std::string& bytes) {
   }
 }
 
+bool ReadStamp(const CString& path, FileStamp& stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.GetString(), GetFileExInfoStandard, &data)) return false;
+  if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return false;
+  stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  stamp.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                             data.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
 #else
 
 struct FileCloser {
@@ -54,6 +66,14 @@ bool ReadAll(const CString& path, std::size_t limit, std::string& bytes) {
   }
 }
 
+bool ReadStamp(const CString& path, FileStamp& stamp) {
+  struct stat info;
+  if (stat(path.GetString(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return true;
+}
+
 #endif
 
 }  // namespace
@@ -61,6 +81,11 @@ bool ReadAll(const CString& path, std::size_t limit, std::string& bytes) {
 bool ReadFileBounded(const CString& path, std::size_t limit, std::string& bytes) {
   bytes.clear();
   return !path.IsEmpty() && ReadAll(path, limit, bytes);
+}
+
+bool GetFileStamp(const CString& path, FileStamp& stamp) {
+  stamp = FileStamp();
+  return !path.IsEmpty() && ReadStamp(path, stamp);
 }
 
 }  // namespace port

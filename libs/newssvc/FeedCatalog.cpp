@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <system_error>
 
 #include "libs/newssvc/FeedCharset.h"
 #include "libs/newssvc/FeedReader.h"
 #include "libs/newssvc/http/HeaderRules.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "port/CodePage.h"
+#include "port/FileRead.h"
 #include "port/Path.h"
 
 namespace newssvc {
@@ -312,14 +312,11 @@ void CFeedCatalog::Merge(const CString& providerID, const FileStamp* stamp, cons
 
 CFeedCatalog::FileStamp CFeedCatalog::Stamp(const CString& path) {
   FileStamp stamp;
-  std::error_code error;
-  const std::filesystem::path file = port::FileSystemPath(path);
-  if (!std::filesystem::is_regular_file(file, error)) return stamp;
-  stamp.size = std::filesystem::file_size(file, error);
-  if (error) return FileStamp();
-  stamp.modified = std::filesystem::last_write_time(file, error);
-  if (error) return FileStamp();
+  port::FileStamp file;
+  if (!port::GetFileStamp(path, file)) return stamp;
   stamp.exists = true;
+  stamp.size = file.size;
+  stamp.modified = file.modified;
   return stamp;
 }
 

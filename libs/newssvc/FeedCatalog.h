@@ -16,7 +16,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -124,7 +123,7 @@ class CFeedCatalog {
   struct FileStamp {
     bool exists = false;
     std::uintmax_t size = 0;
-    std::filesystem::file_time_type modified{};
+    std::int64_t modified = 0;
     bool operator==(const FileStamp& other) const {
       return exists == other.exists && size == other.size && modified == other.modified;
     }

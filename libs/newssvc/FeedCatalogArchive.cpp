@@ -155,7 +155,7 @@ void CFeedCatalog::QueueForArchive(Feed& feed, const std::vector<FeedItem>& item
 void CFeedCatalog::NoteFileState(Feed& feed, const FileStamp& stamp, bool readable) {
   FeedState state = feed.state;
   state.etag = stamp.exists ? std::to_string(stamp.size) : std::string();
-  state.lastModified = stamp.exists ? std::to_string(stamp.modified.time_since_epoch().count()) : std::string();
+  state.lastModified = stamp.exists ? std::to_string(stamp.modified) : std::string();
   state.lastError = readable ? std::string() : stamp.exists ? "cannot read the feed" : "the feed file is missing";
   if (state == feed.state) return;
   feed.state = state;

@@ -30,6 +30,7 @@
 #include "libs/newssvc/archive/ArchiveMaintenance.h"
 #include "libs/newssvc/archive/NewsArchive.h"
 #include "libs/newssvc/archive/Sqlite.h"
+#include "port/Mutex.h"
 
 namespace {
 
@@ -286,7 +287,7 @@ class IngestFixture {
     m_archive.Store({batch}, {});
   }
   void BareBatch() {
-    std::lock_guard<std::mutex> lock(m_writeLock);
+    port::MutexLock lock(m_writeLock);
     m_db.Exec("BEGIN IMMEDIATE");
     for (const ArchiveItem& item : NextBatch(m_bareSerial)) {
       m_insertItem.Bind(1, std::string("P0"))
@@ -317,7 +318,7 @@ class IngestFixture {
   }
   ArchiveFolder m_folder, m_bare;
   newssvc::CNewsArchive m_archive;
-  std::mutex m_writeLock;  // as the archive's: its writer and its maintenance take turns
+  port::Mutex m_writeLock;  // as the archive's: its writer and its maintenance take turns
   newssvc::CArchiveMaintenance m_checkpoints;
   newssvc::CSqliteDb m_db;
   newssvc::CSqliteStatement m_insertItem, m_insertSymbol;

@@ -10,6 +10,7 @@
 #include "libs/newssvc/FeedReader.h"
 #include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/ItemStore.h"
+#include "port/CodePage.h"
 
 namespace bench {
 
@@ -39,7 +40,19 @@ std::size_t CReaderFixture::ReadToRecords() const {
     std::vector<newssvc::FeedItem> items;
     if (!newssvc::CFeedReader::ReadBytes(feed, items)) continue;
     newssvc::CItemStore store;
-    store.Merge(items, 0);
+    std::vector<newssvc::StoredItem> stored;
+    for (const newssvc::FeedItem& item : store.TakeUnseen(items)) {  // numbered as a catalog without archive does
+      newssvc::StoredItem record;
+      record.key = item.IdentityKey();
+      record.serial = static_cast<long>(stored.size()) + 1;
+      record.time = item.published;
+      record.title = port::Big5FromUtf8(item.title);
+      record.link = port::Big5FromUtf8(item.link);
+      record.description = port::Big5FromUtf8(item.description);
+      record.symbols = item.symbols;
+      stored.push_back(std::move(record));
+    }
+    store.Add(std::move(stored));
     std::vector<NewsHeadline> list;
     for (const newssvc::StoredItem& item : store.Items()) list.push_back(newssvc::MakeHeadline("P", item, zone));
     records += list.size();

@@ -65,6 +65,12 @@ TEST(CodePage, Big5RoundTripsThroughUtf8AndACharacterBig5LacksBecomesAQuestionMa
   std::string out;
   EXPECT_FALSE(port::DecodeToUtf8("abc", "no-such-encoding", out));
   EXPECT_FALSE(port::DecodeToUtf8("\xFF\xFE\xFD", "utf-8", out));
+  // A conversion that fails inside a shift state leaves none to the next one (where the platform knows a
+  // stateful encoding).
+  if (port::DecodeToUtf8("a", "iso-2022-jp", out)) {
+    EXPECT_FALSE(port::DecodeToUtf8("\x1B$B\x30", "iso-2022-jp", out));
+    EXPECT_TRUE(port::DecodeToUtf8("ab", "iso-2022-jp", out) && out == "ab") << out;
+  }
   // Malformed UTF-8 fails; a well-formed character Big5 lacks becomes "?". Characters at the edges of the lead
   // byte ranges and on each side of the overlong forms, the surrogates and the end of Unicode.
   const std::pair<const char*, const char*> encodings[] = {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "libs/newssvc/archive/Sqlite.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr int kBusyMilliseconds = 2000;
 // SQLite's auto_vacuum setting that lets a file give freed pages back.
 constexpr std::int64_t kIncrementalVacuum = 2;
+
+std::atomic<std::int64_t> g_checkDelayMs{CArchiveMaintenance::kCheckDelay.count()};
 
 // The statements of a retention pass, prepared once per pass.
 struct RetentionStatements {
@@ -205,9 +208,9 @@ bool CArchiveMaintenance::FoundDamage(CSqliteDb& db) {
   return true;
 }
 
-void CArchiveMaintenance::SetCheckDelay(std::chrono::milliseconds delay) { s_checkDelayMs = delay.count(); }
+void CArchiveMaintenance::SetCheckDelay(std::chrono::milliseconds delay) { g_checkDelayMs = delay.count(); }
 
-std::chrono::milliseconds CArchiveMaintenance::CheckDelay() { return std::chrono::milliseconds(s_checkDelayMs); }
+std::chrono::milliseconds CArchiveMaintenance::CheckDelay() { return std::chrono::milliseconds(g_checkDelayMs); }
 
 // The pages retention freed go back to the file system, a few at a time, and the checkpoint that follows
 // shortens the file.

@@ -4,9 +4,7 @@
 // of the write-ahead log. It works on a connection of its own.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -74,8 +72,6 @@ class CArchiveMaintenance {
   void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
   bool FoundDamage(CSqliteDb& db) EXCLUDES(m_mtx);  // true when the check found damage and reported it
   static std::chrono::milliseconds CheckDelay();
-
-  static inline std::atomic<std::int64_t> s_checkDelayMs{kCheckDelay.count()};
 
   Settings m_settings;  // set by Start before the thread starts, then read by the thread alone
   port::Mutex m_mtx;

@@ -1,7 +1,6 @@
 #include "libs/newssvc/parse/FeedBytes.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "port/FileRead.h"
 

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
-#include "libs/newssvc/common/Text.h"
+#include "port/Text.h"
 
 namespace newssvc {
+
+using port::Lower;
+using port::Trim;
 
 namespace {
 

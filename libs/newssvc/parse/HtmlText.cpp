@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "libs/newssvc/common/FeedUrl.h"
+#include "port/Text.h"
 
 namespace newssvc {
 
@@ -69,8 +70,7 @@ void AppendEscaped(std::string_view text, std::string& out) {
 }
 
 bool IsHttpUrl(const std::string& url) {
-  std::string scheme = url.substr(0, url.find(':'));
-  std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+  const std::string scheme = port::Lower(url.substr(0, url.find(':')));
   return (scheme == "http" || scheme == "https") && url.compare(scheme.size(), 3, "://") == 0;
 }
 

@@ -7,25 +7,11 @@
 
 #include "libs/newssvc/config/NewsCategory.h"
 #include "port/Path.h"
+#include "port/Text.h"
 
 namespace newssvc {
 
 namespace {
-
-std::vector<std::string> SplitIDs(const CString& text) {
-  std::vector<std::string> ids;
-  std::string current;
-  for (const char c : text.str()) {
-    if (c == ',') {
-      if (!current.empty()) ids.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) ids.push_back(current);
-  return ids;
-}
 
 bool ListHas(const std::vector<std::string>& list, const std::string& id) {
   return std::find(list.begin(), list.end(), id) != list.end();
@@ -206,7 +192,7 @@ int CRssNewsSession::GetSymbolHeadline_Date(const CString& strProviderID, const 
                                             std::vector<NewsHeadline>& vecList) {
   HeadlineFilter filter;
   filter.date = lDate;
-  filter.symbols = SplitIDs(strSymbolID);
+  filter.symbols = port::SplitList(strSymbolID.str());
   if (filter.symbols.empty()) return CFeedCatalog::kUnknownProvider;  // no symbol asked: nothing to match
   return m_catalog.GetHeadlines(strProviderID, filter, vecList);
 }
@@ -265,14 +251,14 @@ void CRssNewsSession::Report(const std::vector<FeedChange>& changes) {
   const std::vector<CString> symbolTexts = BookedSymbolTexts();
   for (const FeedChange& change : changes) {
     const bool providerBooked = std::any_of(providerLists.begin(), providerLists.end(), [&](const CString& list) {
-      return ListHas(SplitIDs(list), change.providerID.str());
+      return ListHas(port::SplitList(list.str()), change.providerID.str());
     });
     std::set<long> dates;
     for (const NewItem& item : change.items) dates.insert(item.date);
     for (auto date = dates.rbegin(); providerBooked && date != dates.rend(); ++date)
       Deliver([&](IWTRSSNewsSvcEvent& sink) { sink.OnProviderHeadLineChange_Date(change.providerID, *date); });
     for (const CString& text : symbolTexts) {
-      const std::vector<std::string> symbols = SplitIDs(text);
+      const std::vector<std::string> symbols = port::SplitList(text.str());
       std::set<long> symbolDates;
       for (const NewItem& item : change.items)
         for (const std::string& symbol : item.symbols)

@@ -7,7 +7,7 @@
 #include <future>
 
 #include "libs/newssvc/WTRSSNewsSvc.h"
-#include "libs/newssvc/ingest/FeedCatalog.h"
+#include "libs/newssvc/session/FeedCatalog.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "tests/newssvc/ServiceFixture.h"
 
@@ -277,7 +277,7 @@ TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
   newssvc::CFeedCatalog catalog(CString((folder.Path() + "/RSSNewsSvc.xml").c_str()), CString(folder.Path().c_str()));
   std::vector<std::string> lines;
   catalog.SetLog([&](const std::string& line) { lines.push_back(line); });
-  ASSERT_TRUE(catalog.LoadConfig());
+  ASSERT_TRUE(catalog.Config().Load());
   const newssvc::PollResult result = catalog.Poll(true, 0);
   ASSERT_EQ(result.changes.size(), 1u);
   EXPECT_EQ(result.changes[0].providerID, "A");

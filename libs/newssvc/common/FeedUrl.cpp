@@ -140,4 +140,9 @@ std::string ResolveWebUrl(const std::string& base, const std::string& reference)
   return IsWebUrl(url) ? url : std::string();
 }
 
+bool IsHttpUrl(const std::string& text) {
+  const std::string head = Lower(text.substr(0, 8));
+  return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
+}
+
 }  // namespace newssvc

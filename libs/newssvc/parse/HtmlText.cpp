@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "libs/newssvc/common/FeedUrl.h"
-#include "port/Text.h"
 
 namespace newssvc {
 
@@ -67,11 +66,6 @@ void AppendEscaped(std::string_view text, std::string& out) {
     if (special < text.size()) out += kEscapes[std::strchr(kSpecial, text[special]) - kSpecial];
     at = special + 1;
   }
-}
-
-bool IsHttpUrl(const std::string& url) {
-  const std::string scheme = port::Lower(url.substr(0, url.find(':')));
-  return (scheme == "http" || scheme == "https") && url.compare(scheme.size(), 3, "://") == 0;
 }
 
 const char* AsText(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : ""; }

@@ -17,6 +17,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "libs/newssvc/source/FeedState.h"
@@ -69,8 +70,12 @@ class CFeedFetcher {
   // feed's fetch ends here: it is not polled again before.
   void ReportRead(const CString& providerID, bool readable) EXCLUDES(m_mtx);
 
+  // A feed's state; its source is the configured URL.
   bool GetState(const CString& providerID, FeedState& state) const EXCLUDES(m_mtx);
+  // Puts back a state saved earlier; it counts as noted.
   void SetState(const CString& providerID, const std::string& configuredUrl, const FeedState& state) EXCLUDES(m_mtx);
+  // The states that changed in more than their schedule since they were last noted (or set), now noted.
+  std::vector<std::pair<CString, FeedState>> TakeChangedStates() EXCLUDES(m_mtx);
   FetchTraffic Traffic() const EXCLUDES(m_mtx);
 
  private:
@@ -83,6 +88,7 @@ class CFeedFetcher {
     std::string configuredUrl;
     FetchSchedule schedule;
     FeedState state;
+    FeedState noted;  // the state TakeChangedStates last handed out, or SetState put back
     bool inFlight = false;
     std::int64_t startedMs = 0;
     std::string loggedState;        // the state the log last heard of; empty: fine

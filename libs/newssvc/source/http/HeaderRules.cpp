@@ -82,9 +82,4 @@ std::string ContentTypeCharset(const HttpHeaders& headers) {
   return value;
 }
 
-bool IsHttpUrl(const std::string& text) {
-  const std::string head = Lower(text.substr(0, 8));
-  return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
-}
-
 }  // namespace newssvc

@@ -62,16 +62,15 @@ void CFeedScheduler::Poll(const ServiceSnapshot& snapshot, bool force, std::vect
 
 // Made outside the lock, since the fetcher starts its client's thread, and published under it.
 CFeedFetcher& CFeedScheduler::Fetcher(bool logEveryFetch) {
-  HttpLimits limits;
-  std::function<void()> onFetched;
-  CFeedFetcher* fetcher = nullptr;
-  {
-    port::MutexLock lock(m_mtx);
-    limits = m_httpLimits;
-    onFetched = m_onFetched;
-    fetcher = m_fetcher.get();
-  }
+  CFeedFetcher* fetcher = ExistingFetcher();
   if (!fetcher) {
+    HttpLimits limits;
+    std::function<void()> onFetched;
+    {
+      port::MutexLock lock(m_mtx);
+      limits = m_httpLimits;
+      onFetched = m_onFetched;
+    }
     auto made = std::make_unique<CFeedFetcher>(MakeHttpClient(limits), m_log, std::move(onFetched));
     port::MutexLock lock(m_mtx);
     if (!m_fetcher) m_fetcher = std::move(made);  // one made meanwhile on another thread is kept

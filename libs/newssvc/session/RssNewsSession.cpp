@@ -209,10 +209,10 @@ int CRssNewsSession::GetSymbolNewsContent(const CString& strProviderID, const CS
 void CRssNewsSession::UpdateProviderCache() {
   m_thread.Post([this] {
     Poll(true);
-    for (const ProviderConfig& provider : m_catalog.Config().Current()->Providers()) {
-      const CString& providerID = provider.id;
-      const long date = m_catalog.Queries().LatestDate(providerID);
-      Deliver([&](IWTRSSNewsSvcEvent& sink) { sink.OnProviderHeadLineChange_Date(providerID, date); });
+    const std::shared_ptr<const ServiceSnapshot> settings = m_catalog.Config().Current();
+    for (const ProviderConfig& provider : settings->Providers()) {
+      const long date = m_catalog.Queries().LatestDate(provider.id);
+      Deliver([&](IWTRSSNewsSvcEvent& sink) { sink.OnProviderHeadLineChange_Date(provider.id, date); });
     }
   });
 }
@@ -220,7 +220,8 @@ void CRssNewsSession::UpdateProviderCache() {
 void CRssNewsSession::UpdateSymbolCache(const CString& strSymbolIDs, int nDate) {
   m_thread.Post([this, strSymbolIDs, nDate] {
     Poll(true);
-    for (const ProviderConfig& provider : m_catalog.Config().Current()->Providers())
+    const std::shared_ptr<const ServiceSnapshot> settings = m_catalog.Config().Current();
+    for (const ProviderConfig& provider : settings->Providers())
       Deliver(
           [&](IWTRSSNewsSvcEvent& sink) { sink.OnSymbolNewsHeadLineChange_Date(provider.id, strSymbolIDs, nDate); });
   });

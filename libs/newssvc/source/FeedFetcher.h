@@ -6,6 +6,8 @@
 // Cache-Control / Expires allow. A body is a success only when the reader could use it (ReportRead).
 //
 // PollFeed never blocks: fetches run on the client's thread, and a fetched body waits for TakeFetched.
+// PollFeed, Retain, TakeFetched and ReportRead are called on the service's thread, the state accessors on
+// any thread; the lock guards the feeds' entries, the waiting bodies, the traffic and the pending log lines.
 // A failure keeps nothing from the feed's past: the caller keeps its items. Changes of a feed's state are
 // logged once each, not once per poll.
 #pragma once

@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(Feeds, HostileFeed,
                                            HostileCase{"Oversized", Oversized}),
                          [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
-// What the catalog logs of a feed it repaired, and of one it could not read.
+// What the catalog logs of a feed it repaired, and of one it could not read: once, while their files stay the same.
 TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
   FeedFolder folder;
   folder.WriteConfig();
@@ -284,6 +284,11 @@ TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find("a.xml is ill-formed"), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find("b.xml cannot be read"), std::string::npos) << lines[1];
+  // Reloaded with one more provider: feeds whose files stayed the same are not read, nor logged, again.
+  folder.WriteConfig("<Category name=\"More\"><Provider id=\"D\" name=\"Delta\" source=\"d.xml\"/></Category>");
+  catalog.Poll(false, 0);
+  catalog.Poll(false, 0);
+  EXPECT_EQ(lines.size(), 2u);
 }
 
 }  // namespace

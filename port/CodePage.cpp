@@ -7,6 +7,8 @@
 #include <memory>
 #include <utility>
 
+#include "port/Text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -16,11 +18,6 @@
 namespace port {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 #ifdef _WIN32
 

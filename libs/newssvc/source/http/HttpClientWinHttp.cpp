@@ -14,10 +14,13 @@
 
 #include "libs/newssvc/source/http/HttpClient.h"
 #include "port/Mutex.h"
+#include "port/Text.h"
 
 namespace newssvc {
 
 namespace {
+
+using port::Trim;
 
 constexpr std::size_t kThreads = 8;
 
@@ -36,12 +39,6 @@ std::string Narrow(const std::wstring& wide) {
   std::string utf8(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], length, nullptr, nullptr);
   return utf8;
-}
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 // WinHTTP's time-out; Wine's WinHTTP passes the socket's own (WSAETIMEDOUT) through.

@@ -42,7 +42,7 @@
 #include <vector>
 
 #include "bench/FigureTable.h"
-#include "libs/newssvc/FeedCatalog.h"
+#include "libs/newssvc/ingest/FeedCatalog.h"
 
 namespace {
 

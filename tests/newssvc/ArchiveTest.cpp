@@ -4,8 +4,8 @@
 
 #include <iterator>
 
-#include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/archive/NewsArchive.h"
+#include "libs/newssvc/ingest/FeedCatalog.h"
 #include "port/CodePage.h"
 #include "port/FileRead.h"
 #include "port/Path.h"

@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "libs/newssvc/http/HttpClient.h"
+#include "libs/newssvc/source/http/HttpClient.h"
 #include "port/Path.h"
 #include "tests/newssvc/ServiceFixture.h"
 

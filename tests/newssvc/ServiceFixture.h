@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "libs/newssvc/HeadlineRecord.h"
-#include "libs/newssvc/RssNewsSession.h"
 #include "libs/newssvc/archive/Sqlite.h"
+#include "libs/newssvc/query/HeadlineRecord.h"
+#include "libs/newssvc/session/RssNewsSession.h"
 #include "tests/libs/TempDir.h"
 
 namespace newssvc_test {

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <future>
 
-#include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
+#include "libs/newssvc/ingest/FeedCatalog.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "tests/newssvc/ServiceFixture.h"
 

@@ -1,0 +1,36 @@
+// Builds the NewsHeadline records the service hands out, and the content text of an item.
+#pragma once
+
+#include <vector>
+
+#include "libs/newssvc/NewsHeadline.h"
+#include "libs/newssvc/query/ItemStore.h"
+#include "port/CString.h"
+
+namespace newssvc {
+
+// The zone the records' dates and times are written in: a fixed offset, or the machine's own zone.
+struct RecordZone {
+  bool fixed = false;
+  int offsetSeconds = 0;
+
+  int OffsetAt(UtcSeconds utc) const;
+};
+
+// The service's date value of an instant: YYYYMMDD as a number.
+long DateValue(UtcSeconds utc, const RecordZone& zone);
+
+// A record of `item` for `providerID`; its pBlock is a fresh block that the receiver frees.
+NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, const RecordZone& zone);
+
+// The title stored in a record's block (see NewsHeadline.h for the block's layout).
+CString BlockTitle(const NewsHeadline& record);
+CString BlockLink(const NewsHeadline& record);
+
+// Frees the blocks of a list's records and empties it.
+void FreeHeadlines(std::vector<NewsHeadline>& list);
+
+// "<a href='URL'>title</a>" followed by the description.
+CString ItemContent(const StoredItem& item);
+
+}  // namespace newssvc

@@ -1,9 +1,10 @@
 // The WinHTTP backend: the system's HTTP stack, with the system's proxy settings and certificate store
-// (certificates verified, WinHTTP's default), through its asynchronous API and driven from one fetch thread,
-// as the libcurl backend drives its multi handle. WinHTTP tells each step's end on threads of its own; the
-// status callback only posts it to the fetch thread, which starts the next step, keeps every limit by its
-// own clock (so a server that sends nothing is bounded as well as one that sends slowly) and runs the
-// callers' callbacks. Failures are told in libcurl's words, so the log reads alike on both platforms.
+// (certificates verified, WinHTTP's default), through its asynchronous API, as the libcurl backend uses its
+// multi handle: many exchanges at once and one fetch thread of ours. WinHTTP's status callbacks take each
+// exchange from step to step on WinHTTP's threads; the fetch thread starts the exchanges, keeps the
+// connection, transfer and stall limits by its own clock (so a server that sends nothing is bounded as well
+// as one that sends slowly), ends those that overrun them and runs the callers' callbacks. Failures are told
+// in libcurl's words, so the log reads alike on both platforms.
 #include <windows.h>
 #include <winhttp.h>
 
@@ -194,8 +195,9 @@ std::string Words(const Transfer& transfer, DWORD error) {
     case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
       return "SSL peer certificate or SSH remote key was not OK: SSL certificate problem: " +
              CertificateProblem(error, transfer.certificateFlags);
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-      return "SSL connect error: the TLS handshake failed or the server's certificate was refused";
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:  // Wine's answer to a certificate it does not trust, too
+      return "SSL peer certificate or SSH remote key was not OK: the server's certificate was refused or the TLS "
+             "handshake failed";
     case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
       return "response headers over the size limit";
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
@@ -211,8 +213,10 @@ std::string Words(const Transfer& transfer, DWORD error) {
   return "Transferred a partial file: transfer closed with outstanding read data remaining";
 }
 
-// The exchange's end: the handle is closed and the answer goes to the fetch thread.
+// The exchange's end: the handle is closed and the answer goes to the fetch thread, once (a call that ended
+// it inline may still report its failure).
 void End(Transfer& transfer, const std::string& error = std::string()) {
+  if (!transfer.request) return;
   Close(transfer);
   if (!error.empty()) {
     transfer.response.status = 0;
@@ -533,7 +537,7 @@ class CWinHttpClient final : public IHttpClient {
         static_cast<DWORD>(-1);
     if (!WinHttpCrackUrl(wide.c_str(), 0, 0, &parts) ||
         (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
-      return "Unsupported protocol: " + url.substr(0, url.find(':')) + " is not http(s)";
+      return "Unsupported protocol: Protocol \"" + url.substr(0, url.find(':')) + "\" not supported";
     transfer.host = Narrow(std::wstring(parts.lpszHostName, parts.dwHostNameLength));
     transfer.port = parts.nPort;
     const std::wstring path = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +

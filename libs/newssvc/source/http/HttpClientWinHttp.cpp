@@ -439,8 +439,9 @@ class CWinHttpClient final : public IHttpClient {
     for (const auto& entry : m_transfers) {
       const Transfer& transfer = *entry.second;
       if (transfer.finished) continue;
-      next = std::min(next, transfer.started + std::min(m_limits.connect, m_limits.transfer));
-      if (transfer.sentAt != 0) next = std::min(next, std::max(now, WindowStart(transfer)) + m_limits.stall);
+      next = std::min(next, transfer.started + m_limits.transfer);
+      next = std::min(
+          next, transfer.sentAt == 0 ? transfer.started + m_limits.connect : WindowStart(transfer) + m_limits.stall);
     }
     return next;
   }

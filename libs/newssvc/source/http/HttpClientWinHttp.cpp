@@ -213,17 +213,17 @@ std::string Words(const Transfer& transfer, DWORD error) {
   return "Transferred a partial file: transfer closed with outstanding read data remaining";
 }
 
-// The exchange's end: the handle is closed and the answer goes to the fetch thread, once (a call that ended
-// it inline may still report its failure).
+// The exchange's end: the answer goes to the fetch thread, once (a call that ended it inline may still
+// report its failure), and the handle is closed. In that order: closing may tell HANDLE_CLOSING at once.
 void End(Transfer& transfer, const std::string& error = std::string()) {
   if (!transfer.request) return;
-  Close(transfer);
   if (!error.empty()) {
     transfer.response.status = 0;
     transfer.response.body.clear();
     transfer.response.error = error;
   }
   Post(transfer, false, std::move(transfer.response));
+  Close(transfer);
 }
 
 void MarkSent(Transfer& transfer) {
@@ -418,9 +418,11 @@ class CWinHttpClient final : public IHttpClient {
   }
 
   void Receive(Event& event) {
+    const auto it = m_transfers.find(event.transfer);
+    if (it == m_transfers.end()) return;
     if (event.closing) {
       m_closePending.erase(event.transfer);
-      m_transfers.erase(event.transfer);
+      m_transfers.erase(it);
     } else if (!event.transfer->finished) {
       Answer(*event.transfer, std::move(event.response));
     }
@@ -573,6 +575,7 @@ class CWinHttpClient final : public IHttpClient {
       WantClosed(*entry.second);
     }
     const Clock::time_point deadline = Clock::now() + kCloseWait;
+    bool abandoning = false;
     while (!m_transfers.empty()) {
       std::vector<Event> events;
       {
@@ -585,14 +588,16 @@ class CWinHttpClient final : public IHttpClient {
           for (auto& entry : m_transfers) inbox.abandoned.insert(entry.second.release());
           m_transfers.clear();
           m_closePending.clear();  // their callbacks close them
-          HMODULE self = nullptr;
-          GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                             reinterpret_cast<LPCWSTR>(&OnStatus), &self);
+          abandoning = true;
         }
       }
       for (Event& event : events) Receive(event);
       RetryCloses();
     }
+    HMODULE self = nullptr;
+    if (abandoning)
+      GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         reinterpret_cast<LPCWSTR>(&OnStatus), &self);
   }
 
   const HttpLimits m_limits;

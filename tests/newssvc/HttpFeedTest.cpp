@@ -76,19 +76,19 @@ class HttpFeedTest : public SessionTest {
       config += "<Provider id=\"" + id + "\" name=\"" + id + "\" source=\"" + Url(others[i]) + "\"/>";
     }
     m_folder.Write("RSSNewsSvc.xml", config + "</Category></RSSNewsService>");
-    Start("H", [this, restore] {
+    Start("H", [this, name, restore] {
       newssvc::HttpLimits limits;
       limits.connect = limits.stall = seconds(2);
       limits.transfer = seconds(8);
       limits.maxBody = 1 << 20;
       m_session->SetHttpLimits(limits);
-      EXPECT_TRUE(!restore || m_session->Catalog().RestoreFeedState("H", *restore));
+      if (restore) m_session->Catalog().Scheduler().Restore("H", Url(name), *restore);
     });
   }
 
   newssvc::FeedState State() {
     newssvc::FeedState state;
-    m_session->Catalog().GetFetchState("H", state);
+    m_session->Catalog().Scheduler().FetchState("H", state);
     return state;
   }
 

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
-#include "libs/newssvc/common/Text.h"
+#include "port/Text.h"
 
 namespace newssvc {
+
+using port::Lower;
+using port::Trim;
 
 namespace {
 
@@ -135,6 +138,11 @@ bool IsWebUrl(const std::string& url) {
 std::string ResolveWebUrl(const std::string& base, const std::string& reference) {
   std::string url = ResolveUrl(base, reference);
   return IsWebUrl(url) ? url : std::string();
+}
+
+bool IsHttpUrl(const std::string& text) {
+  const std::string head = Lower(text.substr(0, 8));
+  return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
 }
 
 }  // namespace newssvc

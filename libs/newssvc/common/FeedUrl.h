@@ -9,6 +9,9 @@ namespace newssvc {
 // `reference` resolved against `base`. With an empty base the reference is returned as it is.
 std::string ResolveUrl(const std::string& base, const std::string& reference);
 
+// Whether the text starts with http:// or https:// (scheme in any case).
+bool IsHttpUrl(const std::string& text);
+
 // Whether `url` is an absolute http or https URL (scheme in any case) with a host: the only kind of place the
 // service fetches from a feed list or a redirect, or hands to a reader as a headline's link.
 bool IsWebUrl(const std::string& url);

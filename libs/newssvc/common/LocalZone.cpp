@@ -17,4 +17,11 @@ int MachineZoneOffset(UtcSeconds utc) {
   return static_cast<int>(asUtc - utc);
 }
 
+int RecordZone::OffsetAt(UtcSeconds utc) const { return fixed ? offsetSeconds : MachineZoneOffset(utc); }
+
+long DateValue(UtcSeconds utc, const RecordZone& zone) {
+  const CivilTime civil = ToCivil(utc, zone.OffsetAt(utc));
+  return civil.year * 10000L + civil.month * 100L + civil.day;
+}
+
 }  // namespace newssvc

@@ -1,5 +1,5 @@
 // CNewsCategory: one category group handed out by GetCategory. The receiver calls Release when done,
-// which destroys the object.
+// which destroys the object. Immutable after it is made, so any host thread may read it.
 #pragma once
 
 #include "libs/newssvc/WTRSSNewsSvc.h"

@@ -5,10 +5,12 @@
 #include "libs/newssvc/common/FeedUrl.h"
 #include "libs/newssvc/parse/FeedBytes.h"
 #include "libs/newssvc/parse/HtmlText.h"
+#include "port/Text.h"
 
 namespace newssvc {
 
 namespace {
+using port::Trim;
 
 const char kAtomNs[] = "http://www.w3.org/2005/Atom";
 const char kAtom03Ns[] = "http://purl.org/atom/ns#";
@@ -17,12 +19,6 @@ const char kDcTermsNs[] = "http://purl.org/dc/terms/";
 const char kContentNs[] = "http://purl.org/rss/1.0/modules/content/";
 const char kRdfNs[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 const char kMediaNs[] = "http://search.yahoo.com/mrss/";
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 std::string Attribute(const CXMLElement& element, const char* name) {
   std::string value;

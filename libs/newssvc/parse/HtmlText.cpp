@@ -68,12 +68,6 @@ void AppendEscaped(std::string_view text, std::string& out) {
   }
 }
 
-bool IsHttpUrl(const std::string& url) {
-  std::string scheme = url.substr(0, url.find(':'));
-  std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
-  return (scheme == "http" || scheme == "https") && url.compare(scheme.size(), 3, "://") == 0;
-}
-
 const char* AsText(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
 
 // Writes what the parser reports of a fragment: its text (`base` null), or its markup cleaned against the

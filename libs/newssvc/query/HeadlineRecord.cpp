@@ -5,7 +5,6 @@
 #include <new>
 #include <utility>
 
-#include "libs/newssvc/common/LocalZone.h"
 #include "libs/newssvc/parse/HtmlText.h"
 
 namespace newssvc {
@@ -49,13 +48,6 @@ std::string JoinSymbols(const std::vector<std::string>& symbols, std::size_t cap
 }
 
 }  // namespace
-
-int RecordZone::OffsetAt(UtcSeconds utc) const { return fixed ? offsetSeconds : MachineZoneOffset(utc); }
-
-long DateValue(UtcSeconds utc, const RecordZone& zone) {
-  const CivilTime civil = ToCivil(utc, zone.OffsetAt(utc));
-  return civil.year * 10000L + civil.month * 100L + civil.day;
-}
 
 NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, const RecordZone& zone) {
   NewsHeadline record{};

@@ -4,21 +4,11 @@
 #include <vector>
 
 #include "libs/newssvc/NewsHeadline.h"
+#include "libs/newssvc/common/LocalZone.h"
 #include "libs/newssvc/query/ItemStore.h"
 #include "port/CString.h"
 
 namespace newssvc {
-
-// The zone the records' dates and times are written in: a fixed offset, or the machine's own zone.
-struct RecordZone {
-  bool fixed = false;
-  int offsetSeconds = 0;
-
-  int OffsetAt(UtcSeconds utc) const;
-};
-
-// The service's date value of an instant: YYYYMMDD as a number.
-long DateValue(UtcSeconds utc, const RecordZone& zone);
 
 // A record of `item` for `providerID`; its pBlock is a fresh block that the receiver frees.
 NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, const RecordZone& zone);

@@ -1,6 +1,7 @@
 // CItemStore: the items of one provider in memory, newest first, kept across re-reads of its feed. An
 // item's identity is its guid/id, else its link, else its title, so reading the same feed again finds
-// nothing new, and items that have left the feed stay until the store is full.
+// nothing new, and items that have left the feed stay until the store is full. It has no lock: CMemoryItems
+// holds every store behind its own.
 #pragma once
 
 #include <cstddef>

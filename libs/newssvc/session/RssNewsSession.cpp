@@ -7,25 +7,11 @@
 
 #include "libs/newssvc/config/NewsCategory.h"
 #include "port/Path.h"
+#include "port/Text.h"
 
 namespace newssvc {
 
 namespace {
-
-std::vector<std::string> SplitIDs(const CString& text) {
-  std::vector<std::string> ids;
-  std::string current;
-  for (const char c : text.str()) {
-    if (c == ',') {
-      if (!current.empty()) ids.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) ids.push_back(current);
-  return ids;
-}
 
 bool ListHas(const std::vector<std::string>& list, const std::string& id) {
   return std::find(list.begin(), list.end(), id) != list.end();
@@ -42,21 +28,22 @@ CRssNewsSession::CRssNewsSession(const CString& configFolder, const CString& con
     m_log.storage(port::JoinPath(exeFolder, "LOG").GetString(), "VX", "RSSNewsSvc", true, false);
   m_catalog.SetLog([this](const std::string& line) { m_log(0x100).Write("%s", line.c_str()); });
   // Fetched feeds are read on the event thread, as soon as they arrive.
-  m_catalog.SetOnFetched([this] { m_thread.Post([this] { ReportFetched(); }); });
+  m_catalog.Scheduler().SetOnFetched([this] { m_thread.Post([this] { ReportFetched(); }); });
   int offset = 0;
-  if (ParseZoneOffset(zone.str(), offset)) m_catalog.SetZoneOverride(offset);
+  if (ParseZoneOffset(zone.str(), offset)) m_catalog.Config().SetZoneOverride(offset);
 }
 
 CRssNewsSession::~CRssNewsSession() { m_thread.Stop(); }
 
 bool CRssNewsSession::Open() {
-  if (!m_catalog.LoadConfig()) return false;
-  const CString folder = m_catalog.ArchiveFolder();
+  if (!m_catalog.Config().Load()) return false;
+  const std::shared_ptr<const ServiceSnapshot> settings = m_catalog.Config().Current();
+  const CString folder = settings->Config().archiveFolder;
   const bool absolute = folder.str().find_first_of("/\\") == 0 || (folder.GetLength() > 1 && folder.str()[1] == ':');
   const CString archiveFolder = folder.IsEmpty() ? m_strConfigFolder
                                 : absolute       ? folder
                                                  : port::JoinPath(m_strConfigFolder, folder);
-  m_archive = std::make_unique<CNewsArchive>(archiveFolder.str(), m_catalog.ArchiveDays());
+  m_archive = std::make_unique<CNewsArchive>(archiveFolder.str(), settings->Config().archiveDays);
   m_archive->Open();  // when it fails, writes try again and queries answer from memory
   m_catalog.AttachArchive(m_archive.get());
   return true;
@@ -87,7 +74,7 @@ int CRssNewsSession::Logout(IWTRSSNewsSvcEvent* pSink) {
 // configuration's (empty or 0: the configuration's), and the user's name, which the service does not use.
 int CRssNewsSession::SetSessionInfo(const CString& strFeedsFolder, const CString& strPollMilliseconds,
                                     const CString& /*strUser*/) {
-  if (!strFeedsFolder.IsEmpty()) m_catalog.SetFeedsFolder(strFeedsFolder);
+  if (!strFeedsFolder.IsEmpty()) m_catalog.Config().SetFeedsFolder(strFeedsFolder);
   const long poll = std::strtol(strPollMilliseconds.GetString(), nullptr, 10);
   const int pollOverride = poll > 0 ? static_cast<int>(std::clamp<long>(poll, ServiceConfig::kMinPollMilliseconds,
                                                                         ServiceConfig::kMaxPollMilliseconds))
@@ -96,7 +83,7 @@ int CRssNewsSession::SetSessionInfo(const CString& strFeedsFolder, const CString
     port::MutexLock lock(m_mtx);
     m_nPollOverride = pollOverride;
   }
-  m_catalog.SetIntervalOverride(pollOverride);
+  m_catalog.Config().SetIntervalOverride(pollOverride);
   return 1;
 }
 
@@ -121,12 +108,15 @@ int CRssNewsSession::Disconnect() {
   return 1;
 }
 
-int CRssNewsSession::GetCategoryCount() { return m_catalog.CategoryCount(); }
+int CRssNewsSession::GetCategoryCount() {
+  return static_cast<int>(m_catalog.Config().Current()->Config().groups.size());
+}
 
 IRSSNewsCategory* CRssNewsSession::GetCategory(int nIndex) {
-  CategoryGroup group;
-  if (!m_catalog.GetCategory(nIndex, group)) return nullptr;
-  return CNewsCategory::Create(std::move(group));
+  const std::shared_ptr<const ServiceSnapshot> settings = m_catalog.Config().Current();
+  const std::vector<CategoryGroup>& groups = settings->Config().groups;
+  if (nIndex < 0 || static_cast<std::size_t>(nIndex) >= groups.size()) return nullptr;
+  return CNewsCategory::Create(groups[static_cast<std::size_t>(nIndex)]);
 }
 
 int CRssNewsSession::BookProviderNews(const CString& strProviderIDs) {
@@ -154,11 +144,11 @@ int CRssNewsSession::UnbookSymbolNews_Date(const CString& strSymbolIDs, long /*l
 }
 
 int CRssNewsSession::GetTotalHeadline(const CString& strProviderID, std::vector<NewsHeadline>& vecList) {
-  return m_catalog.GetHeadlines(strProviderID, HeadlineFilter{}, vecList);
+  return m_catalog.Queries().GetHeadlines(strProviderID, HeadlineFilter{}, vecList);
 }
 
 int CRssNewsSession::ReqTotalHeadline(const CString& strProviderID, int nTaskID) {
-  if (!m_catalog.HasProvider(strProviderID)) return CFeedCatalog::kUnknownProvider;
+  if (!m_catalog.Config().Current()->HasProvider(strProviderID)) return CFeedQueries::kUnknownProvider;
   {
     port::MutexLock lock(m_mtx);
     if (!m_bConnected) return 1;
@@ -190,11 +180,11 @@ int CRssNewsSession::GetProviderHeadline_Date(const CString& strProviderID, long
                                               std::vector<NewsHeadline>& vecList) {
   HeadlineFilter filter;
   filter.date = lDate;
-  return m_catalog.GetHeadlines(strProviderID, filter, vecList);
+  return m_catalog.Queries().GetHeadlines(strProviderID, filter, vecList);
 }
 
 int CRssNewsSession::GetNewsContent(const CString& strProviderID, long lKey1, long /*lKey2*/, CString& strContent) {
-  return m_catalog.GetContent(strProviderID, lKey1, strContent);
+  return m_catalog.Queries().GetContent(strProviderID, lKey1, strContent);
 }
 
 int CRssNewsSession::GetSymbolHeadline(const CString& strProviderID, const CString& strSymbolIDs,
@@ -206,9 +196,9 @@ int CRssNewsSession::GetSymbolHeadline_Date(const CString& strProviderID, const 
                                             std::vector<NewsHeadline>& vecList) {
   HeadlineFilter filter;
   filter.date = lDate;
-  filter.symbols = SplitIDs(strSymbolID);
-  if (filter.symbols.empty()) return CFeedCatalog::kUnknownProvider;  // no symbol asked: nothing to match
-  return m_catalog.GetHeadlines(strProviderID, filter, vecList);
+  filter.symbols = port::SplitList(strSymbolID.str());
+  if (filter.symbols.empty()) return CFeedQueries::kUnknownProvider;  // no symbol asked: nothing to match
+  return m_catalog.Queries().GetHeadlines(strProviderID, filter, vecList);
 }
 
 int CRssNewsSession::GetSymbolNewsContent(const CString& strProviderID, const CString& /*strSymbolID*/, long lKey1,
@@ -219,9 +209,10 @@ int CRssNewsSession::GetSymbolNewsContent(const CString& strProviderID, const CS
 void CRssNewsSession::UpdateProviderCache() {
   m_thread.Post([this] {
     Poll(true);
-    for (const CString& providerID : m_catalog.ProviderIDs()) {
-      const long date = m_catalog.LatestDate(providerID);
-      Deliver([&](IWTRSSNewsSvcEvent& sink) { sink.OnProviderHeadLineChange_Date(providerID, date); });
+    const std::shared_ptr<const ServiceSnapshot> settings = m_catalog.Config().Current();
+    for (const ProviderConfig& provider : settings->Providers()) {
+      const long date = m_catalog.Queries().LatestDate(provider.id);
+      Deliver([&](IWTRSSNewsSvcEvent& sink) { sink.OnProviderHeadLineChange_Date(provider.id, date); });
     }
   });
 }
@@ -229,8 +220,10 @@ void CRssNewsSession::UpdateProviderCache() {
 void CRssNewsSession::UpdateSymbolCache(const CString& strSymbolIDs, int nDate) {
   m_thread.Post([this, strSymbolIDs, nDate] {
     Poll(true);
-    for (const CString& providerID : m_catalog.ProviderIDs())
-      Deliver([&](IWTRSSNewsSvcEvent& sink) { sink.OnSymbolNewsHeadLineChange_Date(providerID, strSymbolIDs, nDate); });
+    const std::shared_ptr<const ServiceSnapshot> settings = m_catalog.Config().Current();
+    for (const ProviderConfig& provider : settings->Providers())
+      Deliver(
+          [&](IWTRSSNewsSvcEvent& sink) { sink.OnSymbolNewsHeadLineChange_Date(provider.id, strSymbolIDs, nDate); });
   });
 }
 
@@ -242,7 +235,7 @@ void CRssNewsSession::SetServerTime(long lDate, long lTime) {
       minute > 59 || second > 59)
     return;
   const UtcSeconds local = FromCivil(year, month, day, hour, minute, second);
-  const UtcSeconds server = local - m_catalog.Zone().OffsetAt(local);
+  const UtcSeconds server = local - m_catalog.Config().Current()->Zone().OffsetAt(local);
   const auto machine =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
   port::MutexLock lock(m_mtx);
@@ -265,14 +258,14 @@ void CRssNewsSession::Report(const std::vector<FeedChange>& changes) {
   const std::vector<CString> symbolTexts = BookedSymbolTexts();
   for (const FeedChange& change : changes) {
     const bool providerBooked = std::any_of(providerLists.begin(), providerLists.end(), [&](const CString& list) {
-      return ListHas(SplitIDs(list), change.providerID.str());
+      return ListHas(port::SplitList(list.str()), change.providerID.str());
     });
     std::set<long> dates;
     for (const NewItem& item : change.items) dates.insert(item.date);
     for (auto date = dates.rbegin(); providerBooked && date != dates.rend(); ++date)
       Deliver([&](IWTRSSNewsSvcEvent& sink) { sink.OnProviderHeadLineChange_Date(change.providerID, *date); });
     for (const CString& text : symbolTexts) {
-      const std::vector<std::string> symbols = SplitIDs(text);
+      const std::vector<std::string> symbols = port::SplitList(text.str());
       std::set<long> symbolDates;
       for (const NewItem& item : change.items)
         for (const std::string& symbol : item.symbols)
@@ -315,7 +308,7 @@ std::chrono::milliseconds CRssNewsSession::PollInterval() const {
     port::MutexLock lock(m_mtx);
     overridden = m_nPollOverride;
   }
-  return std::chrono::milliseconds(overridden > 0 ? overridden : m_catalog.PollMilliseconds());
+  return std::chrono::milliseconds(overridden > 0 ? overridden : m_catalog.Config().Current()->PollMilliseconds());
 }
 
 UtcSeconds CRssNewsSession::Now() const {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "libs/newssvc/WTRSSNewsSvc.h"
-#include "libs/newssvc/ingest/FeedCatalog.h"
 #include "libs/newssvc/session/EventThread.h"
+#include "libs/newssvc/session/FeedCatalog.h"
 #include "libs/vxlog/VXLog.h"
 #include "port/Mutex.h"
 
@@ -78,7 +78,7 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
   void SetServerTime(long lDate, long lTime) EXCLUDES(m_mtx);
 
   // Transfer limits for the feeds fetched over HTTP (time-outs, stall, body size); before Connect.
-  void SetHttpLimits(const HttpLimits& limits) { m_catalog.SetHttpLimits(limits); }
+  void SetHttpLimits(const HttpLimits& limits) { m_catalog.Scheduler().SetHttpLimits(limits); }
   CFeedCatalog& Catalog() { return m_catalog; }
 
  private:

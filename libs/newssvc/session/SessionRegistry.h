@@ -1,5 +1,5 @@
-// The open sessions of the process, so that the exported functions without a session argument
-// (server time, cache updates) reach every session.
+// CSessionRegistry: the open sessions of the process, so that the exported functions without a session
+// argument (server time, cache updates) reach every session. Host threads call it; its lock guards the list.
 #pragma once
 
 #include <functional>

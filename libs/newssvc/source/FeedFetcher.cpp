@@ -50,6 +50,7 @@ void CFeedFetcher::PollFeed(const CString& providerID, const std::string& url, c
     if (entry.configuredUrl != url) {
       entry = Entry();
       entry.configuredUrl = url;
+      entry.state.source = url;
       entry.state.url = url;
     }
     entry.schedule = schedule;
@@ -258,8 +259,22 @@ void CFeedFetcher::SetState(const CString& providerID, const std::string& config
   Entry& entry = m_feeds[providerID];
   entry.configuredUrl = configuredUrl;
   entry.state = state;
+  entry.state.source = configuredUrl;
   if (entry.state.url.empty()) entry.state.url = configuredUrl;
+  entry.noted = entry.state;
   entry.loggedState = state.lastError;
+}
+
+std::vector<std::pair<CString, FeedState>> CFeedFetcher::TakeChangedStates() {
+  std::vector<std::pair<CString, FeedState>> changed;
+  port::MutexLock lock(m_mtx);
+  for (auto& feed : m_feeds) {
+    Entry& entry = feed.second;
+    if (entry.state.SameButSchedule(entry.noted)) continue;
+    entry.noted = entry.state;
+    changed.emplace_back(feed.first, entry.state);
+  }
+  return changed;
 }
 
 FetchTraffic CFeedFetcher::Traffic() const {

@@ -6,6 +6,8 @@
 // Cache-Control / Expires allow. A body is a success only when the reader could use it (ReportRead).
 //
 // PollFeed never blocks: fetches run on the client's thread, and a fetched body waits for TakeFetched.
+// PollFeed, Retain, TakeFetched and ReportRead are called on the service's thread, the state accessors on
+// any thread; the lock guards the feeds' entries, the waiting bodies, the traffic and the pending log lines.
 // A failure keeps nothing from the feed's past: the caller keeps its items. Changes of a feed's state are
 // logged once each, not once per poll.
 #pragma once
@@ -17,6 +19,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "libs/newssvc/source/FeedState.h"
@@ -69,8 +72,12 @@ class CFeedFetcher {
   // feed's fetch ends here: it is not polled again before.
   void ReportRead(const CString& providerID, bool readable) EXCLUDES(m_mtx);
 
+  // A feed's state; its source is the configured URL.
   bool GetState(const CString& providerID, FeedState& state) const EXCLUDES(m_mtx);
+  // Puts back a state saved earlier; it counts as noted.
   void SetState(const CString& providerID, const std::string& configuredUrl, const FeedState& state) EXCLUDES(m_mtx);
+  // The states that changed in more than their schedule since they were last noted (or set), now noted.
+  std::vector<std::pair<CString, FeedState>> TakeChangedStates() EXCLUDES(m_mtx);
   FetchTraffic Traffic() const EXCLUDES(m_mtx);
 
  private:
@@ -83,6 +90,7 @@ class CFeedFetcher {
     std::string configuredUrl;
     FetchSchedule schedule;
     FeedState state;
+    FeedState noted;  // the state TakeChangedStates last handed out, or SetState put back
     bool inFlight = false;
     std::int64_t startedMs = 0;
     std::string loggedState;        // the state the log last heard of; empty: fine

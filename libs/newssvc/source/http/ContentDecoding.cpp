@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "port/Text.h"
+
 namespace newssvc {
 
 namespace {
+using port::Lower;
 
 // zlib's stream, ended whatever way the inflation ends.
 class CInflater {
@@ -42,11 +45,6 @@ class CInflater {
   z_stream m_stream{};
   bool m_ok = false;
 };
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 }  // namespace
 

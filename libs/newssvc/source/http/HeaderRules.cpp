@@ -5,9 +5,12 @@
 #include <cstdlib>
 
 #include "libs/newssvc/common/Dates.h"
-#include "libs/newssvc/common/Text.h"
+#include "port/Text.h"
 
 namespace newssvc {
+
+using port::Lower;
+using port::Trim;
 
 namespace {
 
@@ -26,16 +29,11 @@ bool ParseHttpDate(const std::string& text, std::int64_t& seconds) {
 // The max-age directive of a Cache-Control value (-1 when none); sets `noCache` for no-cache and no-store.
 std::int64_t MaxAgeDirective(const std::string& cacheControl, bool& noCache) {
   std::int64_t maxAge = -1;
-  std::size_t start = 0;
-  while (start <= cacheControl.size()) {
-    const std::size_t comma = cacheControl.find(',', start);
-    const std::string directive =
-        Lower(Trim(cacheControl.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+  for (const std::string& part : port::SplitList(cacheControl)) {
+    const std::string directive = port::Lower(port::Trim(part));
     if (directive == "no-cache" || directive == "no-store") noCache = true;
     if (directive.rfind("max-age=", 0) == 0 && AllDigits(directive.substr(8)))
       maxAge = std::strtoll(directive.c_str() + 8, nullptr, 10);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
   }
   return maxAge;
 }
@@ -82,11 +80,6 @@ std::string ContentTypeCharset(const HttpHeaders& headers) {
   value = Trim(value);
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
   return value;
-}
-
-bool IsHttpUrl(const std::string& text) {
-  const std::string head = Lower(text.substr(0, 8));
-  return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
 }
 
 }  // namespace newssvc

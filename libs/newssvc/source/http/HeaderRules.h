@@ -19,7 +19,4 @@ std::int64_t FreshnessSeconds(const HttpHeaders& headers, std::int64_t nowSecond
 // The charset parameter of Content-Type, lower-case and unquoted; empty when none.
 std::string ContentTypeCharset(const HttpHeaders& headers);
 
-// Whether the text is an http:// or https:// URL (case-insensitive scheme).
-bool IsHttpUrl(const std::string& text);
-
 }  // namespace newssvc

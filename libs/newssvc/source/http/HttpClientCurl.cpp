@@ -10,10 +10,12 @@
 
 #include "libs/newssvc/source/http/HttpClient.h"
 #include "port/Mutex.h"
+#include "port/Text.h"
 
 namespace newssvc {
 
 namespace {
+using port::Trim;
 
 // Transfers in flight at once; the rest wait in the queue, so that their time-outs do not run while they
 // wait for a connection.
@@ -38,12 +40,6 @@ struct Transfer {
   char errorText[CURL_ERROR_SIZE] = {};
 };
 
-std::string TrimSpace(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::string line(data, size * count);
@@ -57,7 +53,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
   } else {
     const std::size_t colon = line.find(':');
     if (colon != std::string::npos)
-      transfer.response.headers.emplace_back(TrimSpace(line.substr(0, colon)), TrimSpace(line.substr(colon + 1)));
+      transfer.response.headers.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
   }
   return size * count;
 }

@@ -22,11 +22,13 @@
 
 #include "libs/newssvc/source/http/HttpClient.h"
 #include "port/Mutex.h"
+#include "port/Text.h"
 
 namespace newssvc {
 
 namespace {
 
+using port::Trim;
 using Clock = std::chrono::steady_clock;
 
 // Transfers in flight at once; the rest wait in the queue, so that their limits do not run while they wait.
@@ -54,12 +56,6 @@ std::string Narrow(const std::wstring& wide) {
   std::string utf8(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], length, nullptr, nullptr);
   return utf8;
-}
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 long long MsSince(Clock::time_point start, Clock::time_point now) {

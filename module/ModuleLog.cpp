@@ -1,4 +1,4 @@
-#include "news/ModuleLog.h"
+#include "module/ModuleLog.h"
 
 #include <memory>
 

@@ -45,6 +45,22 @@ CString FirstLinkTarget(const CString& text) {
   return closer < 0 ? CString() : rest.Left(closer);
 }
 
+// What vxrss_news_content and vxrss_news_url share: the out argument checked and cleared, the item's content
+// fetched, made into what the host gets by `pick` (which may fail), and handed over in the session's encoding.
+template <typename Pick>
+vxrss_status HostContent(const char* function, const char* outName, vxrss_session* session, const char* provider_id,
+                         const char* symbol_id, int32_t key1, int32_t key2, char** out, Pick&& pick) {
+  return Guarded(function, [&] {
+    if (!out) return Fail(VXRSS_E_ARGUMENT, std::string(function) + ": " + outName + " is null");
+    *out = nullptr;
+    CString text;
+    vxrss_status status = FetchContent(function, session, provider_id, symbol_id, key1, key2, text);
+    if (status == VXRSS_OK) status = pick(text);
+    if (status == VXRSS_OK) *out = vxrss_capi::NewHostText(vxrss_capi::OutText(text, session->encoding).Take());
+    return status;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -78,28 +94,15 @@ vxrss_status VXRSS_CALL vxrss_headlines_by_symbol(vxrss_session* session, const 
 
 vxrss_status VXRSS_CALL vxrss_news_content(vxrss_session* session, const char* provider_id, const char* symbol_id,
                                            int32_t key1, int32_t key2, char** content) {
-  return Guarded("vxrss_news_content", [&] {
-    if (!content) return Fail(VXRSS_E_ARGUMENT, "vxrss_news_content: content is null");
-    *content = nullptr;
-    CString text;
-    const vxrss_status status = FetchContent("vxrss_news_content", session, provider_id, symbol_id, key1, key2, text);
-    if (status == VXRSS_OK) *content = vxrss_capi::NewHostText(vxrss_capi::OutText(text, session->encoding).Take());
-    return status;
-  });
+  return HostContent("vxrss_news_content", "content", session, provider_id, symbol_id, key1, key2, content,
+                     [](CString&) { return VXRSS_OK; });
 }
 
 vxrss_status VXRSS_CALL vxrss_news_url(vxrss_session* session, const char* provider_id, const char* symbol_id,
                                        int32_t key1, int32_t key2, char** url) {
-  return Guarded("vxrss_news_url", [&] {
-    if (!url) return Fail(VXRSS_E_ARGUMENT, "vxrss_news_url: url is null");
-    *url = nullptr;
-    CString text;
-    const vxrss_status status = FetchContent("vxrss_news_url", session, provider_id, symbol_id, key1, key2, text);
-    if (status != VXRSS_OK) return status;
-    const CString target = FirstLinkTarget(text);
-    if (target.IsEmpty()) return Fail(VXRSS_E_NOT_FOUND, "vxrss_news_url: the item's content has no link");
-    *url = vxrss_capi::NewHostText(vxrss_capi::OutText(target, session->encoding).Take());
-    return VXRSS_OK;
+  return HostContent("vxrss_news_url", "url", session, provider_id, symbol_id, key1, key2, url, [](CString& text) {
+    text = FirstLinkTarget(text);
+    return text.IsEmpty() ? Fail(VXRSS_E_NOT_FOUND, "vxrss_news_url: the item's content has no link") : VXRSS_OK;
   });
 }
 

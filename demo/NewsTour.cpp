@@ -88,6 +88,28 @@ void PrintHeadlinesAndNewestContent(CRssNewsMgr& manager) {
   FreeBlocks(list);
 }
 
+// An item whose publisher wrote markup into its title and description (data/Config/feeds/industry.xml): a
+// script, event handlers, a frame, an object, a form, a refresh, a javascript: link and references. The
+// headline shows its text; the content keeps only what an HTML view may show, the item's link first.
+void PrintMarkedUpItem(CRssNewsMgr& manager) {
+  Heading("標記 an item whose feed wrote scripts and frames into its title and description");
+  const std::string url = "https://news.example.tw/ind-1205-03";
+  std::vector<NewsHeadline> list;
+  manager.PullProviderNewsHeadline_Date("TWIND", 20261205, list);
+  bool shown = false;
+  for (const NewsHeadline& headline : list) {
+    CString content;
+    if (shown || manager.GetNewsContent(headline.szProviderID, headline.lKey1, headline.lKey2, content) != 1 ||
+        UrlOf(content) != url)
+      continue;
+    PrintLine(FormatHeadline(headline));
+    PrintLine(Utf8(content));
+    shown = true;
+  }
+  if (!shown) PrintLine("(not in the selection)");
+  FreeBlocks(list);
+}
+
 void PrintSymbolNews(CRssNewsMgr& manager) {
   for (const char* symbol : kSymbols) {
     Heading(std::string("個股新聞 news of ") + symbol);
@@ -216,6 +238,7 @@ int RunNewsTour(const DemoOptions& options) {
   for (std::size_t i = 0; i < 2; ++i) manager.AddNotify(&symbolViews[i], kSymbols[i], 0);
 
   PrintHeadlinesAndNewestContent(manager);
+  PrintMarkedUpItem(manager);
   PrintSymbolNews(manager);
   PrintSymbolHistory(manager, kSymbols[0]);
   const std::vector<std::string> published = GoLive(workspace, options.seconds, options.web ? &web : nullptr);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <map>
+#include <memory>
+#include <utility>
 
 #include "port/Text.h"
 
@@ -127,10 +130,11 @@ class Iconv {
   Iconv& operator=(const Iconv&) = delete;
   bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
-  // Converts all of `in`. With `replace`, an input character the target cannot hold becomes "?" (the input
-  // must then be UTF-8, so the character's length is known); otherwise any failure fails.
+  // Converts all of `in`, from the initial shift state. With `replace`, an input character the target cannot hold
+  // becomes "?" (the input must then be UTF-8, so the character's length is known); otherwise any failure fails.
   bool Convert(const std::string& in, std::string& out, bool replace) {
     out.clear();
+    iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // a descriptor reused after a failure starts afresh
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
     char buffer[4096];
@@ -184,7 +188,24 @@ class Iconv {
   iconv_t m_cd;
 };
 
+// The thread's descriptor for a conversion. iconv_open looks the conversion up and may load its module, which
+// the last iconv_close unloads again: for a title of a few bytes that cost many times the conversion. The
+// descriptors a thread opened are kept (a few, since feeds name their encodings).
+Iconv& Converter(const std::string& to, const std::string& from) {
+  constexpr std::size_t kKept = 16;
+  thread_local std::map<std::pair<std::string, std::string>, std::unique_ptr<Iconv> > kept;
+  auto found = kept.find({to, from});
+  if (found != kept.end()) return *found->second;
+  if (kept.size() >= kKept) kept.clear();
+  return *kept.emplace(std::make_pair(to, from), std::make_unique<Iconv>(to, from)).first->second;
+}
+
 #endif
+
+// Big5 writes ASCII as ASCII.
+bool IsAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 }  // namespace
 
@@ -194,7 +215,7 @@ bool DecodeToUtf8(const std::string& bytes, const std::string& encoding, std::st
   std::wstring wide;
   return codePage != 0 && ToWide(bytes, codePage, wide) && FromWide(wide, CP_UTF8, utf8);
 #else
-  Iconv cd("UTF-8", IconvName(encoding));
+  Iconv& cd = Converter("UTF-8", IconvName(encoding));
   return cd.Valid() && cd.Convert(bytes, utf8, false);
 #endif
 }
@@ -205,18 +226,20 @@ bool EncodeFromUtf8(const std::string& utf8, const std::string& encoding, std::s
   std::wstring wide;
   return codePage != 0 && ToWide(utf8, CP_UTF8, wide) && FromWide(wide, codePage, bytes);
 #else
-  Iconv cd(IconvName(encoding), "UTF-8");
+  Iconv& cd = Converter(IconvName(encoding), "UTF-8");
   return cd.Valid() && cd.Convert(utf8, bytes, true);
 #endif
 }
 
 CString Big5FromUtf8(const std::string& utf8) {
+  if (IsAscii(utf8)) return CString(utf8);  // most titles and every link: no conversion
   std::string bytes;
   if (!EncodeFromUtf8(utf8, "big5", bytes)) return CString();
   return CString(std::move(bytes));
 }
 
 std::string Utf8FromBig5(const CString& big5) {
+  if (IsAscii(big5.str())) return big5.str();
   std::string utf8;
   if (!DecodeToUtf8(big5.str(), "big5", utf8)) return std::string();
   return utf8;

@@ -89,11 +89,22 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
+bool IsUtf8Name(const std::string& encoding) {
+  const std::string lower = Lower(encoding);
+  return lower == "utf-8" || lower == "utf8";
+}
+
+// True when the text needs no change of its declaration to be parsed as UTF-8.
+bool DeclaresUtf8OrNothing(const std::string& text) {
+  std::size_t start = 0;
+  std::size_t length = 0;
+  return !FindDeclaredEncoding(text, start, length) || Lower(text.substr(start, length)) == "utf-8";
+}
+
 // Decodes `body` from `encoding` into UTF-8. Text already in UTF-8, the most common case, is only checked,
 // not converted.
 bool Decode(const std::string& body, const std::string& encoding, std::string& utf8) {
-  const std::string lower = Lower(encoding);
-  if (lower != "utf-8" && lower != "utf8") return port::DecodeToUtf8(body, encoding, utf8);
+  if (!IsUtf8Name(encoding)) return port::DecodeToUtf8(body, encoding, utf8);
   if (!IsUtf8(body)) return false;
   utf8 = body;
   return true;
@@ -227,7 +238,8 @@ int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& d
   // The label first, unless a byte-order mark settles the encoding; then the document's own.
   if (!encoding.empty() && bodyStart == 0 && Lower(encoding) != Lower(encodings[0]))
     encodings.insert(encodings.begin(), encoding);
-  const std::string body = bytes.substr(bodyStart);
+  const std::string afterMark = bodyStart > 0 ? bytes.substr(bodyStart) : std::string();
+  const std::string& body = bodyStart > 0 ? afterMark : bytes;  // most documents have no mark: no copy
   for (const std::string& reading : encodings)
     if (ParseDecoded(body, reading, doc) != 0) return 1;
   std::string utf8;
@@ -243,6 +255,8 @@ int CXMLHelper::ParseXMLBufferTolerant(const std::string& bytes, CXMLDocument& d
 }
 
 int CXMLHelper::ParseDecoded(const std::string& body, const std::string& encoding, CXMLDocument& doc) {
+  // UTF-8 whose declaration names UTF-8 or no encoding, the common case, is parsed as it came.
+  if (IsUtf8Name(encoding) && DeclaresUtf8OrNothing(body)) return IsUtf8(body) ? ParseScreened(body, doc) : 0;
   std::string utf8;
   if (!Decode(body, encoding, utf8)) return 0;
   NeutraliseDeclaredEncoding(utf8);

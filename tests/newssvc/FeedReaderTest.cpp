@@ -158,6 +158,21 @@ TEST(FeedReader, ABrokenDocumentWithNoItemIsNoFeed) {
   EXPECT_FALSE(illFormed);
 }
 
+// HTML's named references become numeric ones, except inside comments and CDATA sections (closed or not).
+TEST(FeedBytes, NamedReferencesBecomeNumericOutsideCommentsAndCdata) {
+  const std::string cases[][2] = {
+      {"<r a='&eacute;'>&hellip;&amp;&nosuch;&eacute</r>", "<r a='&#233;'>&#8230;&amp;&nosuch;&eacute</r>"},
+      {"<![CDATA[&eacute;]]>&eacute;<!--&eacute;-->&eacute;", "<![CDATA[&eacute;]]>&#233;<!--&eacute;-->&#233;"},
+      {"<!-->&eacute;-->&eacute;<!DOCTYPE r>&eacute;<!", "<!-->&eacute;-->&#233;<!DOCTYPE r>&#233;<!"},
+      {"&eacute;<![CDATA[&eacute;", "&#233;<![CDATA[&eacute;"},
+  };
+  for (const auto& c : cases) {
+    std::string bytes = c[0];
+    newssvc::RepairFeedBytes(bytes);
+    EXPECT_EQ(bytes, c[1]) << c[0];
+  }
+}
+
 // Bare ampersands are escaped in one pass, never by rescanning the rest of the document for a semicolon.
 TEST(FeedBytes, RepairTimeGrowsLinearlyWithManyAmpersandsAndNoSemicolon) {
   std::string bytes = "<r>";

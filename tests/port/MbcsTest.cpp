@@ -62,9 +62,17 @@ TEST(CodePage, Big5RoundTripsThroughUtf8AndACharacterBig5LacksBecomesAQuestionMa
   EXPECT_EQ(port::Big5FromUtf8(utf8), "RSS\xB7\x73\xBB\x44");
   EXPECT_EQ(port::Utf8FromBig5("RSS\xB7\x73\xBB\x44"), utf8);
   EXPECT_EQ(port::Big5FromUtf8("a\xF0\x9F\x98\x80z"), "a?z");  // an emoji
+  EXPECT_EQ(port::Big5FromUtf8("\xE6\x96\xB0"), "\xB7\x73");    // no ASCII at all
+  EXPECT_EQ(port::Big5FromUtf8("a\x80"), "");                  // malformed: not taken for ASCII
   std::string out;
   EXPECT_FALSE(port::DecodeToUtf8("abc", "no-such-encoding", out));
   EXPECT_FALSE(port::DecodeToUtf8("\xFF\xFE\xFD", "utf-8", out));
+  // A conversion that fails inside a shift state leaves none to the next one (where the platform knows a
+  // stateful encoding).
+  if (port::DecodeToUtf8("a", "iso-2022-jp", out)) {
+    EXPECT_FALSE(port::DecodeToUtf8("\x1B$B\x30", "iso-2022-jp", out));
+    EXPECT_TRUE(port::DecodeToUtf8("ab", "iso-2022-jp", out) && out == "ab") << out;
+  }
   // Malformed UTF-8 fails; a well-formed character Big5 lacks becomes "?". Characters at the edges of the lead
   // byte ranges and on each side of the overlong forms, the surrogates and the end of Unicode.
   const std::pair<const char*, const char*> encodings[] = {

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "libs/newssvc/archive/Sqlite.h"
@@ -15,6 +17,8 @@ namespace {
 constexpr int kBusyMilliseconds = 2000;
 // SQLite's auto_vacuum setting that lets a file give freed pages back.
 constexpr std::int64_t kIncrementalVacuum = 2;
+
+std::atomic<std::int64_t> g_checkDelayMs{CArchiveMaintenance::kCheckDelay.count()};
 
 // The statements of a retention pass, prepared once per pass.
 struct RetentionStatements {
@@ -150,18 +154,6 @@ void CArchiveMaintenance::Run() {
       self.m_bRunning = false;
     }
   } release{*this};
-  std::string check;
-  // An interrupted check yields no row; only a finished one that found damage counts.
-  if (db.QueryText("PRAGMA quick_check", check) && check != "ok") {
-    {
-      port::MutexLock lock(m_mtx);
-      m_pWorking = nullptr;
-      m_bRunning = false;
-    }
-    db.Close();  // the file is to be moved aside: no connection may stay open on it
-    m_settings.onDamage(check);
-    return;
-  }
   const auto keepGoing = [this] {
     port::MutexLock lock(m_mtx);
     return !m_bStop;
@@ -172,9 +164,15 @@ void CArchiveMaintenance::Run() {
   if (db.QueryInt("PRAGMA auto_vacuum", vacuum) && vacuum != kIncrementalVacuum)
     db.Exec("PRAGMA auto_vacuum = INCREMENTAL; VACUUM");
   auto nextRetention = std::chrono::steady_clock::now();
+  const auto checkAt = nextRetention + CheckDelay();
+  bool checked = false;
   bool retentionFailed = false;
   for (;;) {
     const auto now = std::chrono::steady_clock::now();
+    if (!checked && now >= checkAt) {
+      checked = true;
+      if (FoundDamage(db)) return;
+    }
     if (now >= nextRetention) {
       const bool ok = DeleteBefore(db, RetentionCutoff(m_settings.retentionDays), keepGoing);
       if (ok) GivePagesBack(db, keepGoing);
@@ -189,11 +187,30 @@ void CArchiveMaintenance::Run() {
       m_bCheckpoint = false;
     }
     if (checkpoint) db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
-    if (!Wait(std::chrono::duration_cast<std::chrono::milliseconds>(nextRetention - std::chrono::steady_clock::now())))
-      break;
+    const auto wakeAt = checked ? nextRetention : std::min(checkAt, nextRetention);
+    if (!Wait(std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - std::chrono::steady_clock::now()))) break;
   }
   db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
+
+// An interrupted check yields no row; only a finished one that found damage counts. Damage is reported with
+// the connection closed, since the file is to be moved aside.
+bool CArchiveMaintenance::FoundDamage(CSqliteDb& db) {
+  std::string check;
+  if (!db.QueryText("PRAGMA quick_check", check) || check == "ok") return false;
+  {
+    port::MutexLock lock(m_mtx);
+    m_pWorking = nullptr;
+    m_bRunning = false;
+  }
+  db.Close();
+  m_settings.onDamage(check);
+  return true;
+}
+
+void CArchiveMaintenance::SetCheckDelay(std::chrono::milliseconds delay) { g_checkDelayMs = delay.count(); }
+
+std::chrono::milliseconds CArchiveMaintenance::CheckDelay() { return std::chrono::milliseconds(g_checkDelayMs); }
 
 // The pages retention freed go back to the file system, a few at a time, and the checkpoint that follows
 // shortens the file.

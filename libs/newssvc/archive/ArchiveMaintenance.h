@@ -1,5 +1,5 @@
 // CArchiveMaintenance: the archive's own thread for the work that may take long, so that it never runs on
-// the service's event thread: the integrity check of a file just opened, deleting items past the
+// the service's event thread: the integrity check of a file opened a while ago, deleting items past the
 // retention period in small batches, giving the pages they freed back to the file system, and checkpoints
 // of the write-ahead log. It works on a connection of its own.
 #pragma once
@@ -29,6 +29,11 @@ class CArchiveMaintenance {
   static constexpr std::chrono::milliseconds kBatchPause{5};
   // Pages given back to the file system per transaction.
   static constexpr int kVacuumPages = 1000;
+
+  // The integrity check reads the whole file: it waits this long after the thread starts (by default
+  // kCheckDelay), so that it does not slow the service's start. Process-wide; tests check at once.
+  static constexpr std::chrono::milliseconds kCheckDelay = std::chrono::minutes(1);
+  static void SetCheckDelay(std::chrono::milliseconds delay);
 
   struct Settings {
     std::string path;
@@ -65,6 +70,8 @@ class CArchiveMaintenance {
   void Run() EXCLUDES(m_mtx);
   bool Wait(std::chrono::milliseconds timeout) EXCLUDES(m_mtx);  // false when asked to stop
   void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
+  bool FoundDamage(CSqliteDb& db) EXCLUDES(m_mtx);  // true when the check found damage and reported it
+  static std::chrono::milliseconds CheckDelay();
 
   Settings m_settings;  // set by Start before the thread starts, then read by the thread alone
   port::Mutex m_mtx;

@@ -1,7 +1,6 @@
 #include "libs/newssvc/parse/FeedBytes.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "port/FileRead.h"
 
@@ -35,6 +34,17 @@ bool NumericFor(const std::string& bytes, std::size_t at, const char*& numeric, 
   return true;
 }
 
+// The end of the comment or CDATA section that opens at `at` (a "<!"), past its closer; npos when it is not
+// closed. Anything else that opens with "<!" ends right there.
+std::size_t SectionEnd(const std::string& bytes, std::size_t at) {
+  const char* closer = bytes.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
+                       : bytes.compare(at, 4, "<!--") == 0    ? "-->"
+                                                              : nullptr;
+  if (!closer) return at + 2;
+  const std::size_t end = bytes.find(closer, at + 4);  // "<!-->" opens a comment
+  return end == std::string::npos ? end : end + 3;
+}
+
 }  // namespace
 
 bool ReadFeedBytes(const CString& path, std::size_t maxBytes, std::string& bytes) {
@@ -46,33 +56,27 @@ void RepairFeedBytes(std::string& bytes) {
   const std::size_t first = bytes.find_first_not_of(" \t\r\n");
   if (first != std::string::npos && first > 0 && bytes.compare(first, 5, "<?xml") == 0) bytes.erase(0, first);
 
-  // Only the stretches before a replaced reference are copied, and only when there is one.
+  // The scan jumps from one '&' to the next and past the comments and CDATA sections between them. Only the
+  // stretches before a replaced reference are copied, and only when there is one.
   std::string out;
   std::size_t copied = 0;
-  for (std::size_t at = 0; at < bytes.size();) {
-    const char c = bytes[at];
-    if (c == '<') {
-      if (at + 1 < bytes.size() && bytes[at + 1] != '!') {  // the common case, a tag: no compare needed
-        ++at;
-        continue;
-      }
-      const char* skipEnd = bytes.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
-                            : bytes.compare(at, 4, "<!--") == 0    ? "-->"
-                                                                   : nullptr;
-      const std::size_t end = skipEnd ? bytes.find(skipEnd, at + 4) : at;  // "<!-->" opens a comment
-      at = end == std::string::npos ? bytes.size() : skipEnd ? end + std::strlen(skipEnd) : at + 1;
+  std::size_t section = bytes.find("<!");
+  for (std::size_t at = bytes.find('&'); at != std::string::npos;) {
+    if (section < at) {
+      const std::size_t end = SectionEnd(bytes, section);
+      if (end == std::string::npos) break;  // the rest is one unclosed section
+      section = bytes.find("<!", end);
+      if (end > at) at = bytes.find('&', end);
       continue;
     }
     const char* numeric = nullptr;
     std::size_t length = 0;
-    if (c == '&' && NumericFor(bytes, at, numeric, length)) {
+    if (NumericFor(bytes, at, numeric, length)) {
       out.append(bytes, copied, at - copied);
       out += numeric;
-      at += length;
-      copied = at;
-      continue;
+      copied = at + length;
     }
-    ++at;
+    at = bytes.find('&', at + 1);
   }
   if (copied == 0) return;
   out.append(bytes, copied, std::string::npos);

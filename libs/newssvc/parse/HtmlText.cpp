@@ -17,32 +17,41 @@ namespace newssvc {
 
 namespace {
 
+// A list of words written as one text, parted by spaces; looked up among them sorted.
+class WordList {
+ public:
+  explicit WordList(std::string_view words) {
+    for (std::size_t at = 0; at < words.size();) {
+      const std::size_t end = std::min(words.find(' ', at), words.size());
+      m_words.push_back(words.substr(at, end - at));
+      at = end + 1;
+    }
+    std::sort(m_words.begin(), m_words.end());
+  }
+  bool Has(std::string_view word) const { return std::binary_search(m_words.begin(), m_words.end(), word); }
+
+ private:
+  std::vector<std::string_view> m_words;
+};
+
 // The allow-list: the elements content keeps, and the attributes a kept element keeps; href and src only as
 // absolute http(s) URLs, and an image only with its source. An element not listed is unwrapped: it goes, its
 // content is cleaned in its place.
-const char kAllowedElements[] =
+const WordList kAllowedElements(
     "a abbr acronym address b bdi bdo big blockquote br caption center cite code col colgroup dd del dfn div dl "
     "dt em figcaption figure h1 h2 h3 h4 h5 h6 hr i img ins kbd li mark ol p pre q s samp small span strike strong "
-    "sub sup table tbody td tfoot th thead time tr tt u ul var wbr";
-const char kAllowedAttributes[] =
-    "href src alt title lang dir width height colspan rowspan scope span start type summary datetime";
+    "sub sup table tbody td tfoot th thead time tr tt u ul var wbr");
+const WordList kAllowedAttributes(
+    "href src alt title lang dir width height colspan rowspan scope span start type summary datetime");
 
 // Elements that go with all they hold, in content and in text: scripts, styles, frames, embedded objects,
 // and what belongs in a document's head.
-const char kDropped[] =
+const WordList kDropped(
     "applet base embed frame frameset head iframe link math meta noembed noframes object script style svg "
-    "template title";
+    "template title");
 // Elements that end a line: in text they part the words around them.
-const char kBreaks[] = "blockquote br dd div dt h1 h2 h3 h4 h5 h6 hr li p pre td th tr";
-const char kVoid[] = "br col hr img wbr";
-
-bool IsWordOf(const char* words, const char* word) {
-  const std::size_t length = std::strlen(word);
-  for (const char* at = std::strstr(words, word); at; at = std::strstr(at + 1, word)) {
-    if ((at == words || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
-  }
-  return false;
-}
+const WordList kBreaks("blockquote br dd div dt h1 h2 h3 h4 h5 h6 hr li p pre td th tr");
+const WordList kVoid("br col hr img wbr");
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
@@ -56,16 +65,32 @@ void AppendFolded(std::string_view text, std::string& out) {
   }
 }
 
+const char* EscapeOf(char c) {
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    default:
+      return nullptr;
+  }
+}
+
 // Appends `text` escaped for HTML text and attribute values.
 void AppendEscaped(std::string_view text, std::string& out) {
-  static const char kSpecial[] = "&<>\"";
-  static const char* const kEscapes[] = {"&amp;", "&lt;", "&gt;", "&quot;"};
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t special = std::min(text.find_first_of(kSpecial, at), text.size());
-    out.append(text, at, special - at);
-    if (special < text.size()) out += kEscapes[std::strchr(kSpecial, text[special]) - kSpecial];
-    at = special + 1;
+  std::size_t done = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char* escape = EscapeOf(text[at]);
+    if (!escape) continue;
+    out.append(text, done, at - done);
+    out += escape;
+    done = at + 1;
   }
+  out.append(text, done, std::string_view::npos);
 }
 
 const char* AsText(const xmlChar* text) { return text ? reinterpret_cast<const char*>(text) : ""; }
@@ -78,17 +103,17 @@ class FragmentWriter {
   explicit FragmentWriter(const std::string* base) : m_base(base) {}
 
   void Start(const char* name, const xmlChar** attributes) {
-    if (m_dropping > 0 || IsWordOf(kDropped, name)) {
+    if (m_dropping > 0 || kDropped.Has(name)) {
       ++m_dropping;
       m_closers.push_back(nullptr);
     } else if (!m_base) {
-      const bool breaks = IsWordOf(kBreaks, name);
+      const bool breaks = kBreaks.Has(name);
       if (breaks) AppendFolded(" ", out);
       m_closers.push_back(breaks ? name : nullptr);
     } else {
-      const bool allowed = IsWordOf(kAllowedElements, name);
+      const bool allowed = kAllowedElements.Has(name);
       if (allowed) WriteStartTag(name, attributes);
-      m_closers.push_back(allowed && !IsWordOf(kVoid, name) ? name : nullptr);
+      m_closers.push_back(allowed && !kVoid.Has(name) ? name : nullptr);
     }
   }
 
@@ -127,7 +152,7 @@ class FragmentWriter {
     bool hasSource = false;
     for (; attributes && attributes[0]; attributes += 2) {
       const char* name = AsText(attributes[0]);
-      if (!IsWordOf(kAllowedAttributes, name)) continue;
+      if (!kAllowedAttributes.Has(name)) continue;
       std::string value = AsText(attributes[1]);
       if (std::strcmp(name, "href") == 0 || std::strcmp(name, "src") == 0) {
         value = ResolveUrl(*m_base, FoldSpace(value));

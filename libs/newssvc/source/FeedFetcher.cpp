@@ -227,9 +227,16 @@ void CFeedFetcher::ReportRead(const CString& providerID, bool readable) {
 }
 
 void CFeedFetcher::Retain(const std::vector<CString>& providerIDs) {
+  // Looked up sorted: the catalog passes every feed at every poll, and a thousand feeds searched one by one
+  // took a few milliseconds a poll.
+  std::vector<const CString*> kept;
+  kept.reserve(providerIDs.size());
+  for (const CString& id : providerIDs) kept.push_back(&id);
+  const auto byId = [](const CString* a, const CString* b) { return *a < *b; };
+  std::sort(kept.begin(), kept.end(), byId);
   port::MutexLock lock(m_mtx);
   for (auto it = m_feeds.begin(); it != m_feeds.end();) {
-    if (std::find(providerIDs.begin(), providerIDs.end(), it->first) == providerIDs.end()) {
+    if (!std::binary_search(kept.begin(), kept.end(), &it->first, byId)) {
       m_fetched.erase(it->first);
       it = m_feeds.erase(it);
     } else {

@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include "libs/newssvc/source/http/HttpClient.h"
 #include "port/Mutex.h"
@@ -87,6 +88,7 @@ class CCurlHttpClient final : public IHttpClient {
     m_thread.join();
     for (auto& active : m_active) curl_multi_remove_handle(m_multi, active.first);
     m_active.clear();
+    m_idle.clear();
     curl_multi_cleanup(m_multi);
     curl_global_cleanup();
   }
@@ -148,10 +150,17 @@ class CCurlHttpClient final : public IHttpClient {
     }
   }
 
-  std::unique_ptr<Transfer> Prepare(const HttpRequest& request) const {
+  // A transfer on an idle handle when there is one: handles are reused as a plain libcurl loop reuses them,
+  // since making one costs more than a conditional exchange on a kept connection.
+  std::unique_ptr<Transfer> Prepare(const HttpRequest& request) {
     auto transfer = std::make_unique<Transfer>();
     transfer->limits = m_limits;
-    transfer->easy.reset(curl_easy_init());
+    if (m_idle.empty()) {
+      transfer->easy = NewHandle();
+    } else {
+      transfer->easy = std::move(m_idle.back());
+      m_idle.pop_back();
+    }
     CURL* easy = transfer->easy.get();
     if (!easy) return transfer;
     for (const auto& header : request.headers) {
@@ -164,6 +173,17 @@ class CCurlHttpClient final : public IHttpClient {
     }
     curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorText);
+    return transfer;
+  }
+
+  // A handle with the options every transfer shares.
+  std::unique_ptr<CURL, EasyDeleter> NewHandle() const {
+    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    CURL* easy = handle.get();
+    if (!easy) return handle;
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -174,11 +194,18 @@ class CCurlHttpClient final : public IHttpClient {
                      std::max(1L, static_cast<long>((m_limits.stall.count() + 999) / 1000)));
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limits.maxBody));
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorText);
-    return transfer;
+    return handle;
+  }
+
+  // The handle of a finished transfer waits for the next one, pointing at nothing of the old one.
+  void Reuse(std::unique_ptr<CURL, EasyDeleter> handle) {
+    CURL* easy = handle.get();
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+    if (m_idle.size() < kMaxActive) m_idle.push_back(std::move(handle));
   }
 
   void FinishDone() {
@@ -193,6 +220,7 @@ class CCurlHttpClient final : public IHttpClient {
       std::unique_ptr<Transfer> transfer = std::move(it->second);
       m_active.erase(it);
       Complete(*transfer, result);
+      Reuse(std::move(transfer->easy));
     }
   }
 
@@ -233,7 +261,8 @@ class CCurlHttpClient final : public IHttpClient {
 
   const HttpLimits m_limits;
   CURLM* m_multi = nullptr;
-  std::map<CURL*, std::unique_ptr<Transfer>> m_active;  // fetch thread only
+  std::map<CURL*, std::unique_ptr<Transfer>> m_active;     // fetch thread only
+  std::vector<std::unique_ptr<CURL, EasyDeleter>> m_idle;  // fetch thread only: handles of finished transfers
 
   port::Mutex m_mtx;  // never held while libcurl or a callback is called
   std::deque<std::pair<HttpRequest, Callback>> m_queue GUARDED_BY(m_mtx);

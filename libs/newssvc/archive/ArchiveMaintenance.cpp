@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <atomic>
 #include <vector>
 
 #include "libs/newssvc/archive/Sqlite.h"
@@ -17,8 +16,6 @@ namespace {
 constexpr int kBusyMilliseconds = 2000;
 // SQLite's auto_vacuum setting that lets a file give freed pages back.
 constexpr std::int64_t kIncrementalVacuum = 2;
-
-std::atomic<std::int64_t> g_checkDelayMs{CArchiveMaintenance::kCheckDelay.count()};
 
 // The statements of a retention pass, prepared once per pass.
 struct RetentionStatements {
@@ -164,7 +161,7 @@ void CArchiveMaintenance::Run() {
   if (db.QueryInt("PRAGMA auto_vacuum", vacuum) && vacuum != kIncrementalVacuum)
     db.Exec("PRAGMA auto_vacuum = INCREMENTAL; VACUUM");
   auto nextRetention = std::chrono::steady_clock::now();
-  const auto checkAt = nextRetention + CheckDelay();
+  const auto checkAt = nextRetention + CheckDelay(db);
   bool checked = false;
   bool retentionFailed = false;
   for (;;) {
@@ -208,9 +205,13 @@ bool CArchiveMaintenance::FoundDamage(CSqliteDb& db) {
   return true;
 }
 
-void CArchiveMaintenance::SetCheckDelay(std::chrono::milliseconds delay) { g_checkDelayMs = delay.count(); }
-
-std::chrono::milliseconds CArchiveMaintenance::CheckDelay() { return std::chrono::milliseconds(g_checkDelayMs); }
+std::chrono::milliseconds CArchiveMaintenance::CheckDelay(CSqliteDb& db) {
+  std::int64_t pages = 0;
+  std::int64_t pageSize = 0;
+  const bool small = db.QueryInt("PRAGMA page_count", pages) && db.QueryInt("PRAGMA page_size", pageSize) &&
+                     pages * pageSize <= kCheckAtOnceBytes;
+  return small ? std::chrono::milliseconds(0) : kCheckDelay;
+}
 
 // The pages retention freed go back to the file system, a few at a time, and the checkpoint that follows
 // shortens the file.

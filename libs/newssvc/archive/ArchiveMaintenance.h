@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -30,10 +31,11 @@ class CArchiveMaintenance {
   // Pages given back to the file system per transaction.
   static constexpr int kVacuumPages = 1000;
 
-  // The integrity check reads the whole file: it waits this long after the thread starts (by default
-  // kCheckDelay), so that it does not slow the service's start. Process-wide; tests check at once.
+  // The integrity check reads the whole file. A file up to kCheckAtOnceBytes is checked as the thread
+  // starts (a matter of milliseconds); a larger one kCheckDelay later, so that reading it does not slow the
+  // service's start.
+  static constexpr std::int64_t kCheckAtOnceBytes = std::int64_t{16} << 20;
   static constexpr std::chrono::milliseconds kCheckDelay = std::chrono::minutes(1);
-  static void SetCheckDelay(std::chrono::milliseconds delay);
 
   struct Settings {
     std::string path;
@@ -71,7 +73,7 @@ class CArchiveMaintenance {
   bool Wait(std::chrono::milliseconds timeout) EXCLUDES(m_mtx);  // false when asked to stop
   void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
   bool FoundDamage(CSqliteDb& db) EXCLUDES(m_mtx);  // true when the check found damage and reported it
-  static std::chrono::milliseconds CheckDelay();
+  static std::chrono::milliseconds CheckDelay(CSqliteDb& db);
 
   Settings m_settings;  // set by Start before the thread starts, then read by the thread alone
   port::Mutex m_mtx;

@@ -175,52 +175,50 @@ class FragmentWriter {
   int m_dropping = 0;                  // open elements whose content goes
 };
 
-// The writer the parser's handler reports to, on this thread.
-thread_local FragmentWriter* t_writer = nullptr;
+// The writer a parse reports to, which the parser context carries for its handler.
+FragmentWriter& WriterOf(void* context) {
+  return *static_cast<FragmentWriter*>(static_cast<htmlParserCtxt*>(context)->_private);
+}
 
-void OnStart(void*, const xmlChar* name, const xmlChar** attributes) { t_writer->Start(AsText(name), attributes); }
-void OnEnd(void*, const xmlChar*) { t_writer->End(); }
-void OnCharacters(void*, const xmlChar* text, int length) {
-  t_writer->Characters(std::string_view(AsText(text), static_cast<std::size_t>(length)));
+void OnStart(void* context, const xmlChar* name, const xmlChar** attributes) {
+  WriterOf(context).Start(AsText(name), attributes);
+}
+void OnEnd(void* context, const xmlChar*) { WriterOf(context).End(); }
+void OnCharacters(void* context, const xmlChar* text, int length) {
+  WriterOf(context).Characters(std::string_view(AsText(text), static_cast<std::size_t>(length)));
 }
 
 struct ContextFree {
   void operator()(htmlParserCtxt* context) const { htmlFreeParserCtxt(context); }
 };
 
-// Names the parser's dictionary may hold before its context is made anew: it keeps every element and attribute
-// name it meets, and publishers choose those.
-constexpr int kMaxNames = 4096;
-
-// A parser context per thread, reused (making one for each title or description costs more than the parse),
-// whose handler reports to t_writer and builds no tree.
-htmlParserCtxt* Context() {
+// A parser context whose handler reports to the writer it carries and builds no tree. Each parse has its own: a context
+// kept per thread would be freed by the thread's exit, when libxml2's own per-thread state may already be gone
+// (under Windows that crashed the ending thread).
+std::unique_ptr<htmlParserCtxt, ContextFree> NewContext() {
   static std::once_flag initialised;
   std::call_once(initialised, xmlInitParser);
-  thread_local std::unique_ptr<htmlParserCtxt, ContextFree> context;
-  if (context && xmlDictSize(context->dict) <= kMaxNames) return context.get();
-  context.reset(htmlNewParserCtxt());
-  if (!context) return nullptr;
+  std::unique_ptr<htmlParserCtxt, ContextFree> context(htmlNewParserCtxt());
+  if (!context) return context;
   xmlSAXHandler& handler = *context->sax;
   handler.startElement = OnStart;
   handler.endElement = OnEnd;
   handler.characters = handler.cdataBlock = handler.ignorableWhitespace = OnCharacters;
   handler.comment = nullptr;
   handler.processingInstruction = nullptr;
-  return context.get();
+  return context;
 }
 
 // Reports the fragment to `writer`. A body start tag in front keeps the parser from wrapping leading text in a
 // paragraph of its own; the bytes are read as UTF-8 whatever a <meta> in them says.
 void Parse(const std::string& html, FragmentWriter& writer) {
   const std::string text = "<body>" + html;
-  htmlParserCtxt* context = Context();
+  const auto context = NewContext();
   if (!context || text.size() > static_cast<std::size_t>(INT_MAX)) return;
-  t_writer = &writer;
+  context->_private = &writer;
   xmlFreeDoc(htmlCtxtReadMemory(
-      context, text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+      context.get(), text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
       HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NOIMPLIED | HTML_PARSE_IGNORE_ENC));
-  t_writer = nullptr;
 }
 
 // Text without markup or references reads as itself: most titles, which then need no parse.

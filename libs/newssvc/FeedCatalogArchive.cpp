@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 #include <set>
+#include <sstream>
 
 #include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/HtmlText.h"
@@ -274,6 +275,30 @@ bool CFeedCatalog::QueryArchive(const CString& providerID, const HeadlineFilter&
     items.push_back(std::move(item));
   }
   return true;
+}
+
+int CFeedCatalog::Search(const HeadlineSearch& search, std::vector<NewsHeadline>& list) const {
+  ArchiveSearch query;
+  std::set<std::string> listed;
+  std::stringstream ids(search.providerIDs.str());
+  for (std::string id; std::getline(ids, id, ',');)
+    if (!id.empty()) listed.insert(id);
+  for (const CString& id : ProviderIDs())
+    if (listed.empty() || listed.count(id.str()) > 0) query.providers.push_back(id.str());
+  if (query.providers.empty()) return listed.empty() ? kOk : kUnknownProvider;
+  const RecordZone zone = Zone();
+  UtcSeconds unused = 0;
+  DayRange(search.fromDate, zone, query.from, unused);
+  DayRange(search.toDate, zone, unused, query.to);
+  query.words = search.words;
+  query.symbol = search.symbol;
+  const int most = static_cast<int>(CItemStore::kMaxItems);
+  query.limit = search.limit > 0 && search.limit < most ? search.limit : most;
+  std::vector<SearchHit> hits;
+  if (!m_pArchive || !m_pArchive->Search(query, hits)) return kNoSuchItem;
+  for (const SearchHit& hit : hits)
+    list.push_back(MakeHeadline(CString(hit.provider), FromArchive(hit.item), zone, port::Big5FromUtf8(hit.snippet)));
+  return kOk;
 }
 
 bool CFeedCatalog::FindArchived(const CString& providerID, long serial, StoredItem& item) const {

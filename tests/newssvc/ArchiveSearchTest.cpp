@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/archive/NewsArchive.h"
+#include "port/CodePage.h"
 #include "tests/libs/TempDir.h"
 #include "tests/newssvc/ServiceFixture.h"
 
@@ -174,6 +176,23 @@ TEST(ArchiveSearchSchema, AnArchiveWrittenWithoutTheIndexIsIndexedWhenOpened) {
   ASSERT_TRUE(archive.Store({{"A", {Batches()[0].items[0]}}}, {}));
   EXPECT_EQ(Keys(archive, S("外資")), std::vector<std::string>{"k1"});
   EXPECT_EQ(Keys(archive, S("營收")), std::vector<std::string>{"hon"});
+}
+
+// Through the service: Big5 words in, records with their Big5 snippets out.
+TEST_F(ArchiveTest, TheSessionSearchesInBig5AndAnswersRecordsWithSnippets) {
+  m_folder.Write("a.xml", RssFeed("utf-8", {kA1, {"h1", "鴻海營收", "Sat, 05 Dec 2026 10:00:00 +0800", {"2317"}}}));
+  ASSERT_TRUE(Eventually([&] { return Titles("A", 0).size() == 2; }));
+  Headlines list;
+  ASSERT_EQ(m_session->SearchHeadline(port::Big5FromUtf8("營收"), "A,Z", "", 20261205, 20261205, 0, list), 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(newssvc::BlockTitle(list[0]), port::Big5FromUtf8("鴻海營收"));
+  EXPECT_EQ(newssvc::BlockSnippet(list[0]), port::Big5FromUtf8("鴻海\x02營收\x03"));
+  EXPECT_STREQ(list[0].szProviderID, "A");
+  EXPECT_STREQ(list[0].szReserved, "2317");
+  newssvc::FreeHeadlines(list);
+  EXPECT_EQ(m_session->SearchHeadline(port::Big5FromUtf8("營收"), "", "", 20261206, 0, 0, list), 0);
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(m_session->SearchHeadline("first", "Z", "", 0, 0, 0, list), -1);
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ class Tokenizer {
 
   int EndWord(int end) {
     if (m_word.empty()) return 0;
-    const int rc = m_sink.Token(m_word, m_wordStart, end, false);
+    const int rc = m_sink.Token(m_word.data(), static_cast<int>(m_word.size()), m_wordStart, end, false);
     m_word.clear();
     return rc;
   }
@@ -120,8 +120,7 @@ class Tokenizer {
   int AddToRun(int start, int end) {
     int rc = 0;
     if (m_runLength > 0) {
-      rc = m_sink.Token(std::string(m_text + m_prevStart, static_cast<std::size_t>(end - m_prevStart)), m_prevStart,
-                        end, false);
+      rc = m_sink.Token(m_text + m_prevStart, end - m_prevStart, m_prevStart, end, false);
       if (rc == 0 && m_purpose == TokenizeFor::kDocument) rc = Unigram(m_prevStart, m_prevEnd, true);
     }
     ++m_runLength;
@@ -142,7 +141,7 @@ class Tokenizer {
   }
 
   int Unigram(int start, int end, bool colocated) {
-    return m_sink.Token(std::string(m_text + start, static_cast<std::size_t>(end - start)), start, end, colocated);
+    return m_sink.Token(m_text + start, end - start, start, end, colocated);
   }
 
   const char* const m_text;
@@ -160,9 +159,8 @@ class Fts5Sink : public SearchTokenSink {
  public:
   using Callback = int (*)(void*, int, const char*, int, int, int);
   Fts5Sink(void* context, Callback callback) : m_context(context), m_callback(callback) {}
-  int Token(const std::string& token, int start, int end, bool colocated) override {
-    return m_callback(m_context, colocated ? FTS5_TOKEN_COLOCATED : 0, token.data(), static_cast<int>(token.size()),
-                      start, end);
+  int Token(const char* token, int size, int start, int end, bool colocated) override {
+    return m_callback(m_context, colocated ? FTS5_TOKEN_COLOCATED : 0, token, size, start, end);
   }
 
  private:
@@ -203,7 +201,7 @@ fts5_api* Fts5Api(sqlite3* db) {
 }
 
 struct CountingSink : SearchTokenSink {
-  int Token(const std::string&, int, int, bool) override {
+  int Token(const char*, int, int, int, bool) override {
     ++count;
     return 0;
   }

@@ -18,9 +18,9 @@ namespace newssvc {
 // Receives a text's tokens in order.
 struct SearchTokenSink {
   virtual ~SearchTokenSink() = default;
-  // `colocated`: at the position of the token before it. [start, end) are byte offsets into the text.
-  // A non-zero result (an SQLite error code) ends the tokenizing with that result.
-  virtual int Token(const std::string& token, int start, int end, bool colocated) = 0;
+  // The token's `size` bytes; `colocated`: at the position of the token before it. [start, end) are byte
+  // offsets into the text. A non-zero result (an SQLite error code) ends the tokenizing with that result.
+  virtual int Token(const char* token, int size, int start, int end, bool colocated) = 0;
 };
 
 // A document is indexed with bigrams and unigrams; a query asks for the bigrams of a run of two or more

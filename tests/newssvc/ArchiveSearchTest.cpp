@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "libs/newssvc/HeadlineRecord.h"
+#include "libs/newssvc/archive/HanBigramTokenizer.h"
 #include "libs/newssvc/archive/NewsArchive.h"
 #include "port/CodePage.h"
 #include "tests/libs/TempDir.h"
@@ -139,6 +140,33 @@ TEST_F(ArchiveSearch, AnItemRetentionDeletedIsNoLongerFoundAndTheIndexStaysSound
   EXPECT_EQ(db.Exec("UPDATE items SET description = '<i>鴻海</i>' WHERE key = 'flow'"), 0);
   EXPECT_EQ(Keys(m_archive, S("鴻海")), (std::vector<std::string>{"flow", "hon"}));
   EXPECT_EQ(db.Exec("INSERT INTO item_search(item_search, rank) VALUES('integrity-check', 1)"), 0) << db.ErrorText();
+}
+
+// A text's tokens as the index takes them, joined with spaces; a token at its predecessor's position
+// has a "+" in front.
+std::string DocumentTokens(const std::string& text) {
+  struct Joiner : newssvc::SearchTokenSink {
+    int Token(const char* token, int size, int, int, bool colocated) override {
+      joined += (joined.empty() ? "" : " ") + std::string(colocated ? "+" : "") + std::string(token, size);
+      return 0;
+    }
+    std::string joined;
+  } sink;
+  newssvc::TokenizeSearchText(text.data(), static_cast<int>(text.size()), newssvc::TokenizeFor::kDocument, sink);
+  return sink.joined;
+}
+
+// The edges of each class of characters: Han-like runs, letters and digits, separators, broken UTF-8.
+TEST(SearchTokenizer, TellsRunsWordsAndSeparatorsApartAtTheEdgesOfTheirRanges) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"\u2E80\u4DBF\u3400", "\u2E80\u4DBF +\u2E80 \u4DBF\u3400 +\u4DBF +\u3400"},
+      {"\uF900\uAC00 \uD7AF", "\uF900\uAC00 +\uF900 +\uAC00 \uD7AF"},
+      {"\u3040\u3000\u303F\uFF01\uFE30\uFE6F\u2000\u2BFF\u00BF\uFF00\u30FF", "\u3040 \u30FF"},
+      {"0Z9a-z\uFF10\uFF3A\uFF41", "0z9a z0za"},
+      {"\u00C0\u00C1 \uFE70\u2C00 \u1FFF", "\u00C0\u00C1 \uFE70\u2C00 \u1FFF"},
+      {"a\xC0\x80" "b\xED\xA0\x80" "c\xF4\x90\x80\x80" "d\xE0\xA0\x80\xE4\xB8", "a b c d\u0800"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(DocumentTokens(row.first), row.second) << row.first;
 }
 
 // The layout the archive had before it was searched, as that version wrote it.

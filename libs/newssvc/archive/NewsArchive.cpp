@@ -27,18 +27,20 @@ constexpr int kCheckpointPages = 1000;
 const char kItemColumns[] = "serial, key, published, first_seen, title, link, description, symbols";
 
 // The index answers the words first (CROSS JOIN keeps that order, so a narrow date or a symbol never makes
-// the match a test per row); the items it names are then filtered, sorted and cut.
+// the match a test per row); the items it names are then filtered, sorted and cut, carrying only their
+// rowids through the sort.
 const char kSearch[] =
-    "SELECT i.serial, i.key, i.published, i.first_seen, i.title, i.link, i.description, i.symbols, i.provider, "
-    "i.rowid FROM item_search CROSS JOIN items i ON i.rowid = item_search.rowid "
+    "SELECT i.rowid FROM item_search CROSS JOIN items i ON i.rowid = item_search.rowid "
     "WHERE item_search MATCH ?1 AND i.published >= ?2 AND i.published < ?3 "
     "AND (?5 = '' OR EXISTS (SELECT 1 FROM item_symbols s WHERE s.symbol = ?5 AND s.provider = i.provider "
     "AND s.published = i.published AND s.serial = i.serial))";
 const char kSearchEnd[] = " ORDER BY i.published DESC, i.serial DESC LIMIT ?4";
-// Snippets are made for the hits that are returned only: each reads and renders its item's text again.
-const char kSnippet[] =
-    "SELECT snippet(item_search, -1, char(2), char(3), '...', 24) FROM item_search "
-    "WHERE item_search MATCH ?1 AND rowid = ?2";
+// A hit's item and its snippet, made for the hits that are returned only (it renders the item's text again).
+const char kSearchHit[] =
+    "SELECT i.serial, i.key, i.published, i.first_seen, i.title, i.link, i.description, i.symbols, i.provider, "
+    "snippet(item_search, -1, char(2), char(3), '...', 24) "
+    "FROM item_search CROSS JOIN items i ON i.rowid = item_search.rowid "
+    "WHERE item_search MATCH ?1 AND item_search.rowid = ?2";
 
 ArchiveItem ReadItem(const CSqliteStatement& row) {
   ArchiveItem item;
@@ -91,7 +93,7 @@ struct CNewsArchive::Reader {
   CSqliteStatement byKey;
   CSqliteStatement lastSerial;
   CSqliteStatement newest;
-  CSqliteStatement snippet;
+  CSqliteStatement searchHit;
 };
 
 // A read connection from the pool, held with the file lock shared, returned when the lease ends.
@@ -384,7 +386,7 @@ std::unique_ptr<CNewsArchive::Reader> CNewsArchive::TakeReader() const {
       {&reader->byKey, "SELECT 1 FROM items WHERE provider = ?1 AND key = ?2 AND serial <= ?3"},
       {&reader->lastSerial, "SELECT max(last) FROM serials WHERE provider = ?1"},
       {&reader->newest, "SELECT max(published) FROM items WHERE provider = ?1"},
-      {&reader->snippet, kSnippet}};
+      {&reader->searchHit, kSearchHit}};
   // The first that fails ends it: a file locked elsewhere costs one busy wait, not one per statement.
   for (const auto& statement : statements) {
     *statement.first = CSqliteStatement(reader->db, statement.second.c_str());
@@ -429,16 +431,13 @@ bool CNewsArchive::Search(const ArchiveSearch& search, std::vector<SearchHit>& h
     statement.Bind(static_cast<int>(i + 6), search.providers[i]);
   std::vector<std::int64_t> rowids;
   int rc = SQLITE_ROW;
-  while ((rc = statement.Step()) == SQLITE_ROW) {
-    hits.push_back({statement.Text(8), ReadItem(statement), std::string()});
-    rowids.push_back(statement.Int(9));
-  }
+  while ((rc = statement.Step()) == SQLITE_ROW) rowids.push_back(statement.Int(0));
   if (rc != SQLITE_DONE) return false;
-  CSqliteStatement& snippet = reader->snippet;
-  for (std::size_t i = 0; i < rowids.size(); ++i) {
-    rc = snippet.Bind(1, expression).Bind(2, rowids[i]).Step();
-    if (rc == SQLITE_ROW) hits[i].snippet = snippet.Text(0);
-    snippet.Reset();
+  CSqliteStatement& hit = reader->searchHit;
+  for (const std::int64_t rowid : rowids) {
+    rc = hit.Bind(1, expression).Bind(2, rowid).Step();
+    if (rc == SQLITE_ROW) hits.push_back({hit.Text(8), ReadItem(hit), hit.Text(9)});
+    hit.Reset();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) return false;
   }
   return true;

@@ -25,11 +25,11 @@
 #include <vector>
 
 #include "bench/FigureTable.h"
-#include "libs/newssvc/HeadlineRecord.h"
-#include "libs/newssvc/RssNewsSession.h"
 #include "libs/newssvc/archive/ArchiveMaintenance.h"
 #include "libs/newssvc/archive/NewsArchive.h"
 #include "libs/newssvc/archive/Sqlite.h"
+#include "libs/newssvc/query/HeadlineRecord.h"
+#include "libs/newssvc/session/RssNewsSession.h"
 #include "port/Mutex.h"
 
 namespace {

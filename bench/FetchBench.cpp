@@ -42,7 +42,7 @@
 #include <vector>
 
 #include "bench/FigureTable.h"
-#include "libs/newssvc/FeedCatalog.h"
+#include "libs/newssvc/session/FeedCatalog.h"
 
 namespace {
 
@@ -262,14 +262,14 @@ class CServiceRounds {
     config << "</Category></RSSNewsService>";
   }
 
-  bool Load() { return m_catalog.LoadConfig(); }
+  bool Load() { return m_catalog.Config().Load(); }
 
   // Starts one poll round and waits for every exchange of it: wall seconds, and the CPU seconds of the
   // process less those of this thread's waiting. The thread sleeps until the server has given its last
   // answer of the round, then looks for the service's last exchange every 20 us.
   void Round(double& wall, double& cpu) {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));  // every feed due again
-    const std::uint64_t target = m_catalog.Traffic().exchanges + kFeeds;
+    const std::uint64_t target = m_catalog.Scheduler().Traffic().exchanges + kFeeds;
     m_answers.wakeAt = m_answers.all + kFeeds;
     const double cpuStart = CpuSeconds(RUSAGE_SELF);
     const Clock::time_point start = Clock::now();
@@ -278,21 +278,22 @@ class CServiceRounds {
     pollfd wake{m_wakePipe, POLLIN, 0};
     char byte = 0;
     if (poll(&wake, 1, 10000) == 1 && read(m_wakePipe, &byte, 1) != 1) std::printf("the wake pipe failed\n");
-    while (m_catalog.Traffic().exchanges < target && SecondsSince(start) < 20)
+    while (m_catalog.Scheduler().Traffic().exchanges < target && SecondsSince(start) < 20)
       std::this_thread::sleep_for(std::chrono::microseconds(20));
     const double waiting = CpuSeconds(RUSAGE_THREAD) - waitStart;
     wall = SecondsSince(start);
     cpu = CpuSeconds(RUSAGE_SELF) - cpuStart - waiting;
   }
 
-  newssvc::FetchTraffic Traffic() const { return m_catalog.Traffic(); }
+  newssvc::FetchTraffic Traffic() const { return m_catalog.Scheduler().Traffic(); }
 
   // Feeds whose last exchange failed: a round that counted failures would measure nothing.
   int Failing() const {
     int failing = 0;
     for (int i = 0; i < kFeeds; ++i) {
       newssvc::FeedState state;
-      if (!m_catalog.GetFetchState(CString("F" + std::to_string(i)), state) || !state.lastError.empty()) ++failing;
+      if (!m_catalog.Scheduler().FetchState(CString("F" + std::to_string(i)), state) || !state.lastError.empty())
+        ++failing;
     }
     return failing;
   }

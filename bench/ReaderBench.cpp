@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "libs/newssvc/FeedReader.h"
-#include "libs/newssvc/HeadlineRecord.h"
-#include "libs/newssvc/ItemStore.h"
+#include "libs/newssvc/parse/FeedReader.h"
+#include "libs/newssvc/query/HeadlineRecord.h"
+#include "libs/newssvc/query/ItemStore.h"
 #include "port/CodePage.h"
 
 namespace bench {

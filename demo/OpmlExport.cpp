@@ -3,8 +3,8 @@
 #include <iostream>
 #include <string>
 
-#include "libs/newssvc/OpmlFeedList.h"
-#include "libs/newssvc/ServiceConfig.h"
+#include "libs/newssvc/config/OpmlFeedList.h"
+#include "libs/newssvc/config/ServiceConfig.h"
 #include "port/Path.h"
 
 namespace demo {

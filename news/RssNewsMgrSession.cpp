@@ -1,8 +1,8 @@
 // CRssNewsMgr: construction, the service session (Init, Finit), the module logger and the small accessors.
 #include <algorithm>
 
+#include "module/ModuleLog.h"
 #include "module/ModuleStrings.h"
-#include "news/ModuleLog.h"
 #include "news/RssNewsMgr.h"
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"

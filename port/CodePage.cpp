@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cerrno>
 
+#include "port/Text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -13,11 +15,6 @@
 namespace port {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 #ifdef _WIN32
 

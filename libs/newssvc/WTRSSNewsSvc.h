@@ -47,7 +47,7 @@ class IWTRSSNewsSvcEvent {
 // Success values differ by operation: Connect and the booking operations answer non-zero for done, the
 // list, request and content operations 0.
 //
-// The service serving RSS feeds (libs/newssvc/RssNewsSession.h) gives the session values these meanings:
+// The service serving RSS feeds (libs/newssvc/session/RssNewsSession.h) gives the session values these meanings:
 // SetSessionInfo(feeds folder for relative feed sources (empty: the configuration folder), poll interval
 // in milliseconds (empty: the configuration's), user name (not used)). Lists are newest first; the list
 // operations take one provider ID or several joined with ","; a provider the configuration does not name

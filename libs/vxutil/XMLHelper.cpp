@@ -9,8 +9,10 @@
 #include "libs/vxutil/XMLRepair.h"
 #include "port/CodePage.h"
 #include "port/FileRead.h"
+#include "port/Text.h"
 
 namespace {
+using port::Lower;
 
 bool StartsWith(const std::string& text, std::size_t at, const char* prefix) {
   return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
@@ -85,11 +87,6 @@ bool IsUtf8(const std::string& text) {
     i += length;
   }
   return true;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return text;
 }
 
 // Decodes `body` from `encoding` into UTF-8. Text already in UTF-8, the most common case, is only checked,

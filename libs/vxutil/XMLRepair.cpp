@@ -8,9 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "port/Text.h"
+
 namespace vxutil {
 
 namespace {
+using port::Lower;
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -32,12 +35,6 @@ std::size_t ForbiddenLength(const std::string& text, std::size_t at) {
   if (c == 0xEF && text.compare(at + 1, 2, "\xBF\xBE") == 0) return 3;
   if (c == 0xEF && text.compare(at + 1, 2, "\xBF\xBF") == 0) return 3;
   return 0;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
 }
 
 std::string PrefixOf(const std::string& name) {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <tuple>
 
-#include "news/ModuleLog.h"
+#include "module/ModuleLog.h"
 #include "port/Path.h"
 #include "settings/RSSNewsData.h"
 #include "tests/fakes/ModuleLogLines.h"

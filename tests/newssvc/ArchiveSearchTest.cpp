@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/HeadlineRecord.h"
 #include "libs/newssvc/archive/HanBigramTokenizer.h"
 #include "libs/newssvc/archive/NewsArchive.h"
+#include "libs/newssvc/query/HeadlineRecord.h"
 #include "port/CodePage.h"
 #include "tests/libs/TempDir.h"
 #include "tests/newssvc/ServiceFixture.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/FeedReader.h"
+#include "libs/newssvc/parse/FeedReader.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <tuple>
 #include <vector>
 
-#include "libs/newssvc/FeedBytes.h"
-#include "libs/newssvc/FeedCharset.h"
-#include "libs/newssvc/FeedReader.h"
-#include "libs/newssvc/FeedUrl.h"
-#include "libs/newssvc/ItemStore.h"
 #include "libs/newssvc/common/Dates.h"
-#include "libs/newssvc/http/HeaderRules.h"
+#include "libs/newssvc/common/FeedUrl.h"
+#include "libs/newssvc/parse/FeedBytes.h"
+#include "libs/newssvc/parse/FeedCharset.h"
+#include "libs/newssvc/parse/FeedReader.h"
+#include "libs/newssvc/query/ItemStore.h"
+#include "libs/newssvc/source/http/HeaderRules.h"
 #include "tests/newssvc/ServiceFixture.h"
 
 namespace {

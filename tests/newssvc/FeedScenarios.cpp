@@ -89,6 +89,14 @@ void AnswerScenario(const std::string& name, int index, const Request& request, 
                                              return true;
                                            });
     }
+    if (name == "cut") {  // a whole feed with a new item, chunked, then the connection closes before the last chunk
+      return response.set_chunked_content_provider("application/rss+xml",
+                                                   [](std::size_t offset, httplib::DataSink& sink) {
+                                                     const std::string feed = Feed(kUtf8, kSecondItem + kFirstItem);
+                                                     if (offset == 0) sink.write(feed.data(), feed.size());
+                                                     return offset == 0;
+                                                   });
+    }
     if (name == "loop") return response.set_redirect("loop-back", 301);
     if (name == "unavailable") return Status(response, 503);
     if (name == "fat_headers") {  // 80 KiB, over the 64 KiB bound; first with a line over libcurl's own bound too

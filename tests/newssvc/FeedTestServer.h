@@ -5,6 +5,8 @@
 // 503 past that or past kLifetime, so a runaway client cannot hang a test. GET /s/RUN/slow_headers answers
 // once like the others, then redirects to a second listener whose answer trickles one header byte every
 // 500 ms for 3.5 s, one connection at a time: headers too slow to arrive, which cpp-httplib cannot send.
+// GET /s/RUN/silent redirects to a third listener that never accepts: the connection is made (the system
+// queues it) and the request sent, but no answer ever comes.
 #pragma once
 
 #include <arpa/inet.h>
@@ -40,6 +42,8 @@ class FeedTestServer {
 
   FeedTestServer() {
     m_server.set_keep_alive_timeout(2);
+    // A thread per connection for the stalled feeds and the others at once.
+    m_server.new_task_queue = [] { return new httplib::ThreadPool(32); };
     m_server.Get(R"(/s/([^/]+)/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
       AnswerScenario(request, response);
     });
@@ -51,7 +55,8 @@ class FeedTestServer {
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
     // Opened before the server's thread starts, since its answers name the trickle port.
-    const bool trickle = m_port > 0 && OpenTrickle();
+    const bool trickle = m_port > 0 && Listen(m_trickle, m_tricklePort);
+    if (m_port > 0) Listen(m_silent, m_silentPort);
     // Bound already: connections wait in the backlog until the thread listens.
     if (m_port > 0) m_thread = std::thread([this] { m_server.listen_after_bind(); });
     if (trickle) m_trickler = std::thread([this] { ServeTrickles(); });
@@ -62,6 +67,7 @@ class FeedTestServer {
     if (m_thread.joinable()) m_thread.join();
     if (m_trickler.joinable()) m_trickler.join();
     if (m_trickle >= 0) ::close(m_trickle);
+    if (m_silent >= 0) ::close(m_silent);
   }
   FeedTestServer(const FeedTestServer&) = delete;
   FeedTestServer& operator=(const FeedTestServer&) = delete;
@@ -93,19 +99,22 @@ class FeedTestServer {
     }
     if (request.matches[2].str() == "slow_headers" && index > 0)
       return response.set_redirect("http://127.0.0.1:" + std::to_string(m_tricklePort) + "/", 302);
+    if (request.matches[2].str() == "silent")
+      return response.set_redirect("http://127.0.0.1:" + std::to_string(m_silentPort) + "/", 302);
     newssvc_test::AnswerScenario(request.matches[2].str(), index, request, response, m_stopping);
   }
 
-  bool OpenTrickle() {
+  // A listening socket on the loopback address at a free port.
+  static bool Listen(int& listener, int& port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    m_trickle = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (m_trickle < 0 || ::bind(m_trickle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_trickle, 16) != 0 || ::getsockname(m_trickle, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, 64) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
       return false;
-    m_tricklePort = ntohs(address.sin_port);
+    port = ntohs(address.sin_port);
     return true;
   }
   // One connection at a time: a feed polls once at a time.
@@ -136,6 +145,8 @@ class FeedTestServer {
   int m_trickle = -1;  // the trickling listener
   int m_tricklePort = 0;
   std::thread m_trickler;
+  int m_silent = -1;  // the listener that never accepts
+  int m_silentPort = 0;
 };
 
 }  // namespace newssvc_test

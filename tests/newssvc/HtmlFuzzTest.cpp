@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/HtmlText.h"
+#include "libs/newssvc/parse/HtmlText.h"
 
 namespace {
 

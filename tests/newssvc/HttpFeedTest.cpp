@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "libs/newssvc/http/HttpClient.h"
+#include "libs/newssvc/source/http/HttpClient.h"
 #include "port/Path.h"
 #include "tests/newssvc/ServiceFixture.h"
 
@@ -63,29 +63,32 @@ class HttpFeedTest : public SessionTest {
     return Eventually([&] { return Requests(name) >= count; }, timeout);
   }
 
-  // A session polling every 100 ms whose provider H reads scenario `name` from the server (and provider G
-  // scenario `other`, when given), with H's state put back from `restore` when given.
-  void Connect(const std::string& name, const std::string& providerAttributes = "", const std::string& other = "",
-               const newssvc::FeedState* restore = nullptr) {
+  // A session polling every 100 ms whose provider H reads scenario `name` from the server (and providers G,
+  // G1, G2, ... the scenarios `others`), with H's state put back from `restore` when given.
+  void Connect(const std::string& name, const std::string& providerAttributes = "",
+               const std::vector<std::string>& others = {}, const newssvc::FeedState* restore = nullptr) {
     std::string config =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RSSNewsService pollMilliseconds=\"100\" timeZone=\"+08:00\">"
         "<Category name=\"Web\"><Provider id=\"H\" name=\"H\" source=\"" +
         Url(name) + "\" " + providerAttributes + "/>";
-    if (!other.empty()) config += "<Provider id=\"G\" name=\"G\" source=\"" + Url(other) + "\"/>";
+    for (std::size_t i = 0; i < others.size(); ++i) {
+      const std::string id = "G" + (i ? std::to_string(i) : std::string());
+      config += "<Provider id=\"" + id + "\" name=\"" + id + "\" source=\"" + Url(others[i]) + "\"/>";
+    }
     m_folder.Write("RSSNewsSvc.xml", config + "</Category></RSSNewsService>");
-    Start("H", [this, restore] {
+    Start("H", [this, name, restore] {
       newssvc::HttpLimits limits;
       limits.connect = limits.stall = seconds(2);
       limits.transfer = seconds(8);
       limits.maxBody = 1 << 20;
       m_session->SetHttpLimits(limits);
-      EXPECT_TRUE(!restore || m_session->Catalog().RestoreFeedState("H", *restore));
+      if (restore) m_session->Catalog().Scheduler().Restore("H", Url(name), *restore);
     });
   }
 
   newssvc::FeedState State() {
     newssvc::FeedState state;
-    m_session->Catalog().GetFetchState("H", state);
+    m_session->Catalog().Scheduler().FetchState("H", state);
     return state;
   }
 
@@ -136,7 +139,7 @@ TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
   saved.etag = "\"v0\"";  // stale: answered in full, with ETag "v1" and no Last-Modified
   saved.lastModified = "Mon, 01 Jan 2001 00:00:00 GMT";
   saved.url = Url("etag.xml");
-  Connect("moved-away.xml", "", "", &saved);
+  Connect("moved-away.xml", "", {}, &saved);
   ASSERT_TRUE(WaitForRequests(2));
   EXPECT_EQ(Requests("moved-away.xml"), 0);
   auto received = Received();
@@ -147,7 +150,7 @@ TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
   Stop();
   const int before = Requests();
   saved.gone = true;
-  Connect("etag.xml", "", "", &saved);
+  Connect("etag.xml", "", {}, &saved);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(Requests(), before);
 }
@@ -190,7 +193,7 @@ TEST_P(FetchFailure, KeepsTheLastGoodItemsAndNamesTheFaultOnce) {
 INSTANTIATE_TEST_SUITE_P(HttpFeed, FetchFailure,
                          ::testing::Values(FailureCase{"bomb", "decoded body over the size limit"},
                                            FailureCase{"big", "size limit"}, FailureCase{"reset", "transfer closed"},
-                                           FailureCase{"drip", "too slow"},
+                                           FailureCase{"cut", "transfer closed"}, FailureCase{"drip", "too slow"},
                                            FailureCase{"loop", "more than 5 redirects"},
                                            FailureCase{"unavailable", "HTTP 503"}, FailureCase{"notfeed", "not a feed"},
                                            FailureCase{"fat_headers", "response headers over the size limit"},
@@ -212,13 +215,39 @@ TEST_F(HttpFeedTest, ARoundOfManyFeedsTakesNoIdleSecond) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
 }
 
-TEST_F(HttpFeedTest, AStalledFeedDelaysNoOther) {
-  Connect("stall.xml", "", "etag.xml");
+// Feeds whose server stalls (a byte every 5 s) or stays silent (the connection is never accepted), one and as
+// many as a fetcher of eight blocking threads has: another feed of the same server keeps its rhythm meanwhile,
+// and the session stops within a second whatever they do.
+struct StalledCase {
+  const char* scenario;
+  std::size_t feeds;
+};
+
+class StalledFeeds : public HttpFeedTest, public ::testing::WithParamInterface<StalledCase> {};
+
+TEST_P(StalledFeeds, DelayNoOtherFeedNorTheSessionsStop) {
+  std::vector<std::string> others{"etag.xml"};
+  others.insert(others.end(), GetParam().feeds - 1, GetParam().scenario);
+  Connect(GetParam().scenario, "", others);
   ASSERT_TRUE(WaitForRequests(3, "etag.xml"));
+  const std::vector<ReceivedRequest> polls = Received("etag.xml");
+  EXPECT_LT(polls[2].atMs - polls[0].atMs, 1500);  // polled every 100 ms; a stall lasts 2 s
   EXPECT_EQ(CountHeadlines("G"), 1);
   EXPECT_TRUE(State().lastError.empty());  // H's first fetch is still hanging meanwhile
   EXPECT_EQ(CountHeadlines("H"), 0);
+  const auto stopping = std::chrono::steady_clock::now();
+  Stop();
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopping).count(),
+            1000);
 }
+
+INSTANTIATE_TEST_SUITE_P(HttpFeed, StalledFeeds,
+                         ::testing::Values(StalledCase{"stall.xml", 1}, StalledCase{"stall.xml", 8},
+                                           StalledCase{"silent", 8}),
+                         [](const ::testing::TestParamInfo<StalledCase>& info) {
+                           const std::string scenario = info.param.scenario;
+                           return scenario.substr(0, scenario.find('.')) + std::to_string(info.param.feeds);
+                         });
 
 TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {
   Connect("backoff.xml");  // six answers 500, then the feed

@@ -2,8 +2,8 @@
 // OPML feed lists, read into category groups beside the configuration's own and written back out.
 #include <gtest/gtest.h>
 
-#include "libs/newssvc/OpmlFeedList.h"
-#include "libs/newssvc/ServiceConfig.h"
+#include "libs/newssvc/config/OpmlFeedList.h"
+#include "libs/newssvc/config/ServiceConfig.h"
 #include "tests/newssvc/ServiceFixture.h"
 
 namespace newssvc_test {

@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "libs/newssvc/HeadlineRecord.h"
-#include "libs/newssvc/RssNewsSession.h"
 #include "libs/newssvc/archive/Sqlite.h"
+#include "libs/newssvc/query/HeadlineRecord.h"
+#include "libs/newssvc/session/RssNewsSession.h"
 #include "tests/libs/TempDir.h"
 
 namespace newssvc_test {
@@ -177,7 +177,7 @@ class SessionTest : public ::testing::Test {
     if (*booked) m_session->BookProviderNews(booked);
     ASSERT_NE(m_session->Connect(), 0);
     // The first poll is the session thread's first task: the answer to a request made now comes after it.
-    const CString provider = m_session->Catalog().ProviderIDs().at(0);
+    const CString provider = m_session->Catalog().Config().Current()->Providers().at(0).id;
     ASSERT_EQ(m_session->ReqTotalHeadline(provider, 999), 0);
     ASSERT_TRUE(m_sink.WaitFor("task " + provider.str() + " 999"));
     m_sink.Forget("task " + provider.str() + " 999");

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <future>
 
-#include "libs/newssvc/FeedCatalog.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
+#include "libs/newssvc/session/FeedCatalog.h"
 #include "libs/vxutil/XMLHelper.h"
 #include "tests/newssvc/ServiceFixture.h"
 
@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(Feeds, HostileFeed,
                                            HostileCase{"Oversized", Oversized}),
                          [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
-// What the catalog logs of a feed it repaired, and of one it could not read.
+// What the catalog logs of a feed it repaired, and of one it could not read: once, while their files stay the same.
 TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
   FeedFolder folder;
   folder.WriteConfig();
@@ -277,13 +277,18 @@ TEST(FeedCatalogLog, SaysWhichFeedWasIllFormedAndWhichUnreadable) {
   newssvc::CFeedCatalog catalog(CString((folder.Path() + "/RSSNewsSvc.xml").c_str()), CString(folder.Path().c_str()));
   std::vector<std::string> lines;
   catalog.SetLog([&](const std::string& line) { lines.push_back(line); });
-  ASSERT_TRUE(catalog.LoadConfig());
+  ASSERT_TRUE(catalog.Config().Load());
   const newssvc::PollResult result = catalog.Poll(true, 0);
   ASSERT_EQ(result.changes.size(), 1u);
   EXPECT_EQ(result.changes[0].providerID, "A");
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find("a.xml is ill-formed"), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find("b.xml cannot be read"), std::string::npos) << lines[1];
+  // Reloaded with one more provider: feeds whose files stayed the same are not read, nor logged, again.
+  folder.WriteConfig("<Category name=\"More\"><Provider id=\"D\" name=\"Delta\" source=\"d.xml\"/></Category>");
+  catalog.Poll(false, 0);
+  catalog.Poll(false, 0);
+  EXPECT_EQ(lines.size(), 2u);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <set>
 
 #include "libs/vxcommon/VxCommon.h"
-#include "news/ModuleLog.h"
+#include "module/ModuleLog.h"
 #include "tests/fakes/FakeNewsSvc.h"
 #include "tests/settings/SettingsFileTest.h"
 #include "tests/win32/DialogDriver.h"

@@ -1,7 +1,7 @@
 #include "ui/win32/Win32FrontEnd.h"
 
 #include "libs/vxcommon/Wnd.h"
-#include "news/ModuleLog.h"
+#include "module/ModuleLog.h"
 #include "ui/CheckTreeCtrl.h"
 #include "ui/res/resource.h"
 

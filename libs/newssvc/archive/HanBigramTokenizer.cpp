@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include "libs/newssvc/HtmlText.h"
+#include "libs/newssvc/parse/HtmlText.h"
 
 namespace newssvc {
 

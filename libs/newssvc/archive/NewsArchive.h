@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "libs/newssvc/FeedState.h"
 #include "libs/newssvc/archive/ArchiveMaintenance.h"
 #include "libs/newssvc/archive/Sqlite.h"
 #include "libs/newssvc/common/Dates.h"
+#include "libs/newssvc/source/FeedState.h"
 #include "libs/vxlog/VXLog.h"
 #include "port/Mutex.h"
 

@@ -1,5 +1,6 @@
 // Owning wrappers around SQLite's connection and statement handles: every handle is closed or finalised
-// by its destructor, on every path.
+// by its destructor, on every path. A connection is used by one thread at a time (its owner sees to it with
+// a lock or a pool of readers); the wrappers have no lock of their own.
 #pragma once
 
 #include <cstdint>

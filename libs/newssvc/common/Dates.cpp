@@ -6,9 +6,12 @@
 #include <cstring>
 #include <vector>
 
-#include "libs/newssvc/common/Text.h"
+#include "port/Text.h"
 
 namespace newssvc {
+
+using port::Lower;
+using port::Trim;
 
 namespace {
 

@@ -31,6 +31,10 @@ class CBenchService : public IWTRSSNewsSvc {
     return OneRecord(vecList);
   }
   int GetSymbolNewsContent(const CString&, const CString&, long, long, CString&) override { return 0; }
+  int SearchHeadline(const CString&, const CString&, const CString&, long, long, int,
+                     std::vector<NewsHeadline>&) override {
+    return 0;
+  }
 
  private:
   static int OneRecord(std::vector<NewsHeadline>& vecList);

@@ -104,13 +104,15 @@ struct vxrss_watch final : IRSSNewsObjEvent {
 
 struct vxrss_list {
   struct Texts {
-    std::string providerID, title, link, symbols, date, time;
+    std::string providerID, title, link, symbols, date, time, snippet;
   };
   std::vector<Texts> texts;
   std::vector<vxrss_headline> items;
 };
 
 namespace vxrss_capi {
-// A list of the host's text form made from records whose blocks it frees.
-std::unique_ptr<vxrss_list> ListFromHeadlines(std::vector<NewsHeadline>& vecHeadline, vxrss_text_encoding encoding);
+// A list of the host's text form made from records whose blocks it frees; `snippets`: the records come from
+// a search, whose blocks hold a snippet after the link.
+std::unique_ptr<vxrss_list> ListFromHeadlines(std::vector<NewsHeadline>& vecHeadline, vxrss_text_encoding encoding,
+                                              bool snippets = false);
 }  // namespace vxrss_capi

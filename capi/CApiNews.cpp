@@ -9,8 +9,8 @@ using vxrss_capi::InText;
 namespace {
 
 vxrss_status ReturnList(const char* function, bool answered, std::vector<NewsHeadline>& headlines,
-                        vxrss_text_encoding encoding, vxrss_list** list) {
-  std::unique_ptr<vxrss_list> built = vxrss_capi::ListFromHeadlines(headlines, encoding);
+                        vxrss_text_encoding encoding, vxrss_list** list, bool snippets = false) {
+  std::unique_ptr<vxrss_list> built = vxrss_capi::ListFromHeadlines(headlines, encoding, snippets);
   if (!answered) return Fail(VXRSS_E_FAILED, std::string(function) + ": the service did not answer for every ID");
   *list = built.release();
   return VXRSS_OK;
@@ -89,6 +89,22 @@ vxrss_status VXRSS_CALL vxrss_headlines_by_symbol(vxrss_session* session, const 
     std::vector<NewsHeadline> headlines;
     const bool answered = session->mgr.PullSymbolNewsHeadline_Date(providers, symbols, date, headlines);
     return ReturnList("vxrss_headlines_by_symbol", answered, headlines, session->encoding, list);
+  });
+}
+
+vxrss_status VXRSS_CALL vxrss_search(vxrss_session* session, const char* words, const char* provider_ids,
+                                     const char* symbol_id, int32_t from_date, int32_t to_date, int32_t max_items,
+                                     vxrss_list** list) {
+  return Guarded("vxrss_search", [&] {
+    CString text, providers, symbol;
+    if (!session || !list || !InText(words, session->encoding, text) ||
+        !InText(provider_ids, session->encoding, providers) || !InText(symbol_id, session->encoding, symbol))
+      return Fail(VXRSS_E_ARGUMENT, "vxrss_search: a null argument, or text not valid in the session's encoding");
+    *list = nullptr;
+    std::vector<NewsHeadline> headlines;
+    const bool answered =
+        session->mgr.SearchNewsHeadline(text, providers, symbol, from_date, to_date, max_items, headlines);
+    return ReturnList("vxrss_search", answered, headlines, session->encoding, list, true);
   });
 }
 

@@ -57,7 +57,8 @@ vxrss_status Fail(vxrss_status status, const std::string& text) {
   return status;
 }
 
-std::unique_ptr<vxrss_list> ListFromHeadlines(std::vector<NewsHeadline>& vecHeadline, vxrss_text_encoding encoding) {
+std::unique_ptr<vxrss_list> ListFromHeadlines(std::vector<NewsHeadline>& vecHeadline, vxrss_text_encoding encoding,
+                                              bool snippets) {
   struct BlocksFreed {
     std::vector<NewsHeadline>& list;
     ~BlocksFreed() { FreeHeadlineBlocks(list); }
@@ -65,13 +66,14 @@ std::unique_ptr<vxrss_list> ListFromHeadlines(std::vector<NewsHeadline>& vecHead
   auto list = std::make_unique<vxrss_list>();
   list->texts.reserve(vecHeadline.size());
   for (const NewsHeadline& h : vecHeadline) {
-    // The block holds the title, NUL, then the link, NUL.
+    // The block holds the title, NUL, then the link, NUL, then a search's snippet, NUL.
     const char* title = h.pBlock ? static_cast<const char*>(h.pBlock) : "";
     const char* link = h.pBlock ? title + std::strlen(title) + 1 : "";
+    const char* snippet = h.pBlock && snippets ? link + std::strlen(link) + 1 : "";
     const auto host = [encoding](const std::string& text) { return OutText(CString(text), encoding).Take(); };
     list->texts.push_back({host(Field(h.szProviderID, sizeof h.szProviderID)), host(title), host(link),
                            host(Field(h.szReserved, sizeof h.szReserved)), Field(h.szDate, sizeof h.szDate),
-                           Field(h.szTime, sizeof h.szTime)});
+                           Field(h.szTime, sizeof h.szTime), host(snippet)});
   }
   list->items.reserve(vecHeadline.size());
   for (std::size_t i = 0; i < vecHeadline.size(); ++i) {
@@ -115,6 +117,13 @@ vxrss_status VXRSS_CALL vxrss_list_item(const vxrss_list* list, size_t index, vx
   if (!list || !item) return Fail(VXRSS_E_ARGUMENT, "vxrss_list_item: list or item is null");
   if (index >= list->items.size()) return Fail(VXRSS_E_RANGE, "vxrss_list_item: index beyond the list");
   *item = list->items[index];
+  return VXRSS_OK;
+}
+
+vxrss_status VXRSS_CALL vxrss_list_snippet(const vxrss_list* list, size_t index, const char** snippet) {
+  if (!list || !snippet) return Fail(VXRSS_E_ARGUMENT, "vxrss_list_snippet: list or snippet is null");
+  if (index >= list->texts.size()) return Fail(VXRSS_E_RANGE, "vxrss_list_snippet: index beyond the list");
+  *snippet = list->texts[index].snippet.c_str();
   return VXRSS_OK;
 }
 

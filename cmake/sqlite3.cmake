@@ -9,9 +9,11 @@ endif()
 if(NOT TARGET SQLite::SQLite3)
   enable_language(C)
   add_library(vxrss_sqlite3 STATIC "${VXRSS_SQLITE_DIR}/sqlite3.c")
-  # SQLite's own code: built as its authors intend, without this project's warning flags.
+  # SQLite's own code: built as its authors intend, without this project's warning flags; with FTS5, which
+  # the archive's search index is.
   set_target_properties(vxrss_sqlite3 PROPERTIES COMPILE_OPTIONS "-w" POSITION_INDEPENDENT_CODE ON)
-  target_compile_definitions(vxrss_sqlite3 PRIVATE SQLITE_THREADSAFE=1 SQLITE_OMIT_LOAD_EXTENSION SQLITE_DQS=0)
+  target_compile_definitions(vxrss_sqlite3 PRIVATE SQLITE_THREADSAFE=1 SQLITE_OMIT_LOAD_EXTENSION SQLITE_DQS=0
+                                                   SQLITE_ENABLE_FTS5)
   target_include_directories(vxrss_sqlite3 SYSTEM PUBLIC "${VXRSS_SQLITE_DIR}")
   add_library(SQLite::SQLite3 ALIAS vxrss_sqlite3)
 endif()

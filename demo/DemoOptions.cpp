@@ -20,6 +20,8 @@ bool DemoOptions::Parse(int argc, char** argv, DemoOptions& options, std::string
         return false;
       }
       options.seconds = static_cast<int>(seconds);
+    } else if (arg == "--search" && hasValue) {
+      options.search = argv[++i];
     } else if (arg == "--config" && hasValue) {
       options.configRoot = argv[++i];
     } else if (arg == "--user" && hasValue) {
@@ -41,9 +43,11 @@ bool DemoOptions::Parse(int argc, char** argv, DemoOptions& options, std::string
 const char* DemoOptions::Usage() {
   return "usage: vxrss-demo [settings] [--web] [--seconds N] [--config DIR --user DIR] [--work DIR]\n"
          "       vxrss-demo --export-opml [--config DIR]\n"
+         "       vxrss-demo --search WORDS [--config DIR --user DIR]\n"
          "  (no arguments)  show the bundled sample news, then add live items for 30 seconds\n"
          "  --web           the same, with the feeds served over HTTP from a server on 127.0.0.1\n"
          "  --export-opml   print the news service's feed list as OPML\n"
+         "  --search WORDS  search the news archive (words of every provider; \"a phrase\" in quotes)\n"
          "  settings        the RSS news settings dialog in the terminal\n"
          "  --seconds N     run the live part for N seconds\n"
          "  --config DIR    a folder holding Config/RSSNewsSvc.xml and its feeds\n"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "demo/LiveFeed.h"
 #include "demo/Workspace.h"
 #include "libs/newssvc/WTRSSNewsSvc.h"
+#include "libs/newssvc/query/HeadlineRecord.h"
 #include "news/RssNewsMgr.h"
+#include "port/CodePage.h"
 #include "port/Path.h"
 
 namespace demo {
@@ -28,6 +31,8 @@ const char* const kSymbols[] = {"2330", "2317"};
 // The week before the sample feeds' own news (data/History): found in the news service's archive only.
 const long kEarlierDays[] = {20261127, 20261128, 20261129, 20261130, 20261201, 20261202, 20261203};
 constexpr int kShownHeadlines = 8;
+// A two-character word of the archived week, which only the archive's index finds inside runs of Chinese.
+const char kSearchWord[] = "營收";
 constexpr auto kLiveItemEvery = std::chrono::seconds(3);
 
 void Heading(const std::string& title) { PrintLine("\n== " + title + " =="); }
@@ -135,6 +140,23 @@ void PrintSymbolHistory(CRssNewsMgr& manager, const char* symbol) {
   FreeBlocks(list);
 }
 
+// A search of the archive, every provider, newest first, each item with its snippet: the matches the
+// service marks with 0x02 and 0x03 are shown in 【】.
+void PrintSearch(CRssNewsMgr& manager, const std::string& words, long from, long to) {
+  std::vector<NewsHeadline> list;
+  if (!manager.SearchNewsHeadline(port::Big5FromUtf8(words), "", "", from, to, kShownHeadlines, list))
+    PrintLine("(the archive cannot be searched now)");
+  if (list.empty()) PrintLine("(none)");
+  for (const NewsHeadline& record : list) {
+    std::string snippet = Utf8(newssvc::BlockSnippet(record));
+    for (std::size_t at = 0; (at = snippet.find_first_of("\x02\x03", at)) != std::string::npos;)
+      snippet.replace(at, 1, snippet[at] == '\x02' ? "【" : "】");
+    PrintLine(FormatHeadline(record));
+    PrintLine("    " + snippet);
+  }
+  FreeBlocks(list);
+}
+
 // Fetches run in the background: the tour waits (a few seconds at most) until the selection has news.
 void WaitForFirstFetch(CRssNewsMgr& manager) {
   const Clock::time_point end = Clock::now() + std::chrono::seconds(5);
@@ -232,6 +254,13 @@ int RunNewsTour(const DemoOptions& options) {
                          "items again)"
                        : "\n(the working feed cannot be put back)");
   }
+  if (!options.search.empty()) {
+    Heading("搜尋 search of the archive: " + options.search);
+    PrintSearch(manager, options.search, 0, 0);
+    manager.RemoveNotify(&providerView, "");
+    manager.Finit();
+    return 0;
+  }
   Heading("已選 selection (the settings file's provider IDs)");
   PrintLine(Utf8(manager.GetProviderIDs()));
 
@@ -241,6 +270,8 @@ int RunNewsTour(const DemoOptions& options) {
   PrintMarkedUpItem(manager);
   PrintSymbolNews(manager);
   PrintSymbolHistory(manager, kSymbols[0]);
+  Heading(std::string("搜尋 search of the archived week for ") + kSearchWord);
+  PrintSearch(manager, kSearchWord, kEarlierDays[0], kEarlierDays[std::size(kEarlierDays) - 1]);
   const std::vector<std::string> published = GoLive(workspace, options.seconds, options.web ? &web : nullptr);
 
   manager.RemoveNotify(&providerView, "");

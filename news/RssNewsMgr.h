@@ -68,6 +68,9 @@ class VXRSS_API CRssNewsMgr : public IRssSubject, public IWTRSSNewsSvcEvent {
       EXCLUDES(m_mtx);
   bool PullSymbolNewsHeadline_Date(const CString& strProviderIDs, const CString& strSymbolIDs, long lDate,
                                    std::vector<NewsHeadline>& vecOut) EXCLUDES(m_mtx);
+  // The service's search of its archive (IWTRSSNewsSvc::SearchHeadline): true when it answered with a list.
+  bool SearchNewsHeadline(const CString& strWords, const CString& strProviderIDs, const CString& strSymbolID,
+                          long lFromDate, long lToDate, int nMax, std::vector<NewsHeadline>& vecOut) EXCLUDES(m_mtx);
   int GetNewsContent(const CString& strProviderID, long lKey1, long lKey2, CString& strContent) EXCLUDES(m_mtx);
   int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
                            CString& strContent) EXCLUDES(m_mtx);

@@ -77,6 +77,14 @@ bool CRssNewsMgr::PullSymbolNewsHeadline_Date(const CString& strProviderIDs, con
   return session->pSvc->GetSymbolHeadline_Date(strProviderIDs, strSymbolIDs, lDate, vecOut) == 0;
 }
 
+bool CRssNewsMgr::SearchNewsHeadline(const CString& strWords, const CString& strProviderIDs, const CString& strSymbolID,
+                                     long lFromDate, long lToDate, int nMax, std::vector<NewsHeadline>& vecOut) {
+  vecOut.clear();
+  std::optional<SessionLease> session = LeaseSession();
+  if (!session) return false;
+  return session->pSvc->SearchHeadline(strWords, strProviderIDs, strSymbolID, lFromDate, lToDate, nMax, vecOut) == 0;
+}
+
 // The whole list of each ID of `strIDs`, one after the other behind what `vecOut` already holds.
 bool CRssNewsMgr::GetSvcNewsHeadline(const CString& strIDs, std::vector<NewsHeadline>& vecOut) {
   std::optional<SessionLease> session = LeaseSession();

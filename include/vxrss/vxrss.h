@@ -164,8 +164,21 @@ VXRSS_C_API vxrss_status VXRSS_CALL vxrss_headlines_by_symbol(vxrss_session* ses
  * null. Any thread. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_headlines_total(vxrss_watch* watch, vxrss_list** list);
 
+/* Searches the news service's archive: at most max_items (below 1: the service's most) items whose title or
+ * content text holds every word of `words` (separated by spaces; a phrase in double quotes; Chinese words
+ * of one or more characters, Latin words in any case), of the given providers ("" or null: every provider
+ * of the service), tagged with symbol_id ("" or null: any), dated from_date to to_date (below 1: open),
+ * newest first. Each item's snippet comes from vxrss_list_snippet. */
+VXRSS_C_API vxrss_status VXRSS_CALL vxrss_search(vxrss_session* session, const char* words, const char* provider_ids,
+                                                 const char* symbol_id, int32_t from_date, int32_t to_date,
+                                                 int32_t max_items, vxrss_list** list);
+
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_list_count(const vxrss_list* list, size_t* count);
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_list_item(const vxrss_list* list, size_t index, vxrss_headline* item);
+/* The snippet of a search's item: a few words of its text around the matches, each match between the
+ * characters 0x02 and 0x03 (which no feed's text holds); "" for an item of any other list. Valid until the
+ * list is freed. */
+VXRSS_C_API vxrss_status VXRSS_CALL vxrss_list_snippet(const vxrss_list* list, size_t index, const char** snippet);
 /* Null is allowed. Not for the list a total_headline callback gets: the library frees that one. */
 VXRSS_C_API vxrss_status VXRSS_CALL vxrss_list_free(vxrss_list* list);
 

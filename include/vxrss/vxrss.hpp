@@ -39,6 +39,7 @@ inline void Check(vxrss_status status) {
 struct Headline {
   std::string providerId, title, link, symbols, date, time;
   std::int32_t key1 = 0, key2 = 0;
+  std::string snippet;  // a search's: the matches between '\x02' and '\x03'
 };
 
 inline std::vector<Headline> ToHeadlines(const vxrss_list* list) {
@@ -49,7 +50,9 @@ inline std::vector<Headline> ToHeadlines(const vxrss_list* list) {
   for (std::size_t i = 0; i < count; ++i) {
     vxrss_headline h;
     Check(vxrss_list_item(list, i, &h));
-    headlines.push_back({h.provider_id, h.title, h.link, h.symbols, h.date, h.time, h.key1, h.key2});
+    const char* snippet = "";
+    Check(vxrss_list_snippet(list, i, &snippet));
+    headlines.push_back({h.provider_id, h.title, h.link, h.symbols, h.date, h.time, h.key1, h.key2, snippet});
   }
   return headlines;
 }
@@ -179,6 +182,14 @@ class Session {
     return Watch(watch);
   }
 
+  std::vector<Headline> Search(const std::string& words, const std::string& providerIds = "",
+                               const std::string& symbolId = "", std::int32_t fromDate = 0, std::int32_t toDate = 0,
+                               std::int32_t maxItems = 0) {
+    vxrss_list* list = nullptr;
+    Check(vxrss_search(m_session, words.c_str(), providerIds.c_str(), symbolId.c_str(), fromDate, toDate, maxItems,
+                       &list));
+    return detail::TakeList(list);
+  }
   std::vector<Headline> HeadlinesByProvider(const std::string& providerIds, std::int32_t date = 0) {
     vxrss_list* list = nullptr;
     Check(vxrss_headlines_by_provider(m_session, providerIds.c_str(), date, &list));

@@ -17,7 +17,8 @@ struct NewsHeadline {
   char szProviderID[32];  // bytes 32-63: provider ID of the item, NUL-terminated, truncated if longer
   // bytes 64-67 (64-71 on 64-bit): a block from operator new holding the item's text; it belongs to
   // whoever holds the record and is freed with operator delete. Layout: the item's title (Big5),
-  // NUL-terminated, then the item's link, NUL-terminated.
+  // NUL-terminated, then the item's link, NUL-terminated, then (in the records of a search, else empty) a
+  // snippet of the matching text (Big5) with each match between the bytes 0x02 and 0x03, NUL-terminated.
   void* pBlock;
   // The symbols the item is tagged with, joined with ",", NUL-terminated; cut after the last symbol
   // that fits.

@@ -78,6 +78,14 @@ class IWTRSSNewsSvc {
                                      std::vector<NewsHeadline>& vecList) = 0;
   virtual int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
                                    CString& strContent) = 0;
+  // After the calls above, which keep their places in the table of virtual functions. Searches the archive:
+  // at most nMax items whose title or content text holds every word of strWords (Big5; words separated by
+  // spaces, a phrase in double quotes), of the listed providers (empty: every provider), tagged with the
+  // symbol when one is given, dated lFromDate to lToDate (YYYYMMDD, either 0: open), newest first. Each
+  // record's block holds a snippet after the link (see NewsHeadline.h). 0 with the list filled, -1 when no
+  // listed provider is configured, 1 when the archive cannot be read now.
+  virtual int SearchHeadline(const CString& strWords, const CString& strProviderIDs, const CString& strSymbolID,
+                             long lFromDate, long lToDate, int nMax, std::vector<NewsHeadline>& vecList) = 0;
 
  protected:
   ~IWTRSSNewsSvc() = default;

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
   vxrss_headline item;
   char user_root[1024];
   char *selection = NULL, *content = NULL, *url = NULL;
-  const char* version = NULL;
+  const char *version = NULL, *snippet = NULL;
   size_t count = 0;
   pthread_t thread;
   int ending_changes;
@@ -159,6 +159,11 @@ int main(int argc, char** argv) {
   CHECK(vxrss_news_content(session, item.provider_id, NULL, item.key1, item.key2, &content) == VXRSS_OK);
   CHECK(vxrss_news_url(session, item.provider_id, NULL, item.key1, item.key2, &url) == VXRSS_OK);
   CHECK(strcmp(url, item.link) == 0 && strstr(content, url));
+  vxrss_list_free(list);
+  /* A search of the archive for a two-character word of the sample news, the match marked in its snippet. */
+  CHECK(vxrss_search(session, "鴻海", NULL, NULL, 0, 0, 5, &list) == VXRSS_OK);
+  CHECK(vxrss_list_count(list, &count) == VXRSS_OK && count > 0 && count <= 5);
+  CHECK(vxrss_list_snippet(list, 0, &snippet) == VXRSS_OK && strstr(snippet, "\x02鴻海\x03"));
   vxrss_list_free(list);
 
   /* Putting the selection in force again calls every watch on this thread: the third ends itself inside. */

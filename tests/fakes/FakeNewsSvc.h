@@ -195,6 +195,13 @@ class FakeNewsSvc : public IWTRSSNewsSvc {
     return Answer("GetSymbolNewsContent", {strID.str(), strSymbol.str(), std::to_string(lKey1), std::to_string(lKey2)},
                   0, nullptr, &strContent);
   }
+  int SearchHeadline(const CString& strWords, const CString& strIDs, const CString& strSymbol, long lFrom, long lTo,
+                     int nMax, std::vector<NewsHeadline>& vecList) override {
+    return Answer("SearchHeadline",
+                  {strWords.str(), strIDs.str(), strSymbol.str(), std::to_string(lFrom), std::to_string(lTo),
+                   std::to_string(nMax)},
+                  0, &vecList);
+  }
 
  private:
   // A category group; Release is recorded so a test sees that the manager handed it back.

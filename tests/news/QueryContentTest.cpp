@@ -39,6 +39,13 @@ TEST_F(ManagerTest, PullsConcatenateProvidersAndTreatDatesBelowOneAsTheWholeList
   fakes::TakeTags(out);
   EXPECT_FALSE(mgr.PullSymbolNewsHeadline_Date("11", "2330", 5, out));
   fakes::TakeTags(out);
+
+  // A search goes to the service as it is asked.
+  svc.SetHeadlines("SearchHeadline(w;11;2330;1;2;3)", {{"5", "1", "f"}});
+  EXPECT_TRUE(mgr.SearchNewsHeadline("w", "11", "2330", 1, 2, 3, out));
+  EXPECT_EQ(fakes::TakeTags(out), "f");
+  svc.SetResult("SearchHeadline", 1);
+  EXPECT_FALSE(mgr.SearchNewsHeadline("w", "", "", 0, 0, 0, out));
 }
 
 TEST(SortByDateTest, OrdersByDateThenTimeAsNumbersAndKeepsEqualRecordsInOrder) {

@@ -156,10 +156,11 @@ void CArchiveMaintenance::Run() {
     return !m_bStop;
   };
   // A file made before the archive gave pages back is rewritten once so that it can (a long transaction,
-  // during which the ingest keeps its items in memory).
+  // during which the ingest keeps its items in memory). VACUUM may renumber the items' rowids, which the
+  // search index refers to, so the index is built again after it.
   std::int64_t vacuum = kIncrementalVacuum;
   if (db.QueryInt("PRAGMA auto_vacuum", vacuum) && vacuum != kIncrementalVacuum)
-    db.Exec("PRAGMA auto_vacuum = INCREMENTAL; VACUUM");
+    db.Exec("PRAGMA auto_vacuum = INCREMENTAL; VACUUM; INSERT INTO item_search(item_search) VALUES('rebuild')");
   auto nextRetention = std::chrono::steady_clock::now();
   const auto checkAt = nextRetention + CheckDelay(db);
   bool checked = false;

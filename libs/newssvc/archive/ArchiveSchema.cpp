@@ -19,6 +19,11 @@ namespace {
 // feeds: per-feed state (see FeedState); next_poll in milliseconds since 1970.
 // serials (layout 2): the last serial each provider gave. Never lowered, so that a number whose item
 // retention deleted is not given again; it starts at the highest serial an earlier layout holds.
+// item_search (layout 3): the full-text index of the text of the items' titles and content; html_text,
+// registered with the tokenizer on every connection, renders their markup as the records do. Its content
+// is the view item_text, so the text is not stored twice (snippets render it again from the item).
+// Triggers keep it in step inside every transaction that writes items; an external-content index must be
+// told a removed row's text as it was indexed, which the triggers render again from the markup.
 const char* const kSteps[] = {
     "CREATE TABLE items("
     "  provider TEXT NOT NULL, serial INTEGER NOT NULL, key TEXT NOT NULL,"
@@ -36,6 +41,24 @@ const char* const kSteps[] = {
     "  gone INTEGER NOT NULL);",
     "CREATE TABLE serials(provider TEXT PRIMARY KEY, last INTEGER NOT NULL) WITHOUT ROWID;"
     "INSERT INTO serials SELECT provider, max(serial) FROM items GROUP BY provider;",
+    "CREATE VIEW item_text(id, title, body) AS SELECT rowid, html_text(title), html_text(description) FROM items;"
+    "CREATE VIRTUAL TABLE item_search USING fts5(title, body, content='item_text', content_rowid='id',"
+    "  tokenize='han_bigram', columnsize=0);"
+    "CREATE TRIGGER item_search_insert AFTER INSERT ON items BEGIN"
+    "  INSERT INTO item_search(rowid, title, body)"
+    "  VALUES(new.rowid, html_text(new.title), html_text(new.description));"
+    "END;"
+    "CREATE TRIGGER item_search_delete AFTER DELETE ON items BEGIN"
+    "  INSERT INTO item_search(item_search, rowid, title, body)"
+    "  VALUES('delete', old.rowid, html_text(old.title), html_text(old.description));"
+    "END;"
+    "CREATE TRIGGER item_search_update AFTER UPDATE OF title, description ON items BEGIN"
+    "  INSERT INTO item_search(item_search, rowid, title, body)"
+    "  VALUES('delete', old.rowid, html_text(old.title), html_text(old.description));"
+    "  INSERT INTO item_search(rowid, title, body)"
+    "  VALUES(new.rowid, html_text(new.title), html_text(new.description));"
+    "END;"
+    "INSERT INTO item_search(item_search) VALUES('rebuild');",
 };
 constexpr int kStepCount = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
 static_assert(kStepCount == kArchiveSchemaVersion, "one step per layout");

@@ -6,7 +6,7 @@
 
 namespace newssvc {
 
-constexpr int kArchiveSchemaVersion = 2;
+constexpr int kArchiveSchemaVersion = 3;
 
 enum class SchemaResult {
   kCurrent,  // the file has (now) the current layout

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "libs/newssvc/archive/ArchiveSchema.h"
+#include "libs/newssvc/archive/HanBigramTokenizer.h"
 #include "libs/newssvc/archive/SymbolList.h"
 #include "port/CodePage.h"
 #include "port/FileMove.h"
@@ -24,6 +25,22 @@ constexpr std::size_t kIdleReaders = 4;
 constexpr int kCheckpointPages = 1000;
 
 const char kItemColumns[] = "serial, key, published, first_seen, title, link, description, symbols";
+
+// The index answers the words first (CROSS JOIN keeps that order, so a narrow date or a symbol never makes
+// the match a test per row); the items it names are then filtered, sorted and cut, carrying only their
+// rowids through the sort.
+const char kSearch[] =
+    "SELECT i.rowid FROM item_search CROSS JOIN items i ON i.rowid = item_search.rowid "
+    "WHERE item_search MATCH ?1 AND i.published >= ?2 AND i.published < ?3 "
+    "AND (?5 = '' OR EXISTS (SELECT 1 FROM item_symbols s WHERE s.symbol = ?5 AND s.provider = i.provider "
+    "AND s.published = i.published AND s.serial = i.serial))";
+const char kSearchEnd[] = " ORDER BY i.published DESC, i.serial DESC LIMIT ?4";
+// A hit's item and its snippet, made for the hits that are returned only (it renders the item's text again).
+const char kSearchHit[] =
+    "SELECT i.serial, i.key, i.published, i.first_seen, i.title, i.link, i.description, i.symbols, i.provider, "
+    "snippet(item_search, -1, char(2), char(3), '...', 24) "
+    "FROM item_search CROSS JOIN items i ON i.rowid = item_search.rowid "
+    "WHERE item_search MATCH ?1 AND item_search.rowid = ?2";
 
 ArchiveItem ReadItem(const CSqliteStatement& row) {
   ArchiveItem item;
@@ -76,6 +93,7 @@ struct CNewsArchive::Reader {
   CSqliteStatement byKey;
   CSqliteStatement lastSerial;
   CSqliteStatement newest;
+  CSqliteStatement searchHit;
 };
 
 // A read connection from the pool, held with the file lock shared, returned when the lease ends.
@@ -367,7 +385,8 @@ std::unique_ptr<CNewsArchive::Reader> CNewsArchive::TakeReader() const {
       {&reader->bySerial, bySerial},
       {&reader->byKey, "SELECT 1 FROM items WHERE provider = ?1 AND key = ?2 AND serial <= ?3"},
       {&reader->lastSerial, "SELECT max(last) FROM serials WHERE provider = ?1"},
-      {&reader->newest, "SELECT max(published) FROM items WHERE provider = ?1"}};
+      {&reader->newest, "SELECT max(published) FROM items WHERE provider = ?1"},
+      {&reader->searchHit, kSearchHit}};
   // The first that fails ends it: a file locked elsewhere costs one busy wait, not one per statement.
   for (const auto& statement : statements) {
     *statement.first = CSqliteStatement(reader->db, statement.second.c_str());
@@ -391,6 +410,37 @@ bool CNewsArchive::Query(const ArchiveQuery& query, std::vector<ArchiveItem>& it
   while ((rc = statement.Step()) == SQLITE_ROW) items.push_back(ReadItem(statement));
   statement.Reset();
   return rc == SQLITE_DONE;
+}
+
+bool CNewsArchive::Search(const ArchiveSearch& search, std::vector<SearchHit>& hits) const {
+  const std::string expression = SearchExpression(search.words);
+  if (expression.empty()) return true;
+  ReaderLease reader(*this);
+  if (!reader) return false;
+  std::string sql = kSearch;
+  if (!search.providers.empty()) {
+    sql += " AND i.provider IN (?6";
+    for (std::size_t i = 1; i < search.providers.size(); ++i) sql += ", ?" + std::to_string(i + 6);
+    sql += ")";
+  }
+  CSqliteStatement statement(reader->db, (sql + kSearchEnd).c_str());
+  if (!statement.IsReady()) return false;
+  statement.Bind(1, expression).Bind(2, search.from).Bind(3, search.to).Bind(4, std::int64_t{search.limit});
+  statement.Bind(5, search.symbol);
+  for (std::size_t i = 0; i < search.providers.size(); ++i)
+    statement.Bind(static_cast<int>(i + 6), search.providers[i]);
+  std::vector<std::int64_t> rowids;
+  int rc = SQLITE_ROW;
+  while ((rc = statement.Step()) == SQLITE_ROW) rowids.push_back(statement.Int(0));
+  if (rc != SQLITE_DONE) return false;
+  CSqliteStatement& hit = reader->searchHit;
+  for (const std::int64_t rowid : rowids) {
+    rc = hit.Bind(1, expression).Bind(2, rowid).Step();
+    if (rc == SQLITE_ROW) hits.push_back({hit.Text(8), ReadItem(hit), hit.Text(9)});
+    hit.Reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return false;
+  }
+  return true;
 }
 
 bool CNewsArchive::Find(const std::string& provider, long serial, ArchiveItem& item, bool& found) const {

@@ -63,6 +63,29 @@ struct ArchiveQuery {
   int limit = 0;
 };
 
+// A search: items whose title or content text holds every word and phrase of `words` (UTF-8; see
+// SearchExpression), of any of `providers` (none: every provider), tagged with `symbol` when it is given,
+// published in [from, to), newest first (equal times: higher serial first), at most `limit`.
+struct ArchiveSearch {
+  std::string words;
+  std::vector<std::string> providers;
+  std::string symbol;
+  UtcSeconds from = 0;
+  UtcSeconds to = 0;
+  int limit = 0;
+};
+
+// Marks around each match in a search snippet: STX and ETX, which no feed's text holds (XML does not allow
+// them) and which every code page, Big5 included, keeps as they are.
+constexpr char kMatchStart = '\x02';
+constexpr char kMatchEnd = '\x03';
+
+struct SearchHit {
+  std::string provider;
+  ArchiveItem item;
+  std::string snippet;  // a few words of the title or the content text around a match, the matches marked
+};
+
 class CNewsArchive {
  public:
   static constexpr const char* kFileName = "RSSNewsArchive.db";
@@ -96,6 +119,7 @@ class CNewsArchive {
 
   // Any thread; false when the archive cannot be read (the caller answers from memory).
   bool Query(const ArchiveQuery& query, std::vector<ArchiveItem>& items) const;
+  bool Search(const ArchiveSearch& search, std::vector<SearchHit>& hits) const;
   bool Find(const std::string& provider, long serial, ArchiveItem& item, bool& found) const;
   // Which of `keys` the provider has archived under a serial up to `upTo`.
   bool KnownKeys(const std::string& provider, const std::vector<std::string>& keys, std::vector<std::string>& known,

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "libs/newssvc/archive/HanBigramTokenizer.h"
 #include "port/CodePage.h"
 
 namespace newssvc {
@@ -14,7 +15,8 @@ bool CSqliteDb::Open(const std::string& path, bool create) {
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   const int rc = sqlite3_open_v2(port::FileSystemPath(CString(path)).u8string().c_str(), &db, flags, nullptr);
   m_db.reset(db);  // a failed open still hands back a handle that must be closed
-  if (rc == SQLITE_OK) return true;
+  // The archive's triggers index the items' text: a connection without the tokenizer cannot write them.
+  if (rc == SQLITE_OK && RegisterSearchText(db)) return true;
   m_openError = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
   m_db.reset();
   return false;

@@ -17,8 +17,8 @@ class CSqliteStatement;
 class CSqliteDb {
  public:
   CSqliteDb() = default;
-  // Opens `path` read-write, creating it when `create`; false (the handle stays closed) on failure, with
-  // the reason in ErrorText().
+  // Opens `path` read-write, creating it when `create`, with the archive's search tokenizer and html_text
+  // registered; false (the handle stays closed) on failure, with the reason in ErrorText().
   bool Open(const std::string& path, bool create);
   void Close();
   bool IsOpen() const { return m_db != nullptr; }

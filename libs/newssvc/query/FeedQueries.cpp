@@ -6,6 +6,7 @@
 
 #include "libs/newssvc/parse/HtmlText.h"
 #include "libs/newssvc/query/HeadlineRecord.h"
+#include "port/CodePage.h"
 #include "port/Text.h"
 
 namespace newssvc {
@@ -89,6 +90,32 @@ void CFeedQueries::CollectHeadlines(const CString& providerID, const HeadlineFil
   }
   NewestFirst(items);
   if (items.size() > CItemStore::kMaxItems) items.resize(CItemStore::kMaxItems);
+}
+
+int CFeedQueries::Search(const HeadlineSearch& search, std::vector<NewsHeadline>& list) const {
+  ArchiveSearch query;
+  const std::shared_ptr<const ServiceSnapshot> snapshot = m_config.Current();
+  const std::vector<std::string> listed = port::SplitList(search.providerIDs.str());
+  for (const ProviderConfig& provider : snapshot->Providers())
+    if (listed.empty() || std::find(listed.begin(), listed.end(), provider.id.str()) != listed.end())
+      query.providers.push_back(provider.id.str());
+  if (query.providers.empty()) return listed.empty() ? kOk : kUnknownProvider;
+  const RecordZone zone = snapshot->Zone();
+  UtcSeconds unused = 0;
+  DayRange(search.fromDate, zone, query.from, unused);
+  DayRange(search.toDate, zone, unused, query.to);
+  query.words = search.words;
+  query.symbol = search.symbol;
+  const int most = static_cast<int>(CItemStore::kMaxItems);
+  query.limit = search.limit > 0 && search.limit < most ? search.limit : most;
+  std::vector<SearchHit> hits;
+  if (!m_pArchive || !m_pArchive->Search(query, hits)) return kNoSuchItem;
+  for (const SearchHit& hit : hits) {
+    const long date = DateValue(hit.item.published, zone);
+    if ((search.fromDate > 0 && date < search.fromDate) || (search.toDate > 0 && date > search.toDate)) continue;
+    list.push_back(MakeHeadline(CString(hit.provider), FromArchive(hit.item), zone, port::Big5FromUtf8(hit.snippet)));
+  }
+  return kOk;
 }
 
 bool CFeedQueries::QueryArchive(const CString& providerID, const HeadlineFilter& filter, const RecordZone& zone,

@@ -21,6 +21,18 @@ struct HeadlineFilter {
   std::vector<std::string> symbols;
 };
 
+// A search of the archive: words (UTF-8) as CNewsArchive::Search takes them, providers joined with ","
+// (empty: every configured provider), a symbol (empty: any), dates YYYYMMDD in the records' zone (0: open),
+// at most `limit` items (0 or more than kMaxItems: kMaxItems).
+struct HeadlineSearch {
+  std::string words;
+  CString providerIDs;
+  std::string symbol;
+  long fromDate = 0;
+  long toDate = 0;
+  int limit = 0;
+};
+
 class CFeedQueries {
  public:
   // Status of a query: the provider is configured, or not.
@@ -38,6 +50,9 @@ class CFeedQueries {
   // newest first. kUnknownProvider when no listed provider is configured.
   int GetHeadlines(const CString& providerIDs, const HeadlineFilter& filter, std::vector<NewsHeadline>& list) const;
   int GetContent(const CString& providerID, long key1, CString& content) const;
+  // The archive's items that match the search, newest first, each record with its snippet; kNoSuchItem when
+  // the archive cannot be read (items only in memory are not searched).
+  int Search(const HeadlineSearch& search, std::vector<NewsHeadline>& list) const;
   // The service's date value of the provider's newest item; 0 when it has none.
   long LatestDate(const CString& providerID) const;
 

@@ -49,7 +49,8 @@ std::string JoinSymbols(const std::vector<std::string>& symbols, std::size_t cap
 
 }  // namespace
 
-NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, const RecordZone& zone) {
+NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, const RecordZone& zone,
+                          const CString& snippet) {
   NewsHeadline record{};
   const CivilTime civil = ToCivil(item.time, zone.OffsetAt(item.time));
   CopyField(record.szSource, "RSS");
@@ -62,9 +63,11 @@ NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, con
 
   const std::size_t titleBytes = static_cast<std::size_t>(item.title.GetLength()) + 1;
   const std::size_t linkBytes = static_cast<std::size_t>(item.link.GetLength()) + 1;
-  char* block = static_cast<char*>(::operator new(titleBytes + linkBytes));
+  const std::size_t snippetBytes = static_cast<std::size_t>(snippet.GetLength()) + 1;
+  char* block = static_cast<char*>(::operator new(titleBytes + linkBytes + snippetBytes));
   std::memcpy(block, item.title.GetString(), titleBytes);
   std::memcpy(block + titleBytes, item.link.GetString(), linkBytes);
+  std::memcpy(block + titleBytes + linkBytes, snippet.GetString(), snippetBytes);
   record.pBlock = block;
   return record;
 }
@@ -77,6 +80,13 @@ CString BlockLink(const NewsHeadline& record) {
   if (!record.pBlock) return CString();
   const char* title = static_cast<const char*>(record.pBlock);
   return CString(title + std::strlen(title) + 1);
+}
+
+CString BlockSnippet(const NewsHeadline& record) {
+  if (!record.pBlock) return CString();
+  const char* link = static_cast<const char*>(record.pBlock);
+  link += std::strlen(link) + 1;
+  return CString(link + std::strlen(link) + 1);
 }
 
 void FreeHeadlines(std::vector<NewsHeadline>& list) {

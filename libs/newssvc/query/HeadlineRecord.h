@@ -10,12 +10,15 @@
 
 namespace newssvc {
 
-// A record of `item` for `providerID`; its pBlock is a fresh block that the receiver frees.
-NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, const RecordZone& zone);
+// A record of `item` for `providerID`, with a search's snippet (Big5) when it comes from one; its pBlock is a
+// fresh block that the receiver frees.
+NewsHeadline MakeHeadline(const CString& providerID, const StoredItem& item, const RecordZone& zone,
+                          const CString& snippet = CString());
 
 // The title stored in a record's block (see NewsHeadline.h for the block's layout).
 CString BlockTitle(const NewsHeadline& record);
 CString BlockLink(const NewsHeadline& record);
+CString BlockSnippet(const NewsHeadline& record);
 
 // Frees the blocks of a list's records and empties it.
 void FreeHeadlines(std::vector<NewsHeadline>& list);

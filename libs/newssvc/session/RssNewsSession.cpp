@@ -6,6 +6,7 @@
 #include <set>
 
 #include "libs/newssvc/config/NewsCategory.h"
+#include "port/CodePage.h"
 #include "port/Path.h"
 #include "port/Text.h"
 
@@ -204,6 +205,18 @@ int CRssNewsSession::GetSymbolHeadline_Date(const CString& strProviderID, const 
 int CRssNewsSession::GetSymbolNewsContent(const CString& strProviderID, const CString& /*strSymbolID*/, long lKey1,
                                           long lKey2, CString& strContent) {
   return GetNewsContent(strProviderID, lKey1, lKey2, strContent);
+}
+
+int CRssNewsSession::SearchHeadline(const CString& strWords, const CString& strProviderIDs, const CString& strSymbolID,
+                                    long lFromDate, long lToDate, int nMax, std::vector<NewsHeadline>& vecList) {
+  HeadlineSearch search;
+  search.words = port::Utf8FromBig5(strWords);
+  search.providerIDs = strProviderIDs;
+  search.symbol = strSymbolID.str();
+  search.fromDate = lFromDate;
+  search.toDate = lToDate;
+  search.limit = nMax;
+  return m_catalog.Queries().Search(search, vecList);
 }
 
 void CRssNewsSession::UpdateProviderCache() {

@@ -68,6 +68,8 @@ class CRssNewsSession final : public IWTRSSNewsSvc {
                              std::vector<NewsHeadline>& vecList) EXCLUDES(m_mtx) override;
   int GetSymbolNewsContent(const CString& strProviderID, const CString& strSymbolID, long lKey1, long lKey2,
                            CString& strContent) EXCLUDES(m_mtx) override;
+  int SearchHeadline(const CString& strWords, const CString& strProviderIDs, const CString& strSymbolID, long lFromDate,
+                     long lToDate, int nMax, std::vector<NewsHeadline>& vecList) override;
 
   // Re-read every feed at once and report every provider (QMRSSNewsSvc_UpdateProviderCache).
   void UpdateProviderCache() EXCLUDES(m_mtx);

@@ -200,12 +200,11 @@ void CArchiveMaintenance::Run() {
 // news is found first; each batch lowers the mark to the lowest rowid it indexed, or deletes it when no item
 // is left below.
 bool CArchiveMaintenance::IndexBacklog(CSqliteDb& db, const std::function<bool()>& keepGoing) const {
-  const std::string batch = std::to_string(kBatchItems);
   const std::string indexBatch =
       "BEGIN IMMEDIATE;"
       "INSERT INTO item_search(rowid, title, body) SELECT rowid, html_text(title), html_text(description) "
       "FROM items WHERE rowid < (SELECT below FROM search_backlog) ORDER BY rowid DESC LIMIT " +
-      batch +
+      std::to_string(kBatchItems) +
       ";"
       "UPDATE search_backlog SET below = coalesce((SELECT rowid FROM items WHERE rowid < below "
       "ORDER BY rowid DESC LIMIT 1 OFFSET " +

@@ -25,8 +25,8 @@ UtcSeconds RetentionCutoff(int retentionDays);
 
 class CArchiveMaintenance {
  public:
-  // Items deleted or indexed per transaction: short enough that the ingest, of this process or another, never waits
-  // long for the write lock; between two batches the lock is left free for a moment.
+  // Items deleted or indexed per transaction: short enough that the ingest, of this process or another,
+  // never waits long for the write lock; between two batches the lock is left free for a moment.
   static constexpr int kBatchItems = 500;
   static constexpr std::chrono::milliseconds kBatchPause{5};
   // Pages given back to the file system per transaction.

@@ -157,10 +157,14 @@ void CArchiveMaintenance::Run() {
   };
   // A file made before the archive gave pages back is rewritten once so that it can (a long transaction,
   // during which the ingest keeps its items in memory). VACUUM may renumber the items' rowids, which the
-  // search index refers to, so the index is built again after it.
+  // search index refers to, so the index is emptied after it and every item left to IndexBacklog.
   std::int64_t vacuum = kIncrementalVacuum;
-  if (db.QueryInt("PRAGMA auto_vacuum", vacuum) && vacuum != kIncrementalVacuum)
-    db.Exec("PRAGMA auto_vacuum = INCREMENTAL; VACUUM; INSERT INTO item_search(item_search) VALUES('rebuild')");
+  if (db.QueryInt("PRAGMA auto_vacuum", vacuum) && vacuum != kIncrementalVacuum &&
+      db.Exec("PRAGMA auto_vacuum = INCREMENTAL; VACUUM; BEGIN IMMEDIATE;"
+              "INSERT INTO item_search(item_search) VALUES('delete-all'); DELETE FROM search_backlog;"
+              "INSERT INTO search_backlog SELECT rowid + 1 FROM items ORDER BY rowid DESC LIMIT 1; COMMIT") !=
+          SQLITE_OK)
+    db.Exec("ROLLBACK");
   auto nextRetention = std::chrono::steady_clock::now();
   const auto checkAt = nextRetention + CheckDelay(db);
   bool checked = false;
@@ -172,9 +176,10 @@ void CArchiveMaintenance::Run() {
       if (FoundDamage(db)) return;
     }
     if (now >= nextRetention) {
-      const bool ok = DeleteBefore(db, RetentionCutoff(m_settings.retentionDays), keepGoing);
+      const bool ok =
+          DeleteBefore(db, RetentionCutoff(m_settings.retentionDays), keepGoing) && IndexBacklog(db, keepGoing);
       if (ok) GivePagesBack(db, keepGoing);
-      if (!ok && !retentionFailed) m_settings.onError("retention: " + db.ErrorText());
+      if (!ok && !retentionFailed) m_settings.onError("retention or search indexing: " + db.ErrorText());
       retentionFailed = !ok;
       nextRetention = now + m_settings.retentionEvery;
     }
@@ -189,6 +194,36 @@ void CArchiveMaintenance::Run() {
     if (!Wait(std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - std::chrono::steady_clock::now()))) break;
   }
   db.Exec("PRAGMA wal_checkpoint(PASSIVE)");
+}
+
+// The items below search_backlog's mark (see ArchiveSchema.cpp) are indexed newest first, so that recent
+// news is found first; each batch lowers the mark to the lowest rowid it indexed, or deletes it when no item
+// is left below.
+bool CArchiveMaintenance::IndexBacklog(CSqliteDb& db, const std::function<bool()>& keepGoing) const {
+  const std::string indexBatch =
+      "BEGIN IMMEDIATE;"
+      "INSERT INTO item_search(rowid, title, body) SELECT rowid, html_text(title), html_text(description) "
+      "FROM items WHERE rowid < (SELECT below FROM search_backlog) ORDER BY rowid DESC LIMIT " +
+      std::to_string(kBatchItems) +
+      ";"
+      "UPDATE search_backlog SET below = coalesce((SELECT rowid FROM items WHERE rowid < below "
+      "ORDER BY rowid DESC LIMIT 1 OFFSET " +
+      std::to_string(kBatchItems - 1) +
+      "), 0);"
+      "DELETE FROM search_backlog WHERE NOT EXISTS (SELECT 1 FROM items WHERE rowid < below);"
+      "COMMIT";
+  std::int64_t below = 0;
+  while (keepGoing() && db.QueryInt("SELECT below FROM search_backlog", below)) {
+    {
+      port::MutexLock lock(*m_settings.writeLock);
+      if (db.Exec(indexBatch.c_str()) != SQLITE_OK) {
+        db.Exec("ROLLBACK");
+        return false;
+      }
+    }
+    std::this_thread::sleep_for(kBatchPause);
+  }
+  return true;
 }
 
 // An interrupted check yields no row; only a finished one that found damage counts. Damage is reported with

@@ -1,7 +1,8 @@
 // CArchiveMaintenance: the archive's own thread for the work that may take long, so that it never runs on
 // the service's event thread: the integrity check of a file opened a while ago, deleting items past the
-// retention period in small batches, giving the pages they freed back to the file system, and checkpoints
-// of the write-ahead log. It works on a connection of its own.
+// retention period in small batches, indexing for search in small batches the items a file held before it
+// was searched, giving the pages retention freed back to the file system, and checkpoints of the
+// write-ahead log. It works on a connection of its own.
 #pragma once
 
 #include <chrono>
@@ -24,8 +25,8 @@ UtcSeconds RetentionCutoff(int retentionDays);
 
 class CArchiveMaintenance {
  public:
-  // Items deleted per transaction: short enough that the ingest, of this process or another, never waits
-  // long for the write lock; between two batches the lock is left free for a moment.
+  // Items deleted or indexed per transaction: short enough that the ingest, of this process or another,
+  // never waits long for the write lock; between two batches the lock is left free for a moment.
   static constexpr int kBatchItems = 500;
   static constexpr std::chrono::milliseconds kBatchPause{5};
   // Pages given back to the file system per transaction.
@@ -71,6 +72,7 @@ class CArchiveMaintenance {
  private:
   void Run() EXCLUDES(m_mtx);
   bool Wait(std::chrono::milliseconds timeout) EXCLUDES(m_mtx);  // false when asked to stop
+  bool IndexBacklog(CSqliteDb& db, const std::function<bool()>& keepGoing) const;
   void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
   bool FoundDamage(CSqliteDb& db) EXCLUDES(m_mtx);  // true when the check found damage and reported it
   static std::chrono::milliseconds CheckDelay(CSqliteDb& db);

@@ -24,6 +24,13 @@ namespace {
 // is the view item_text, so the text is not stored twice (snippets render it again from the item).
 // Triggers keep it in step inside every transaction that writes items; an external-content index must be
 // told a removed row's text as it was indexed, which the triggers render again from the markup.
+// search_backlog (layout 3): at most one row; the items whose rowid is below `below` are not indexed yet.
+// Rendering and tokenizing months of items takes minutes, too long for the thread that opens the file and
+// for the write lock, so the step indexes nothing: the maintenance thread indexes those items in short
+// batches, newest first, lowering the mark as it goes, and deletes it when none is left. The triggers
+// leave the rows below the mark to it: FTS5 takes the removal of a row it never indexed on trust, which
+// leaves its index unsound, and a row inserted there (a rowid given again after retention) is indexed by
+// the maintenance thread, which would otherwise index it a second time.
 const char* const kSteps[] = {
     "CREATE TABLE items("
     "  provider TEXT NOT NULL, serial INTEGER NOT NULL, key TEXT NOT NULL,"
@@ -44,21 +51,25 @@ const char* const kSteps[] = {
     "CREATE VIEW item_text(id, title, body) AS SELECT rowid, html_text(title), html_text(description) FROM items;"
     "CREATE VIRTUAL TABLE item_search USING fts5(title, body, content='item_text', content_rowid='id',"
     "  tokenize='han_bigram', columnsize=0);"
-    "CREATE TRIGGER item_search_insert AFTER INSERT ON items BEGIN"
+    "CREATE TABLE search_backlog(below INTEGER NOT NULL);"
+    "INSERT INTO search_backlog SELECT rowid + 1 FROM items ORDER BY rowid DESC LIMIT 1;"
+    "CREATE TRIGGER item_search_insert AFTER INSERT ON items"
+    "  WHEN NOT EXISTS (SELECT 1 FROM search_backlog WHERE new.rowid < below) BEGIN"
     "  INSERT INTO item_search(rowid, title, body)"
     "  VALUES(new.rowid, html_text(new.title), html_text(new.description));"
     "END;"
-    "CREATE TRIGGER item_search_delete AFTER DELETE ON items BEGIN"
+    "CREATE TRIGGER item_search_delete AFTER DELETE ON items"
+    "  WHEN NOT EXISTS (SELECT 1 FROM search_backlog WHERE old.rowid < below) BEGIN"
     "  INSERT INTO item_search(item_search, rowid, title, body)"
     "  VALUES('delete', old.rowid, html_text(old.title), html_text(old.description));"
     "END;"
-    "CREATE TRIGGER item_search_update AFTER UPDATE OF title, description ON items BEGIN"
+    "CREATE TRIGGER item_search_update AFTER UPDATE OF title, description ON items"
+    "  WHEN NOT EXISTS (SELECT 1 FROM search_backlog WHERE old.rowid < below) BEGIN"
     "  INSERT INTO item_search(item_search, rowid, title, body)"
     "  VALUES('delete', old.rowid, html_text(old.title), html_text(old.description));"
     "  INSERT INTO item_search(rowid, title, body)"
     "  VALUES(new.rowid, html_text(new.title), html_text(new.description));"
-    "END;"
-    "INSERT INTO item_search(item_search) VALUES('rebuild');",
+    "END;",
 };
 constexpr int kStepCount = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
 static_assert(kStepCount == kArchiveSchemaVersion, "one step per layout");

@@ -151,6 +151,9 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
     NoteFailure("cannot read " + m_strPath + ": " + db.ErrorText());
     return OpenResult::kFailed;
   }
+  // A new file gives pages back after retention; set before the write-ahead log, which fixes a new file's
+  // header without it (the maintenance would then rewrite the file once).
+  db.Exec("PRAGMA auto_vacuum = INCREMENTAL");
   std::string journal;
   if ((!db.QueryText("PRAGMA journal_mode = WAL", journal) || journal != "wal") && !m_bJournalLogged) {
     // It works all the same, with readers and the writer waiting for each other.
@@ -158,8 +161,7 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
     LogLine(m_strPath + " cannot use a write-ahead log (" + (journal.empty() ? db.ErrorText() : journal) +
             "): queries wait while items are written");
   }
-  db.Exec("PRAGMA synchronous = FULL");         // a reported item survives a power cut too
-  db.Exec("PRAGMA auto_vacuum = INCREMENTAL");  // a new file gives pages back after retention
+  db.Exec("PRAGMA synchronous = FULL");  // a reported item survives a power cut too
   const SchemaResult schema = MigrateSchema(db);
   if (schema != SchemaResult::kCurrent) {
     NoteFailure(schema == SchemaResult::kNewer ? m_strPath + " comes from a newer version of the service"

@@ -5,8 +5,8 @@
 // on one file gives an item the same serial and no serial is given twice. Writers of other processes are
 // waited for (kWriterBusyMilliseconds), on the ingest thread. Queries run on any thread, each on a read
 // connection of a small pool (the file is in WAL mode, so readers never wait for the writer). Long work
-// (the integrity check of a file just opened, retention, giving freed pages back, checkpoints) runs on
-// CArchiveMaintenance's thread.
+// (the integrity check of a file just opened, retention, indexing for search the items of a file written
+// before the index, giving freed pages back, checkpoints) runs on CArchiveMaintenance's thread.
 //
 // Faults never stop the service: a write that fails (locked, disk full, read-only file) returns false and
 // is logged once; the caller keeps its items and calls again, and the archive logs once more when writing

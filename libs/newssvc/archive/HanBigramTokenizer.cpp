@@ -119,19 +119,17 @@ class Tokenizer {
   // A Han character [start, end): the bigram it closes with the one before it, at that one's position.
   int AddToRun(int start, int end) {
     int rc = 0;
-    if (m_runLength > 0) {
-      rc = m_sink.Token(m_text + m_prevStart, end - m_prevStart, m_prevStart, end, false);
-      if (rc == 0 && m_purpose == TokenizeFor::kDocument) rc = Unigram(m_prevStart, m_prevEnd, true);
-    }
+    if (m_runLength > 0) rc = m_sink.Token(m_text + m_prevStart, end - m_prevStart, m_prevStart, end, false);
     ++m_runLength;
     m_prevStart = start;
     m_prevEnd = end;
     return rc;
   }
 
-  // The run's last character. Alone it is a unigram at a position of its own. After others it is indexed
-  // as a unigram at the last bigram's position, so that a run takes as many positions in a document as in
-  // a query, where it is only its bigrams, and a phrase that goes on after it matches.
+  // The run's last character. Alone it is a unigram at a position of its own. After others a document has
+  // it as a unigram at the last bigram's position, so that a run takes as many positions in a document as in
+  // a query, where it is only its bigrams, and a phrase that goes on after it matches. Every other
+  // character of a run starts a bigram, so a query for one character asks for the terms it begins.
   int EndRun() {
     int rc = 0;
     if (m_runLength == 1) rc = Unigram(m_prevStart, m_prevEnd, false);
@@ -202,23 +200,28 @@ fts5_api* Fts5Api(sqlite3* db) {
   return api;
 }
 
-struct CountingSink : SearchTokenSink {
-  int Token(const char*, int, int, int, bool) override {
+// Counts a query term's tokens and tells whether the last is a character alone.
+struct TermSink : SearchTokenSink {
+  int Token(const char* token, int size, int, int, bool) override {
     ++count;
+    const CodePoint cp = Decode(reinterpret_cast<const unsigned char*>(token), size);
+    endsWithCharacter = cp.length == size && Classify(cp) == CharClass::kHan;
     return 0;
   }
   int count = 0;
+  bool endsWithCharacter = false;
 };
 
-// A term as an FTS5 string (double quotes doubled), after a space-separated AND when it is not the first.
+// A term as an FTS5 string (double quotes doubled), after a space-separated AND when it is not the first. A
+// character alone at its end is a prefix: the index holds it as the start of the bigrams it begins.
 void AddTerm(std::string& expression, const std::string& term) {
-  CountingSink tokens;
+  TermSink tokens;
   TokenizeSearchText(term.data(), static_cast<int>(term.size()), TokenizeFor::kQuery, tokens);
   if (tokens.count == 0) return;  // punctuation alone asks for nothing
   if (!expression.empty()) expression += " AND ";
   expression += '"';
   for (const char c : term) expression += c == '"' ? std::string("\"\"") : std::string(1, c);
-  expression += '"';
+  expression += tokens.endsWithCharacter ? "\"*" : "\"";
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 //
 // Chinese is written without spaces and most of its words are two characters long (鴻海, 外資, 營收), so a run
 // of Han characters (kana and hangul too) is indexed as its overlapping bigrams, each at the position of its
-// first character, with that character as a unigram at the same position (the run's last character at the
-// last bigram's; a run of one is a unigram alone). A two-character word is then one token, a longer one a phrase of its
-// bigrams (台積電: 台積 積電), a single character a unigram. Letters and digits form whole words; ASCII and full-width
-// letters and digits are folded to lower-case ASCII, so "ＣｏＷｏＳ", "CoWoS" and "cowos" are one word.
+// first character, and its last character as a unigram at the last bigram's position (a run of one is a unigram
+// alone). A two-character word is then one token, a longer one a phrase of its bigrams (台積電: 台積 積電), a single
+// character the prefix of the bigrams it starts or the unigram that ends a run: one token per character instead of
+// two keeps the index and its ingest half as large as with a unigram for each character. Letters and digits form
+// whole words; ASCII and full-width letters and digits are folded to lower-case ASCII, so "ＣｏＷｏＳ", "CoWoS" and
+// "cowos" are one word.
 // Everything else separates tokens, as does a byte that is not UTF-8.
 #pragma once
 
@@ -23,8 +25,8 @@ struct SearchTokenSink {
   virtual int Token(const char* token, int size, int start, int end, bool colocated) = 0;
 };
 
-// A document is indexed with bigrams and unigrams; a query asks for the bigrams of a run of two or more
-// characters and for the unigram of a single one.
+// A document's runs end with their last character as a unigram; a query asks for the bigrams of a run of two or
+// more characters and for the unigram of a single one.
 enum class TokenizeFor { kDocument, kQuery };
 
 int TokenizeSearchText(const char* text, int size, TokenizeFor purpose, SearchTokenSink& sink);

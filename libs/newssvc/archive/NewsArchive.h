@@ -147,6 +147,9 @@ class CNewsArchive {
   void StartMaintenance();
   std::unique_ptr<Reader> TakeReader() const EXCLUDES(m_poolMtx);
   void ReturnReader(std::unique_ptr<Reader> reader) const EXCLUDES(m_poolMtx);
+  // The returned hits, in the order of `rowids`, with their snippets.
+  static bool ReadHits(Reader& reader, const std::string& expression, const std::vector<std::int64_t>& rowids,
+                       std::vector<SearchHit>& hits);
 
   const std::string m_strFolder;
   const std::string m_strPath;

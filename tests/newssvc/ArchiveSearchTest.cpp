@@ -106,6 +106,7 @@ TEST_F(ArchiveSearch, FindsWordsOfEveryLengthPhrasesAndFolded_ThroughTheFilters)
       {S("cowos"), {"tsmc2", "tsmc"}},
       {S("IPHONE"), {"latin"}},
       {S("2330"), {"latin"}},  // digits as a word; symbols are no text
+      {S("2"), {}},            // a word is matched whole, not as a prefix
       {S("span"), {}},         // markup is not text
       {S("http"), {}},
       {S("。 \"\""), {}},                          // nothing to search for

@@ -4,11 +4,10 @@
 // of Han characters (kana and hangul too) is indexed as its overlapping bigrams, each at the position of its
 // first character, and its last character as a unigram at the last bigram's position (a run of one is a unigram
 // alone). A two-character word is then one token, a longer one a phrase of its bigrams (台積電: 台積 積電), a single
-// character the prefix of the bigrams it starts or the unigram that ends a run: one token per character instead of
-// two keeps the index and its ingest half as large as with a unigram for each character. Letters and digits form
-// whole words; ASCII and full-width letters and digits are folded to lower-case ASCII, so "ＣｏＷｏＳ", "CoWoS" and
-// "cowos" are one word.
-// Everything else separates tokens, as does a byte that is not UTF-8.
+// character the prefix of the bigrams it starts or the unigram that ends a run: one token per character, where a
+// unigram beside every bigram would make two, keeps the index small and its ingest cheaper. Letters and digits
+// form whole words; ASCII and full-width letters and digits are folded to lower-case ASCII, so "ＣｏＷｏＳ", "CoWoS"
+// and "cowos" are one word. Everything else separates tokens, as does a byte that is not UTF-8.
 #pragma once
 
 #include <string>

@@ -260,8 +260,12 @@ TEST_P(DamagedArchive, IsMovedAsideAndANewArchiveTakesTheItems) {
     bytes.replace(bytes.size() / 2 / 4096 * 4096, 4096, std::string(4096, '\x55'));
   m_folder.Write("RSSNewsArchive.db", bytes);
   Restart();
+  // The check runs beside the first write, which may land in the damaged file before the check has run; the
+  // write after it goes to the new archive whichever came first.
   m_folder.Write("a.xml", NumberedFeed(401, 401));
   ASSERT_TRUE(Eventually([&] { return Archived("g401"); }));
+  m_folder.Write("a.xml", NumberedFeed(401, 402));
+  ASSERT_TRUE(Eventually([&] { return Archived("g402"); }));
   std::vector<std::uintmax_t> aside;  // the file itself; its -wal and -shm go along when a connection had left them
   for (const auto& entry : fs::directory_iterator(m_folder.Path())) {
     const std::string name = entry.path().filename().string();

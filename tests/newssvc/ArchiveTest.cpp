@@ -2,6 +2,8 @@
 // write lock held elsewhere, a file that is not a sound database).
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <iterator>
 
 #include "libs/newssvc/archive/NewsArchive.h"
@@ -280,6 +282,51 @@ TEST_P(DamagedArchive, IsMovedAsideAndANewArchiveTakesTheItems) {
 INSTANTIATE_TEST_SUITE_P(Files, DamagedArchive,
                          ::testing::Values(Damage{"NotADatabase", true}, Damage{"DamagedPage", false}),
                          [](const ::testing::TestParamInfo<Damage>& info) { return info.param.name; });
+
+// Folders where the archive would move a damaged file in the next `seconds`, which keep it from moving it
+// (as another process that has the file open does under Windows); removed with the object.
+struct AsideBlockers {
+  AsideBlockers(const std::string& archivePath, int seconds) {
+    const auto now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    for (int s = 0; s < seconds; ++s) {
+      const newssvc::CivilTime t = newssvc::ToCivil(now + s, 0);
+      char stamp[32];
+      std::snprintf(stamp, sizeof stamp, "%04d%02d%02dT%02d%02d%02dZ", t.year, t.month, t.day, t.hour, t.minute,
+                    t.second);
+      folders.push_back(archivePath + ".damaged-" + stamp);
+      fs::create_directory(folders.back());
+    }
+  }
+  ~AsideBlockers() {
+    for (const std::string& folder : folders) fs::remove(folder);
+  }
+  std::vector<std::string> folders;
+};
+
+// A damaged file that cannot be moved aside yet is not written: its new items wait in memory, and the first
+// write after the way is clear moves it and puts them into a new archive.
+TEST_F(ArchiveTest, ADamagedFileThatCannotBeMovedYetIsNotWrittenAndIsMovedAtALaterWrite) {
+  m_folder.Write("a.xml", NumberedFeed(1, 400, 300));
+  ASSERT_TRUE(Eventually([&] { return ArchivedKeys().size() == 401u; }));
+  Stop();
+  std::string bytes(std::istreambuf_iterator<char>(std::ifstream(ArchivePath(), std::ios::binary).rdbuf()),
+                    std::istreambuf_iterator<char>());
+  bytes.replace(bytes.size() / 2 / 4096 * 4096, 4096, std::string(4096, '\x55'));
+  m_folder.Write("RSSNewsArchive.db", bytes);
+  auto blockers = std::make_unique<AsideBlockers>(ArchivePath(), 60);
+  Restart();
+  EXPECT_EQ(LogLines("could not be moved"), 1);
+  const int reported = m_sink.Count("provider A 20261205");
+  m_folder.Write("a.xml", NumberedFeed(401, 401));
+  ASSERT_TRUE(Eventually([&] { return m_sink.Count("provider A 20261205") > reported; }));  // g401, from memory
+  blockers.reset();
+  m_folder.Write("a.xml", NumberedFeed(401, 402));
+  ASSERT_TRUE(Eventually([&] { return LogLines(": moved to") == 1; }));
+  ASSERT_TRUE(Eventually([&] { return ArchivedKeys() == std::vector<std::string>{"g401", "g402"}; }));
+  EXPECT_EQ(IntegrityCheck(), "ok");
+  EXPECT_EQ(LogLines("could not be moved"), 1);
+}
 
 }  // namespace
 }  // namespace newssvc_test

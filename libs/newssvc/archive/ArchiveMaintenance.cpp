@@ -166,8 +166,8 @@ void CArchiveMaintenance::Run() {
           SQLITE_OK)
     db.Exec("ROLLBACK");
   auto nextRetention = std::chrono::steady_clock::now();
-  const auto checkAt = nextRetention + CheckDelay(db);
-  bool checked = false;
+  const auto checkAt = nextRetention + m_settings.checkAfter.value_or(std::chrono::milliseconds(0));
+  bool checked = !m_settings.checkAfter;
   bool retentionFailed = false;
   for (;;) {
     const auto now = std::chrono::steady_clock::now();
@@ -239,14 +239,6 @@ bool CArchiveMaintenance::FoundDamage(CSqliteDb& db) {
   db.Close();
   m_settings.onDamage(check);
   return true;
-}
-
-std::chrono::milliseconds CArchiveMaintenance::CheckDelay(CSqliteDb& db) {
-  std::int64_t pages = 0;
-  std::int64_t pageSize = 0;
-  const bool small = db.QueryInt("PRAGMA page_count", pages) && db.QueryInt("PRAGMA page_size", pageSize) &&
-                     pages * pageSize <= kCheckAtOnceBytes;
-  return small ? std::chrono::milliseconds(0) : kCheckDelay;
 }
 
 // The pages retention freed go back to the file system, a few at a time, and the checkpoint that follows

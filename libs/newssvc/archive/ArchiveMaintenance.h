@@ -1,5 +1,5 @@
 // CArchiveMaintenance: the archive's own thread for the work that may take long, so that it never runs on
-// the service's event thread: the integrity check of a file opened a while ago, deleting items past the
+// the service's event thread: the integrity check of a large file a while after it opened, deleting items past the
 // retention period in small batches, indexing for search in small batches the items a file held before it
 // was searched, giving the pages retention freed back to the file system, and checkpoints of the
 // write-ahead log. It works on a connection of its own.
@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -32,16 +33,13 @@ class CArchiveMaintenance {
   // Pages given back to the file system per transaction.
   static constexpr int kVacuumPages = 1000;
 
-  // The integrity check reads the whole file. A file up to kCheckAtOnceBytes is checked as the thread
-  // starts (a matter of milliseconds); a larger one kCheckDelay later, so that reading it does not slow the
-  // service's start.
-  static constexpr std::int64_t kCheckAtOnceBytes = std::int64_t{16} << 20;
-  static constexpr std::chrono::milliseconds kCheckDelay = std::chrono::minutes(1);
-
   struct Settings {
     std::string path;
     int retentionDays = 90;
     std::chrono::milliseconds retentionEvery = std::chrono::hours(1);
+    // When the thread checks the file's integrity after it starts; none: the file needs no check (the archive
+    // checked it as it opened it, or made it new).
+    std::optional<std::chrono::milliseconds> checkAfter;
     // Called on the maintenance thread when the integrity check fails, with SQLite's report; the thread
     // then ends.
     std::function<void(const std::string&)> onDamage;
@@ -75,7 +73,6 @@ class CArchiveMaintenance {
   bool IndexBacklog(CSqliteDb& db, const std::function<bool()>& keepGoing) const;
   void GivePagesBack(CSqliteDb& db, const std::function<bool()>& keepGoing);
   bool FoundDamage(CSqliteDb& db) EXCLUDES(m_mtx);  // true when the check found damage and reported it
-  static std::chrono::milliseconds CheckDelay(CSqliteDb& db);
 
   Settings m_settings;  // set by Start before the thread starts, then read by the thread alone
   port::Mutex m_mtx;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <unordered_map>
 
@@ -27,6 +28,10 @@ constexpr std::size_t kIdleReaders = 4;
 constexpr const char* kReaderMap = sizeof(void*) >= 8 ? "PRAGMA mmap_size = 1073741824" : "PRAGMA mmap_size = 0";
 // Write-ahead log pages after which the maintenance thread is asked for a checkpoint.
 constexpr int kCheckpointPages = 1000;
+// A file up to this size is checked as it opens, before anything is written to it (a matter of milliseconds);
+// a larger one by the maintenance thread a while later, so that reading it does not slow the service's start.
+constexpr std::int64_t kCheckAtOpenBytes = std::int64_t{16} << 20;
+constexpr std::chrono::milliseconds kLaterCheck = std::chrono::minutes(1);
 
 const char kItemColumns[] = "serial, key, published, first_seen, title, link, description, symbols";
 
@@ -132,13 +137,31 @@ CNewsArchive::~CNewsArchive() { m_maintenance.Stop(); }
 bool CNewsArchive::Open() {
   std::error_code ignored;
   std::filesystem::create_directories(port::FileSystemPath(CString(m_strFolder)), ignored);
-  OpenResult result = OpenWriter();
-  if (result == OpenResult::kDamaged) {
-    Recover("not a database");
-    return m_writer != nullptr;
+  const OpenResult result = OpenWriter();
+  std::string damage;
+  if (result == OpenResult::kReady && CheckAndStartMaintenance(damage)) return true;
+  if (result == OpenResult::kFailed) return false;
+  Recover(result == OpenResult::kDamaged ? "not a database" : "integrity check: " + damage);
+  return m_writer != nullptr;
+}
+
+bool CNewsArchive::CheckAndStartMaintenance(std::string& damage) {
+  CSqliteDb& db = m_writer->db;
+  std::int64_t pages = 0, pageSize = 0;
+  std::optional<std::chrono::milliseconds> checkAfter = kLaterCheck;
+  if (db.QueryInt("PRAGMA page_count", pages) && db.QueryInt("PRAGMA page_size", pageSize) &&
+      pages * pageSize <= kCheckAtOpenBytes) {
+    std::string report;
+    if (!db.QueryText("PRAGMA quick_check", report)) {
+      checkAfter = std::chrono::milliseconds(0);  // it could not run now: the maintenance thread runs it
+    } else if (report != "ok") {
+      damage = report;
+      return false;
+    } else {
+      checkAfter.reset();
+    }
   }
-  if (result != OpenResult::kReady) return false;
-  StartMaintenance();
+  StartMaintenance(checkAfter);
   return true;
 }
 
@@ -199,8 +222,9 @@ CNewsArchive::OpenResult CNewsArchive::OpenWriter() {
   return OpenResult::kReady;
 }
 
-// Called with the file lock held exclusively and no connection open on the file.
-void CNewsArchive::MoveAside(const std::string& reason) {
+// Called with the file lock held exclusively; closes this process's connections to the file first. False
+// when the file could not be moved (under Windows, while another process has it open).
+bool CNewsArchive::MoveAside(const std::string& reason) {
   m_writer.reset();
   {
     port::MutexLock lock(m_poolMtx);
@@ -208,28 +232,45 @@ void CNewsArchive::MoveAside(const std::string& reason) {
   }
   const std::string aside = m_strPath + ".damaged-" + TimestampNow();
   const bool moved = port::MoveFileOver(CString(m_strPath), CString(aside));
-  for (const char* companion : {"-wal", "-shm"}) {
-    std::error_code ignored;
-    if (std::filesystem::exists(port::FileSystemPath(CString(m_strPath + companion)), ignored))
-      port::MoveFileOver(CString(m_strPath + companion), CString(aside + companion));
+  if (moved) {
+    for (const char* companion : {"-wal", "-shm"}) {
+      std::error_code ignored;
+      if (std::filesystem::exists(port::FileSystemPath(CString(m_strPath + companion)), ignored))
+        port::MoveFileOver(CString(m_strPath + companion), CString(aside + companion));
+    }
+    LogLine(m_strPath + " is damaged (" + reason + "): moved to " + aside + "; a new archive starts");
+  } else if (!m_bAsideFailureLogged) {
+    LogLine(m_strPath + " is damaged (" + reason + ") and could not be moved to " + aside +
+            ": it is tried again at each write, and new items are kept in memory meanwhile");
   }
-  LogLine(m_strPath + " is damaged (" + reason + "): " + (moved ? "moved to " : "could not be moved to ") + aside +
-          "; a new archive starts");
+  m_bAsideFailureLogged = !moved;
+  return moved;
 }
 
+// A file that cannot be moved aside yet is not written: the next write tries again.
 void CNewsArchive::Recover(const std::string& reason) {
   m_maintenance.Stop();
+  bool moved = false;
   {
     port::WriterLock lock(m_fileLock);
-    MoveAside(reason);
+    moved = MoveAside(reason);
+  }
+  if (!moved) {
+    {
+      port::MutexLock lock(m_damageMtx);
+      m_strDamage = reason;
+    }
+    m_bDamaged = true;
+    return;
   }
   m_bDamaged = false;
-  if (OpenWriter() == OpenResult::kReady) StartMaintenance();
+  if (OpenWriter() == OpenResult::kReady) StartMaintenance(std::nullopt);  // a new file: nothing to check
 }
 
-void CNewsArchive::StartMaintenance() {
+void CNewsArchive::StartMaintenance(std::optional<std::chrono::milliseconds> checkAfter) {
   CArchiveMaintenance::Settings settings;
   settings.path = m_strPath;
+  settings.checkAfter = checkAfter;
   settings.retentionDays = m_nRetentionDays;
   settings.onDamage = [this](const std::string& report) {
     {
@@ -251,11 +292,14 @@ bool CNewsArchive::Store(std::vector<ArchiveBatch>& batches, const std::map<std:
       reason = m_strDamage;
     }
     Recover(reason);
+    if (m_bDamaged) return false;  // not moved aside yet: the items stay in memory
   }
   if (!m_writer && OpenWriter() == OpenResult::kDamaged) Recover("not a database");
   if (!m_writer) return false;
   // An archive that could not be opened at first gets its check, retention and checkpoints now.
-  if (!m_maintenance.IsStarted()) StartMaintenance();
+  std::string damage;
+  if (!m_maintenance.IsStarted() && !CheckAndStartMaintenance(damage)) Recover("integrity check: " + damage);
+  if (!m_writer) return false;
   std::vector<long> serials;
   bool written = false;
   {

@@ -15,9 +15,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -136,7 +138,7 @@ class CNewsArchive {
 
   enum class OpenResult { kReady, kDamaged, kFailed };
   OpenResult OpenWriter();
-  void MoveAside(const std::string& reason) REQUIRES(m_fileLock);
+  bool MoveAside(const std::string& reason) REQUIRES(m_fileLock);
   void Recover(const std::string& reason);
   void LogLine(const std::string& text);
   bool WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states,
@@ -144,7 +146,10 @@ class CNewsArchive {
   bool WriteItems(const ArchiveBatch& batch, std::vector<long>& serials) REQUIRES(m_writeMtx);
   void NoteFailure(const std::string& what);
   void NoteSuccess();
-  void StartMaintenance();
+  // Checks a small file at once and starts the maintenance thread, which checks a larger one later. False,
+  // with SQLite's report in `damage`, when the check found the file damaged (the caller recovers).
+  bool CheckAndStartMaintenance(std::string& damage);
+  void StartMaintenance(std::optional<std::chrono::milliseconds> checkAfter);
   std::unique_ptr<Reader> TakeReader() const EXCLUDES(m_poolMtx);
   void ReturnReader(std::unique_ptr<Reader> reader) const EXCLUDES(m_poolMtx);
   // The returned hits, in the order of `rowids`, with their snippets.
@@ -157,11 +162,12 @@ class CNewsArchive {
   std::once_flag m_logOpened;
   CVXLog m_log;
 
-  port::Mutex m_writeMtx;            // this process's writers (ingest, retention) take turns
-  std::unique_ptr<Writer> m_writer;  // the ingest thread's
-  bool m_bFaulted = false;           // the ingest thread's: a failure was logged and no write succeeded since
-  std::string m_strLastError;        // the ingest thread's: why the last write failed
-  bool m_bJournalLogged = false;     // the ingest thread's: a file that stays out of WAL mode was logged
+  port::Mutex m_writeMtx;              // this process's writers (ingest, retention) take turns
+  std::unique_ptr<Writer> m_writer;    // the ingest thread's
+  bool m_bFaulted = false;             // the ingest thread's: a failure was logged and no write succeeded since
+  std::string m_strLastError;          // the ingest thread's: why the last write failed
+  bool m_bJournalLogged = false;       // the ingest thread's: a file that stays out of WAL mode was logged
+  bool m_bAsideFailureLogged = false;  // the writing thread's: a damaged file that could not be moved was logged
   std::atomic<bool> m_bDamaged{false};
   port::Mutex m_damageMtx;
   std::string m_strDamage GUARDED_BY(m_damageMtx);  // why the file is to be moved aside

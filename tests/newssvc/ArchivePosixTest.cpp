@@ -121,9 +121,10 @@ TEST_F(ArchiveTest, KilledAtRandomMomentsItNeverLosesAReportedItemNorItsIntegrit
     const std::vector<std::string> titles = ArchivedKeys("title");
     const std::set<std::string> archived(titles.begin(), titles.end());
     for (const std::string& title : ReportedTitles(m_folder.Path()))
-      ASSERT_EQ(archived.count(title), 1u)
-          << title << " was reported but is not archived (run " << run << "); the archive's log:\n"
-          << std::ifstream(m_folder.Path() + "/RSSNewsSvc_archive.log").rdbuf();
+      ASSERT_EQ(archived.count(title), 1u) << title << " was reported but is not archived (run " << run << "; "
+                                           << titles.size() << " items archived, the last by serial "
+                                           << (titles.empty() ? "none" : titles.back()) << "); the archive's log:\n"
+                                           << std::ifstream(m_folder.Path() + "/RSSNewsSvc_archive.log").rdbuf();
   }
 }
 

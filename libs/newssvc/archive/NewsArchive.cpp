@@ -24,8 +24,14 @@ namespace {
 constexpr int kReaderBusyMilliseconds = 1000;
 constexpr std::size_t kIdleReaders = 4;
 // A reader maps up to this much of the file: a page read through the map costs no system call and no copy, and a
-// search reads each hit's row at random. A 32-bit host keeps its address space and reads as before.
+// search reads each hit's row at random. A 32-bit host keeps its address space and reads as before. Windows
+// cannot shorten a file while a view of it is mapped (SQLite then leaves it at its size without an error), so
+// the idle readers' maps would keep the archive from ever giving pages back: there, readers read as before too.
+#ifdef _WIN32
+constexpr const char* kReaderMap = "PRAGMA mmap_size = 0";
+#else
 constexpr const char* kReaderMap = sizeof(void*) >= 8 ? "PRAGMA mmap_size = 1073741824" : "PRAGMA mmap_size = 0";
+#endif
 // Write-ahead log pages after which the maintenance thread is asked for a checkpoint.
 constexpr int kCheckpointPages = 1000;
 // A file up to this size is checked as it opens, before anything is written to it (a matter of milliseconds);

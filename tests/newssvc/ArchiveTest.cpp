@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <iterator>
 
 #include "libs/newssvc/archive/NewsArchive.h"
@@ -293,11 +292,7 @@ struct AsideBlockers {
     const auto now =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     for (int s = 0; s < seconds; ++s) {
-      const newssvc::CivilTime t = newssvc::ToCivil(now + s, 0);
-      char stamp[32];
-      std::snprintf(stamp, sizeof stamp, "%04d%02d%02dT%02d%02d%02dZ", t.year, t.month, t.day, t.hour, t.minute,
-                    t.second);
-      folders.push_back(archivePath + ".damaged-" + stamp);
+      folders.push_back(newssvc::CNewsArchive::AsidePath(archivePath, now + s));
       fs::create_directory(folders.back());
     }
   }

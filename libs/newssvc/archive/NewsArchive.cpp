@@ -72,17 +72,6 @@ ArchiveItem ReadItem(const CSqliteStatement& row) {
   return item;
 }
 
-// "20261205T233000Z": when a damaged file was moved aside.
-std::string TimestampNow() {
-  const auto now =
-      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-  const CivilTime civil = ToCivil(now, 0);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02dZ", civil.year, civil.month, civil.day, civil.hour,
-                civil.minute, civil.second);
-  return text;
-}
-
 // Checkpoints run on the maintenance thread; while it is not running, the writer checkpoints itself.
 int OnWalCommit(void* maintenance, sqlite3* db, const char*, int pages) {
   if (pages >= kCheckpointPages && !static_cast<CArchiveMaintenance*>(maintenance)->RequestCheckpoint())
@@ -236,7 +225,9 @@ bool CNewsArchive::MoveAside(const std::string& reason) {
     port::MutexLock lock(m_poolMtx);
     m_idleReaders.clear();
   }
-  const std::string aside = m_strPath + ".damaged-" + TimestampNow();
+  const auto now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  const std::string aside = AsidePath(m_strPath, now);
   const bool moved = port::MoveFileOver(CString(m_strPath), CString(aside));
   if (moved) {
     for (const char* companion : {"-wal", "-shm"}) {
@@ -262,15 +253,27 @@ void CNewsArchive::Recover(const std::string& reason) {
     moved = MoveAside(reason);
   }
   if (!moved) {
-    {
-      port::MutexLock lock(m_damageMtx);
-      m_strDamage = reason;
-    }
-    m_bDamaged = true;
+    MarkDamaged(reason);
     return;
   }
   m_bDamaged = false;
   if (OpenWriter() == OpenResult::kReady) StartMaintenance(std::nullopt);  // a new file: nothing to check
+}
+
+std::string CNewsArchive::AsidePath(const std::string& path, UtcSeconds when) {
+  const CivilTime civil = ToCivil(when, 0);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02dT%02d%02d%02dZ", civil.year, civil.month, civil.day, civil.hour,
+                civil.minute, civil.second);
+  return path + ".damaged-" + stamp;
+}
+
+void CNewsArchive::MarkDamaged(const std::string& reason) {
+  {
+    port::MutexLock lock(m_damageMtx);
+    m_strDamage = reason;
+  }
+  m_bDamaged = true;
 }
 
 void CNewsArchive::StartMaintenance(std::optional<std::chrono::milliseconds> checkAfter) {
@@ -278,13 +281,7 @@ void CNewsArchive::StartMaintenance(std::optional<std::chrono::milliseconds> che
   settings.path = m_strPath;
   settings.checkAfter = checkAfter;
   settings.retentionDays = m_nRetentionDays;
-  settings.onDamage = [this](const std::string& report) {
-    {
-      port::MutexLock lock(m_damageMtx);
-      m_strDamage = "integrity check: " + report;
-    }
-    m_bDamaged = true;
-  };
+  settings.onDamage = [this](const std::string& report) { MarkDamaged("integrity check: " + report); };
   settings.onError = [this](const std::string& text) { LogLine(text); };
   settings.writeLock = &m_writeMtx;
   m_maintenance.Start(std::move(settings));
@@ -493,7 +490,7 @@ bool CNewsArchive::Search(const ArchiveSearch& search, std::vector<SearchHit>& h
   int rc = SQLITE_ROW;
   while ((rc = statement.Step()) == SQLITE_ROW) rowids.push_back(statement.Int(0));
   if (rc != SQLITE_DONE) return false;
-  return !rowids.empty() ? ReadHits(*reader, expression, rowids, hits) : true;
+  return rowids.empty() || ReadHits(*reader, expression, rowids, hits);
 }
 
 bool CNewsArchive::ReadHits(Reader& reader, const std::string& expression, const std::vector<std::int64_t>& rowids,

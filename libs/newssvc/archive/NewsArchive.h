@@ -97,6 +97,8 @@ class CNewsArchive {
   // only kFaultBusyMilliseconds.
   static constexpr int kWriterBusyMilliseconds = 2000;
   static constexpr int kFaultBusyMilliseconds = 50;
+  // Where a damaged file at `path` is moved when it is found at `when`: "<path>.damaged-20261205T233000Z".
+  static std::string AsidePath(const std::string& path, UtcSeconds when);
 
   CNewsArchive(std::string folder, int retentionDays);
   ~CNewsArchive();
@@ -140,6 +142,8 @@ class CNewsArchive {
   OpenResult OpenWriter();
   bool MoveAside(const std::string& reason) REQUIRES(m_fileLock);
   void Recover(const std::string& reason);
+  // Has the next write move the file aside, for `reason`.
+  void MarkDamaged(const std::string& reason);
   void LogLine(const std::string& text);
   bool WriteAll(const std::vector<ArchiveBatch>& batches, const std::map<std::string, FeedState>& states,
                 std::vector<long>& serials) REQUIRES(m_writeMtx);

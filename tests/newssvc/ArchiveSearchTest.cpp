@@ -146,9 +146,9 @@ TEST_F(ArchiveSearch, AnItemRetentionDeletedIsNoLongerFoundAndTheIndexStaysSound
   EXPECT_EQ(db.Exec("INSERT INTO item_search(item_search, rank) VALUES('integrity-check', 1)"), 0) << db.ErrorText();
 }
 
-// A text's tokens as the index takes them, joined with spaces; a token at its predecessor's position
-// has a "+" in front.
-std::string DocumentTokens(const std::string& text) {
+// A text's tokens (of its first `size` bytes; all when negative) as the index takes them, joined with spaces;
+// a token at its predecessor's position has a "+" in front.
+std::string DocumentTokens(const std::string& text, int size = -1) {
   struct Joiner : newssvc::SearchTokenSink {
     int Token(const char* token, int size, int, int, bool colocated) override {
       joined += (joined.empty() ? "" : " ") + std::string(colocated ? "+" : "") + std::string(token, size);
@@ -156,7 +156,8 @@ std::string DocumentTokens(const std::string& text) {
     }
     std::string joined;
   } sink;
-  newssvc::TokenizeSearchText(text.data(), static_cast<int>(text.size()), newssvc::TokenizeFor::kDocument, sink);
+  newssvc::TokenizeSearchText(text.data(), size < 0 ? static_cast<int>(text.size()) : size,
+                              newssvc::TokenizeFor::kDocument, sink);
   return sink.joined;
 }
 
@@ -176,6 +177,7 @@ TEST(SearchTokenizer, TellsRunsWordsAndSeparatorsApartAtTheEdgesOfTheirRanges) {
        "a b c d\u0800"},
   };
   for (const auto& row : rows) EXPECT_EQ(DocumentTokens(row.first), row.second) << row.first;
+  EXPECT_EQ(DocumentTokens("ab", 1), "a");  // the text ends at its size, not at a NUL
 }
 
 // The layout the archive had before it was searched, as that version wrote it, with more items than the

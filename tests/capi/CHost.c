@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
   vxrss_list* list = NULL;
   vxrss_headline item;
   char user_root[1024];
-  char *selection = NULL, *content = NULL, *url = NULL;
+  char *selection = NULL, *content = NULL, *url = NULL, *stale = NULL;
   const char *version = NULL, *snippet = NULL;
   size_t count = 0;
   pthread_t thread;
@@ -159,6 +159,8 @@ int main(int argc, char** argv) {
   CHECK(vxrss_news_content(session, item.provider_id, NULL, item.key1, item.key2, &content) == VXRSS_OK);
   CHECK(vxrss_news_url(session, item.provider_id, NULL, item.key1, item.key2, &url) == VXRSS_OK);
   CHECK(strcmp(url, item.link) == 0 && strstr(content, url));
+  stale = selection; /* a failed call leaves no pointer behind */
+  CHECK(vxrss_news_url(session, item.provider_id, NULL, -1, -1, &stale) != VXRSS_OK && stale == NULL);
   vxrss_list_free(list);
   /* A search of the archive for a two-character word of the sample news, the match marked in its snippet. */
   CHECK(vxrss_search(session, "鴻海", NULL, NULL, 0, 0, 5, &list) == VXRSS_OK);

@@ -166,6 +166,8 @@ int main(int argc, char** argv) {
   CHECK(vxrss_search(session, "鴻海", NULL, NULL, 0, 0, 5, &list) == VXRSS_OK);
   CHECK(vxrss_list_count(list, &count) == VXRSS_OK && count > 0 && count <= 5);
   CHECK(vxrss_list_snippet(list, 0, &snippet) == VXRSS_OK && strstr(snippet, "\x02鴻海\x03"));
+  CHECK(vxrss_list_snippet(list, count, &snippet) == VXRSS_E_RANGE);
+  CHECK(vxrss_list_snippet(list, 0, NULL) == VXRSS_E_ARGUMENT);
   vxrss_list_free(list);
 
   /* Putting the selection in force again calls every watch on this thread: the third ends itself inside. */

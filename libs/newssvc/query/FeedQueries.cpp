@@ -1,6 +1,7 @@
 #include "libs/newssvc/query/FeedQueries.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <set>
 
@@ -79,10 +80,14 @@ void CFeedQueries::CollectHeadlines(const CString& providerID, const HeadlineFil
   if (m_pArchive) {
     std::vector<StoredItem> archived;
     if (QueryArchive(providerID, filter, zone, archived)) {
-      std::set<std::string> pending;  // by key: one may have been written (and renumbered) meanwhile
-      for (const StoredItem& item : items) pending.insert(item.key);
-      for (StoredItem& item : archived)
-        if (pending.count(item.key) == 0) items.push_back(std::move(item));
+      // An item written since memory was read comes once, under the archive's serial: the service thread
+      // may not have renumbered it in memory yet, and a list read after the write must show the new number.
+      std::set<std::string> written;
+      for (const StoredItem& item : archived) written.insert(item.key);
+      items.erase(std::remove_if(items.begin(), items.end(),
+                                 [&](const StoredItem& item) { return written.count(item.key) != 0; }),
+                  items.end());
+      items.insert(items.end(), std::make_move_iterator(archived.begin()), std::make_move_iterator(archived.end()));
     } else {
       items.clear();
       fromMemory(true);

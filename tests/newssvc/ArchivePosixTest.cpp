@@ -141,7 +141,7 @@ TEST_F(ArchiveTest, TwoProcessesOnOneFolderShowEveryItemUnderTheSerialTheArchive
     hosts.push_back(child);
   }
   for (int last = 1; last <= kItems; ++last) {
-    m_folder.Write("a.xml", NumberedFeed(std::max(1, last - 20), last));
+    m_folder.Write("a.xml", NumberedFeed(std::max(1, last - 60), last));
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   const std::string newest = "g" + std::to_string(kItems);

@@ -185,26 +185,20 @@ TEST(FeedBytes, RepairTimeGrowsLinearlyWithManyAmpersandsAndNoSemicolon) {
   EXPECT_EQ(bytes, original);
 }
 
-// RFC 3986's own examples (section 5.4), then how a scheme is told from a path. Redirects and links take the
-// same results where they are http URLs with a host, and nothing otherwise.
+// RFC 3986's own examples (section 5.4), one per branch of the resolution, then how a scheme is told from a path.
+// Redirects and links take the same results where they are http URLs with a host, and nothing otherwise.
 TEST(FeedUrl, ResolvesAsRfc3986Says) {
   const char* const base = "http://a/b/c/d;p?q";
   // clang-format off
   const std::string cases[][2] = {
-      {"g:h", "g:h"}, {"g", "http://a/b/c/g"}, {"./g", "http://a/b/c/g"}, {"g/", "http://a/b/c/g/"},
-      {"/g", "http://a/g"}, {"//g", "http://g"}, {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"},
-      {"#s", "http://a/b/c/d;p?q#s"}, {"g#s", "http://a/b/c/g#s"}, {"g?y#s", "http://a/b/c/g?y#s"},
-      {";x", "http://a/b/c/;x"}, {"g;x", "http://a/b/c/g;x"}, {"g;x?y#s", "http://a/b/c/g;x?y#s"},
-      {"", "http://a/b/c/d;p?q"}, {".", "http://a/b/c/"}, {"./", "http://a/b/c/"}, {"..", "http://a/b/"},
-      {"../", "http://a/b/"}, {"../g", "http://a/b/g"}, {"../..", "http://a/"}, {"../../", "http://a/"},
-      {"../../g", "http://a/g"}, {"../../../g", "http://a/g"}, {"../../../../g", "http://a/g"},
-      {"/./g", "http://a/g"}, {"/../g", "http://a/g"}, {"g.", "http://a/b/c/g."}, {".g", "http://a/b/c/.g"},
-      {"g..", "http://a/b/c/g.."}, {"..g", "http://a/b/c/..g"}, {"./../g", "http://a/b/g"},
-      {"./g/.", "http://a/b/c/g/"}, {"g/./h", "http://a/b/c/g/h"}, {"g/../h", "http://a/b/c/h"},
-      {"g;x=1/./y", "http://a/b/c/g;x=1/y"}, {"g;x=1/../y", "http://a/b/c/y"}, {"g?y/./x", "http://a/b/c/g?y/./x"},
-      {"g?y/../x", "http://a/b/c/g?y/../x"}, {"g#s/./x", "http://a/b/c/g#s/./x"},
-      {"g#s/../x", "http://a/b/c/g#s/../x"}, {"http:g", "http:g"}, {"//g/x/../y", "http://g/y"},
-      {"http://x/a/../b", "http://x/b"}, {"a0:x", "a0:x"}, {"A+.-:x", "A+.-:x"}, {"0a:x", "http://a/b/c/0a:x"}};
+      {"g:h", "g:h"}, {"g", "http://a/b/c/g"}, {"./g", "http://a/b/c/g"}, {"/g", "http://a/g"}, {"//g", "http://g"},
+      {"?y", "http://a/b/c/d;p?y"}, {"#s", "http://a/b/c/d;p?q#s"}, {"g?y#s", "http://a/b/c/g?y#s"},
+      {"", "http://a/b/c/d;p?q"}, {".", "http://a/b/c/"}, {"..", "http://a/b/"}, {"../g", "http://a/b/g"},
+      {"../../../../g", "http://a/g"}, {"/./g", "http://a/g"}, {"/../g", "http://a/g"}, {"g.", "http://a/b/c/g."},
+      {"..g", "http://a/b/c/..g"}, {"./g/.", "http://a/b/c/g/"}, {"g/../h", "http://a/b/c/h"},
+      {"g?y/../x", "http://a/b/c/g?y/../x"}, {"g#s/../x", "http://a/b/c/g#s/../x"}, {"http:g", "http:g"},
+      {"//g/x/../y", "http://g/y"}, {"http://x/a/../b", "http://x/b"}, {"a0:x", "a0:x"}, {"A+.-:x", "A+.-:x"},
+      {"0a:x", "http://a/b/c/0a:x"}};
   // clang-format on
   for (const auto& c : cases) {
     EXPECT_EQ(newssvc::ResolveUrl(base, c[0]), c[1]) << c[0];
@@ -229,25 +223,22 @@ TEST(FeedDate, Rfc822AndRfc3339VariantsReadAsTheSameInstant) {
     const char* text;
     UtcSeconds expected;
   } cases[] = {{"Sat, 21 Mar 2020 06:29:51 -0400", kBase},
-               {"Sat, 21 Mar 2020 10:29:51 GMT", kBase},
-               {"21 Mar 2020 10:29:51 +0000", kBase},                                 // no weekday
-               {"Sat, 21 Mar 20 10:29:51 UT", kBase},                                 // two-digit year
-               {"Sat, 21 Mar 2020 03:29:51 PDT", kBase},                              // named zone
-               {"Sat, 21 Mar 2020 18:29:51 +08:00", kBase},                           // offset with a colon
-               {"Sat, 21 Mar 2020 18:29:51 +08", kBase},                              // hours only
-               {"sam, 21 mars 2020 10:29:51 Z", kBase},                               // weekday and month in French
-               {"Sat, Mar 21 2020 06:29:51 AM -0400", kBase},                         // month first, 12-hour clock
-               {"Sat, Mar 21 2020 12:29:51 PM +0200", kBase},                         // noon is 12 PM
-               {"Sat, 21 Mar 2020 24:00:00 GMT", FromCivil(2020, 3, 22, 0, 0, 0)},    // end of day
-               {"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},                            // no seconds
-               {"21 Mar 2020", FromCivil(2020, 3, 21, 0, 0, 0)},                      // no time
-               {"Sat, 21 Mar 2020 10:29:51", kBase},                                  // no zone: UTC
-               {"Sat, 21 Mar 2020 10:29:51 +:", kBase},                               // a zone without digits: UTC
-               {"Sat,  1 Mar 1999 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},  // 1-digit day
-               {"1 Mar 99 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},          // 99: 1999
-               {"Saturday, 21-Mar-20 10:29:51 GMT", kBase},                           // RFC 850
-               {"Sun Mar  1 10:29:51 1999", FromCivil(1999, 3, 1, 10, 29, 51)},       // asctime
-               {"2020-03-21T10:29:51Z", kBase},
+               {"21 Mar 2020 10:29:51 +0000", kBase},                               // no weekday
+               {"Sat, 21 Mar 20 10:29:51 UT", kBase},                               // two-digit year
+               {"Sat, 21 Mar 2020 03:29:51 PDT", kBase},                            // named zone
+               {"Sat, 21 Mar 2020 18:29:51 +08:00", kBase},                         // offset with a colon
+               {"Sat, 21 Mar 2020 18:29:51 +08", kBase},                            // hours only
+               {"sam, 21 mars 2020 10:29:51 Z", kBase},                             // weekday and month in French
+               {"Sat, Mar 21 2020 06:29:51 AM -0400", kBase},                       // month first, 12-hour clock
+               {"Sat, Mar 21 2020 12:29:51 PM +0200", kBase},                       // noon is 12 PM
+               {"Sat, 21 Mar 2020 24:00:00 GMT", FromCivil(2020, 3, 22, 0, 0, 0)},  // end of day
+               {"Sat, 21 Mar 2020 10:29 GMT", kBase - 51},                          // no seconds
+               {"21 Mar 2020", FromCivil(2020, 3, 21, 0, 0, 0)},                    // no time
+               {"Sat, 21 Mar 2020 10:29:51", kBase},                                // no zone: UTC
+               {"Sat, 21 Mar 2020 10:29:51 +:", kBase},                             // a zone without digits: UTC
+               {"1 Mar 99 10:29:51 GMT", FromCivil(1999, 3, 1, 10, 29, 51)},        // 99: 1999
+               {"Saturday, 21-Mar-20 10:29:51 GMT", kBase},                         // RFC 850
+               {"Sun Mar  1 10:29:51 1999", FromCivil(1999, 3, 1, 10, 29, 51)},     // asctime
                {"2020-03-21T18:29:51+08:00", kBase},
                {"2020-03-21t10:29:51.123456z", kBase},  // fraction, lower case
                {"2020-03-21 10:29:51-00:00", kBase},    // space for T
@@ -313,7 +304,6 @@ TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
     const char* httpCharset;
     std::string body;
   } cases[] = {
-      {"big5", "<?xml version=\"1.0\" encoding=\"big5\"?>" + big5},
       {"Big-5", big5},
       {"big5", "<?xml version=\"1.0\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + big5},
@@ -321,7 +311,6 @@ TEST(FeedCharset, TheTitleReadsTheSameHoweverTheEncodingIsTold) {
       {"big5", "\xEF\xBB\xBF" + utf8},
       {"", "<?xml version=\"1.0\" encoding=\"big5\"?>" + big5},
       {"big5", "<?xml-stylesheet href=\"s.xsl\" type=\"text/xsl\"?>" + big5},
-      {"big5", "<?xml version=\"1.0\" standalone=\"yes\"?>" + big5},
       {"big5", "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + big5 + "&"},  // broken too
       {"cp950", big5},
       // A charset that is no token is no charset, even one iconv knows: the body reads as it says it is.
@@ -340,11 +329,7 @@ FeedItem Item(const char* id, const char* link, const char* title, newssvc::UtcS
 }
 
 StoredItem Stored(const std::string& key, long serial, newssvc::UtcSeconds time) {
-  StoredItem item;
-  item.key = key;
-  item.serial = serial;
-  item.time = time;
-  return item;
+  return {key, serial, 0, time, {}, {}, {}, {}};
 }
 
 TEST(ItemStore, ReadingTheSameFeedAgainFindsNothingNew) {

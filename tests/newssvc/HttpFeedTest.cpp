@@ -155,18 +155,6 @@ TEST_F(HttpFeedTest, ARestoredStateIsPolledAsSaved) {
   EXPECT_EQ(Requests(), before);
 }
 
-// A gzip body is inflated and its new item reported live; items fetched in an earlier session are in the
-// archive, so the same items fetched again are not new.
-TEST_F(HttpFeedTest, GzipItemsAreReportedLiveAndNotAgainAfterARestart) {
-  Connect("gzip.xml");
-  ASSERT_TRUE(m_sink.WaitFor("provider H 20261206"));
-  Stop();
-  Connect("gzip.xml");
-  ASSERT_TRUE(WaitForRequests(Requests() + 3));
-  EXPECT_EQ(m_sink.Count("provider H 20261206"), 1);
-  EXPECT_EQ(CountHeadlines("H"), 2);
-}
-
 // Answers that turn bad after a good one: each is a failure for back-off that keeps neither the URL it was
 // redirected to nor its validators; the feed keeps its items and the log says why once.
 struct FailureCase {
@@ -215,20 +203,15 @@ TEST_F(HttpFeedTest, ARoundOfManyFeedsTakesNoIdleSecond) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
 }
 
-// Feeds whose server stalls (a byte every 5 s) or stays silent (the connection is never accepted), one and as
-// many as a fetcher of eight blocking threads has: another feed of the same server keeps its rhythm meanwhile,
-// and the session stops within a second whatever they do.
-struct StalledCase {
-  const char* scenario;
-  std::size_t feeds;
-};
-
-class StalledFeeds : public HttpFeedTest, public ::testing::WithParamInterface<StalledCase> {};
+// As many feeds as a fetcher of eight blocking threads has, whose server stalls (a byte every 5 s) or stays
+// silent (the connection is never accepted): another feed of the same server keeps its rhythm meanwhile, and
+// the session stops within a second whatever they do.
+class StalledFeeds : public HttpFeedTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(StalledFeeds, DelayNoOtherFeedNorTheSessionsStop) {
   std::vector<std::string> others{"etag.xml"};
-  others.insert(others.end(), GetParam().feeds - 1, GetParam().scenario);
-  Connect(GetParam().scenario, "", others);
+  others.insert(others.end(), 7, GetParam());
+  Connect(GetParam(), "", others);
   ASSERT_TRUE(WaitForRequests(3, "etag.xml"));
   const std::vector<ReceivedRequest> polls = Received("etag.xml");
   EXPECT_LT(polls[2].atMs - polls[0].atMs, 1500);  // polled every 100 ms; a stall lasts 2 s
@@ -241,12 +224,10 @@ TEST_P(StalledFeeds, DelayNoOtherFeedNorTheSessionsStop) {
             1000);
 }
 
-INSTANTIATE_TEST_SUITE_P(HttpFeed, StalledFeeds,
-                         ::testing::Values(StalledCase{"stall.xml", 1}, StalledCase{"stall.xml", 8},
-                                           StalledCase{"silent", 8}),
-                         [](const ::testing::TestParamInfo<StalledCase>& info) {
-                           const std::string scenario = info.param.scenario;
-                           return scenario.substr(0, scenario.find('.')) + std::to_string(info.param.feeds);
+INSTANTIATE_TEST_SUITE_P(HttpFeed, StalledFeeds, ::testing::Values("stall.xml", "silent"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           const std::string scenario = info.param;
+                           return scenario.substr(0, scenario.find('.'));
                          });
 
 TEST_F(HttpFeedTest, BackOffSpacesFailuresOutAndASuccessResetsIt) {
@@ -310,7 +291,7 @@ TEST_F(HttpFeedTest, LongCacheLifetimeDefersPollsUnlessMinPollSecondsAllowsSoone
 }
 
 // The HTTP charset reaches the reader (the rules between it, a byte order mark and the declaration are
-// FeedReaderTest's), and the title the records in Big5.
+// FeedReaderTest's), and the title the records in Big5. The body comes gzipped, so it is inflated on the way.
 TEST_F(HttpFeedTest, TheHttpCharsetReachesTheReader) {
   Connect("big5.xml");
   ASSERT_TRUE(Eventually([&] { return CountHeadlines("H") == 1; })) << State().lastError;

@@ -67,7 +67,6 @@ TEST(ServiceConfig, ZoneOffsets) {
   } cases[] = {{"+08:00", true, 8 * 3600},
                {"GMT-0530", true, -(5 * 3600 + 1800)},
                {"Z", true, 0},
-               {"+:", false, 0},
                {"+99999999999", false, 0},
                {"0800", false, 0}};
   for (const auto& c : cases) {

@@ -34,7 +34,9 @@ CFeedFetcher::CFeedFetcher(std::unique_ptr<IHttpClient> client, Log log, std::fu
       m_random(std::random_device{}()),
       m_client(std::move(client)) {}
 
-CFeedFetcher::~CFeedFetcher() { m_client.reset(); }
+// Closed, not reset: a callback running as the fetcher goes may follow a redirect through m_client, which
+// reset() would have emptied before the client's thread had ended.
+CFeedFetcher::~CFeedFetcher() { m_client->Close(); }
 
 void CFeedFetcher::SetLogEveryFetch(bool every) {
   port::MutexLock lock(m_mtx);

@@ -124,7 +124,7 @@ class CFeedFetcher {
   std::minstd_rand m_random GUARDED_BY(m_mtx);
   bool m_bLogEveryFetch GUARDED_BY(m_mtx) = false;
 
-  std::unique_ptr<IHttpClient> m_client;  // last: destroyed first, so no callback outlives the members
+  std::unique_ptr<IHttpClient> m_client;
 };
 
 }  // namespace newssvc

@@ -44,11 +44,16 @@ class IHttpClient {
  public:
   using Callback = std::function<void(HttpResponse)>;
 
+  // Closes the client (Close).
   virtual ~IHttpClient() = default;
   // Queues the request and returns at once; `done` runs on the fetch thread when the exchange ends. It may
-  // start further requests. After the destructor returns no callback runs (transfers in flight are
-  // abandoned without a callback).
+  // start further requests.
   virtual void Start(HttpRequest request, Callback done) = 0;
+  // Ends the fetch thread after the callback that runs now, if any; transfers in flight are abandoned without
+  // a callback, and a request started meanwhile or later (by that callback, say) is dropped. No callback
+  // runs after it returns. The owner of the callbacks' targets closes the client before it destroys them,
+  // while the client can still be reached: a callback may start a request through it until then.
+  virtual void Close() = 0;
   // The limits it was made with; the caller bounds what a body decodes to by the same size.
   virtual const HttpLimits& Limits() const = 0;
 };

@@ -80,12 +80,7 @@ class CCurlHttpClient final : public IHttpClient {
   }
 
   ~CCurlHttpClient() override {
-    {
-      port::MutexLock lock(m_mtx);
-      m_bStop = true;
-    }
-    curl_multi_wakeup(m_multi);
-    m_thread.join();
+    Close();
     for (auto& active : m_active) curl_multi_remove_handle(m_multi, active.first);
     m_active.clear();
     m_idle.clear();
@@ -95,11 +90,21 @@ class CCurlHttpClient final : public IHttpClient {
 
   const HttpLimits& Limits() const override { return m_limits; }
 
+  void Close() EXCLUDES(m_mtx) override {
+    {
+      port::MutexLock lock(m_mtx);
+      m_bStop = true;
+    }
+    curl_multi_wakeup(m_multi);
+    if (m_thread.joinable()) m_thread.join();
+  }
+
   // The fetch thread drains the queue whenever it runs, so only a request into an empty queue wakes it.
   void Start(HttpRequest request, Callback done) EXCLUDES(m_mtx) override {
     bool wasEmpty = false;
     {
       port::MutexLock lock(m_mtx);
+      if (m_bStop) return;
       wasEmpty = m_queue.empty();
       m_queue.emplace_back(std::move(request), std::move(done));
     }

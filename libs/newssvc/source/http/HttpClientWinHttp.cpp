@@ -145,7 +145,7 @@ void Post(Transfer& transfer, bool closing, HttpResponse response = HttpResponse
 }
 
 // Under `io`. The handle is marked closed first: a callback WinHTTP makes within the call sees it so.
-void Close(Transfer& transfer) {
+void CloseRequest(Transfer& transfer) {
   HINTERNET request = transfer.request;
   transfer.request = nullptr;
   if (request) WinHttpCloseHandle(request);
@@ -219,7 +219,7 @@ void End(Transfer& transfer, const std::string& error = std::string()) {
     transfer.response.error = error;
   }
   Post(transfer, false, std::move(transfer.response));
-  Close(transfer);
+  CloseRequest(transfer);
 }
 
 void MarkSent(Transfer& transfer) {
@@ -339,7 +339,7 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, D
   if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) return Post(*transfer, true);
   std::lock_guard<std::recursive_mutex> lock(transfer->io);
   if (transfer->request && !transfer->closeWanted) Step(*transfer, status, info, length);
-  if (transfer->closeWanted) Close(*transfer);
+  if (transfer->closeWanted) CloseRequest(*transfer);
 }
 
 constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_SEND_REQUEST | WINHTTP_CALLBACK_FLAG_RECEIVE_RESPONSE |
@@ -366,16 +366,18 @@ class CWinHttpClient final : public IHttpClient {
     m_thread = std::thread(&CWinHttpClient::Run, this);
   }
 
-  ~CWinHttpClient() override {
+  ~CWinHttpClient() override { Close(); }
+
+  const HttpLimits& Limits() const override { return m_limits; }
+
+  void Close() override {
     {
       port::MutexLock lock(m_inbox->mtx);
       m_inbox->stop = true;
     }
     m_inbox->cv.notify_all();
-    m_thread.join();
+    if (m_thread.joinable()) m_thread.join();
   }
-
-  const HttpLimits& Limits() const override { return m_limits; }
 
   void Start(HttpRequest request, Callback done) override {
     {
@@ -488,7 +490,7 @@ class CWinHttpClient final : public IHttpClient {
     transfer.closeWanted = true;
     std::unique_lock<std::recursive_mutex> lock(transfer.io, std::try_to_lock);
     if (lock.owns_lock())
-      Close(transfer);
+      CloseRequest(transfer);
     else
       m_closePending.insert(&transfer);
   }
@@ -496,7 +498,7 @@ class CWinHttpClient final : public IHttpClient {
   void RetryCloses() {
     for (auto it = m_closePending.begin(); it != m_closePending.end();) {
       std::unique_lock<std::recursive_mutex> lock((*it)->io, std::try_to_lock);
-      if (lock.owns_lock()) Close(**it);
+      if (lock.owns_lock()) CloseRequest(**it);
       it = lock.owns_lock() ? m_closePending.erase(it) : std::next(it);
     }
   }
@@ -556,7 +558,7 @@ class CWinHttpClient final : public IHttpClient {
     if (!WinHttpSetOption(transfer.request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) ||
         WinHttpSetStatusCallback(transfer.request, &OnStatus, kNotifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
       const std::string error = "cannot follow a request (WinHTTP error " + std::to_string(GetLastError()) + ")";
-      Close(transfer);
+      CloseRequest(transfer);
       return error;
     }
     return std::string();

@@ -82,10 +82,11 @@ void CFeedQueries::CollectHeadlines(const CString& providerID, const HeadlineFil
     if (QueryArchive(providerID, filter, zone, archived)) {
       // An item written since memory was read comes once, under the archive's serial: the service thread
       // may not have renumbered it in memory yet, and a list read after the write must show the new number.
-      std::set<std::string> written;
-      for (const StoredItem& item : archived) written.insert(item.key);
+      std::set<std::string> unwritten;  // by key; memory holds few items back, the archive many
+      for (const StoredItem& item : items) unwritten.insert(item.key);
+      for (const StoredItem& item : archived) unwritten.erase(item.key);
       items.erase(std::remove_if(items.begin(), items.end(),
-                                 [&](const StoredItem& item) { return written.count(item.key) != 0; }),
+                                 [&](const StoredItem& item) { return unwritten.count(item.key) == 0; }),
                   items.end());
       items.insert(items.end(), std::make_move_iterator(archived.begin()), std::make_move_iterator(archived.end()));
     } else {

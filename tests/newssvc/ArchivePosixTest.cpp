@@ -49,7 +49,9 @@ class NoDacOverride {
 [[noreturn]] void HostUntilKilled(const std::string& folder, const std::string& file, int first) {
   const int reported = ::open((folder + "/" + file).c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
   newssvc::CRssNewsSession session{CString(folder.c_str()), CString(), CString()};
-  if (reported < 0 || !session.Open()) std::_Exit(1);
+  // A host killed inside its write(2) can leave its last line unfinished (cut in a title, say): this host's
+  // first line must not run on from it and make up a title.
+  if (reported < 0 || ::write(reported, "\n", 1) != 1 || !session.Open()) std::_Exit(1);
   RecordingSink sink;
   sink.onEvent = [&](const std::string&) {
     Headlines list;

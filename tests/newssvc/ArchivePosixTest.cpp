@@ -89,7 +89,8 @@ struct Reported {
 std::vector<Reported> ReportedLines(const std::string& path) {
   std::ifstream in(path);
   std::vector<Reported> lines;
-  for (std::string line; std::getline(in, line);) {
+  // A line without its line break was cut short by a kill: not taken.
+  for (std::string line; std::getline(in, line) && !in.eof();) {
     const std::size_t tab = line.find('\t'), second = line.find('\t', tab + 1);
     if (second != std::string::npos)
       lines.push_back({std::atol(line.c_str()), line.substr(tab + 1, second - tab - 1), line.substr(second + 1)});

@@ -132,9 +132,13 @@ CNewsArchive::~CNewsArchive() { m_maintenance.Stop(); }
 bool CNewsArchive::Open() {
   std::error_code ignored;
   std::filesystem::create_directories(port::FileSystemPath(CString(m_strFolder)), ignored);
+  return OpenForWriting();
+}
+
+bool CNewsArchive::OpenForWriting() {
   const OpenResult result = OpenWriter();
   std::string damage;
-  if (result == OpenResult::kReady && CheckAndStartMaintenance(damage)) return true;
+  if (result == OpenResult::kReady && (m_maintenance.IsStarted() || CheckAndStartMaintenance(damage))) return true;
   if (result == OpenResult::kFailed) return false;
   Recover(result == OpenResult::kDamaged ? "not a database" : "integrity check: " + damage);
   return m_writer != nullptr;
@@ -297,12 +301,7 @@ bool CNewsArchive::Store(std::vector<ArchiveBatch>& batches, const std::map<std:
     Recover(reason);
     if (m_bDamaged) return false;  // not moved aside yet: the items stay in memory
   }
-  if (!m_writer && OpenWriter() == OpenResult::kDamaged) Recover("not a database");
-  if (!m_writer) return false;
-  // An archive that could not be opened at first gets its check, retention and checkpoints now.
-  std::string damage;
-  if (!m_maintenance.IsStarted() && !CheckAndStartMaintenance(damage)) Recover("integrity check: " + damage);
-  if (!m_writer) return false;
+  if (!m_writer && !OpenForWriting()) return false;
   std::vector<long> serials;
   bool written = false;
   {

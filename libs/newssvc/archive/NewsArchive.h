@@ -140,6 +140,10 @@ class CNewsArchive {
 
   enum class OpenResult { kReady, kDamaged, kFailed };
   OpenResult OpenWriter();
+  // Opens the writer; a file opened for the first time (at Open, or at a write when it could not be opened
+  // then) is checked and gets its maintenance thread. A damaged file is moved aside for a new one. False
+  // when there is no file to write.
+  bool OpenForWriting();
   bool MoveAside(const std::string& reason) REQUIRES(m_fileLock);
   void Recover(const std::string& reason);
   // Has the next write move the file aside, for `reason`.
